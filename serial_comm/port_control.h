@@ -1,0 +1,156 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <deque>
+#include <stdexcept>
+
+// A port operation that the port refused. The description is a complete sentence meant for the
+// user: which port and device, what went wrong and, where there is something to do, what to do.
+class PortFailure : public std::runtime_error {
+public:
+    explicit PortFailure(const QString& description);
+    QString description() const { return description_; }
+
+private:
+    QString description_;
+};
+
+// Codes read from CommEvent while an OnComm notification is handled.
+namespace CommEventCode {
+constexpr qint16 Send = 1;          // output count fell below SThreshold
+constexpr qint16 Receive = 2;       // at least RThreshold characters are waiting
+constexpr qint16 CtsChanged = 3;    // CTS line changed
+constexpr qint16 DsrChanged = 4;    // DSR line changed
+constexpr qint16 CdChanged = 5;     // CD line changed
+constexpr qint16 Ring = 6;          // ring indicator, trailing edge
+constexpr qint16 EndOfFile = 7;     // never raised by our layers
+constexpr qint16 Break = 1001;      // break received
+constexpr qint16 CtsTimeout = 1002; // never raised by our layers
+constexpr qint16 DsrTimeout = 1003; // never raised by our layers
+constexpr qint16 Framing = 1004;    // framing error
+constexpr qint16 Overrun = 1005;    // the driver lost characters
+constexpr qint16 CdTimeout = 1006;  // never raised by our layers
+constexpr qint16 RxOver = 1007;     // the layer's input buffer was full and bytes were dropped
+constexpr qint16 RxParity = 1008;   // parity error
+constexpr qint16 TxFull = 1009;     // the layer's output buffer could not take an Output
+} // namespace CommEventCode
+
+// The serial port as the main window sees it: a set of properties and one notification.
+//
+// Threading: every member is called on the user-interface thread, and OnComm is emitted there.
+//
+// Failures: a refused read or write throws PortFailure with a user-facing description. A refused
+// write changes nothing. Reading CDHolding, CTSHolding and DSRHolding never fails; they read
+// "not held" while the port is closed and on devices that have no modem lines.
+//
+// Characters and bytes: every character of Output and Input stands for one byte with the same
+// code (Latin-1); Output refuses a character above U+00FF.
+//
+// Notifications: OnComm is emitted from the event loop, never from inside a property call. They
+// are delivered one at a time and in the order raised; while a handler of OnComm runs (also while
+// it waits in a modal dialog) later notifications wait. CommEvent reads the code of the
+// notification being handled. At most one Receive notification waits at a time, and after a
+// Receive handler has taken characters, another Receive follows as long as at least RThreshold
+// characters remain, so every received character reaches a handler even with InputLen 1.
+// Closing the port drops the notifications that are still waiting.
+class PortControl : public QObject {
+    Q_OBJECT
+
+public:
+    // Starting values shared by every implementation.
+    static constexpr qint16 DefaultCommPort = 1;
+    static inline const QString DefaultSettings = QStringLiteral("115200,N,8,1");
+    static inline const QString DefaultParityReplace = QStringLiteral("?");
+
+    explicit PortControl(QObject* parent = nullptr);
+    ~PortControl() override;
+
+    // Open state. Writing true opens the device that CommPort maps to with the current settings;
+    // writing the current value again is refused ("already open" / "already closed").
+    virtual bool PortOpen() const = 0;
+    virtual void setPortOpen(bool open) = 0;
+
+    // Port number 1..18; refused outside that range and while the port is open.
+    virtual qint16 CommPort() const = 0;
+    virtual void setCommPort(qint16 port) = 0;
+
+    // "baud,parity,data,stop" such as "9600,N,8,1". Baud 600, 2400, 4800, 9600, 19200, 38400,
+    // 57600 or 115200 (others the device takes are accepted too), parity N, E or O in either
+    // case (stored upper case), data bits 7 or 8, stop bits 1 or 2. Applied at once while open.
+    virtual QString Settings() const = 0;
+    virtual void setSettings(const QString& settings) = 0;
+
+    // 0 none, 1 Xon/Xoff, 2 RTS/CTS, 3 both; refused outside 0..3. Applied at once while open.
+    virtual qint32 Handshaking() const = 0;
+    virtual void setHandshaking(qint32 mode) = 0;
+
+    // Queues the characters for sending and starts sending them at once. Refused while closed.
+    virtual void setOutput(const QString& text) = 0;
+
+    // Takes at most InputLen received characters (all when InputLen is 0) out of the input
+    // buffer. Refused while closed.
+    virtual QString Input() = 0;
+
+    // Characters received and not yet taken by Input. Refused while closed.
+    virtual int InBufferCount() const = 0;
+
+    // Characters not yet sent: the layer's queue plus the driver's. Refused while closed.
+    virtual int OutBufferCount() const = 0;
+
+    virtual bool CDHolding() const = 0;
+    virtual bool CTSHolding() const = 0;
+    virtual bool DSRHolding() const = 0;
+
+    // DTR raised while open when true. Takes effect at once while open.
+    virtual bool DTREnable() const = 0;
+    virtual void setDTREnable(bool enable) = 0;
+
+    // Most characters one Input returns; 0 means all. Refused when negative.
+    virtual qint16 InputLen() const = 0;
+    virtual void setInputLen(qint16 length) = 0;
+
+    // Waiting characters that raise Receive; 0 switches Receive off. Refused when negative.
+    virtual qint16 RThreshold() const = 0;
+    virtual void setRThreshold(qint16 threshold) = 0;
+
+    // Send is raised when the output count falls from at least this value to below it; 0
+    // switches it off. Refused when negative.
+    virtual qint16 SThreshold() const = 0;
+    virtual void setSThreshold(qint16 threshold) = 0;
+
+    // Character put in place of a byte received with a parity error; empty keeps the byte.
+    // Refused when longer than one character.
+    virtual QString ParityReplace() const = 0;
+    virtual void setParityReplace(const QString& replacement) = 0;
+
+    // Code of the notification being handled (of the last one handled, outside a handler).
+    qint16 CommEvent() const { return currentEvent_; }
+
+    // Device path that a port number maps to, and whether that device exists now.
+    virtual QString devicePathFor(qint16 port) const = 0;
+
+signals:
+    void OnComm();
+
+    // The device went away while open (unplugged, hung up). The port is closed already when this
+    // is emitted; the message says so in plain words.
+    void deviceLost(const QString& message);
+
+protected:
+    // Queues a notification. A Receive is dropped when one is waiting already.
+    void raiseEvent(qint16 code);
+    // Drops every waiting notification (the port closed).
+    void dropEvents();
+
+private:
+    void scheduleDelivery();
+    void deliverNext();
+    bool receiveWaiting() const;
+
+    std::deque<qint16> pending_;
+    qint16 currentEvent_ = 0;
+    bool delivering_ = false;
+    bool scheduled_ = false;
+};

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "serial_comm/line_settings.h"
+#include "serial_comm/port_control.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <memory>
+#include <optional>
+
+namespace serial_comm {
+
+// Owns one open file descriptor. Closing it also releases a flock taken through it, so every early
+// return of an open that fails half-way leaves nothing behind.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    ~UniqueFd() { reset(); }
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int release() noexcept;
+    void reset(int fd = -1) noexcept;
+
+private:
+    int fd_ = -1;
+};
+
+} // namespace serial_comm
+
+// The serial port on a POSIX terminal device: termios for the line, flock so that one program at
+// a time has the port, and socket notifiers on the user-interface thread for reading and for the
+// output that the device could not take at once.
+class TermiosPort final : public PortControl {
+    Q_OBJECT
+
+public:
+    explicit TermiosPort(QObject* parent = nullptr);
+    ~TermiosPort() override;
+
+    bool PortOpen() const override;
+    void setPortOpen(bool open) override;
+    qint16 CommPort() const override;
+    void setCommPort(qint16 port) override;
+    QString Settings() const override;
+    void setSettings(const QString& settings) override;
+    qint32 Handshaking() const override;
+    void setHandshaking(qint32 mode) override;
+    void setOutput(const QString& text) override;
+    QString Input() override;
+    int InBufferCount() const override;
+    int OutBufferCount() const override;
+    bool CDHolding() const override;
+    bool CTSHolding() const override;
+    bool DSRHolding() const override;
+    bool DTREnable() const override;
+    void setDTREnable(bool enable) override;
+    qint16 InputLen() const override;
+    void setInputLen(qint16 length) override;
+    qint16 RThreshold() const override;
+    void setRThreshold(qint16 threshold) override;
+    qint16 SThreshold() const override;
+    void setSThreshold(qint16 threshold) override;
+    QString ParityReplace() const override;
+    void setParityReplace(const QString& replacement) override;
+    QString devicePathFor(qint16 port) const override;
+
+private:
+    struct OpenDevice;
+
+    void openDevice();
+    // Restoring the attributes is pointless (and fails) on a device that has gone away.
+    void closeDevice(bool restoreAttributes);
+    void loseDevice();
+    void scheduleLoss();
+
+    // Applies line settings and flow control to the open device, or throws and leaves the
+    // device as it was.
+    void applyLine(const serial_comm::LineSettings& settings, serial_comm::FlowControl flow);
+    void applyDtr(bool raised);
+    std::optional<int> modemLines() const;
+
+    void readAvailable();
+    // Every received byte passes here, between the I/O and the input buffer.
+    void acceptReceived(QByteArrayView bytes);
+    void sendQueued();
+
+    void requireOpen() const;
+    QString where() const;
+
+    qint16 port_ = DefaultCommPort;
+    serial_comm::LineSettings settings_;
+    serial_comm::FlowControl flow_ = serial_comm::FlowControl::None;
+    bool dtr_ = true;
+    qint16 inputLen_ = 0;
+    qint16 rThreshold_ = 1;
+    qint16 sThreshold_ = 0;
+    QString parityReplace_ = DefaultParityReplace;
+
+    QByteArray input_;
+    QByteArray output_;
+    std::unique_ptr<OpenDevice> device_;
+    // Tells a deferred loss apart from a later open of the same port.
+    quint64 openCount_ = 0;
+};

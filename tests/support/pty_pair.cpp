@@ -1,0 +1,102 @@
+#include "pty_pair.h"
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+[[noreturn]] void fail(const char* what) {
+    throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
+}
+
+using Clock = std::chrono::steady_clock;
+
+int millisecondsLeft(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+} // namespace
+
+PtyPair::PtyPair() {
+    char name[256] = {};
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+        fail("openpty");
+    slavePath_ = QString::fromLocal8Bit(name);
+    termios raw{};
+    if (::tcgetattr(master_, &raw) != 0)
+        fail("tcgetattr on the master");
+    ::cfmakeraw(&raw);
+    if (::tcsetattr(master_, TCSANOW, &raw) != 0)
+        fail("tcsetattr on the master");
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
+}
+
+PtyPair::~PtyPair() {
+    closeMaster();
+    closeSlave();
+}
+
+void PtyPair::writeMaster(const QByteArray& bytes) {
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t count = ::write(master_, bytes.constData() + done, bytes.size() - done);
+        if (count > 0) {
+            done += count;
+            continue;
+        }
+        if (count < 0 && errno != EAGAIN && errno != EINTR)
+            fail("write to the master");
+        pollfd p{master_, POLLOUT, 0};
+        if (::poll(&p, 1, millisecondsLeft(deadline)) == 0)
+            throw std::runtime_error("the master side stayed full");
+    }
+}
+
+QByteArray PtyPair::readMaster(qsizetype atLeast, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    QByteArray received;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t count = ::read(master_, chunk, sizeof chunk);
+        if (count > 0) {
+            received.append(chunk, count);
+            continue;
+        }
+        if (count < 0 && errno == EINTR)
+            continue;
+        // EAGAIN: nothing more now. EIO: no slave is open.
+        if (received.size() >= atLeast)
+            return received;
+        const int left = millisecondsLeft(deadline);
+        if (left == 0)
+            return received;
+        pollfd p{master_, POLLIN, 0};
+        if (::poll(&p, 1, left) <= 0 || (p.revents & POLLIN) == 0)
+            return received;
+    }
+}
+
+void PtyPair::closeMaster() {
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
+}
+
+void PtyPair::closeSlave() {
+    if (slave_ >= 0)
+        ::close(slave_);
+    slave_ = -1;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+
+// A pseudo-terminal pair for tests. The test plays the device's far end on the master side; the
+// program opens the slave path as its serial device. The pair keeps one slave descriptor of its
+// own open, so the slave's attributes can be read while the program has it open or after it has
+// closed it (the kernel resets them when the last slave descriptor closes).
+class PtyPair {
+public:
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    QString slavePath() const { return slavePath_; }
+    int slaveFd() const { return slave_; }
+    int masterFd() const { return master_; }
+
+    // Writes every byte to the master side (what the device sends), waiting while it is full.
+    void writeMaster(const QByteArray& bytes);
+
+    // Waits until at least `atLeast` bytes came out of the master side or the time is up, and
+    // returns what came: everything readable, so it may be more than `atLeast`.
+    QByteArray readMaster(qsizetype atLeast = 1,
+                          std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+    // Closes the master side: to the program, the device hangs up.
+    void closeMaster();
+    // Closes the test's own slave descriptor.
+    void closeSlave();
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    QString slavePath_;
+};
