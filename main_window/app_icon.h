@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QIcon>
+
+// The program's window icon, drawn at 16 and 32 pixels: a barcode under a scan line.
+QIcon appIcon();

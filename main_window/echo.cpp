@@ -1,0 +1,3 @@
+#include "main_window/echo.h"
+
+qint16 EchoEnabled = VbFalse;

@@ -1,0 +1,27 @@
+#include "main_window/line_control.h"
+
+#include "main_window/shape.h"
+#include "main_window/twips.h"
+
+#include <QPainter>
+
+LineControl::LineControl(double x1, double y1, double x2, double y2, QWidget* parent)
+    : QWidget(parent), x1_(x1), y1_(y1), x2_(x2), y2_(y2) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    const QPoint a(twipsToPixels(x1), twipsToPixels(y1));
+    const QPoint b(twipsToPixels(x2), twipsToPixels(y2));
+    const int half = Thickness / 2;
+    setGeometry(QRect(a, b).normalized().adjusted(-half, -half, half + 1, half + 1));
+}
+
+int LineControl::BorderColor() const {
+    return Shape::packRgb(colour_);
+}
+
+void LineControl::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(QPen(colour_, Thickness, Qt::SolidLine, Qt::FlatCap));
+    const QPoint origin = geometry().topLeft();
+    painter.drawLine(QPoint(twipsToPixels(x1_), twipsToPixels(y1_)) - origin,
+                     QPoint(twipsToPixels(x2_), twipsToPixels(y2_)) - origin);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+// A straight line between two points given in twips of its parent, drawn three pixels thick.
+// The end points are kept as given so that layout code can read them back.
+class LineControl : public QWidget {
+    Q_OBJECT
+
+public:
+    LineControl(double x1, double y1, double x2, double y2, QWidget* parent = nullptr);
+
+    double X1() const { return x1_; }
+    double Y1() const { return y1_; }
+    double X2() const { return x2_; }
+    double Y2() const { return y2_; }
+    int BorderColor() const;
+    int BorderWidth() const { return Thickness; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    static constexpr int Thickness = 3;
+    double x1_, y1_, x2_, y2_;
+    QColor colour_{128, 128, 128};
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+// A round lamp: a circle with an outline and, when opaque, a fill in its background colour.
+class Shape : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Shape(QWidget* parent = nullptr);
+
+    // Background colour as a packed value: red in the low byte, green next, blue third.
+    int BackColor() const;
+    void setBackColor(int packedRgb);
+    QColor backgroundColor() const { return back_; }
+
+    // 0 transparent (no fill), 1 opaque.
+    int BackStyle() const { return backStyle_; }
+    void setBackStyle(int style);
+
+    // 0 transparent (no outline), 1 solid.
+    int BorderStyle() const { return borderStyle_; }
+    void setBorderStyle(int style);
+
+    int BorderColor() const;
+    void setBorderColor(int packedRgb);
+
+    static int packRgb(const QColor& colour);
+    static QColor unpackRgb(int packedRgb);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor back_;
+    QColor border_{Qt::black};
+    int backStyle_ = 1;
+    int borderStyle_ = 1;
+};

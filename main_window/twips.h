@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QRect>
+
+#include <cmath>
+
+// Positions and sizes of the forms are kept in twips (1/1440 inch). Qt widget coordinates are
+// pixels of 1/96 inch on every screen (Qt scales them for high-density screens), so 15 twips make
+// one pixel everywhere.
+constexpr int TwipsPerPixel = 15;
+
+constexpr int twipsToPixels(double twips) {
+    return static_cast<int>(twips >= 0 ? twips / TwipsPerPixel + 0.5 : twips / TwipsPerPixel - 0.5);
+}
+
+constexpr int pixelsToTwips(int pixels) {
+    return pixels * TwipsPerPixel;
+}
+
+inline QRect twipsRect(double left, double top, double width, double height) {
+    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "fake_clock.h"
+#include "fake_port.h"
+#include "fake_prompts.h"
+#include "main_window/form1.h"
+
+#include <memory>
+
+// A main window wired to doubles, with handles on the doubles it owns.
+struct FormHarness {
+    FakePort* port;
+    FakePrompts* prompts;
+    FakeClock* clock;
+    std::unique_ptr<Form1> form;
+
+    FormHarness();
+    ~FormHarness();
+
+    template <typename T> T* child(const QString& name) const { return form->findChild<T*>(name); }
+};
