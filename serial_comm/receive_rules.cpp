@@ -1,0 +1,131 @@
+#include "serial_comm/receive_rules.h"
+
+#include "main_window/text_view.h"
+#include "serial_comm/number_text.h"
+#include "serial_comm/port_control.h"
+
+#include <utility>
+
+namespace {
+
+constexpr int ViewLimit = 16384;
+constexpr int ViewCut = 4096;
+
+constexpr QChar Backspace(8);
+constexpr QChar LineFeed(10);
+constexpr QChar CarriageReturn(13);
+
+int hexDigitCount(char16_t code) {
+    int count = 1;
+    while (code >>= 4)
+        ++count;
+    return count;
+}
+
+} // namespace
+
+QString hexRendering(QStringView block) {
+    static constexpr char16_t digits[] = u"0123456789ABCDEF";
+
+    qsizetype length = 0;
+    for (QChar c : block)
+        length += hexDigitCount(c.unicode()) + 2;
+
+    QString rendering(length, Qt::Uninitialized);
+    QChar* out = rendering.data();
+    for (QChar c : block) {
+        const char16_t code = c.unicode();
+        for (int shift = (hexDigitCount(code) - 1) * 4; shift >= 0; shift -= 4)
+            *out++ = QChar(digits[(code >> shift) & 0xF]);
+        *out++ = QLatin1Char('h');
+        *out++ = QLatin1Char(' ');
+    }
+    return rendering;
+}
+
+EventTexts eventTextsFor(qint16 code) {
+    namespace E = CommEventCode;
+    switch (code) {
+    case E::Send:
+    case E::Receive:
+        return {};
+    case E::CtsChanged:
+        return {QStringLiteral("Change in CTS Detected"), {}};
+    case E::DsrChanged:
+        return {QStringLiteral("Change in DSR Detected"), {}};
+    case E::CdChanged:
+        return {QStringLiteral("Change in CD Detected"), {}};
+    case E::Ring:
+        return {QStringLiteral("The Phone is Ringing"), {}};
+    case E::EndOfFile:
+        return {QStringLiteral("End of File Detected"), {}};
+    case E::Break:
+        return {QStringLiteral("Break Received"), {}};
+    case E::CtsTimeout:
+        return {{}, QStringLiteral("CTS Timeout")};
+    case E::DsrTimeout:
+        return {{}, QStringLiteral("DSR Timeout")};
+    case E::Framing:
+        return {QStringLiteral("Framing Error"), {}};
+    case E::Overrun:
+        return {{}, QStringLiteral("Overrun Error")};
+    case E::CdTimeout:
+        return {{}, QStringLiteral("Carrier Detect Timeout")};
+    case E::RxOver:
+        return {{}, QStringLiteral("Receive Buffer Overflow")};
+    case E::RxParity:
+        return {QStringLiteral("Parity Error"), {}};
+    case E::TxFull:
+        return {{}, QStringLiteral("Transmit Buffer Full")};
+    default:
+        return {{}, QStringLiteral("Unknown error or event") + decimalText(code)};
+    }
+}
+
+void AppendToView(TextView& view, QString& text) {
+    int length = view.TextLength();
+    if (length >= ViewLimit) {
+        // Cut as often as needed in one go: a single cut cannot keep up with blocks longer than
+        // the cut itself.
+        const int cuts = (length - ViewLimit) / ViewCut + 1;
+        view.setText(view.Text().mid(qsizetype(cuts) * ViewCut));
+        length = view.TextLength();
+    }
+    view.setSelStart(length);
+
+    // Backspace pass. Taking out "x<BS>" pairs one at a time, always at the first backspace,
+    // leaves what a stack leaves: each backspace pops the last kept character, and one that finds
+    // nothing kept stands at the front of the text and selects the view's last character instead.
+    // Doing it as a stack keeps large blocks linear.
+    QString kept;
+    kept.reserve(text.size());
+    bool eraseLastOfView = false;
+    for (QChar c : std::as_const(text)) {
+        if (c != Backspace)
+            kept.append(c);
+        else if (!kept.isEmpty())
+            kept.chop(1);
+        else
+            eraseLastOfView = true;
+    }
+    if (eraseLastOfView && length > 0) {
+        view.setSelStart(length - 1);
+        view.setSelLength(1);
+    }
+
+    // Line-feed pass, then one line feed after every carriage return.
+    qsizetype returns = 0;
+    for (QChar c : std::as_const(kept))
+        returns += c == CarriageReturn;
+    text.clear();
+    text.reserve(kept.size() + returns);
+    for (QChar c : std::as_const(kept)) {
+        if (c == LineFeed)
+            continue;
+        text.append(c);
+        if (c == CarriageReturn)
+            text.append(LineFeed);
+    }
+
+    view.setSelText(text);
+}
