@@ -28,33 +28,31 @@ constexpr int ClientWidthTwips = 8520;
 constexpr int ClientHeightTwips = 8580;
 const QColor FormBackground(192, 192, 192);
 
-// The faces the form asks for are the classic Windows ones; Liberation has
-// metric-compatible faces for two of them, and its sans stands in for the
-// bitmap MS Sans Serif.
+// The faces the form asks for are the classic Windows ones; Liberation has metric-compatible
+// faces for two of them, and its sans stands in for the bitmap MS Sans Serif.
 void registerFontSubstitutes() {
-  QFont::insertSubstitution(QStringLiteral("MS Sans Serif"),
-                            QStringLiteral("Liberation Sans"));
-  QFont::insertSubstitution(QStringLiteral("Courier New"),
-                            QStringLiteral("Liberation Mono"));
-  QFont::insertSubstitution(QStringLiteral("Arial"),
-                            QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"));
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
 }
 
-QFont fontOf(const char *family, double points, bool bold = false) {
-  QFont font(QString::fromLatin1(family));
-  font.setPointSizeF(points);
-  font.setBold(bold);
-  return font;
+QFont fontOf(const char* family, double points, bool bold = false) {
+    QFont font(QString::fromLatin1(family));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
 }
 
-QFont msSansSerif975() { return fontOf("MS Sans Serif", 9.75); }
+QFont msSansSerif975() {
+    return fontOf("MS Sans Serif", 9.75);
+}
 
 struct PinLabel {
-  const char *caption;
-  int left;
-  int width;
-  bool bold;
-  QColor colour; // invalid: the window's default text colour
+    const char* caption;
+    int left;
+    int width;
+    bool bold;
+    QColor colour; // invalid: the window's default text colour
 };
 
 const PinLabel PinLabels[8] = {
@@ -69,8 +67,7 @@ const PinLabel PinLabels[8] = {
 };
 
 // Left edge of lamps 1 to 9 (index 0 unused).
-constexpr int LampLefts[10] = {0,    2040, 2520, 3000, 3480,
-                               3840, 4200, 4680, 5160, 5640};
+constexpr int LampLefts[10] = {0, 2040, 2520, 3000, 3480, 3840, 4200, 4680, 5160, 5640};
 constexpr int White = 0xFFFFFF;
 constexpr int Grey = 128 | (128 << 8) | (128 << 16);
 
@@ -79,259 +76,297 @@ constexpr int Grey = 128 | (128 << 8) | (128 << 16);
 Form1::Form1()
     : Form1(std::make_unique<TermiosPort>(), std::make_unique<QtPrompts>(),
             std::make_unique<SteadyClock>()) {
-  static_cast<QtPrompts &>(*prompts_).setParent(this);
+    static_cast<QtPrompts&>(*prompts_).setParent(this);
 }
 
-Form1::Form1(std::unique_ptr<PortControl> port,
-             std::unique_ptr<Prompts> prompts, std::unique_ptr<Clock> clock)
-    : port_(std::move(port)), prompts_(std::move(prompts)),
-      clock_(std::move(clock)) {
-  registerFontSubstitutes();
-  setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Kestrova Linnet Test V1.06"));
-  setWindowIcon(appIcon());
-  buildForm();
-  buildMenus();
-  cmdOpen_->setFocus();
+Form1::Form1(std::unique_ptr<PortControl> port, std::unique_ptr<Prompts> prompts,
+             std::unique_ptr<Clock> clock)
+    : port_(std::move(port)), prompts_(std::move(prompts)), clock_(std::move(clock)) {
+    registerFontSubstitutes();
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Kestrova Linnet Test V1.06"));
+    setWindowIcon(appIcon());
+    buildForm();
+    buildMenus();
+    connectPortHandlers();
+    cmdOpen_->setFocus();
 }
 
 Form1::~Form1() = default;
 
 void Form1::buildForm() {
-  auto *client = new QWidget(this);
-  client->setObjectName(QStringLiteral("client"));
-  client->setAutoFillBackground(true);
-  QPalette palette = client->palette();
-  palette.setColor(QPalette::Window, FormBackground);
-  client->setPalette(palette);
-  QFont formFont = fontOf("MS Sans Serif", 8.25);
-  client->setFont(formFont);
-  setCentralWidget(client);
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setAutoFillBackground(true);
+    QPalette palette = client->palette();
+    palette.setColor(QPalette::Window, FormBackground);
+    client->setPalette(palette);
+    QFont formFont = fontOf("MS Sans Serif", 8.25);
+    client->setFont(formFont);
+    setCentralWidget(client);
 
-  auto makeButton = [client](const char *name, const char *caption,
-                             QRect rect) {
-    auto *button = new QPushButton(QString::fromLatin1(caption), client);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(rect);
-    return button;
-  };
-  cmdConfig_ = makeButton("cmdConfig", "Port Setting...",
-                          twipsRect(1080, 120, 1695, 495));
-  cmdConfig_->setFont(msSansSerif975());
-  cmdOpen_ =
-      makeButton("cmdOPEN", "Open COM1", twipsRect(3840, 120, 1695, 495));
-  cmdOpen_->setFont(msSansSerif975());
-  cmdClear_ = makeButton("cmdClear", "CLEAR", twipsRect(7080, 120, 1335, 495));
+    auto makeButton = [client](const char* name, const char* caption, QRect rect) {
+        auto* button = new QPushButton(QString::fromLatin1(caption), client);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setGeometry(rect);
+        return button;
+    };
+    cmdConfig_ = makeButton("cmdConfig", "Port Setting...", twipsRect(1080, 120, 1695, 495));
+    cmdConfig_->setFont(msSansSerif975());
+    cmdOpen_ = makeButton("cmdOPEN", "Open COM1", twipsRect(3840, 120, 1695, 495));
+    cmdOpen_->setFont(msSansSerif975());
+    cmdClear_ = makeButton("cmdClear", "CLEAR", twipsRect(7080, 120, 1335, 495));
 
-  auto makeView = [client](const char *name) {
-    auto *view = new RichTextBox(client);
-    view->setObjectName(QString::fromLatin1(name));
-    return view;
-  };
-  term_ = makeView("Term");
-  term_->setGeometry(twipsRect(840, 1920, 2175, 1575));
-  termHex_ = makeView("TermHex");
-  termHex_->setGeometry(twipsRect(840, 4680, 2175, 1575));
+    auto makeView = [client](const char* name) {
+        auto* view = new RichTextBox(client);
+        view->setObjectName(QString::fromLatin1(name));
+        return view;
+    };
+    term_ = makeView("Term");
+    term_->setGeometry(twipsRect(840, 1920, 2175, 1575));
+    termHex_ = makeView("TermHex");
+    termHex_->setGeometry(twipsRect(840, 4680, 2175, 1575));
 
-  auto makeLabel = [client](const char *name, const QString &caption,
-                            QRect rect) {
-    auto *label = new QLabel(caption, client);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setGeometry(rect);
-    label->setAutoFillBackground(true);
-    QPalette labelPalette = label->palette();
-    labelPalette.setColor(QPalette::Window, FormBackground);
-    label->setPalette(labelPalette);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-  };
-  label2_ = makeLabel("Label2", QStringLiteral("Status"),
-                      twipsRect(120, 8280, 615, 195));
-  label2_->setFont(msSansSerif975());
-  label1_ = makeLabel("Label1", QString(), twipsRect(720, 8220, 7695, 270));
+    auto makeLabel = [client](const char* name, const QString& caption, QRect rect) {
+        auto* label = new QLabel(caption, client);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setGeometry(rect);
+        label->setAutoFillBackground(true);
+        QPalette labelPalette = label->palette();
+        labelPalette.setColor(QPalette::Window, FormBackground);
+        label->setPalette(labelPalette);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return label;
+    };
+    label2_ = makeLabel("Label2", QStringLiteral("Status"), twipsRect(120, 8280, 615, 195));
+    label2_->setFont(msSansSerif975());
+    label1_ = makeLabel("Label1", QString(), twipsRect(720, 8220, 7695, 270));
 
-  lines_[0] = new LineControl(8520, 7560, 8520, 600, client);
-  lines_[1] = new LineControl(0, 4080, 8520, 4080, client);
-  lines_[2] = new LineControl(0, 7560, 8520, 7560, client);
-  for (int i = 0; i < 3; ++i)
-    lines_[i]->setObjectName(QStringLiteral("Line%1").arg(i + 1));
+    lines_[0] = new LineControl(8520, 7560, 8520, 600, client);
+    lines_[1] = new LineControl(0, 4080, 8520, 4080, client);
+    lines_[2] = new LineControl(0, 7560, 8520, 7560, client);
+    for (int i = 0; i < 3; ++i)
+        lines_[i]->setObjectName(QStringLiteral("Line%1").arg(i + 1));
 
-  for (int i = 0; i < 8; ++i) {
-    const PinLabel &spec = PinLabels[i];
-    auto *label = new QLabel(QString::fromLatin1(spec.caption), client);
-    label->setObjectName(QStringLiteral("lblMSCommPins_%1").arg(i));
-    label->setGeometry(twipsRect(spec.left, 7680, spec.width, 255));
-    label->setFont(fontOf("Arial", 9.75, spec.bold));
-    if (spec.colour.isValid()) {
-      QPalette labelPalette = label->palette();
-      labelPalette.setColor(QPalette::WindowText, spec.colour);
-      label->setPalette(labelPalette);
+    for (int i = 0; i < 8; ++i) {
+        const PinLabel& spec = PinLabels[i];
+        auto* label = new QLabel(QString::fromLatin1(spec.caption), client);
+        label->setObjectName(QStringLiteral("lblMSCommPins_%1").arg(i));
+        label->setGeometry(twipsRect(spec.left, 7680, spec.width, 255));
+        label->setFont(fontOf("Arial", 9.75, spec.bold));
+        if (spec.colour.isValid()) {
+            QPalette labelPalette = label->palette();
+            labelPalette.setColor(QPalette::WindowText, spec.colour);
+            label->setPalette(labelPalette);
+        }
+        pinLabels_[i] = label;
     }
-    pinLabels_[i] = label;
-  }
 
-  for (int index = 1; index <= 9; ++index) {
-    auto *lamp = new Shape(client);
-    lamp->setObjectName(QStringLiteral("shapeMSCommPins_%1").arg(index));
-    lamp->setGeometry(twipsRect(LampLefts[index], 7920, 255, 255));
-    lamps_[index] = lamp;
-  }
-  lamps_[2]->setBackColor(White);
-  lamps_[7]->setBackColor(White);
-  lamps_[5]->setBackStyle(0);
-  lamps_[5]->setBorderStyle(0);
-  lamps_[5]->setBorderColor(Grey);
+    for (int index = 1; index <= 9; ++index) {
+        auto* lamp = new Shape(client);
+        lamp->setObjectName(QStringLiteral("shapeMSCommPins_%1").arg(index));
+        lamp->setGeometry(twipsRect(LampLefts[index], 7920, 255, 255));
+        lamps_[index] = lamp;
+    }
+    lamps_[2]->setBackColor(White);
+    lamps_[7]->setBackColor(White);
+    lamps_[5]->setBackStyle(0);
+    lamps_[5]->setBorderStyle(0);
+    lamps_[5]->setBorderColor(Grey);
 
-  setTabOrder(cmdOpen_, term_);
-  setTabOrder(term_, cmdConfig_);
-  setTabOrder(cmdConfig_, termHex_);
-  setTabOrder(termHex_, cmdClear_);
+    setTabOrder(cmdOpen_, term_);
+    setTabOrder(term_, cmdConfig_);
+    setTabOrder(cmdConfig_, termHex_);
+    setTabOrder(termHex_, cmdClear_);
 
-  connect(cmdClear_, &QPushButton::clicked, this,
-          [this] { guarded([this] { cmdClear_Click(); }); });
-  connect(cmdConfig_, &QPushButton::clicked, this,
-          [this] { guarded([this] { cmdConfig_Click(); }); });
+    connect(cmdClear_, &QPushButton::clicked, this,
+            [this] { guarded([this] { cmdClear_Click(); }); });
+    connect(cmdConfig_, &QPushButton::clicked, this,
+            [this] { guarded([this] { cmdConfig_Click(); }); });
 
-  resize(twipsToPixels(ClientWidthTwips), twipsToPixels(ClientHeightTwips));
+    resize(twipsToPixels(ClientWidthTwips), twipsToPixels(ClientHeightTwips));
 }
 
 void Form1::buildMenus() {
-  auto addItem = [this](QMenu *menu, const char *name, const char *caption) {
-    QAction *action = menu->addAction(QString::fromLatin1(caption));
-    action->setObjectName(QString::fromLatin1(name));
-    return action;
-  };
-  mPort_ = menuBar()->addMenu(QStringLiteral("&Scanner_Comm_Port"));
-  mPort_->setObjectName(QStringLiteral("MPort"));
-  mPort_->menuAction()->setObjectName(QStringLiteral("MPort"));
-  mOpen_ = addItem(mPort_, "MOpen", "&Open COM Port");
-  mOpen_->setCheckable(true);
-  mSettings_ = addItem(mPort_, "MSettings", "&Port Settings...");
+    auto addItem = [this](QMenu* menu, const char* name, const char* caption) {
+        QAction* action = menu->addAction(QString::fromLatin1(caption));
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    mPort_ = menuBar()->addMenu(QStringLiteral("&Scanner_Comm_Port"));
+    mPort_->setObjectName(QStringLiteral("MPort"));
+    mPort_->menuAction()->setObjectName(QStringLiteral("MPort"));
+    mOpen_ = addItem(mPort_, "MOpen", "&Open COM Port");
+    mOpen_->setCheckable(true);
+    mSettings_ = addItem(mPort_, "MSettings", "&Port Settings...");
 
-  mProp_ = menuBar()->addMenu(QStringLiteral("&Properties"));
-  mProp_->setObjectName(QStringLiteral("MProp"));
-  mProp_->menuAction()->setObjectName(QStringLiteral("MProp"));
-  mInputLen_ = addItem(mProp_, "MInputLen", "&InputLen...");
-  mRThreshold_ = addItem(mProp_, "MRThreshold", "&RThreshold...");
-  mSThreshold_ = addItem(mProp_, "MSThreshold", "&SThreshold...");
-  mParRep_ = addItem(mProp_, "MParRep", "P&arityReplace...");
-  mDtrEnable_ = addItem(mProp_, "MDTREnable", "&DTREnable");
-  mDtrEnable_->setCheckable(true);
-  QAction *bar = mProp_->addSeparator();
-  bar->setObjectName(QStringLiteral("Bar3"));
-  mHcd_ = addItem(mProp_, "MHCD", "&CDHolding...");
-  mHcts_ = addItem(mProp_, "MHCTS", "CTSH&olding...");
-  mHdsr_ = addItem(mProp_, "MHDSR", "DSRHo&lding...");
+    mProp_ = menuBar()->addMenu(QStringLiteral("&Properties"));
+    mProp_->setObjectName(QStringLiteral("MProp"));
+    mProp_->menuAction()->setObjectName(QStringLiteral("MProp"));
+    mInputLen_ = addItem(mProp_, "MInputLen", "&InputLen...");
+    mRThreshold_ = addItem(mProp_, "MRThreshold", "&RThreshold...");
+    mSThreshold_ = addItem(mProp_, "MSThreshold", "&SThreshold...");
+    mParRep_ = addItem(mProp_, "MParRep", "P&arityReplace...");
+    mDtrEnable_ = addItem(mProp_, "MDTREnable", "&DTREnable");
+    mDtrEnable_->setCheckable(true);
+    QAction* bar = mProp_->addSeparator();
+    bar->setObjectName(QStringLiteral("Bar3"));
+    mHcd_ = addItem(mProp_, "MHCD", "&CDHolding...");
+    mHcts_ = addItem(mProp_, "MHCTS", "CTSH&olding...");
+    mHdsr_ = addItem(mProp_, "MHDSR", "DSRHo&lding...");
 
-  connect(mSettings_, &QAction::triggered, this,
-          [this] { guarded([this] { MSettings_Click(); }); });
+    connect(mSettings_, &QAction::triggered, this,
+            [this] { guarded([this] { MSettings_Click(); }); });
 }
 
-void Form1::reportEscapedFailure(const QString &text) {
-  try {
-    prompts_->warn(text);
-  } catch (...) {
-    // Nothing is left to report a failure of the report itself with.
-  }
+void Form1::connectPortHandlers() {
+    // A check item toggles its own mark when chosen; the handlers set the mark from the port.
+    auto onCommand = [this](QAction* item, void (Form1::*handler)()) {
+        connect(item, &QAction::triggered, this, [this, item, handler] {
+            if (item->isCheckable())
+                item->setChecked(!item->isChecked());
+            guarded([this, handler] { (this->*handler)(); });
+        });
+    };
+    onCommand(mOpen_, &Form1::MOpen_Click);
+    onCommand(mDtrEnable_, &Form1::MDTREnable_Click);
+    onCommand(mHcd_, &Form1::MHCD_Click);
+    onCommand(mHcts_, &Form1::MHCTS_Click);
+    onCommand(mHdsr_, &Form1::MHDSR_Click);
+    onCommand(mInputLen_, &Form1::MInputLen_Click);
+    onCommand(mRThreshold_, &Form1::MRThreshold_Click);
+    onCommand(mSThreshold_, &Form1::MSThreshold_Click);
+    onCommand(mParRep_, &Form1::MParRep_Click);
+
+    connect(cmdOpen_, &QPushButton::clicked, this,
+            [this] { guarded([this] { cmdOPEN_Click(); }); });
+    connect(port_.get(), &PortControl::OnComm, this,
+            [this] { guarded([this] { MSComm1_OnComm(); }); });
+    connect(port_.get(), &PortControl::deviceLost, this, [this](const QString& message) {
+        guarded([this, &message] {
+            SerialPinLamps();
+            showPortState();
+            prompts_->warn(message);
+        });
+    });
+    connect(
+        term_, &RichTextBox::keyPress, this,
+        [this](int& code) {
+            guarded([this, &code] {
+                try {
+                    Term_KeyPress(code);
+                } catch (...) {
+                    // A key that could not be sent is not shown either.
+                    code = 0;
+                    throw;
+                }
+            });
+        },
+        Qt::DirectConnection);
 }
 
-void Form1::showEvent(QShowEvent *event) {
-  // The menu bar's height is known only once the window is polished for
-  // showing; the client area below it starts at its design size.
-  if (!shownBefore_) {
-    shownBefore_ = true;
-    resize(twipsToPixels(ClientWidthTwips),
-           twipsToPixels(ClientHeightTwips) + menuBar()->sizeHint().height());
-  }
-  QMainWindow::showEvent(event);
+void Form1::reportEscapedFailure(const QString& text) {
+    try {
+        prompts_->warn(text);
+    } catch (...) {
+        // Nothing is left to report a failure of the report itself with.
+    }
 }
 
-void Form1::resizeEvent(QResizeEvent *event) {
-  QMainWindow::resizeEvent(event);
-  guarded([this] { Form_Resize(); });
+void Form1::showEvent(QShowEvent* event) {
+    // The menu bar's height is known only once the window is polished for showing; the client
+    // area below it starts at its design size.
+    if (!shownBefore_) {
+        shownBefore_ = true;
+        resize(twipsToPixels(ClientWidthTwips),
+               twipsToPixels(ClientHeightTwips) + menuBar()->sizeHint().height());
+    }
+    QMainWindow::showEvent(event);
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    guarded([this] { Form_Resize(); });
 }
 
 void Form1::Form_Resize() {
-  const LineControl &line1 = *lines_[0];
-  const LineControl &line2 = *lines_[1];
-  const LineControl &line3 = *lines_[2];
-  // The views hang from the lines: each reaches from just below one line to
-  // just past the next.
-  term_->setGeometry(
-      twipsRect(0, line1.Y2() + 15, line1.X1(), line2.Y2() - line1.Y2() + 10));
-  termHex_->setGeometry(
-      twipsRect(0, line2.Y2() + 15, line1.X1(), line3.Y2() - line2.Y2() + 10));
-  // Received lines wrap only when they are wider than ten times the window.
-  term_->setRightMargin(10 * frameGeometry().width());
-  termHex_->setRightMargin(10 * frameGeometry().width());
+    const LineControl& line1 = *lines_[0];
+    const LineControl& line2 = *lines_[1];
+    const LineControl& line3 = *lines_[2];
+    // The views hang from the lines: each reaches from just below one line to just past the next.
+    term_->setGeometry(twipsRect(0, line1.Y2() + 15, line1.X1(), line2.Y2() - line1.Y2() + 10));
+    termHex_->setGeometry(twipsRect(0, line2.Y2() + 15, line1.X1(), line3.Y2() - line2.Y2() + 10));
+    // Received lines wrap only when they are wider than ten times the window.
+    term_->setRightMargin(10 * frameGeometry().width());
+    termHex_->setRightMargin(10 * frameGeometry().width());
 }
 
-void Form1::closeEvent(QCloseEvent *event) {
-  // A second close request while the first one waits for output would start a
-  // second wait.
-  if (closing_) {
-    event->ignore();
-    return;
-  }
-  closing_ = true;
-  bool cancel = false;
-  guarded([this, &cancel] { Form_Unload(cancel); });
-  closing_ = false;
-  if (cancel)
-    event->ignore();
-  else
-    event->accept();
-}
-
-void Form1::Form_Unload(bool &cancel) {
-  if (!port_->PortOpen())
-    return;
-  auto deadlineFromNow = [this] {
-    return std::round(clock_->seconds() + 10.0);
-  };
-  double deadline = deadlineFromNow();
-
-  // The wait lets every other event run between two polls; the timer wakes the
-  // loop so that the output count is polled without spinning a core.
-  QTimer wakeUp;
-  wakeUp.start(CloseWaitPollMs);
-  for (;;) {
-    // Something handled during the wait (the error prompt's Cancel, say) closed
-    // the port.
-    if (!port_->PortOpen())
-      return;
-    if (port_->OutBufferCount() == 0)
-      break;
-    QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    if (!port_->PortOpen())
-      return;
-    if (clock_->seconds() > deadline) {
-      const auto answer = prompts_->messageBox(
-          QStringLiteral("Data cannot be sent"),
-          Prompts::Buttons::AbortRetryIgnore, Prompts::Icon::Question);
-      if (answer == Prompts::Answer::Abort) {
-        cancel = true;
+void Form1::closeEvent(QCloseEvent* event) {
+    // A second close request while the first one waits for output would start a second wait.
+    if (closing_) {
+        event->ignore();
         return;
-      }
-      if (answer == Prompts::Answer::Ignore)
-        break;
-      deadline = deadlineFromNow();
     }
-  }
-  port_->setPortOpen(false);
+    closing_ = true;
+    bool cancel = false;
+    guarded([this, &cancel] { Form_Unload(cancel); });
+    closing_ = false;
+    if (cancel)
+        event->ignore();
+    else
+        event->accept();
+}
+
+void Form1::Form_Unload(bool& cancel) {
+    if (!port_->PortOpen())
+        return;
+    auto deadlineFromNow = [this] { return std::round(clock_->seconds() + 10.0); };
+    double deadline = deadlineFromNow();
+
+    // The wait lets every other event run between two polls; the timer wakes the loop so that
+    // the output count is polled without spinning a core.
+    QTimer wakeUp;
+    wakeUp.start(CloseWaitPollMs);
+    for (;;) {
+        // Something handled during the wait (the error prompt's Cancel, say) closed the port.
+        if (!port_->PortOpen())
+            return;
+        if (port_->OutBufferCount() == 0)
+            break;
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (!port_->PortOpen())
+            return;
+        if (clock_->seconds() > deadline) {
+            const auto answer =
+                prompts_->messageBox(QStringLiteral("Data cannot be sent"),
+                                     Prompts::Buttons::AbortRetryIgnore, Prompts::Icon::Question);
+            if (answer == Prompts::Answer::Abort) {
+                cancel = true;
+                return;
+            }
+            if (answer == Prompts::Answer::Ignore)
+                break;
+            deadline = deadlineFromNow();
+        }
+    }
+    port_->setPortOpen(false);
 }
 
 void Form1::cmdClear_Click() {
-  term_->setText(QString());
-  termHex_->setText(QString());
+    term_->setText(QString());
+    termHex_->setText(QString());
 }
 
-void Form1::cmdConfig_Click() { showSettingsDialog(); }
+void Form1::cmdConfig_Click() {
+    showSettingsDialog();
+}
 
-void Form1::MSettings_Click() { showSettingsDialog(); }
+void Form1::MSettings_Click() {
+    showSettingsDialog();
+}
 
 void Form1::showSettingsDialog() {
-  if (!config_)
-    config_ = std::make_unique<ConfigScrn>(*this);
-  config_->showDialog();
+    if (!config_)
+        config_ = std::make_unique<ConfigScrn>(*this);
+    config_->showDialog();
 }

@@ -17,102 +17,134 @@ class Prompts;
 class RichTextBox;
 class Shape;
 
-// The main window: two data views, the buttons, the modem-line lamps, the
-// status line and the menus, and the one serial port it owns for the whole run.
+// The main window: two data views, the buttons, the modem-line lamps, the status line and the
+// menus, and the one serial port it owns for the whole run.
 class Form1 : public QMainWindow {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  // The window with the real serial port and Qt's dialogs.
-  Form1();
-  // The window with the given port, prompts and clock (tests hand in doubles).
-  Form1(std::unique_ptr<PortControl> port, std::unique_ptr<Prompts> prompts,
-        std::unique_ptr<Clock> clock);
-  ~Form1() override;
+    // The window with the real serial port and Qt's dialogs.
+    Form1();
+    // The window with the given port, prompts and clock (tests hand in doubles).
+    Form1(std::unique_ptr<PortControl> port, std::unique_ptr<Prompts> prompts,
+          std::unique_ptr<Clock> clock);
+    ~Form1() override;
 
-  PortControl &MSComm1() const { return *port_; }
-  Prompts &prompts() const { return *prompts_; }
+    PortControl& MSComm1() const { return *port_; }
+    Prompts& prompts() const { return *prompts_; }
 
-  RichTextBox &Term() const { return *term_; }
-  RichTextBox &TermHex() const { return *termHex_; }
-  QPushButton &cmdOPEN() const { return *cmdOpen_; }
-  QPushButton &cmdConfig() const { return *cmdConfig_; }
-  QAction &MOpen() const { return *mOpen_; }
-  Shape &shapeMSCommPins(int index) const { return *lamps_.at(index); }
-  LineControl &Line(int number) const { return *lines_.at(number - 1); }
+    RichTextBox& Term() const { return *term_; }
+    RichTextBox& TermHex() const { return *termHex_; }
+    QPushButton& cmdOPEN() const { return *cmdOpen_; }
+    QPushButton& cmdConfig() const { return *cmdConfig_; }
+    QAction& MOpen() const { return *mOpen_; }
+    Shape& shapeMSCommPins(int index) const { return *lamps_.at(index); }
+    LineControl& Line(int number) const { return *lines_.at(number - 1); }
 
-  // The settings dialog, once it has been shown (null before).
-  ConfigScrn *configScrn() const { return config_.get(); }
+    // The settings dialog, once it has been shown (null before).
+    ConfigScrn* configScrn() const { return config_.get(); }
 
-  // Runs a handler; a failure that escapes it is shown in a warning box and the
-  // program goes on.
-  template <typename Handler> void guarded(Handler &&handler);
+    // Runs a handler; a failure that escapes it is shown in a warning box and the program goes on.
+    template <typename Handler> void guarded(Handler&& handler);
 
-  // Handlers of the window and its buttons.
-  void Form_Resize();
-  void Form_Unload(bool &cancel);
-  void cmdClear_Click();
-  void cmdConfig_Click();
-  void MSettings_Click();
+    // Brings the open button's caption, the open command's check mark and the settings button
+    // into line with the port's actual state.
+    void showPortState();
 
-  // Milliseconds between two polls of the output count in the close wait: short
-  // enough that the window reacts at once when the output has drained, long
-  // enough not to burn a core.
-  static constexpr int CloseWaitPollMs = 20;
+    // Handlers of the window and its buttons.
+    void Form_Resize();
+    void Form_Unload(bool& cancel);
+    void cmdClear_Click();
+    void cmdConfig_Click();
+    void MSettings_Click();
+
+    // Port handlers: open and close, receive and display, typing, lamps, line commands and
+    // property prompts.
+    void SerialPinLamps();
+    void MOpen_Click();
+    void TogglePort();
+    void cmdOPEN_Click();
+    void MSComm1_OnComm();
+    void Term_KeyPress(int& code);
+    void MHCD_Click();
+    void MHCTS_Click();
+    void MHDSR_Click();
+    void MDTREnable_Click();
+    void MInputLen_Click();
+    void MRThreshold_Click();
+    void MSThreshold_Click();
+    void MParRep_Click();
+
+    // Line event waiting for the status line, and error waiting for the error prompt.
+    QString EventMessage;
+    QString ErrorMessage;
+    // The latest received block, as hexadecimal codes and as text.
+    QString HexText;
+    QString ReceivedText;
+    // The last answer of a property prompt or the last line state queried.
+    QString PropertyText;
+
+    // Milliseconds between two polls of the output count in the close wait: short enough that the
+    // window reacts at once when the output has drained, long enough not to burn a core.
+    static constexpr int CloseWaitPollMs = 20;
 
 protected:
-  void showEvent(QShowEvent *event) override;
-  void resizeEvent(QResizeEvent *event) override;
-  void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
-  void buildForm();
-  void buildMenus();
-  void showSettingsDialog();
-  void reportEscapedFailure(const QString &text);
+    void buildForm();
+    void buildMenus();
+    void showSettingsDialog();
+    void reportEscapedFailure(const QString& text);
+    void connectPortHandlers();
+    void showLineState(bool held, const QString& prefix);
+    void askNumberProperty(const QString& prompt, const QString& title,
+                           qint16 (PortControl::*read)() const, void (PortControl::*write)(qint16));
 
-  std::unique_ptr<PortControl> port_;
-  std::unique_ptr<Prompts> prompts_;
-  std::unique_ptr<Clock> clock_;
-  // The dialog is a window of its own (it outlives this window's closing) and
-  // lives until the program ends.
-  std::unique_ptr<ConfigScrn> config_;
+    std::unique_ptr<PortControl> port_;
+    std::unique_ptr<Prompts> prompts_;
+    std::unique_ptr<Clock> clock_;
+    // The dialog is a window of its own (it outlives this window's closing) and lives until the
+    // program ends.
+    std::unique_ptr<ConfigScrn> config_;
 
-  QPushButton *cmdConfig_ = nullptr;
-  QPushButton *cmdOpen_ = nullptr;
-  QPushButton *cmdClear_ = nullptr;
-  RichTextBox *term_ = nullptr;
-  RichTextBox *termHex_ = nullptr;
-  QLabel *label1_ = nullptr;
-  QLabel *label2_ = nullptr;
-  std::array<LineControl *, 3> lines_{};
-  std::array<QLabel *, 8> pinLabels_{};
-  // Index 0 stays empty: the lamps are numbered 1 to 9.
-  std::array<Shape *, 10> lamps_{};
+    QPushButton* cmdConfig_ = nullptr;
+    QPushButton* cmdOpen_ = nullptr;
+    QPushButton* cmdClear_ = nullptr;
+    RichTextBox* term_ = nullptr;
+    RichTextBox* termHex_ = nullptr;
+    QLabel* label1_ = nullptr;
+    QLabel* label2_ = nullptr;
+    std::array<LineControl*, 3> lines_{};
+    std::array<QLabel*, 8> pinLabels_{};
+    // Index 0 stays empty: the lamps are numbered 1 to 9.
+    std::array<Shape*, 10> lamps_{};
 
-  QMenu *mPort_ = nullptr;
-  QMenu *mProp_ = nullptr;
-  QAction *mOpen_ = nullptr;
-  QAction *mSettings_ = nullptr;
-  QAction *mInputLen_ = nullptr;
-  QAction *mRThreshold_ = nullptr;
-  QAction *mSThreshold_ = nullptr;
-  QAction *mParRep_ = nullptr;
-  QAction *mDtrEnable_ = nullptr;
-  QAction *mHcd_ = nullptr;
-  QAction *mHcts_ = nullptr;
-  QAction *mHdsr_ = nullptr;
+    QMenu* mPort_ = nullptr;
+    QMenu* mProp_ = nullptr;
+    QAction* mOpen_ = nullptr;
+    QAction* mSettings_ = nullptr;
+    QAction* mInputLen_ = nullptr;
+    QAction* mRThreshold_ = nullptr;
+    QAction* mSThreshold_ = nullptr;
+    QAction* mParRep_ = nullptr;
+    QAction* mDtrEnable_ = nullptr;
+    QAction* mHcd_ = nullptr;
+    QAction* mHcts_ = nullptr;
+    QAction* mHdsr_ = nullptr;
 
-  bool closing_ = false;
-  bool shownBefore_ = false;
+    bool closing_ = false;
+    bool shownBefore_ = false;
 };
 
 #include "main_window/failure_text.h"
 
-template <typename Handler> void Form1::guarded(Handler &&handler) {
-  try {
-    handler();
-  } catch (...) {
-    reportEscapedFailure(currentFailureText());
-  }
+template <typename Handler> void Form1::guarded(Handler&& handler) {
+    try {
+        handler();
+    } catch (...) {
+        reportEscapedFailure(currentFailureText());
+    }
 }
