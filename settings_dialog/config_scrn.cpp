@@ -1,24 +1,359 @@
 #include "settings_dialog/config_scrn.h"
 
+#include "main_window/failure_text.h"
 #include "main_window/form1.h"
+#include "main_window/prompts.h"
 #include "main_window/twips.h"
+#include "serial_comm/device_map.h"
+#include "serial_comm/number_text.h"
+#include "serial_comm/port_control.h"
 
-ConfigScrn::ConfigScrn(Form1 &form) : QDialog(nullptr), form_(form) {
-  setObjectName(QStringLiteral("ConfigScrn"));
-  setWindowTitle(QStringLiteral("Communication Settings"));
-  setModal(false);
-  setFixedSize(twipsToPixels(5880), twipsToPixels(5730));
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+#include <algorithm>
+#include <optional>
+#include <span>
+
+namespace {
+
+using Handler = void (ConfigScrn::*)();
+using Group = ConfigScrn::Group;
+
+struct OptionSpec {
+    const char* name;
+    const char* caption;
+    int left;
+    int top;
+    int width;
+    int height;
+    const char* value; // what the load step compares the port's value with
+    Handler handler;
+};
+
+struct FrameSpec {
+    const char* name;
+    const char* caption;
+    int left;
+    int top;
+    int width;
+    int height;
+    Group group;
+    std::span<const OptionSpec> options; // empty for the port choices, which are built by number
+};
+
+// The names of Baud3 and Baud6 do not follow their rates; the value column is what counts.
+constexpr OptionSpec BaudOptions[] = {
+    {"Baud3", "19200", 120, 240, 915, 255, "19200", &ConfigScrn::Baud3_Click},
+    {"Baud6", "600", 1080, 240, 615, 255, "600", &ConfigScrn::Baud6_Click},
+    {"Baud384", "38400", 2040, 240, 915, 255, "38400", &ConfigScrn::Baud384_Click},
+    {"Baud1152", "115200", 2880, 240, 915, 255, "115200", &ConfigScrn::Baud1152_Click},
+    {"Baud24", "2400", 120, 600, 735, 255, "2400", &ConfigScrn::Baud24_Click},
+    {"Baud48", "4800", 1080, 600, 735, 255, "4800", &ConfigScrn::Baud48_Click},
+    {"Baud96", "9600", 2040, 600, 735, 255, "9600", &ConfigScrn::Baud96_Click},
+    {"Baud576", "57600", 2880, 600, 915, 255, "57600", &ConfigScrn::Baud576_Click},
+};
+
+constexpr OptionSpec DataBitOptions[] = {
+    {"Data7", "7", 180, 240, 375, 255, "7", &ConfigScrn::Data7_Click},
+    {"Data8", "8", 720, 240, 435, 255, "8", &ConfigScrn::Data8_Click},
+};
+
+constexpr OptionSpec StopBitOptions[] = {
+    {"Stop1", "1", 240, 240, 435, 255, "1", &ConfigScrn::Stop1_Click},
+    {"Stop2", "2", 1320, 240, 495, 255, "2", &ConfigScrn::Stop2_Click},
+};
+
+// The value is what EchoEnabled becomes.
+constexpr OptionSpec EchoOptions[] = {
+    {"EchoOn", "On", 180, 300, 555, 195, "-1", &ConfigScrn::EchoOn_Click},
+    {"EchoOff", "Off", 780, 240, 615, 315, "0", &ConfigScrn::EchoOff_Click},
+};
+
+constexpr OptionSpec ParityOptions[] = {
+    {"NoParity", "None", 180, 300, 855, 255, "N", &ConfigScrn::NoParity_Click},
+    {"OddParity", "Odd", 180, 600, 735, 255, "O", &ConfigScrn::OddParity_Click},
+    {"EvenParity", "Even", 180, 900, 855, 255, "E", &ConfigScrn::EvenParity_Click},
+};
+
+constexpr OptionSpec FlowOptions[] = {
+    {"NoFlow", "None", 180, 300, 855, 255, "0", &ConfigScrn::NoFlow_Click},
+    {"XonFlow", "Xon/Xoff", 180, 600, 1095, 255, "1", &ConfigScrn::XonFlow_Click},
+    {"RTSFlow", "RTS", 180, 900, 735, 255, "2", &ConfigScrn::RTSFlow_Click},
+    {"BothFlow", "Xon/RTS", 180, 1200, 1155, 255, "3", &ConfigScrn::BothFlow_Click},
+};
+
+// In tab order: the frames are created, and so take focus, in this order.
+const FrameSpec Frames[] = {
+    {"Frame1", "&Baud Rate", 120, 120, 3915, 975, Group::Baud, BaudOptions},
+    {"Frame2", "&Data Bits", 240, 1380, 1275, 615, Group::DataBits, DataBitOptions},
+    {"Frame3", "&Stop Bits", 1740, 1380, 2055, 615, Group::StopBits, StopBitOptions},
+    {"Frame7", "&Echo", 4200, 1380, 1455, 615, Group::Echo, EchoOptions},
+    {"Frame4", "&Parity", 240, 2160, 1275, 1575, Group::Parity, ParityOptions},
+    {"Frame6", "&Com Port", 1800, 2160, 2055, 3495, Group::Port, {}},
+    {"Frame5", "&Flow Control", 4200, 2160, 1455, 1575, Group::Flow, FlowOptions},
+};
+
+constexpr int ClientWidthTwips = 5880;
+constexpr int ClientHeightTwips = 5730;
+constexpr qint16 LastPort = 18;
+
+// Rows of the two port columns: Com1..Com9 on the left, Com10..Com18 on the right.
+QRect comPortTwips(int index) {
+    const int row = (index - 1) % 9;
+    const int left = index <= 9 ? 120 : 1080;
+    return twipsRect(left, 240 + 360 * row, 852, 252);
+}
+
+// A field of the settings text read as a number; a number too large to read matches no option.
+std::optional<double> numberIn(const QString& field) {
+    try {
+        return readNumber(field);
+    } catch (const OverflowError&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+ConfigScrn::ConfigScrn(Form1& form) : QDialog(nullptr), form_(form) {
+    setObjectName(QStringLiteral("ConfigScrn"));
+    setWindowTitle(QStringLiteral("Communication Settings"));
+    setModal(false);
+    QFont formFont(QStringLiteral("MS Sans Serif"));
+    formFont.setPointSizeF(8.25);
+    setFont(formFont);
+    setFixedSize(twipsToPixels(ClientWidthTwips), twipsToPixels(ClientHeightTwips));
+    buildForm();
 }
 
 ConfigScrn::~ConfigScrn() = default;
 
+void ConfigScrn::buildForm() {
+    auto makeButton = [this](const char* name, const char* caption, QRect rect) {
+        auto* button = new QPushButton(QString::fromLatin1(caption), this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setGeometry(rect);
+        // Enter must press OK wherever the focus is, also on Cancel.
+        button->setAutoDefault(false);
+        return button;
+    };
+    okButton_ = makeButton("OKButton", "OK", twipsRect(4260, 240, 1335, 375));
+    okButton_->setDefault(true);
+    cancelButton_ = makeButton("CancelButton", "Cancel", twipsRect(4260, 720, 1335, 375));
+    connect(okButton_, &QPushButton::clicked, this,
+            [this] { form_.guarded([this] { OKButton_Click(); }); });
+    connect(cancelButton_, &QPushButton::clicked, this,
+            [this] { form_.guarded([this] { CancelButton_Click(); }); });
+
+    QWidget* previous = cancelButton_;
+    setTabOrder(okButton_, cancelButton_);
+    auto follow = [&previous](QWidget* next) {
+        setTabOrder(previous, next);
+        previous = next;
+    };
+
+    for (const FrameSpec& frameSpec : Frames) {
+        auto* frame = new QGroupBox(QString::fromLatin1(frameSpec.caption), this);
+        frame->setObjectName(QString::fromLatin1(frameSpec.name));
+        frame->setGeometry(
+            twipsRect(frameSpec.left, frameSpec.top, frameSpec.width, frameSpec.height));
+        QButtonGroup* group = addGroup(frame);
+
+        if (frameSpec.group == Group::Port) {
+            for (qint16 index = 1; index <= LastPort; ++index) {
+                auto* button = new QRadioButton(QStringLiteral("Com%1").arg(index), frame);
+                button->setObjectName(QStringLiteral("ComPort_%1").arg(index));
+                button->setGeometry(comPortTwips(index));
+                group->addButton(button, index);
+                connect(button, &QRadioButton::clicked, this,
+                        [this, index] { form_.guarded([this, index] { ComPort_Click(index); }); });
+                comPort_[index] = button;
+                follow(button);
+            }
+            continue;
+        }
+        for (const OptionSpec& spec : frameSpec.options) {
+            auto* button = new QRadioButton(QString::fromLatin1(spec.caption), frame);
+            button->setObjectName(QString::fromLatin1(spec.name));
+            button->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
+            group->addButton(button);
+            const Handler handler = spec.handler;
+            connect(button, &QRadioButton::clicked, this,
+                    [this, handler] { form_.guarded([this, handler] { (this->*handler)(); }); });
+            options_.push_back({frameSpec.group, QString::fromLatin1(spec.value), button});
+            follow(button);
+        }
+    }
+}
+
+QButtonGroup* ConfigScrn::addGroup(QGroupBox* frame) {
+    auto* group = new QButtonGroup(frame);
+    group->setObjectName(frame->objectName() + QStringLiteral("Group"));
+    group->setExclusive(true);
+    groups_.push_back(group);
+    return group;
+}
+
 void ConfigScrn::showDialog() {
-  if (!isVisible()) {
-    // Beside the main window, not over it.
-    const QRect main = form_.frameGeometry();
-    move(main.right() + 8, main.top());
+    if (isVisible()) {
+        raise();
+        activateWindow();
+        return;
+    }
+    Form_Load();
+    placeBesideMainWindow();
     show();
-  }
-  raise();
-  activateWindow();
+}
+
+void ConfigScrn::placeBesideMainWindow() {
+    constexpr int Gap = 8;
+    const QRect main = form_.frameGeometry();
+    const QSize size = frameGeometry().size();
+    QPoint position(main.right() + 1 + Gap, main.top());
+    if (const QScreen* screen = form_.screen()) {
+        const QRect area = screen->availableGeometry();
+        // No room on the right: the left side, and failing that as far right as the screen lets.
+        if (position.x() + size.width() - 1 > area.right() &&
+            main.left() - Gap - size.width() >= area.left())
+            position.setX(main.left() - Gap - size.width());
+        position.setX(std::clamp(position.x(), area.left(),
+                                 std::max(area.left(), area.right() + 1 - size.width())));
+        position.setY(std::clamp(position.y(), area.top(),
+                                 std::max(area.top(), area.bottom() + 1 - size.height())));
+    }
+    move(position);
+}
+
+void ConfigScrn::clearOptions() {
+    // An exclusive group refuses to turn its last option off.
+    for (QButtonGroup* group : groups_) {
+        group->setExclusive(false);
+        for (QAbstractButton* button : group->buttons())
+            button->setChecked(false);
+        group->setExclusive(true);
+    }
+}
+
+void ConfigScrn::turnOn(Group group, const std::function<bool(const QString&)>& matches) {
+    for (const Option& option : options_) {
+        if (option.group == group && matches(option.value)) {
+            // A click, so the option's own handler records the value, as for the user's click.
+            option.button->click();
+            return;
+        }
+    }
+}
+
+void ConfigScrn::refreshPortTooltips() {
+    const PortControl& port = form_.MSComm1();
+    for (qint16 index = 1; index <= LastPort; ++index) {
+        const QString path = port.devicePathFor(index);
+        const QString tip =
+            serial_comm::deviceExists(path)
+                ? QStringLiteral("COM%1 opens %2, which is present now.").arg(index).arg(path)
+                : QStringLiteral("COM%1 opens %2, which is not present now. Set LINNET_COM%1 to "
+                                 "the scanner's device to use another one.")
+                      .arg(index)
+                      .arg(path);
+        comPort_[index]->setToolTip(tip);
+    }
+}
+
+void ConfigScrn::Form_Load() {
+    PortControl& port = form_.MSComm1();
+    clearOptions();
+    // Devices come and go (a USB scanner plugged in): say what is there at each showing.
+    refreshPortTooltips();
+
+    // A number outside 1..18 has no choice: none is on and NewPort keeps its value.
+    const qint16 portNumber = port.CommPort();
+    if (portNumber >= 1 && portNumber <= LastPort)
+        comPort_[portNumber]->click();
+
+    // The fields after the first comma are read at fixed places, one character each. A text
+    // without a comma has no fields to read: those four groups stay empty.
+    const QString settings = port.Settings();
+    const qsizetype comma = settings.indexOf(QLatin1Char(','));
+    if (comma >= 0) {
+        const std::optional<double> baud = numberIn(settings.left(comma));
+        turnOn(Group::Baud, [&](const QString& rate) { return baud == rate.toDouble(); });
+        const QString parity = settings.mid(comma + 1, 1).toUpper();
+        turnOn(Group::Parity, [&](const QString& letter) { return parity == letter; });
+        const std::optional<double> dataBits = numberIn(settings.mid(comma + 3, 1));
+        turnOn(Group::DataBits, [&](const QString& bits) { return dataBits == bits.toDouble(); });
+        const std::optional<double> stopBits = numberIn(settings.mid(comma + 5, 1));
+        turnOn(Group::StopBits, [&](const QString& bits) { return stopBits == bits.toDouble(); });
+    }
+
+    const qint32 handshaking = port.Handshaking();
+    turnOn(Group::Flow, [&](const QString& mode) { return handshaking == mode.toInt(); });
+
+    // Every showing switches local echo on, whatever it was.
+    EchoEnabled = VbTrue;
+    turnOn(Group::Echo, [](const QString& echo) { return echo.toShort() == VbTrue; });
+}
+
+void ConfigScrn::OKButton_Click() {
+    const bool applied = applyPendingChoice();
+    // Whether OK got through or stopped half-way, the main window's open button, menu check
+    // mark and settings button follow the port as it is now, not as OK meant it to be.
+    form_.showPortState();
+    if (applied)
+        accept();
+}
+
+bool ConfigScrn::applyPendingChoice() {
+    PortControl& port = form_.MSComm1();
+    QString failure;
+
+    const qint16 oldPort = port.CommPort();
+    if (NewPort != oldPort) {
+        // The number of an open port cannot change: close, renumber, and open on the new one.
+        bool wasOpen = false;
+        trapStep(failure, [&] {
+            if (port.PortOpen()) {
+                port.setPortOpen(false);
+                wasOpen = true;
+            }
+        });
+        trapStep(failure, [&] { port.setCommPort(NewPort); });
+        if (failure.isEmpty() && wasOpen)
+            trapStep(failure, [&] { port.setPortOpen(true); });
+        if (!failure.isEmpty()) {
+            form_.prompts().warn(failure);
+            // The user has been told what went wrong; a refusal of the way back adds nothing.
+            QString ignored;
+            trapStep(ignored, [&] { port.setCommPort(oldPort); });
+            return false;
+        }
+    }
+
+    trapStep(failure, [&] {
+        port.setSettings(NewBaud + QLatin1Char(',') + NewParity + QLatin1Char(',') + NewDataBits +
+                         QLatin1Char(',') + NewStopBits);
+    });
+    if (!failure.isEmpty()) {
+        form_.prompts().warn(failure);
+        return false;
+    }
+
+    trapStep(failure, [&] { port.setHandshaking(qint32{NewHandshaking}); });
+    if (!failure.isEmpty()) {
+        form_.prompts().warn(failure);
+        return false;
+    }
+    return true;
+}
+
+void ConfigScrn::CancelButton_Click() {
+    QDialog::reject();
+}
+
+void ConfigScrn::reject() {
+    // Escape and the close button take the same road as a click on Cancel.
+    cancelButton_->click();
 }
