@@ -124,7 +124,9 @@ void Form1::buildForm() {
     };
     term_ = makeView("Term");
     term_->setGeometry(twipsRect(840, 1920, 2175, 1575));
+    term_->setAccessibleName(QStringLiteral("Received text"));
     termHex_ = makeView("TermHex");
+    termHex_->setAccessibleName(QStringLiteral("Received hexadecimal codes"));
     termHex_->setGeometry(twipsRect(840, 4680, 2175, 1575));
 
     auto makeLabel = [client](const char* name, const QString& caption, QRect rect) {
@@ -141,6 +143,8 @@ void Form1::buildForm() {
     label2_ = makeLabel("Label2", QStringLiteral("Status"), twipsRect(120, 8280, 615, 195));
     label2_->setFont(msSansSerif975());
     label1_ = makeLabel("Label1", QString(), twipsRect(720, 8220, 7695, 270));
+    label1_->setTextFormat(Qt::PlainText);
+    label1_->setAccessibleName(QStringLiteral("Status"));
 
     lines_[0] = new LineControl(8520, 7560, 8520, 600, client);
     lines_[1] = new LineControl(0, 4080, 8520, 4080, client);
@@ -168,6 +172,15 @@ void Form1::buildForm() {
         lamp->setGeometry(twipsRect(LampLefts[index], 7920, 255, 255));
         lamps_[index] = lamp;
     }
+    // The three lamps the program drives say "unknown" until their first refresh; the others
+    // keep their look for the whole run and say that they show nothing.
+    const char* const lampNames[10] = {"", "CD", "RX", "TX", "DTR", "", "DSR", "RTS", "CTS", "RI"};
+    for (int index : {1, 6, 8})
+        lamps_[index]->setStateText(
+            QStringLiteral("%1: unknown").arg(QLatin1String(lampNames[index])));
+    for (int index : {2, 3, 4, 7, 9})
+        lamps_[index]->setStateText(
+            QStringLiteral("%1: not monitored").arg(QLatin1String(lampNames[index])));
     lamps_[2]->setBackColor(White);
     lamps_[7]->setBackColor(White);
     lamps_[5]->setBackStyle(0);

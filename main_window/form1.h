@@ -100,6 +100,7 @@ private:
     void reportEscapedFailure(const QString& text);
     void connectPortHandlers();
     void showLineState(bool held, const QString& prefix);
+    void showLamp(int index, const QString& line, bool held, int colour);
     void askNumberProperty(const QString& prompt, const QString& title,
                            qint16 (PortControl::*read)() const, void (PortControl::*write)(qint16));
 

@@ -14,6 +14,11 @@ QColor Shape::unpackRgb(int packedRgb) {
     return {packedRgb & 0xFF, (packedRgb >> 8) & 0xFF, (packedRgb >> 16) & 0xFF};
 }
 
+void Shape::setStateText(const QString& text) {
+    setToolTip(text);
+    setAccessibleName(text);
+}
+
 int Shape::BackColor() const {
     return packRgb(back_);
 }

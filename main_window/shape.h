@@ -26,6 +26,11 @@ public:
     int BorderColor() const;
     void setBorderColor(int packedRgb);
 
+    // What the lamp shows, in words, for a tooltip and for assistive technology: colour alone
+    // does not reach a colour-blind user.
+    void setStateText(const QString& text);
+    QString stateText() const { return toolTip(); }
+
     static int packRgb(const QColor& colour);
     static QColor unpackRgb(int packedRgb);
 

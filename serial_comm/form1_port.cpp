@@ -29,9 +29,19 @@ QString portName(const PortControl& port) {
 // --- Lamps and line commands ---
 
 void Form1::SerialPinLamps() {
-    lamps_[1]->setBackColor(port_->CDHolding() ? Red : Green);
-    lamps_[6]->setBackColor(port_->DSRHolding() ? Green : Red);
-    lamps_[8]->setBackColor(port_->CTSHolding() ? Green : Red);
+    // Each line is read at its own step: a failing read leaves the later lamps as they were.
+    const bool cd = port_->CDHolding();
+    showLamp(1, QStringLiteral("CD"), cd, cd ? Red : Green);
+    const bool dsr = port_->DSRHolding();
+    showLamp(6, QStringLiteral("DSR"), dsr, dsr ? Green : Red);
+    const bool cts = port_->CTSHolding();
+    showLamp(8, QStringLiteral("CTS"), cts, cts ? Green : Red);
+}
+
+void Form1::showLamp(int index, const QString& line, bool held, int colour) {
+    lamps_[index]->setBackColor(colour);
+    lamps_[index]->setStateText(line +
+                                (held ? QStringLiteral(": held") : QStringLiteral(": not held")));
 }
 
 void Form1::showLineState(bool held, const QString& prefix) {

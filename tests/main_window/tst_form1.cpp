@@ -141,6 +141,10 @@ void TestForm1::lamps() {
         QCOMPARE(lamp->BorderStyle(), index == 5 ? 0 : 1);
     }
     QCOMPARE(h.form->shapeMSCommPins(5).BorderColor(), 128 | 128 << 8 | 128 << 16);
+    // Before the first refresh the driven lamps do not know their line.
+    QCOMPARE(h.form->shapeMSCommPins(1).toolTip(), QStringLiteral("CD: unknown"));
+    QCOMPARE(h.form->shapeMSCommPins(6).accessibleName(), QStringLiteral("DSR: unknown"));
+    QCOMPARE(h.form->shapeMSCommPins(8).toolTip(), QStringLiteral("CTS: unknown"));
     // Packed colours keep red in the low byte.
     QCOMPARE(Shape::packRgb(QColor(255, 0, 0)), 255);
     QCOMPARE(Shape::packRgb(QColor(0, 255, 0)), 65280);

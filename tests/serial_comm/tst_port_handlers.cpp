@@ -178,6 +178,14 @@ void TestPortHandlers::lamps() {
     QCOMPARE(h.form->shapeMSCommPins(1).BackColor(), cd ? Red : Green);
     QCOMPARE(h.form->shapeMSCommPins(6).BackColor(), dsr ? Green : Red);
     QCOMPARE(h.form->shapeMSCommPins(8).BackColor(), cts ? Green : Red);
+    // The state in words, for a colour-blind user and for screen readers.
+    auto words = [](const char* line, bool held) {
+        return QString::fromLatin1(line) +
+               (held ? QStringLiteral(": held") : QStringLiteral(": not held"));
+    };
+    QCOMPARE(h.form->shapeMSCommPins(1).stateText(), words("CD", cd));
+    QCOMPARE(h.form->shapeMSCommPins(6).accessibleName(), words("DSR", dsr));
+    QCOMPARE(h.form->shapeMSCommPins(8).toolTip(), words("CTS", cts));
     QList<int> after;
     for (int i : {2, 3, 4, 5, 7, 9})
         after << h.form->shapeMSCommPins(i).BackColor();

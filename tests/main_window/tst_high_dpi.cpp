@@ -1,0 +1,47 @@
+// The forms on a 192 dpi screen: twice the pixels, the same layout in twips.
+
+#include "form_harness.h"
+#include "main_window/twips.h"
+#include "settings_dialog/config_scrn.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+
+class TestHighDpi : public QObject {
+    Q_OBJECT
+
+private slots:
+    void windowAndDialogDoubleInPixels();
+};
+
+void TestHighDpi::windowAndDialogDoubleInPixels() {
+    FormHarness h;
+    h.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
+    QCOMPARE(h.form->devicePixelRatioF(), 2.0);
+
+    // Layout in device-independent pixels, so in twips, is what it is at 96 dpi.
+    auto* open = h.child<QPushButton>(QStringLiteral("cmdOPEN"));
+    QCOMPARE(open->geometry(), twipsRect(3840, 120, 1695, 495));
+    QCOMPARE(h.form->centralWidget()->size(), QSize(568, 572));
+    // Drawn with twice the pixels each way.
+    QCOMPARE(h.form->centralWidget()->grab().size(), QSize(2 * 568, 2 * 572));
+
+    h.form->cmdConfig_Click();
+    ConfigScrn* dialog = h.form->configScrn();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->size(), QSize(twipsToPixels(5880), twipsToPixels(5730)));
+    QCOMPARE(dialog->grab().size(), 2 * dialog->size());
+    dialog->close();
+}
+
+int main(int argc, char** argv) {
+    // The scale must be chosen before the application starts.
+    qputenv("QT_SCALE_FACTOR", "2");
+    QApplication app(argc, argv);
+    TestHighDpi test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_high_dpi.moc"
