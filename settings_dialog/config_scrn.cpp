@@ -5,8 +5,8 @@
 #include "main_window/prompts.h"
 #include "main_window/twips.h"
 #include "serial_comm/device_map.h"
-#include "serial_comm/number_text.h"
 #include "serial_comm/port_control.h"
+#include "settings_dialog/settings_text.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -106,15 +106,6 @@ QRect comPortTwips(int index) {
     const int row = (index - 1) % 9;
     const int left = index <= 9 ? 120 : 1080;
     return twipsRect(left, 240 + 360 * row, 852, 252);
-}
-
-// A field of the settings text read as a number; a number too large to read matches no option.
-std::optional<double> numberIn(const QString& field) {
-    try {
-        return readNumber(field);
-    } catch (const OverflowError&) {
-        return std::nullopt;
-    }
 }
 
 } // namespace
@@ -276,18 +267,13 @@ void ConfigScrn::Form_Load() {
 
     // The fields after the first comma are read at fixed places, one character each. A text
     // without a comma has no fields to read: those four groups stay empty.
-    const QString settings = port.Settings();
-    const qsizetype comma = settings.indexOf(QLatin1Char(','));
-    if (comma >= 0) {
-        const std::optional<double> baud = numberIn(settings.left(comma));
-        turnOn(Group::Baud, [&](const QString& rate) { return baud == rate.toDouble(); });
-        const QString parity = settings.mid(comma + 1, 1).toUpper();
-        turnOn(Group::Parity, [&](const QString& letter) { return parity == letter; });
-        const std::optional<double> dataBits = numberIn(settings.mid(comma + 3, 1));
-        turnOn(Group::DataBits, [&](const QString& bits) { return dataBits == bits.toDouble(); });
-        const std::optional<double> stopBits = numberIn(settings.mid(comma + 5, 1));
-        turnOn(Group::StopBits, [&](const QString& bits) { return stopBits == bits.toDouble(); });
-    }
+    const SettingsFields fields = readSettingsFields(port.Settings());
+    turnOn(Group::Baud, [&](const QString& rate) { return fields.baud == rate.toDouble(); });
+    turnOn(Group::Parity, [&](const QString& letter) { return fields.parity == letter; });
+    turnOn(Group::DataBits,
+           [&](const QString& bits) { return fields.dataBits == bits.toDouble(); });
+    turnOn(Group::StopBits,
+           [&](const QString& bits) { return fields.stopBits == bits.toDouble(); });
 
     const qint32 handshaking = port.Handshaking();
     turnOn(Group::Flow, [&](const QString& mode) { return handshaking == mode.toInt(); });

@@ -1,0 +1,28 @@
+#include "settings_dialog/settings_text.h"
+
+#include "serial_comm/number_text.h"
+
+namespace {
+
+// A field read as a number; a number too large to read matches no option.
+std::optional<double> numberIn(const QString& field) {
+    try {
+        return readNumber(field);
+    } catch (const OverflowError&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+SettingsFields readSettingsFields(const QString& settings) {
+    SettingsFields fields;
+    const qsizetype comma = settings.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return fields;
+    fields.baud = numberIn(settings.left(comma));
+    fields.parity = settings.mid(comma + 1, 1).toUpper();
+    fields.dataBits = numberIn(settings.mid(comma + 3, 1));
+    fields.stopBits = numberIn(settings.mid(comma + 5, 1));
+    return fields;
+}
