@@ -21,7 +21,9 @@ SettingsFields readSettingsFields(const QString& settings) {
     if (comma < 0)
         return fields;
     fields.baud = numberIn(settings.left(comma));
-    fields.parity = settings.mid(comma + 1, 1).toUpper();
+    // One character, upper-cased as a character: a string's upper case may grow ("ß" is "SS").
+    if (comma + 1 < settings.size())
+        fields.parity = QString(settings.at(comma + 1).toUpper());
     fields.dataBits = numberIn(settings.mid(comma + 3, 1));
     fields.stopBits = numberIn(settings.mid(comma + 5, 1));
     return fields;
