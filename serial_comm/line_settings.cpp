@@ -181,9 +181,19 @@ void applyFlowControl(termios& t, FlowControl flow) {
         t.c_cflag &= ~tcflag_t(CRTSCTS);
 }
 
+void applyErrorMarking(termios& t) {
+    // A break arrives as 0xFF 0 0 and a bad byte X as 0xFF 0 X, a data byte 0xFF as 0xFF 0xFF.
+    // INPCK is on even without parity: Linux drivers report framing errors only with INPCK, and
+    // with parity off the receiver has no parity to check anyway. Ignoring (IGNBRK, IGNPAR),
+    // signalling (BRKINT) or stripping (ISTRIP) would hide the errors or corrupt the marks.
+    t.c_iflag |= PARMRK | INPCK;
+    t.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | IGNPAR | ISTRIP);
+}
+
 termios buildTermios(const termios& original, const LineSettings& settings, FlowControl flow) {
     termios t = original;
     makeRaw(t);
+    applyErrorMarking(t);
     applyBaud(t, settings.baud);
     applyParity(t, settings.parity);
     applyDataBits(t, settings.dataBits);

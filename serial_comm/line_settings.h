@@ -43,10 +43,14 @@ void applyParity(termios& t, char parity);
 void applyDataBits(termios& t, int dataBits);
 void applyStopBits(termios& t, int stopBits);
 void applyFlowControl(termios& t, FlowControl flow);
+// Has the driver mark breaks and bytes with parity or framing errors in the received stream
+// (PARMRK), where StreamDecoder finds them.
+void applyErrorMarking(termios& t);
 
 // The attributes to give a device whose attributes are `original`: raw, receiver on, modem status
-// ignored for open/read (CLOCAL), reads that never wait (VMIN 0, VTIME 0), and the line settings
-// and flow control asked for. Bits outside these aspects keep their original values.
+// ignored for open/read (CLOCAL), reads that never wait (VMIN 0, VTIME 0), line errors marked in
+// the stream, and the line settings and flow control asked for. Bits outside these aspects keep
+// their original values.
 termios buildTermios(const termios& original, const LineSettings& settings, FlowControl flow);
 
 } // namespace serial_comm

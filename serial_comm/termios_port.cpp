@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -45,7 +46,7 @@ namespace {
 
 // One wake-up of the read notifier takes at most this much, so a device that sends faster than
 // we read cannot starve the event loop; the notifier fires again for the rest.
-constexpr qsizetype kMaxReadPerWake = 1 << 20;
+constexpr qsizetype kMaxReadPerWake = 256 << 10;
 
 QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -66,6 +67,20 @@ bool noModemLines(int error) {
     return error == ENOTTY || error == EINVAL;
 }
 
+LineCounters countersFrom(const serial_icounter_struct& c) {
+    LineCounters counters;
+    counters.cts = static_cast<quint32>(c.cts);
+    counters.dsr = static_cast<quint32>(c.dsr);
+    counters.rng = static_cast<quint32>(c.rng);
+    counters.dcd = static_cast<quint32>(c.dcd);
+    counters.frame = static_cast<quint32>(c.frame);
+    counters.parity = static_cast<quint32>(c.parity);
+    counters.brk = static_cast<quint32>(c.brk);
+    counters.overrun = static_cast<quint32>(c.overrun);
+    counters.bufOverrun = static_cast<quint32>(c.buf_overrun);
+    return counters;
+}
+
 void stopNotifier(QSocketNotifier* notifier) {
     if (notifier == nullptr)
         return;
@@ -84,10 +99,20 @@ struct TermiosPort::OpenDevice {
     termios applied{};  // put back when a change is refused
     QSocketNotifier* reader = nullptr;
     QSocketNotifier* writer = nullptr;
+    // Cleared for good when the driver answers that it has no such thing.
+    bool hasCounters = true;
+    bool hasLines = true;
+    // A write found the device gone; the loss is reported from the event loop.
+    bool lossPending = false;
 };
 
 TermiosPort::TermiosPort(QObject* parent)
-    : PortControl(parent), settings_(parseLineSettings(DefaultSettings)) {}
+    : PortControl(parent), settings_(parseLineSettings(DefaultSettings)) {
+    watch_.setParent(this);
+    watch_.setObjectName(QStringLiteral("lineWatch"));
+    watch_.setInterval(LinePollMs);
+    connect(&watch_, &QTimer::timeout, this, &TermiosPort::watchLines);
+}
 
 TermiosPort::~TermiosPort() {
     if (device_)
@@ -95,12 +120,13 @@ TermiosPort::~TermiosPort() {
 }
 
 QString TermiosPort::where() const {
-    return QStringLiteral("%1 (%2)").arg(portName(port_), device_->path);
+    return QStringLiteral("%1 (%2)").arg(portName(port_),
+                                         device_ ? device_->path : devicePathFor(port_));
 }
 
 void TermiosPort::requireOpen() const {
     if (!device_)
-        throw PortFailure(QStringLiteral("%1 is not open; open it first.").arg(portName(port_)));
+        throw PortFailure(QStringLiteral("%1 is not open; open it first.").arg(where()));
 }
 
 // --- open and close ---
@@ -111,8 +137,10 @@ bool TermiosPort::PortOpen() const {
 
 void TermiosPort::setPortOpen(bool open) {
     if (open == PortOpen())
-        throw PortFailure(open ? QStringLiteral("%1 is already open.").arg(where())
-                               : QStringLiteral("%1 is already closed.").arg(portName(port_)));
+        throw PortFailure(
+            open ? QStringLiteral("%1 is already open; close it before opening it again.")
+                       .arg(where())
+                 : QStringLiteral("%1 is already closed; there is nothing to close.").arg(where()));
     if (open)
         openDevice();
     else
@@ -152,7 +180,18 @@ void TermiosPort::openDevice() {
     ::tcflush(device_->fd.get(), TCIFLUSH);
     input_.clear();
     output_.clear();
+    decoder_.reset();
+    freshInput_ = false;
+    overflowing_ = false;
+    droppedInput_ = 0;
+    outputSeen_ = 0;
     ++openCount_;
+
+    // Changes count from here on; the driver's counters are running totals since boot.
+    lastLook_ = look();
+    errorsCounted_ = lastLook_.counters;
+    unmatched_ = {};
+    updateWatch();
 
     const int descriptor = device_->fd.get();
     device_->reader = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
@@ -166,6 +205,7 @@ void TermiosPort::closeDevice(bool restoreAttributes) {
     const std::unique_ptr<OpenDevice> device = std::move(device_);
     stopNotifier(device->reader);
     stopNotifier(device->writer);
+    watch_.stop();
     input_.clear();
     output_.clear();
     dropEvents();
@@ -191,6 +231,9 @@ void TermiosPort::scheduleLoss() {
     // Found inside a property call (Output): reported from the event loop instead, where the
     // reader usually finds the hang-up first.
     device_->writer->setEnabled(false);
+    if (device_->lossPending)
+        return;
+    device_->lossPending = true;
     QMetaObject::invokeMethod(
         this,
         [this, openCount = openCount_] {
@@ -211,7 +254,9 @@ void TermiosPort::applyLine(const LineSettings& settings, FlowControl flow) {
     if (::tcsetattr(fd, TCSANOW, &wanted) != 0 && errno != EINVAL) {
         const int error = errno;
         ::tcsetattr(fd, TCSANOW, &device_->applied);
-        throw PortFailure(QStringLiteral("%1 did not take the settings %2: %3.")
+        throw PortFailure(QStringLiteral("%1 did not take the settings %2: %3. The port keeps "
+                                         "its previous settings; choose other settings or check "
+                                         "that the device is still connected.")
                               .arg(where(), formatLineSettings(settings), systemReason(error)));
     }
     // tcsetattr also succeeds when only part of the change took effect, so a refused rate shows
@@ -235,7 +280,8 @@ void TermiosPort::applyDtr(bool raised) {
     const int error = errno;
     if (noModemLines(error))
         return;
-    throw PortFailure(QStringLiteral("%1 could not %2 DTR: %3.")
+    throw PortFailure(QStringLiteral("%1 could not %2 DTR: %3. Check that the device is still "
+                                     "connected, or close the port and open it again.")
                           .arg(where(), raised ? QStringLiteral("raise") : QStringLiteral("drop"),
                                systemReason(error)));
 }
@@ -247,6 +293,58 @@ std::optional<int> TermiosPort::modemLines() const {
     if (::ioctl(device_->fd.get(), TIOCMGET, &bits) != 0)
         return std::nullopt;
     return bits;
+}
+
+std::optional<LineCounters> TermiosPort::readCounters() {
+    if (!device_->hasCounters)
+        return std::nullopt;
+    serial_icounter_struct counters{};
+    if (::ioctl(device_->fd.get(), TIOCGICOUNT, &counters) == 0)
+        return countersFrom(counters);
+    if (noModemLines(errno))
+        device_->hasCounters = false;
+    return std::nullopt;
+}
+
+LineSnapshot TermiosPort::look() {
+    LineSnapshot snapshot;
+    snapshot.counters = readCounters();
+    if (device_->hasLines) {
+        int bits = 0;
+        if (::ioctl(device_->fd.get(), TIOCMGET, &bits) == 0)
+            snapshot.lines = bits;
+        else if (noModemLines(errno))
+            device_->hasLines = false;
+    }
+    return snapshot;
+}
+
+void TermiosPort::watchLines() {
+    if (!device_)
+        return;
+    if (device_->hasCounters || device_->hasLines) {
+        const LineSnapshot now = look();
+        for (const qint16 code : lineEvents(lastLook_, now))
+            raiseEvent(code);
+        // A part that did not answer this time keeps its last value, so that the next answer is
+        // compared with it and nothing that happened in between is lost.
+        if (now.counters)
+            lastLook_.counters = now.counters;
+        if (now.lines)
+            lastLook_.lines = now.lines;
+    }
+    // The driver sends what it holds without telling anyone: only a look shows the count fall.
+    observeOutputCount();
+    updateWatch();
+}
+
+void TermiosPort::updateWatch() {
+    const bool needed = device_ && (device_->hasCounters || device_->hasLines ||
+                                    (sThreshold_ > 0 && outputSeen_ > 0));
+    if (!needed)
+        watch_.stop();
+    else if (!watch_.isActive())
+        watch_.start();
 }
 
 // --- receiving ---
@@ -278,15 +376,66 @@ void TermiosPort::readAvailable() {
         loseDevice();
         return;
     }
-    // Only new characters raise Receive; the characters a handler leaves behind are the base
-    // class's to raise again.
-    if (taken > 0 && rThreshold_ > 0 && input_.size() >= rThreshold_)
-        raiseEvent(CommEventCode::Receive);
+    raiseReceiveIfDue();
 }
 
 void TermiosPort::acceptReceived(QByteArrayView bytes) {
-    // Bytes are taken as they come; parity-error marking and the buffer limit belong here.
-    input_.append(bytes);
+    for (const StreamPiece& piece : decoder_.decode(bytes)) {
+        if (piece.kind == StreamPiece::Kind::Data) {
+            appendInput(piece.bytes);
+            continue;
+        }
+        // The characters before the error are announced before it, as they came.
+        raiseReceiveIfDue();
+        const qint16 code = classifyMark(piece.kind, unmatchedErrors(), settings_.parity != 'N');
+        raiseEvent(code);
+        if (code == CommEventCode::Break)
+            continue;
+        const char received = piece.kind == StreamPiece::Kind::ErrorByte ? piece.bytes.at(0) : '\0';
+        if (code == CommEventCode::RxParity && !parityReplace_.isEmpty())
+            appendInput(parityReplace_.toLatin1());
+        else
+            appendInput(QByteArrayView(&received, 1));
+    }
+}
+
+void TermiosPort::appendInput(QByteArrayView bytes) {
+    const qsizetype kept = std::min(bytes.size(), InputBufferSize - input_.size());
+    if (kept > 0) {
+        input_.append(bytes.first(kept));
+        freshInput_ = true;
+    }
+    if (kept == bytes.size())
+        return;
+    droppedInput_ += static_cast<quint64>(bytes.size() - kept);
+    // One report per episode: a device that keeps sending into a full buffer would otherwise
+    // bury the window in prompts.
+    if (overflowing_)
+        return;
+    overflowing_ = true;
+    raiseReceiveIfDue();
+    raiseEvent(CommEventCode::RxOver);
+}
+
+void TermiosPort::raiseReceiveIfDue() {
+    // Only new characters raise Receive; the characters a handler leaves behind are the base
+    // class's to raise again.
+    if (!freshInput_)
+        return;
+    freshInput_ = false;
+    if (rThreshold_ > 0 && input_.size() >= rThreshold_)
+        raiseEvent(CommEventCode::Receive);
+}
+
+UnmatchedErrors& TermiosPort::unmatchedErrors() {
+    // The driver counts an error before it passes the marked byte on, so the counters are up to
+    // date when the mark is read.
+    if (const std::optional<LineCounters> now = readCounters()) {
+        if (errorsCounted_)
+            unmatched_.add(*errorsCounted_, *now);
+        errorsCounted_ = now;
+    }
+    return unmatched_;
 }
 
 QString TermiosPort::Input() {
@@ -295,6 +444,8 @@ QString TermiosPort::Input() {
         inputLen_ == 0 ? input_.size() : std::min<qsizetype>(inputLen_, input_.size());
     const QString taken = QString::fromLatin1(input_.first(count));
     input_.remove(0, count);
+    if (input_.size() < InputBufferSize)
+        overflowing_ = false;
     return taken;
 }
 
@@ -307,24 +458,43 @@ int TermiosPort::InBufferCount() const {
 
 void TermiosPort::setOutput(const QString& text) {
     if (!device_)
-        throw PortFailure(
-            QStringLiteral("%1 is not open; open it before sending.").arg(portName(port_)));
+        throw PortFailure(QStringLiteral("%1 is not open; open it before sending.").arg(where()));
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t code = text.at(i).unicode();
         if (code > 0xFF)
             throw PortFailure(
-                QStringLiteral("Character %1 of the text to send is U+%2, which is not one byte; "
-                               "only characters U+0000 to U+00FF can be sent.")
+                QStringLiteral("%1 cannot send the text: character %2 is U+%3, which is not one "
+                               "byte; only characters U+0000 to U+00FF can be sent.")
+                    .arg(where())
                     .arg(i + 1)
                     .arg(QString::number(code, 16).toUpper().rightJustified(4, u'0')));
     }
     output_.append(text.toLatin1());
-    sendQueued();
+    // Counted as queued before any of it goes out, so that a text the device takes at once still
+    // takes the count past SThreshold and back.
+    observeOutputCount();
+    writeQueued();
+    // What the device took at once does not occupy the buffer; only the rest has to fit.
+    const bool full = output_.size() > OutputBufferSize;
+    if (full)
+        output_.truncate(OutputBufferSize);
+    enableWriter();
+    observeOutputCount();
+    updateWatch();
+    if (full)
+        raiseEvent(CommEventCode::TxFull);
 }
 
 void TermiosPort::sendQueued() {
     if (!device_)
         return;
+    writeQueued();
+    enableWriter();
+    observeOutputCount();
+    updateWatch();
+}
+
+void TermiosPort::writeQueued() {
     const int fd = device_->fd.get();
     while (!output_.isEmpty()) {
         const ssize_t count = ::write(fd, output_.constData(), output_.size());
@@ -337,22 +507,36 @@ void TermiosPort::sendQueued() {
             continue;
         // A terminal refuses a write for good only when it is gone (EIO after a hang-up); any
         // such failure is treated as the device going away rather than retried without end.
-        if (count < 0 && error != EAGAIN) {
+        // EAGAIN: the driver is full, or flow control holds the output back.
+        if (count < 0 && error != EAGAIN)
             scheduleLoss();
-            return;
-        }
-        break;
+        return;
     }
-    // Enabled only while something waits: a writable device would otherwise wake us constantly.
-    device_->writer->setEnabled(!output_.isEmpty());
 }
 
-int TermiosPort::OutBufferCount() const {
-    requireOpen();
+void TermiosPort::enableWriter() {
+    // Only while something waits: a writable device would otherwise wake us constantly, and a
+    // device that is gone is writable for ever.
+    device_->writer->setEnabled(!output_.isEmpty() && !device_->lossPending);
+}
+
+int TermiosPort::outputCount() const {
     int driverQueue = 0;
     if (::ioctl(device_->fd.get(), TIOCOUTQ, &driverQueue) != 0 || driverQueue < 0)
         driverQueue = 0;
     return static_cast<int>(output_.size()) + driverQueue;
+}
+
+void TermiosPort::observeOutputCount() {
+    const int count = outputCount();
+    if (sThreshold_ > 0 && outputSeen_ >= sThreshold_ && count < sThreshold_)
+        raiseEvent(CommEventCode::Send);
+    outputSeen_ = count;
+}
+
+int TermiosPort::OutBufferCount() const {
+    requireOpen();
+    return outputCount();
 }
 
 // --- properties ---
@@ -452,6 +636,7 @@ void TermiosPort::setSThreshold(qint16 threshold) {
                                          "notifications off, or a positive count.")
                               .arg(threshold));
     sThreshold_ = threshold;
+    updateWatch();
 }
 
 QString TermiosPort::ParityReplace() const {
@@ -462,6 +647,12 @@ void TermiosPort::setParityReplace(const QString& replacement) {
     if (replacement.size() > 1)
         throw PortFailure(QStringLiteral("The parity replacement \"%1\" is too long; use one "
                                          "character, or nothing to keep the received byte.")
+                              .arg(replacement));
+    // The replacement takes the place of one received byte, and Input holds bytes.
+    if (!replacement.isEmpty() && replacement.at(0).unicode() > 0xFF)
+        throw PortFailure(QStringLiteral("The parity replacement \"%1\" is not a one-byte "
+                                         "character; use a character from U+0000 to U+00FF, or "
+                                         "nothing to keep the received byte.")
                               .arg(replacement));
     parityReplace_ = replacement;
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "serial_comm/line_events.h"
 #include "serial_comm/line_settings.h"
 #include "serial_comm/port_control.h"
+#include "serial_comm/stream_decoder.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -37,10 +40,24 @@ private:
 // The serial port on a POSIX terminal device: termios for the line, flock so that one program at
 // a time has the port, and socket notifiers on the user-interface thread for reading and for the
 // output that the device could not take at once.
+//
+// Events: the driver marks line errors in the received stream (PARMRK), so break, framing and
+// parity errors are raised where they occur among the data. Modem lines and the overrun counter
+// are looked at every LinePollMs while the port is open, on the user-interface thread; a device
+// that has neither lines nor counters (a pseudo-terminal) is not looked at.
 class TermiosPort final : public PortControl {
     Q_OBJECT
 
 public:
+    // Received characters the port holds for Input at most; more are dropped (RxOver).
+    static constexpr qsizetype InputBufferSize = 1 << 20;
+    // Characters the port holds for sending beyond what the driver took; an Output that does
+    // not fit is cut to what fits (TxFull).
+    static constexpr qsizetype OutputBufferSize = 1 << 16;
+    // Time between two looks at the modem lines and counters: a change reaches OnComm well
+    // within 50 ms.
+    static constexpr int LinePollMs = 20;
+
     explicit TermiosPort(QObject* parent = nullptr);
     ~TermiosPort() override;
 
@@ -71,6 +88,9 @@ public:
     void setParityReplace(const QString& replacement) override;
     QString devicePathFor(qint16 port) const override;
 
+    // Received bytes dropped because the input buffer was full, since the port was opened.
+    quint64 droppedInputBytes() const { return droppedInput_; }
+
 private:
     struct OpenDevice;
 
@@ -86,12 +106,31 @@ private:
     void applyDtr(bool raised);
     std::optional<int> modemLines() const;
 
+    // One look at the counters and lines; a device that answers that it has none is not asked
+    // again until the next open.
+    serial_comm::LineSnapshot look();
+    std::optional<serial_comm::LineCounters> readCounters();
+    void watchLines();
+    // Runs the line watch while there is something to watch.
+    void updateWatch();
+
     void readAvailable();
     // Every received byte passes here, between the I/O and the input buffer.
     void acceptReceived(QByteArrayView bytes);
+    void appendInput(QByteArrayView bytes);
+    void raiseReceiveIfDue();
+    // The error counts not yet matched with a mark, brought up to date with the driver's.
+    serial_comm::UnmatchedErrors& unmatchedErrors();
+
     void sendQueued();
+    void writeQueued();
+    void enableWriter();
+    int outputCount() const;
+    // Raises Send when the output count has fallen from at least SThreshold to below it.
+    void observeOutputCount();
 
     void requireOpen() const;
+    // "COM3 (/dev/ttyACM0)": the port and the device it has open, or would open.
     QString where() const;
 
     qint16 port_ = DefaultCommPort;
@@ -105,6 +144,20 @@ private:
 
     QByteArray input_;
     QByteArray output_;
+    serial_comm::StreamDecoder decoder_;
+    // Characters appended since the last Receive was raised.
+    bool freshInput_ = false;
+    // Bytes have been dropped and the input buffer has not drained below its size since.
+    bool overflowing_ = false;
+    quint64 droppedInput_ = 0;
+    // The output count last seen, for Send.
+    int outputSeen_ = 0;
+
+    QTimer watch_;
+    serial_comm::LineSnapshot lastLook_;
+    // Counter values the unmatched error counts were last brought up to.
+    std::optional<serial_comm::LineCounters> errorsCounted_;
+    serial_comm::UnmatchedErrors unmatched_;
     std::unique_ptr<OpenDevice> device_;
     // Tells a deferred loss apart from a later open of the same port.
     quint64 openCount_ = 0;

@@ -21,6 +21,8 @@ private slots:
     void buildsLineAspects();
     void buildRemovesCookedModesAndKeepsTheRest();
     void buildClearsFlowControlItDoesNotAskFor();
+    void buildMarksLineErrorsInTheStream_data();
+    void buildMarksLineErrorsInTheStream();
 };
 
 void TestLineSettings::parsesAcceptedTexts_data() {
@@ -170,7 +172,7 @@ void TestLineSettings::buildsLineAspects() {
 void TestLineSettings::buildRemovesCookedModesAndKeepsTheRest() {
     // A terminal as a shell leaves it: canonical, echoing, translating CR and NL.
     termios cooked{};
-    cooked.c_iflag = BRKINT | ICRNL | INLCR | IGNCR | ISTRIP | PARMRK | IGNBRK | IMAXBEL;
+    cooked.c_iflag = BRKINT | ICRNL | INLCR | IGNCR | ISTRIP | IGNBRK | IMAXBEL;
     cooked.c_oflag = OPOST | ONLCR;
     cooked.c_lflag = ICANON | ECHO | ECHOE | ECHONL | ISIG | IEXTEN;
     cooked.c_cflag = CS8 | HUPCL;
@@ -179,7 +181,7 @@ void TestLineSettings::buildRemovesCookedModesAndKeepsTheRest() {
     cooked.c_cc[VINTR] = 3;
 
     const termios raw = buildTermios(cooked, parseLineSettings("9600,N,8,1"), FlowControl::None);
-    QCOMPARE(raw.c_iflag & (BRKINT | ICRNL | INLCR | IGNCR | ISTRIP | PARMRK | IGNBRK), 0u);
+    QCOMPARE(raw.c_iflag & (BRKINT | ICRNL | INLCR | IGNCR | ISTRIP | IGNBRK), 0u);
     QCOMPARE(raw.c_oflag & OPOST, 0u);
     QCOMPARE(raw.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), 0u);
     QCOMPARE(raw.c_cflag & (CLOCAL | CREAD), tcflag_t(CLOCAL | CREAD));
@@ -204,6 +206,29 @@ void TestLineSettings::buildClearsFlowControlItDoesNotAskFor() {
     const termios neither = buildTermios(original, settings, FlowControl::None);
     QCOMPARE(neither.c_iflag & (IXON | IXOFF), 0u);
     QCOMPARE(neither.c_cflag & CRTSCTS, 0u);
+}
+
+void TestLineSettings::buildMarksLineErrorsInTheStream_data() {
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<tcflag_t>("original");
+    QTest::newRow("no parity, from a cleared device")
+        << QStringLiteral("9600,N,8,1") << tcflag_t(0);
+    QTest::newRow("even parity, from a device that ignores and strips")
+        << QStringLiteral("9600,E,7,1") << tcflag_t(IGNPAR | IGNBRK | BRKINT | ISTRIP);
+    QTest::newRow("odd parity, marking already on")
+        << QStringLiteral("9600,O,8,2") << tcflag_t(PARMRK | INPCK);
+}
+
+void TestLineSettings::buildMarksLineErrorsInTheStream() {
+    QFETCH(QString, settings);
+    QFETCH(tcflag_t, original);
+    termios device{};
+    device.c_iflag = original;
+    const termios built = buildTermios(device, parseLineSettings(settings), FlowControl::None);
+    // Marked, checked (framing errors are reported only with INPCK, parity or not), and nothing
+    // ignored, turned into a signal or stripped.
+    QCOMPARE(built.c_iflag & (PARMRK | INPCK), tcflag_t(PARMRK | INPCK));
+    QCOMPARE(built.c_iflag & (IGNPAR | IGNBRK | BRKINT | ISTRIP), 0u);
 }
 
 QTEST_MAIN(TestLineSettings)

@@ -65,6 +65,19 @@ void PtyPair::writeMaster(const QByteArray& bytes) {
     }
 }
 
+qsizetype PtyPair::tryWriteMaster(QByteArrayView bytes) {
+    for (;;) {
+        const ssize_t count = ::write(master_, bytes.data(), bytes.size());
+        if (count >= 0)
+            return count;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN)
+            return 0;
+        fail("write to the master");
+    }
+}
+
 QByteArray PtyPair::readMaster(qsizetype atLeast, std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     QByteArray received;

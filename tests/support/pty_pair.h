@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <chrono>
@@ -22,6 +23,11 @@ public:
 
     // Writes every byte to the master side (what the device sends), waiting while it is full.
     void writeMaster(const QByteArray& bytes);
+
+    // Writes what the master side takes now, without waiting; the number of bytes taken. A test
+    // that sends more than the pair buffers alternates this with running the event loop, so that
+    // the program reads while the test writes.
+    qsizetype tryWriteMaster(QByteArrayView bytes);
 
     // Waits until at least `atLeast` bytes came out of the master side or the time is up, and
     // returns what came: everything readable, so it may be more than `atLeast`.
