@@ -1,0 +1,508 @@
+// linnet-scanner-sim: a pseudo-terminal that behaves like a serial barcode scanner, so that the
+// program can be tried without hardware. It prints the path of the device side as its first line,
+// then sends codes to whoever opens that path and prints what it receives from there.
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Seconds = std::chrono::duration<double>;
+
+constexpr const char* usageText =
+    "Usage: linnet-scanner-sim [options]\n"
+    "Creates a pseudo-terminal, prints the path of its device side, and sends barcodes to it\n"
+    "like a serial scanner: an EAN-13, a Code 128 text and a long 2D-code payload, in turn.\n"
+    "What the device side sends back is printed as \"received: ...\".\n"
+    "\n"
+    "  --interval SECONDS     time between two codes (default 2)\n"
+    "  --terminator cr|crlf|lf  end of every code (default crlf)\n"
+    "  --count K              stop after K codes, once they have been read (or a while later)\n"
+    "  --stream N             instead of one code per interval, send exactly N bytes of codes,\n"
+    "                         starting when the device is opened (its input is flushed)\n"
+    "  --rate BYTES_PER_SEC   pace of the stream (0 or absent: as fast as the reader takes it)\n"
+    "  --link PATH            also make PATH a symbolic link to the device (removed at exit)\n"
+    "  --quiet                do not print the codes sent\n"
+    "SIGINT and SIGTERM stop it.\n";
+
+struct Options {
+    double interval = 2.0;
+    std::string terminator = "\r\n";
+    std::optional<std::uint64_t> count;
+    std::optional<std::uint64_t> stream;
+    double rate = 0;
+    std::string link;
+    bool quiet = false;
+};
+
+[[noreturn]] void usageError(const std::string& message) {
+    std::fprintf(stderr, "linnet-scanner-sim: %s\n(--help lists the options)\n", message.c_str());
+    std::exit(2);
+}
+
+template <typename T> T number(std::string_view option, std::string_view text) {
+    T value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        usageError(std::string(option) + " needs a number, not \"" + std::string(text) + "\"");
+    return value;
+}
+
+Options parseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (option == "--help" || option == "-h") {
+            std::fputs(usageText, stdout);
+            std::exit(0);
+        }
+        if (option == "--quiet") {
+            options.quiet = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            usageError(option.starts_with("--") ? std::string(option) + " needs a value"
+                                                : "unknown option " + std::string(option));
+        const std::string_view value = argv[++i];
+        if (option == "--interval") {
+            options.interval = number<double>(option, value);
+            if (!(options.interval >= 0.001 && options.interval <= 86400))
+                usageError("--interval must be between 0.001 and 86400 seconds");
+        } else if (option == "--terminator") {
+            if (value == "cr")
+                options.terminator = "\r";
+            else if (value == "crlf")
+                options.terminator = "\r\n";
+            else if (value == "lf")
+                options.terminator = "\n";
+            else
+                usageError("--terminator is cr, crlf or lf");
+        } else if (option == "--count") {
+            options.count = number<std::uint64_t>(option, value);
+            if (*options.count == 0)
+                usageError("--count must be at least 1");
+        } else if (option == "--stream") {
+            options.stream = number<std::uint64_t>(option, value);
+            if (*options.stream == 0)
+                usageError("--stream must be at least 1 byte");
+        } else if (option == "--rate") {
+            options.rate = number<double>(option, value);
+            if (!(options.rate >= 0))
+                usageError("--rate must be 0 or more bytes per second");
+        } else if (option == "--link") {
+            options.link = value;
+        } else {
+            usageError("unknown option " + std::string(option));
+        }
+    }
+    if (options.stream && options.count)
+        usageError("--count and --stream do not go together");
+    if (options.rate > 0 && !options.stream)
+        usageError("--rate paces a --stream");
+    return options;
+}
+
+// Control characters and bytes outside ASCII as escapes, so that a line shows exactly what came.
+std::string escaped(std::string_view bytes) {
+    std::string text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\r')
+            text += "\\r";
+        else if (c == '\n')
+            text += "\\n";
+        else if (c == '\t')
+            text += "\\t";
+        else if (c == '\\')
+            text += "\\\\";
+        else if (byte >= 0x20 && byte < 0x7f)
+            text += c;
+        else {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+            text += hex;
+        }
+    }
+    return text;
+}
+
+void say(const std::string& line) {
+    // A reader that went away must not stop the scanner: SIGPIPE is ignored and errors dropped.
+    std::fputs((line + '\n').c_str(), stdout);
+    std::fflush(stdout);
+}
+
+// The check digit makes the number one that a point-of-sale system accepts.
+std::string ean13(std::string_view first12) {
+    int sum = 0;
+    for (std::size_t i = 0; i < first12.size(); ++i)
+        sum += (first12[i] - '0') * (i % 2 == 0 ? 1 : 3);
+    return std::string(first12) + static_cast<char>('0' + (10 - sum % 10) % 10);
+}
+
+// The codes a scanner reads off a shelf, in turn: a product number, a label text, and a 2D code
+// that carries a product URL with batch data (a few hundred characters, as such codes do).
+class CodeSource {
+public:
+    std::string next() {
+        const std::uint64_t n = produced_++;
+        const std::uint64_t round = n / 3 + 1;
+        switch (n % 3) {
+        case 0: {
+            static constexpr std::string_view products[] = {"400638133393", "590123412345",
+                                                            "978014300723"};
+            return ean13(products[(n / 3) % std::size(products)]);
+        }
+        case 1:
+            return "LINNET-TEST-" + digits(round % 10000, 4);
+        default:
+            return twoDimensional(round);
+        }
+    }
+
+private:
+    static std::string digits(std::uint64_t value, int width) {
+        std::string text = std::to_string(value);
+        return std::string(width > static_cast<int>(text.size()) ? width - text.size() : 0, '0') +
+               text;
+    }
+
+    static std::string twoDimensional(std::uint64_t round) {
+        std::string code = "https://id.linnet.example/01/04006381333931/21/SN" + digits(round, 6) +
+                           "/10/LOT-2024-07A?17=271231&11=240715&3103=000525"
+                           "&400=PO-88213-LINNET&7003=2407151230&cf=";
+        // A fixed pseudo-random signature, different in every round, as signed codes carry.
+        std::uint64_t state = round * 0x9E3779B97F4A7C15ull + 1;
+        static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ234567";
+        for (int i = 0; i < 176; ++i) {
+            state = state * 6364136223846793005ull + 1442695040888963407ull;
+            code += alphabet[(state >> 59) & 31];
+        }
+        return code;
+    }
+
+    std::uint64_t produced_ = 0;
+};
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+[[noreturn]] void fail(const std::string& what) {
+    std::fprintf(stderr, "linnet-scanner-sim: %s: %s\n", what.c_str(), std::strerror(errno));
+    std::exit(1);
+}
+
+void makeRaw(int fd, const char* side) {
+    termios attributes{};
+    if (::tcgetattr(fd, &attributes) != 0)
+        fail(std::string("reading the attributes of the ") + side);
+    ::cfmakeraw(&attributes);
+    if (::tcsetattr(fd, TCSANOW, &attributes) != 0)
+        fail(std::string("setting the attributes of the ") + side);
+}
+
+struct Pty {
+    int master = -1;
+    // The simulator keeps the device side open itself: without it, a read on the master fails and
+    // poll reports a hang-up for as long as no program has the port open, and every close by the
+    // program would hang the line up. Codes sent while the port is closed wait in the kernel; the
+    // program discards them when it opens the port, so the codes it shows are the fresh ones.
+    int slave = -1;
+    std::string path;
+};
+
+Pty openPty() {
+    Pty pty;
+    pty.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (pty.master < 0)
+        fail("creating a pseudo-terminal");
+    if (::grantpt(pty.master) != 0 || ::unlockpt(pty.master) != 0)
+        fail("unlocking the pseudo-terminal");
+    char name[256];
+    if (::ptsname_r(pty.master, name, sizeof name) != 0)
+        fail("naming the pseudo-terminal");
+    pty.path = name;
+    pty.slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (pty.slave < 0)
+        fail("opening " + pty.path);
+    makeRaw(pty.master, "pseudo-terminal");
+    makeRaw(pty.slave, "device side");
+    if (::fcntl(pty.master, F_SETFL, ::fcntl(pty.master, F_GETFL) | O_NONBLOCK) != 0)
+        fail("making the pseudo-terminal non-blocking");
+    // Packet mode reports flushes of the device side's input: that is how a stream learns that the
+    // program has opened the port.
+    int on = 1;
+    if (::ioctl(pty.master, TIOCPKT, &on) != 0)
+        fail("switching the pseudo-terminal to packet mode");
+    return pty;
+}
+
+void makeLink(const Options& options, const std::string& target) {
+    if (options.link.empty())
+        return;
+    struct stat info {};
+    if (::lstat(options.link.c_str(), &info) == 0) {
+        if (!S_ISLNK(info.st_mode)) {
+            errno = EEXIST;
+            fail(options.link + " exists and is not a symbolic link");
+        }
+        ::unlink(options.link.c_str());
+    }
+    if (::symlink(target.c_str(), options.link.c_str()) != 0)
+        fail("linking " + options.link + " to " + target);
+}
+
+void removeLink(const Options& options, const std::string& target) {
+    if (options.link.empty())
+        return;
+    char buffer[4096];
+    const ssize_t size = ::readlink(options.link.c_str(), buffer, sizeof buffer);
+    // Only our own link: another simulator may have taken the name over since.
+    if (size >= 0 && std::string_view(buffer, static_cast<std::size_t>(size)) == target)
+        ::unlink(options.link.c_str());
+}
+
+int queuedOnDeviceSide(const Pty& pty) {
+    int count = 0;
+    return ::ioctl(pty.slave, TIOCINQ, &count) == 0 ? count : 0;
+}
+
+// Codes that nobody reads pile up in the kernel until writes stop. A scanner on a line that no
+// program listens to loses them instead, and so does the simulator once this much has piled up.
+constexpr int staleInputLimit = 3072;
+
+class Scanner {
+public:
+    Scanner(const Options& options, const Pty& pty) : options_(options), pty_(pty) {}
+
+    int run() {
+        start_ = Clock::now();
+        nextCode_ = start_ + interval();
+        for (;;) {
+            const Clock::time_point now = Clock::now();
+            if (!options_.stream) {
+                sendCodeIfDue(now);
+                writePending();
+            } else {
+                // Fill and write until the reader is full, or the pace or the end stops it.
+                fillStream(now);
+                while (writePending() && fillStream(now)) {
+                }
+            }
+            if (finished())
+                return 0;
+
+            pollfd fds[2] = {{signalPipe[0], POLLIN, 0}, {pty_.master, POLLIN, 0}};
+            if (!pending_.empty())
+                fds[1].events |= POLLOUT;
+            const int ready = ::poll(fds, 2, timeoutMs(Clock::now()));
+            if (ready < 0 && errno != EINTR)
+                fail("waiting for the pseudo-terminal");
+            if (fds[0].revents & POLLIN)
+                return 0;
+            if (fds[1].revents & (POLLIN | POLLPRI | POLLHUP | POLLERR))
+                readMaster();
+        }
+    }
+
+private:
+    Clock::duration interval() const {
+        return std::chrono::duration_cast<Clock::duration>(Seconds(options_.interval));
+    }
+
+    void sendCodeIfDue(Clock::time_point now) {
+        if (now < nextCode_ || (options_.count && sent_ >= *options_.count))
+            return;
+        // After a long stall (a suspended process) the next code comes one interval from now,
+        // not as a burst of all the codes that were due.
+        nextCode_ = std::max(nextCode_ + interval(), now);
+        const std::string code = codes_.next();
+        if (options_.count && ++sent_ == *options_.count)
+            lastCode_ = now;
+        if (!pending_.empty()) {
+            if (!options_.quiet)
+                say("skipped: " + escaped(code) + " (the device side is not reading)");
+            return;
+        }
+        if (queuedOnDeviceSide(pty_) > staleInputLimit)
+            ::tcflush(pty_.slave, TCIFLUSH);
+        pending_ = code + options_.terminator;
+        if (!options_.quiet)
+            say("sent: " + escaped(pending_));
+    }
+
+    // Returns whether it added bytes.
+    bool fillStream(Clock::time_point now) {
+        if (!streamStarted_ || queued_ >= *options_.stream || pending_.size() >= 4096)
+            return false;
+        std::uint64_t allowed = *options_.stream - queued_;
+        if (options_.rate > 0) {
+            const auto due =
+                static_cast<std::uint64_t>(Seconds(now - streamStart_).count() * options_.rate);
+            allowed = std::min(allowed, due > queued_ ? due - queued_ : 0);
+        }
+        allowed = std::min<std::uint64_t>(allowed, 4096 - pending_.size());
+        const bool adding = allowed > 0;
+        while (allowed > 0) {
+            if (streamLine_.empty())
+                streamLine_ = codes_.next() + options_.terminator;
+            const std::size_t take = std::min<std::uint64_t>(allowed, streamLine_.size());
+            pending_.append(streamLine_, 0, take);
+            streamLine_.erase(0, take);
+            queued_ += take;
+            allowed -= take;
+        }
+        return adding;
+    }
+
+    // Returns whether everything pending went out.
+    bool writePending() {
+        while (!pending_.empty()) {
+            const ssize_t written = ::write(pty_.master, pending_.data(), pending_.size());
+            if (written <= 0) {
+                if (written < 0 && errno == EINTR)
+                    continue;
+                return false; // full (EAGAIN) or nobody there: try again when poll says so
+            }
+            pending_.erase(0, static_cast<std::size_t>(written));
+            delivered_ += static_cast<std::uint64_t>(written);
+        }
+        if (options_.stream && !streamReported_ && delivered_ == *options_.stream) {
+            streamReported_ = true;
+            const double seconds = Seconds(Clock::now() - streamStart_).count();
+            char line[160];
+            std::snprintf(line, sizeof line, "stream: %llu bytes sent in %.3f s (%.0f bytes/s)",
+                          static_cast<unsigned long long>(delivered_), seconds,
+                          seconds > 0 ? delivered_ / seconds : 0.0);
+            say(line);
+        }
+        return true;
+    }
+
+    // After its last code a --count run waits until the code has been read (closing the master
+    // would make the kernel discard it), but not forever.
+    bool finished() const {
+        if (!lastCode_)
+            return false;
+        const Clock::duration waited = Clock::now() - *lastCode_;
+        if (waited > std::max<Clock::duration>(interval(), std::chrono::seconds(2)))
+            return true;
+        return pending_.empty() && waited > std::chrono::milliseconds(20) &&
+               queuedOnDeviceSide(pty_) == 0;
+    }
+
+    int timeoutMs(Clock::time_point now) const {
+        auto until = [now](Clock::time_point when) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - now).count();
+            return static_cast<int>(std::clamp<long long>(left, 0, 60'000));
+        };
+        if (lastCode_)
+            return 10;
+        if (!options_.stream)
+            return until(nextCode_);
+        if (!streamStarted_ || queued_ >= *options_.stream || options_.rate <= 0)
+            return -1;
+        // Wake up when about a millisecond's worth of bytes (at least one) may go.
+        const double chunk = std::max(1.0, options_.rate / 1000.0);
+        const double at = (static_cast<double>(queued_) + chunk) / options_.rate;
+        return until(streamStart_ + std::chrono::duration_cast<Clock::duration>(Seconds(at)));
+    }
+
+    void readMaster() {
+        char buffer[4097];
+        const ssize_t size = ::read(pty_.master, buffer, sizeof buffer);
+        if (size <= 0) {
+            if (size < 0 && errno != EAGAIN && errno != EINTR)
+                ::usleep(10'000); // a line that reports a hang-up must not spin the loop
+            return;
+        }
+        // In packet mode the first byte says whether data follows or what happened on the line.
+        if (buffer[0] == TIOCPKT_DATA) {
+            if (size > 1)
+                say("received: " + escaped(std::string_view(buffer + 1, size - 1)));
+            return;
+        }
+        if ((buffer[0] & TIOCPKT_FLUSHREAD) && options_.stream && !streamStarted_) {
+            streamStarted_ = true;
+            streamStart_ = Clock::now();
+            say("stream: the device was opened; sending " + std::to_string(*options_.stream) +
+                " bytes");
+        }
+    }
+
+    const Options& options_;
+    const Pty& pty_;
+    CodeSource codes_;
+    std::string pending_;
+    Clock::time_point start_;
+    Clock::time_point nextCode_;
+    std::uint64_t sent_ = 0;
+    std::optional<Clock::time_point> lastCode_;
+    bool streamStarted_ = false;
+    bool streamReported_ = false;
+    Clock::time_point streamStart_;
+    std::string streamLine_;
+    std::uint64_t queued_ = 0;
+    std::uint64_t delivered_ = 0;
+};
+
+void installSignalHandlers() {
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        fail("creating the signal pipe");
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+std::string terminatorName(const std::string& terminator) {
+    return terminator == "\r" ? "CR" : terminator == "\n" ? "LF" : "CR LF";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options options = parseOptions(argc, argv);
+    installSignalHandlers();
+    const Pty pty = openPty();
+    makeLink(options, pty.path);
+    say(pty.path);
+    if (!options.quiet && !options.stream) {
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "sending a code every %g s, each ending in %s; Ctrl+C stops",
+                      options.interval, terminatorName(options.terminator).c_str());
+        say(line);
+    }
+    const int status = Scanner(options, pty).run();
+    removeLink(options, pty.path);
+    ::close(pty.master);
+    ::close(pty.slave);
+    return status;
+}
