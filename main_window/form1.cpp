@@ -153,14 +153,14 @@ void Form1::buildForm() {
         lines_[i]->setObjectName(QStringLiteral("Line%1").arg(i + 1));
 
     for (int i = 0; i < 8; ++i) {
-        const PinLabel& spec = PinLabels[i];
-        auto* label = new QLabel(QString::fromLatin1(spec.caption), client);
+        const PinLabel& pin = PinLabels[i];
+        auto* label = new QLabel(QString::fromLatin1(pin.caption), client);
         label->setObjectName(QStringLiteral("lblMSCommPins_%1").arg(i));
-        label->setGeometry(twipsRect(spec.left, 7680, spec.width, 255));
-        label->setFont(fontOf("Arial", 9.75, spec.bold));
-        if (spec.colour.isValid()) {
+        label->setGeometry(twipsRect(pin.left, 7680, pin.width, 255));
+        label->setFont(fontOf("Arial", 9.75, pin.bold));
+        if (pin.colour.isValid()) {
             QPalette labelPalette = label->palette();
-            labelPalette.setColor(QPalette::WindowText, spec.colour);
+            labelPalette.setColor(QPalette::WindowText, pin.colour);
             label->setPalette(labelPalette);
         }
         pinLabels_[i] = label;

@@ -23,7 +23,7 @@ namespace {
 using Handler = void (ConfigScrn::*)();
 using Group = ConfigScrn::Group;
 
-struct OptionSpec {
+struct OptionDef {
     const char* name;
     const char* caption;
     int left;
@@ -34,7 +34,7 @@ struct OptionSpec {
     Handler handler;
 };
 
-struct FrameSpec {
+struct FrameDef {
     const char* name;
     const char* caption;
     int left;
@@ -42,11 +42,11 @@ struct FrameSpec {
     int width;
     int height;
     Group group;
-    std::span<const OptionSpec> options; // empty for the port choices, which are built by number
+    std::span<const OptionDef> options; // empty for the port choices, which are built by number
 };
 
 // The names of Baud3 and Baud6 do not follow their rates; the value column is what counts.
-constexpr OptionSpec BaudOptions[] = {
+constexpr OptionDef BaudOptions[] = {
     {"Baud3", "19200", 120, 240, 915, 255, "19200", &ConfigScrn::Baud3_Click},
     {"Baud6", "600", 1080, 240, 615, 255, "600", &ConfigScrn::Baud6_Click},
     {"Baud384", "38400", 2040, 240, 915, 255, "38400", &ConfigScrn::Baud384_Click},
@@ -57,29 +57,29 @@ constexpr OptionSpec BaudOptions[] = {
     {"Baud576", "57600", 2880, 600, 915, 255, "57600", &ConfigScrn::Baud576_Click},
 };
 
-constexpr OptionSpec DataBitOptions[] = {
+constexpr OptionDef DataBitOptions[] = {
     {"Data7", "7", 180, 240, 375, 255, "7", &ConfigScrn::Data7_Click},
     {"Data8", "8", 720, 240, 435, 255, "8", &ConfigScrn::Data8_Click},
 };
 
-constexpr OptionSpec StopBitOptions[] = {
+constexpr OptionDef StopBitOptions[] = {
     {"Stop1", "1", 240, 240, 435, 255, "1", &ConfigScrn::Stop1_Click},
     {"Stop2", "2", 1320, 240, 495, 255, "2", &ConfigScrn::Stop2_Click},
 };
 
 // The value is what EchoEnabled becomes.
-constexpr OptionSpec EchoOptions[] = {
+constexpr OptionDef EchoOptions[] = {
     {"EchoOn", "On", 180, 300, 555, 195, "-1", &ConfigScrn::EchoOn_Click},
     {"EchoOff", "Off", 780, 240, 615, 315, "0", &ConfigScrn::EchoOff_Click},
 };
 
-constexpr OptionSpec ParityOptions[] = {
+constexpr OptionDef ParityOptions[] = {
     {"NoParity", "None", 180, 300, 855, 255, "N", &ConfigScrn::NoParity_Click},
     {"OddParity", "Odd", 180, 600, 735, 255, "O", &ConfigScrn::OddParity_Click},
     {"EvenParity", "Even", 180, 900, 855, 255, "E", &ConfigScrn::EvenParity_Click},
 };
 
-constexpr OptionSpec FlowOptions[] = {
+constexpr OptionDef FlowOptions[] = {
     {"NoFlow", "None", 180, 300, 855, 255, "0", &ConfigScrn::NoFlow_Click},
     {"XonFlow", "Xon/Xoff", 180, 600, 1095, 255, "1", &ConfigScrn::XonFlow_Click},
     {"RTSFlow", "RTS", 180, 900, 735, 255, "2", &ConfigScrn::RTSFlow_Click},
@@ -87,7 +87,7 @@ constexpr OptionSpec FlowOptions[] = {
 };
 
 // In tab order: the frames are created, and so take focus, in this order.
-const FrameSpec Frames[] = {
+const FrameDef Frames[] = {
     {"Frame1", "&Baud Rate", 120, 120, 3915, 975, Group::Baud, BaudOptions},
     {"Frame2", "&Data Bits", 240, 1380, 1275, 615, Group::DataBits, DataBitOptions},
     {"Frame3", "&Stop Bits", 1740, 1380, 2055, 615, Group::StopBits, StopBitOptions},
@@ -147,14 +147,13 @@ void ConfigScrn::buildForm() {
         previous = next;
     };
 
-    for (const FrameSpec& frameSpec : Frames) {
-        auto* frame = new QGroupBox(QString::fromLatin1(frameSpec.caption), this);
-        frame->setObjectName(QString::fromLatin1(frameSpec.name));
-        frame->setGeometry(
-            twipsRect(frameSpec.left, frameSpec.top, frameSpec.width, frameSpec.height));
+    for (const FrameDef& frameDef : Frames) {
+        auto* frame = new QGroupBox(QString::fromLatin1(frameDef.caption), this);
+        frame->setObjectName(QString::fromLatin1(frameDef.name));
+        frame->setGeometry(twipsRect(frameDef.left, frameDef.top, frameDef.width, frameDef.height));
         QButtonGroup* group = addGroup(frame);
 
-        if (frameSpec.group == Group::Port) {
+        if (frameDef.group == Group::Port) {
             for (qint16 index = 1; index <= LastPort; ++index) {
                 auto* button = new QRadioButton(QStringLiteral("Com%1").arg(index), frame);
                 button->setObjectName(QStringLiteral("ComPort_%1").arg(index));
@@ -167,15 +166,15 @@ void ConfigScrn::buildForm() {
             }
             continue;
         }
-        for (const OptionSpec& spec : frameSpec.options) {
-            auto* button = new QRadioButton(QString::fromLatin1(spec.caption), frame);
-            button->setObjectName(QString::fromLatin1(spec.name));
-            button->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
+        for (const OptionDef& def : frameDef.options) {
+            auto* button = new QRadioButton(QString::fromLatin1(def.caption), frame);
+            button->setObjectName(QString::fromLatin1(def.name));
+            button->setGeometry(twipsRect(def.left, def.top, def.width, def.height));
             group->addButton(button);
-            const Handler handler = spec.handler;
+            const Handler handler = def.handler;
             connect(button, &QRadioButton::clicked, this,
                     [this, handler] { form_.guarded([this, handler] { (this->*handler)(); }); });
-            options_.push_back({frameSpec.group, QString::fromLatin1(spec.value), button});
+            options_.push_back({frameDef.group, QString::fromLatin1(def.value), button});
             follow(button);
         }
     }
