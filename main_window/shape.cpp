@@ -15,6 +15,9 @@ QColor Shape::unpackRgb(int packedRgb) {
 }
 
 void Shape::setStateText(const QString& text) {
+    // Refreshed on every port notification; most of the time nothing changed.
+    if (text == toolTip())
+        return;
     setToolTip(text);
     setAccessibleName(text);
 }

@@ -96,17 +96,21 @@ void AppendToView(TextView& view, QString& text) {
     // Backspace pass. Taking out "x<BS>" pairs one at a time, always at the first backspace,
     // leaves what a stack leaves: each backspace pops the last kept character, and one that finds
     // nothing kept stands at the front of the text and selects the view's last character instead.
-    // Doing it as a stack keeps large blocks linear.
-    QString kept;
-    kept.reserve(text.size());
+    // Done as a stack, in place, so large blocks stay linear; blocks without control characters
+    // (every hex rendering) skip the passes after one search each.
     bool eraseLastOfView = false;
-    for (QChar c : std::as_const(text)) {
-        if (c != Backspace)
-            kept.append(c);
-        else if (!kept.isEmpty())
-            kept.chop(1);
-        else
-            eraseLastOfView = true;
+    if (text.contains(Backspace)) {
+        QChar* const begin = text.data();
+        QChar* out = begin;
+        for (const QChar* in = begin; in != begin + text.size(); ++in) {
+            if (*in != Backspace)
+                *out++ = *in;
+            else if (out != begin)
+                --out;
+            else
+                eraseLastOfView = true;
+        }
+        text.truncate(out - begin);
     }
     if (eraseLastOfView && length > 0) {
         view.setSelStart(length - 1);
@@ -114,18 +118,10 @@ void AppendToView(TextView& view, QString& text) {
     }
 
     // Line-feed pass, then one line feed after every carriage return.
-    qsizetype returns = 0;
-    for (QChar c : std::as_const(kept))
-        returns += c == CarriageReturn;
-    text.clear();
-    text.reserve(kept.size() + returns);
-    for (QChar c : std::as_const(kept)) {
-        if (c == LineFeed)
-            continue;
-        text.append(c);
-        if (c == CarriageReturn)
-            text.append(LineFeed);
-    }
+    if (text.contains(LineFeed))
+        text.remove(LineFeed);
+    if (text.contains(CarriageReturn))
+        text.replace(CarriageReturn, QStringLiteral("\r\n"));
 
     view.setSelText(text);
 }

@@ -45,8 +45,10 @@ void UniqueFd::reset(int fd) noexcept {
 namespace {
 
 // One wake-up of the read notifier takes at most this much, so a device that sends faster than
-// we read cannot starve the event loop; the notifier fires again for the rest.
-constexpr qsizetype kMaxReadPerWake = 256 << 10;
+// we read cannot starve the event loop, and the block a Receive handler renders (four hex
+// characters a byte) stays small enough to keep the window answering within a frame; the
+// notifier fires again for the rest.
+constexpr qsizetype kMaxReadPerWake = 64 << 10;
 
 QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
