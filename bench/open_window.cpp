@@ -1,0 +1,94 @@
+#include "open_window.h"
+
+#include "bench_prompts.h"
+#include "display_tracker.h"
+
+#include "main_window/clock.h"
+#include "main_window/form1.h"
+#include "serial_comm/port_control.h"
+#include "serial_comm/termios_port.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <QWindow>
+
+#include <stdexcept>
+
+namespace bench {
+
+void runFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+namespace {
+
+bool runLoopUntil(const std::function<bool()>& done, const DisplayTracker* tracker, int timeoutMs,
+                  int pollMs) {
+    if (done())
+        return true;
+    QEventLoop loop;
+    const auto check = [&] {
+        if (done())
+            loop.quit();
+    };
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.start(timeoutMs);
+    QTimer poll;
+    if (pollMs > 0) {
+        QObject::connect(&poll, &QTimer::timeout, &loop, check);
+        poll.start(pollMs);
+    }
+    QMetaObject::Connection progress;
+    if (tracker != nullptr)
+        progress = QObject::connect(tracker, &DisplayTracker::progress, &loop, check);
+    loop.exec();
+    QObject::disconnect(progress);
+    return done();
+}
+
+} // namespace
+
+bool runUntil(const std::function<bool()>& done, const DisplayTracker& tracker, int timeoutMs,
+              int pollMs) {
+    return runLoopUntil(done, &tracker, timeoutMs, pollMs);
+}
+
+bool pollUntil(const std::function<bool()>& done, int timeoutMs, int pollMs) {
+    return runLoopUntil(done, nullptr, timeoutMs, pollMs);
+}
+
+OpenWindow::OpenWindow() {
+    // COM1 opens the device named by LINNET_COM1.
+    qputenv("LINNET_COM1", device_.devicePath().toLocal8Bit());
+    auto prompts = std::make_unique<BenchPrompts>();
+    prompts_ = prompts.get();
+    form_ = std::make_unique<Form1>(std::make_unique<TermiosPort>(), std::move(prompts),
+                                    std::make_unique<SteadyClock>());
+    form_->show();
+    pollUntil([this] { return form_->windowHandle() && form_->windowHandle()->isExposed(); }, 5000,
+              10);
+    // Let the first frames and the window's start-up work settle.
+    runFor(200);
+    form_->MOpen_Click();
+    if (!form_->MSComm1().PortOpen())
+        throw std::runtime_error("the port did not open: " +
+                                 prompts_->messages.join(QStringLiteral(" / ")).toStdString());
+    prompts_->messages.clear();
+    runFor(100);
+}
+
+OpenWindow::~OpenWindow() {
+    // The window closes the port before the device goes away, as on an orderly exit.
+    device_.stop();
+    form_.reset();
+}
+
+QStringList OpenWindow::prompts() const {
+    return prompts_->messages;
+}
+
+} // namespace bench

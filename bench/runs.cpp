@@ -1,0 +1,342 @@
+#include "runs.h"
+
+#include "display_tracker.h"
+#include "open_window.h"
+#include "probes.h"
+#include "pty_device.h"
+
+#include "main_window/form1.h"
+#include "serial_comm/port_control.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+namespace bench {
+
+namespace {
+
+// 115,200 baud with 8N1 framing carries 11,520 bytes a second: 720 lines of 16 bytes.
+constexpr int StreamLineSize = 16;
+constexpr int StreamLinesPerSecond = 720;
+constexpr int ScanSize = 20;
+
+void progress(const QString& text) {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    std::fflush(stderr);
+}
+
+std::vector<PtyDevice::Item> streamItems(int seconds) {
+    std::vector<PtyDevice::Item> items;
+    const qint64 periodNs = 1'000'000'000 / StreamLinesPerSecond;
+    for (qint64 i = 0; i < qint64(seconds) * StreamLinesPerSecond; ++i)
+        items.push_back({i * periodNs, StreamLineSize});
+    return items;
+}
+
+qint64 totalSize(const std::vector<PtyDevice::Item>& items) {
+    qint64 total = 0;
+    for (const PtyDevice::Item& item : items)
+        total += item.size;
+    return total;
+}
+
+void notePrompts(const QString& where, const OpenWindow& window, RunReport& report) {
+    const QStringList prompts = window.prompts();
+    if (prompts.isEmpty())
+        return;
+    report.note(QStringLiteral("%1: the window showed prompts, the first: \"%2\"")
+                    .arg(where, prompts.front()));
+    report.figure(QStringLiteral("%1: prompts shown").arg(where), double(prompts.size()));
+}
+
+} // namespace
+
+Workload Workload::quick() {
+    Workload workload;
+    workload.floodBytes = 2 << 20;
+    workload.floodTimeoutMs = 30'000;
+    workload.cpuSeconds = 5;
+    workload.idleScans = 30;
+    workload.latencyStreamSeconds = 3;
+    workload.inputLenSeconds = 3;
+    return workload;
+}
+
+void RunReport::value(const char* row, double value) {
+    std::printf("value\t%s\t%.17g\n", row, value);
+    std::fflush(stdout);
+}
+
+void RunReport::partial(const char* row) {
+    std::printf("partial\t%s\n", row);
+    std::fflush(stdout);
+}
+
+void RunReport::lossy(const char* row) {
+    std::printf("lossy\t%s\n", row);
+    std::fflush(stdout);
+}
+
+void RunReport::figure(const QString& name, double value) {
+    std::printf("figure\t%s\t%.17g\n", qPrintable(name), value);
+    std::fflush(stdout);
+}
+
+void RunReport::note(const QString& text) {
+    QString line = text;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::printf("note\t%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+void runFloods(const Workload& workload, bool lines, bool random, RunReport& report) {
+    struct Kind {
+        const char* id;
+        PtyDevice::Payload payload;
+    };
+    std::vector<Kind> kinds;
+    if (lines)
+        kinds.push_back({"flood-lines", PtyDevice::Payload::BarcodeLines});
+    if (random)
+        kinds.push_back({"flood-random", PtyDevice::Payload::RandomBytes});
+    const qint64 total = workload.floodBytes;
+
+    OpenWindow window;
+    const Memory before = readMemory();
+    double blockedMs = 0;
+    for (const Kind& kind : kinds) {
+        DisplayTracker tracker(window.form(), true);
+        Heartbeat heartbeat;
+        heartbeat.start();
+        window.device().startFlood(total, kind.payload);
+        bool unpainted = false;
+        // Bytes the port dropped never reach the screen; the flood ends when the rest has.
+        const auto done = [&] {
+            const qint64 expected = total - tracker.dropped();
+            if (tracker.shown() >= expected)
+                return true;
+            // A view that refreshed with the last byte but painted nothing for a while: its
+            // refresh is taken as the frame.
+            if (tracker.refreshed() >= expected &&
+                nowNs() - tracker.refreshedAtNs() > 500'000'000) {
+                tracker.acceptRefreshedAsShown();
+                unpainted = true;
+                return true;
+            }
+            return false;
+        };
+        const bool finished = runUntil(done, tracker, workload.floodTimeoutMs, 100);
+        heartbeat.stop();
+        const qint64 first = window.device().firstWriteNs();
+        // Over the bytes that passed through Input; dropped bytes mark the row instead.
+        double rate = 0;
+        if (finished) {
+            rate = double(tracker.counted()) / 1e6 / (double(tracker.shownAtNs() - first) / 1e9);
+        } else {
+            const qint64 now = nowNs();
+            window.device().stop();
+            rate = double(tracker.counted()) / 1e6 / (double(now - first) / 1e9);
+            report.partial(kind.id);
+            report.note(QStringLiteral("%1: stopped after %2 s with %3 of %4 bytes taken through "
+                                       "Input; the figure is the rate until then")
+                            .arg(QLatin1String(kind.id))
+                            .arg(workload.floodTimeoutMs / 1000)
+                            .arg(tracker.counted())
+                            .arg(total));
+        }
+        window.device().join();
+        report.value(kind.id, rate);
+        if (tracker.dropped() > 0) {
+            report.lossy(kind.id);
+            report.note(QStringLiteral("%1: the port dropped received bytes (its input buffer was "
+                                       "full)")
+                            .arg(QLatin1String(kind.id)));
+        }
+        report.figure(QStringLiteral("%1: bytes dropped by the port").arg(QLatin1String(kind.id)),
+                      double(tracker.dropped()));
+        if (!window.device().failure().isEmpty())
+            report.note(
+                QStringLiteral("%1: %2").arg(QLatin1String(kind.id), window.device().failure()));
+        if (unpainted)
+            report.note(QStringLiteral("%1: ended on a refresh that was never painted")
+                            .arg(QLatin1String(kind.id)));
+        report.note(tracker.bounded()
+                        ? QStringLiteral("%1: both views stayed within 16,383 characters plus "
+                                         "the block just added")
+                              .arg(QLatin1String(kind.id))
+                        : QStringLiteral("%1: a view grew past 16,383 characters plus the block "
+                                         "just added")
+                              .arg(QLatin1String(kind.id)));
+        report.figure(QStringLiteral("%1: UI thread blocked (ms)").arg(QLatin1String(kind.id)),
+                      heartbeat.maxLatenessMs());
+        report.figure(QStringLiteral("%1: Receive notifications").arg(QLatin1String(kind.id)),
+                      tracker.receiveNotifications());
+        report.figure(
+            QStringLiteral("%1: longest text view (characters)").arg(QLatin1String(kind.id)),
+            tracker.maxTermLength());
+        report.figure(
+            QStringLiteral("%1: longest hexadecimal view (characters)").arg(QLatin1String(kind.id)),
+            tracker.maxHexLength());
+        blockedMs = std::max(blockedMs, heartbeat.maxLatenessMs());
+        progress(QStringLiteral("%1: %2 MB/s, UI blocked up to %3 ms, %4 Receive notifications")
+                     .arg(QLatin1String(kind.id))
+                     .arg(rate, 0, 'f', 2)
+                     .arg(heartbeat.maxLatenessMs(), 0, 'f', 1)
+                     .arg(tracker.receiveNotifications()));
+    }
+    const Memory after = readMemory();
+    report.value("blocked", blockedMs);
+    report.value("peak-rss", after.peakMiB);
+    report.value("rss-growth", after.rssMiB - before.rssMiB);
+    report.figure(QStringLiteral("resident memory after start-up (MiB)"), before.rssMiB);
+    progress(QStringLiteral("memory: %1 MiB after start-up, %2 MiB after the floods, peak %3 MiB")
+                 .arg(before.rssMiB, 0, 'f', 1)
+                 .arg(after.rssMiB, 0, 'f', 1)
+                 .arg(after.peakMiB, 0, 'f', 1));
+    notePrompts(QStringLiteral("floods"), window, report);
+}
+
+void runLatency(const Workload& workload, bool underStream, unsigned seed, RunReport& report) {
+    const char* id = underStream ? "latency-stream" : "latency-idle";
+    std::vector<PtyDevice::Item> items;
+    if (underStream) {
+        items = streamItems(workload.latencyStreamSeconds);
+    } else {
+        // Scans 60 to 100 ms apart, at times unrelated to the window's frames.
+        std::mt19937 random(seed);
+        std::uniform_int_distribution<qint64> gapNs(60'000'000, 100'000'000);
+        qint64 at = 0;
+        for (int i = 0; i < workload.idleScans; ++i) {
+            at += gapNs(random);
+            items.push_back({at, ScanSize});
+        }
+    }
+    const size_t count = items.size();
+    const qint64 durationMs = items.back().atNs / 1'000'000;
+
+    OpenWindow window;
+    DisplayTracker tracker(window.form(), true);
+    tracker.followItems(window.device());
+    runFor(300);
+    window.device().startSchedule(std::move(items));
+    int fallbacks = 0;
+    const auto done = [&] {
+        if (tracker.latenciesMs().size() >= count)
+            return true;
+        // A refresh that no paint followed: taken as the frame, and counted.
+        if (tracker.refreshed() > tracker.shown() &&
+            nowNs() - tracker.refreshedAtNs() > 200'000'000) {
+            tracker.acceptRefreshedAsShown();
+            ++fallbacks;
+        }
+        return tracker.latenciesMs().size() >= count;
+    };
+    runUntil(done, tracker, int(durationMs) + 30'000, 100);
+    window.device().join();
+    const std::vector<double>& latencies = tracker.latenciesMs();
+    if (latencies.size() < count) {
+        report.partial(id);
+        report.note(QStringLiteral("%1: only %2 of %3 writes were shown")
+                        .arg(QLatin1String(id))
+                        .arg(latencies.size())
+                        .arg(count));
+    }
+    if (fallbacks > 0)
+        report.note(QStringLiteral("%1: a refresh was never painted and was taken as the frame")
+                        .arg(QLatin1String(id)));
+    const double p99 = percentile(latencies, 0.99);
+    report.value(id, p99);
+    report.figure(QStringLiteral("%1: median (ms)").arg(QLatin1String(id)), median(latencies));
+    report.figure(QStringLiteral("%1: max (ms)").arg(QLatin1String(id)),
+                  percentile(latencies, 1.0));
+    progress(QStringLiteral("%1: p50 %2 ms, p99 %3 ms, max %4 ms over %5 writes")
+                 .arg(QLatin1String(id))
+                 .arg(median(latencies), 0, 'f', 2)
+                 .arg(p99, 0, 'f', 2)
+                 .arg(percentile(latencies, 1.0), 0, 'f', 2)
+                 .arg(latencies.size()));
+    notePrompts(QLatin1String(id), window, report);
+}
+
+void runProcessor(const Workload& workload, bool stream, RunReport& report) {
+    const char* id = stream ? "cpu-stream" : "cpu-scans";
+    const int seconds = workload.cpuSeconds;
+    std::vector<PtyDevice::Item> items;
+    if (stream) {
+        items = streamItems(seconds);
+    } else {
+        for (int i = 0; i < seconds * 10; ++i)
+            items.push_back({qint64(i) * 100'000'000, ScanSize});
+    }
+    const qint64 total = totalSize(items);
+
+    OpenWindow window;
+    // Frames are not watched here: that would add its own cost to what is measured.
+    DisplayTracker tracker(window.form(), false);
+    runFor(500);
+    const qint64 cpuStart = processCpuNs();
+    const qint64 start = nowNs();
+    window.device().startSchedule(std::move(items));
+    const bool finished =
+        runUntil([&] { return tracker.counted() >= total; }, tracker, (seconds + 30) * 1000);
+    const qint64 end = nowNs();
+    const qint64 cpuEnd = processCpuNs();
+    window.device().stop();
+    // The writer thread plays the device; its time is not the program's.
+    const double percent =
+        double(cpuEnd - cpuStart - window.device().writerCpuNs()) / double(end - start) * 100;
+    report.value(id, percent);
+    if (!finished) {
+        report.partial(id);
+        report.note(QStringLiteral("%1: the program did not take every byte in time (%2 of %3)")
+                        .arg(QLatin1String(id))
+                        .arg(tracker.counted())
+                        .arg(total));
+    }
+    const double wallSeconds = double(end - start) / 1e9;
+    report.figure(QStringLiteral("%1: Receive notifications a second").arg(QLatin1String(id)),
+                  tracker.receiveNotifications() / wallSeconds);
+    report.figure(QStringLiteral("%1: view refreshes a second").arg(QLatin1String(id)),
+                  (tracker.refreshes(0) + tracker.refreshes(1)) / 2 / wallSeconds);
+    progress(QStringLiteral("%1: %2 % of a core over %3 s, %4 Receive notifications, %5 / %6 "
+                            "view refreshes")
+                 .arg(QLatin1String(id))
+                 .arg(percent, 0, 'f', 3)
+                 .arg(wallSeconds, 0, 'f', 1)
+                 .arg(tracker.receiveNotifications())
+                 .arg(tracker.refreshes(0))
+                 .arg(tracker.refreshes(1)));
+    notePrompts(QLatin1String(id), window, report);
+}
+
+void runInputLenOne(const Workload& workload, RunReport& report) {
+    const int seconds = workload.inputLenSeconds;
+    std::vector<PtyDevice::Item> items = streamItems(seconds);
+    const qint64 total = totalSize(items);
+    OpenWindow window;
+    window.form().MSComm1().setInputLen(1);
+    DisplayTracker tracker(window.form(), false);
+    runFor(300);
+    window.device().startSchedule(std::move(items));
+    const bool finished =
+        runUntil([&] { return tracker.counted() >= total; }, tracker, (seconds + 60) * 1000);
+    window.device().stop();
+    report.value("inputlen1", tracker.maxWaiting());
+    if (!finished) {
+        report.partial("inputlen1");
+        report.note(QStringLiteral("inputlen1: the program had taken %1 of %2 bytes a minute "
+                                   "after the stream ended")
+                        .arg(tracker.counted())
+                        .arg(total));
+    }
+    progress(QStringLiteral("inputlen1: at most %1 characters waiting, %2 Receive notifications")
+                 .arg(tracker.maxWaiting())
+                 .arg(tracker.receiveNotifications()));
+    notePrompts(QStringLiteral("inputlen1"), window, report);
+}
+
+} // namespace bench

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+namespace bench {
+
+// Workload sizes; a quick run shortens them all.
+struct Workload {
+    qint64 floodBytes = 16 << 20;
+    int floodTimeoutMs = 90'000;
+    int cpuSeconds = 30;
+    int idleScans = 100;
+    int latencyStreamSeconds = 10;
+    int inputLenSeconds = 10;
+
+    static Workload quick();
+};
+
+// One run's results, written on standard output one per line (fields separated by tabs) for the
+// bench process that started the run.
+class RunReport {
+public:
+    // A figure for a row of the table.
+    void value(const char* row, double value);
+    // The row's figure of this run is only a bound: the run stopped at its time-out.
+    void partial(const char* row);
+    // The port dropped received bytes in this run.
+    void lossy(const char* row);
+    // A figure that has no row of its own, shown under the table.
+    void figure(const QString& name, double value);
+    void note(const QString& text);
+};
+
+// Each runs one measurement in this process, on a fresh window and pseudo-terminal. A run is one
+// process, so that memory figures start from a fresh start-up.
+void runFloods(const Workload& workload, bool lines, bool random, RunReport& report);
+void runLatency(const Workload& workload, bool underStream, unsigned seed, RunReport& report);
+void runProcessor(const Workload& workload, bool stream, RunReport& report);
+void runInputLenOne(const Workload& workload, RunReport& report);
+
+} // namespace bench
