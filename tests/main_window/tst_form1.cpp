@@ -1,12 +1,10 @@
 #include "form_harness.h"
-#include "main_window/line_control.h"
 #include "main_window/rich_text_box.h"
 #include "main_window/shape.h"
 #include "main_window/twips.h"
 #include "settings_dialog/config_scrn.h"
 
 #include <QAction>
-#include <QFontInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -18,342 +16,158 @@ class TestForm1 : public QObject {
     Q_OBJECT
 
 private slots:
-    void controls_data();
-    void controls();
-    void pinLabels_data();
-    void pinLabels();
-    void lamps();
-    void lines();
-    void menus();
-    void windowBasics();
-    void layoutFollowsLinesOnShowAndResize();
-    void clearEmptiesBothViews();
-    void settingsCommandsShowOneNonModalDialog();
-    void closeWithPortClosedClosesAtOnce();
-    void closeWithNothingToSendClosesPort();
-    void closeWithStuckOutputAsksAgainUntilAbort();
-    void closeIgnoreClosesPortAndWindow();
-    void closeWaitEndsWhenPortClosedMeanwhile();
-    void failureEscapingHandlerIsShownAsWarning();
+    void controlsAndMenus() {
+        FormHarness h;
+        QCOMPARE(h.form->objectName(), QStringLiteral("Form1"));
+        QCOMPARE(h.form->windowTitle(), QStringLiteral("Kestrova Linnet Test V1.06"));
+        QStringList captions;
+        QStringList names{"cmdConfig", "cmdOPEN", "cmdClear", "Label2", "Label1"};
+        for (int pin = 0; pin < 8; ++pin)
+            names << QStringLiteral("lblMSCommPins_%1").arg(pin);
+        for (const QString& name : names) {
+            auto* button = h.child<QPushButton>(name);
+            auto* label = h.child<QLabel>(name);
+            QVERIFY2(button || label, qPrintable(name));
+            captions << name + '=' + (button ? button->text() : label->text());
+        }
+        QCOMPARE(captions.join(' '),
+                 QStringLiteral("cmdConfig=Port Setting... cmdOPEN=Open COM1 cmdClear=CLEAR "
+                                "Label2=Status Label1= lblMSCommPins_0=CD lblMSCommPins_1=RX "
+                                "lblMSCommPins_2=TX lblMSCommPins_3=DTR lblMSCommPins_4=DSR "
+                                "lblMSCommPins_5=RTS lblMSCommPins_6=CTS lblMSCommPins_7=RI"));
+        // The lamps' row, numbered from 1, under the pin labels.
+        QVERIFY(!h.child<Shape>(QStringLiteral("shapeMSCommPins_0")));
+        const int lefts[] = {0, 2040, 2520, 3000, 3480, 3840, 4200, 4680, 5160, 5640};
+        for (int index = 1; index <= 9; ++index)
+            QCOMPARE(h.child<Shape>(QStringLiteral("shapeMSCommPins_%1").arg(index))->geometry(),
+                     twipsRect(lefts[index], 7920, 255, 255));
+
+        QStringList menus;
+        for (QAction* top : h.form->menuBar()->actions()) {
+            menus << top->objectName() + '|' + top->text() + ':';
+            for (QAction* item : top->menu()->actions())
+                menus.last() += ' ' + item->objectName() + '|' +
+                                (item->isSeparator() ? QStringLiteral("-") : item->text()) +
+                                (item->isCheckable() ? (item->isChecked() ? "|on" : "|off") : "");
+        }
+        QCOMPARE(menus, QStringList(
+                            {"MPort|&Scanner_Comm_Port: MOpen|&Open COM Port|off "
+                             "MSettings|&Port Settings...",
+                             "MProp|&Properties: MInputLen|&InputLen... MRThreshold|&RThreshold... "
+                             "MSThreshold|&SThreshold... MParRep|P&arityReplace... "
+                             "MDTREnable|&DTREnable|off Bar3|- MHCD|&CDHolding... "
+                             "MHCTS|CTSH&olding... MHDSR|DSRHo&lding..."}));
+    }
+
+    // The client area is 8520 by 8580 twips; the views hang from the lines, whatever the size of
+    // the window, and wrap at ten window widths. Focus starts on the open button.
+    void layoutFocusAndResize() {
+        FormHarness h;
+        h.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
+        QCOMPARE(h.form->centralWidget()->size(), QSize(568, 572));
+        QStringList order;
+        QWidget* w = QApplication::focusWidget();
+        for (int i = 0; i < 5; ++i, w = w->nextInFocusChain()) {
+            while (!(w->focusPolicy() & Qt::TabFocus))
+                w = w->nextInFocusChain();
+            order << w->objectName();
+        }
+        QCOMPARE(order, QStringList({"cmdOPEN", "Term", "cmdConfig", "TermHex", "cmdClear"}));
+        for (const QSize size : {h.form->size(), QSize(900, 700), QSize(300, 300)}) {
+            h.form->resize(size);
+            QTRY_COMPARE(h.form->size(), size);
+            QCOMPARE(h.form->Term().geometry(), twipsRect(0, 615, 8520, 3490));
+            QCOMPARE(h.form->TermHex().geometry(), twipsRect(0, 4095, 8520, 3490));
+            QCOMPARE(h.form->Term().rightMargin(), 10 * h.form->frameGeometry().width());
+            QCOMPARE(h.form->TermHex().rightMargin(), 10 * h.form->frameGeometry().width());
+        }
+    }
+
+    void clearAndSettingsButtons() {
+        FormHarness h;
+        h.form->Term().setSelText(QStringLiteral("AB\r\n"));
+        h.form->TermHex().setSelText(QStringLiteral("41h 42h "));
+        QTest::mouseClick(h.child<QPushButton>(QStringLiteral("cmdClear")), Qt::LeftButton);
+        QCOMPARE(h.form->Term().Text() + h.form->TermHex().Text(), QString());
+
+        QTest::mouseClick(h.child<QPushButton>(QStringLiteral("cmdConfig")), Qt::LeftButton);
+        ConfigScrn* dialog = h.form->configScrn();
+        QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
+        h.child<QAction>(QStringLiteral("MSettings"))->trigger();
+        QCOMPARE(h.form->configScrn(), dialog);
+        dialog->close();
+    }
+
+    // Closing the window with the port open waits for the output to drain, asking every ten
+    // seconds (rounded) whether to go on waiting.
+    void closeWaitsForOutput_data() {
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<int>("pending");
+        QTest::addColumn<QString>("answers"); // Retry, Abort, Ignore
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<QString>("writes");
+        QTest::addColumn<int>("asks");
+        QTest::newRow("port closed") << false << 5 << ""
+                                     << "" << true << "" << 0;
+        QTest::newRow("nothing to send") << true << 0 << ""
+                                         << "" << true << "PortOpen=false" << 0;
+        QTest::newRow("Retry then Abort") << true << 5 << "RA"
+                                          << "" << false << "" << 2;
+        QTest::newRow("Ignore") << true << 5 << "I"
+                                << "" << true << "PortOpen=false" << 1;
+        QTest::newRow("port closed meanwhile") << true << 5 << ""
+                                               << "close" << true << "" << 0;
+        QTest::newRow("failure while waiting") << true << 5 << ""
+                                               << "fail" << true << "" << 1;
+    }
+    void closeWaitsForOutput() {
+        QFETCH(bool, open);
+        QFETCH(int, pending);
+        QFETCH(QString, answers);
+        QFETCH(QString, meanwhile);
+        QFETCH(bool, closes);
+        QFETCH(QString, writes);
+        QFETCH(int, asks);
+        FormHarness h;
+        h.port->forceOpen(open);
+        h.port->setPendingOutput(pending);
+        h.clock->now = 1000.4; // the first deadline rounds to 1010
+        h.clock->stepPerReading = 0.5;
+        for (QChar answer : answers)
+            h.prompts->answers.push_back(answer == 'R'   ? Prompts::Answer::Retry
+                                         : answer == 'A' ? Prompts::Answer::Abort
+                                                         : Prompts::Answer::Ignore);
+        h.form->show();
+        QObject context;
+        QTimer::singleShot(50, &context, [&] {
+            if (meanwhile == "close")
+                h.port->forceOpen(false);
+            if (meanwhile == "fail")
+                h.port->failRead(QStringLiteral("OutBufferCount"),
+                                 QStringLiteral("COM1 went away."));
+        });
+
+        QCOMPARE(h.form->close(), closes);
+        QCOMPARE(h.form->isVisible(), !closes);
+        QCOMPARE(h.port->writes.join(' '), writes);
+        QCOMPARE(h.prompts->calls.size(), asks);
+        for (const FakePrompts::Call& message : h.prompts->calls) {
+            if (meanwhile == "fail") {
+                QCOMPARE(message.text, QStringLiteral("COM1 went away."));
+                QCOMPARE(message.icon, Prompts::Icon::Exclamation);
+                continue;
+            }
+            QCOMPARE(message.text, QStringLiteral("Data cannot be sent"));
+            QCOMPARE(message.buttons, Prompts::Buttons::AbortRetryIgnore);
+            QCOMPARE(message.icon, Prompts::Icon::Question);
+            QCOMPARE(message.title, QStringLiteral("Linnet-Test"));
+        }
+        if (asks == 2) // each deadline lies 10 s (rounded) after it was set
+            QVERIFY(h.clock->now > 1020.0 && h.clock->now < 1023.0);
+    }
 };
-
-namespace {
-
-// The pixel rectangle that the twips given round to.
-void compareRect(const QWidget* widget, int left, int top, int width, int height) {
-    QCOMPARE(widget->geometry(), twipsRect(left, top, width, height));
-}
-
-} // namespace
-
-void TestForm1::controls_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QRect>("twips");
-    QTest::addColumn<QString>("family");
-    QTest::addColumn<double>("points");
-
-    QTest::newRow("cmdConfig") << "cmdConfig"
-                               << "Port Setting..." << QRect(1080, 120, 1695, 495)
-                               << "MS Sans Serif" << 9.75;
-    QTest::newRow("cmdOPEN") << "cmdOPEN"
-                             << "Open COM1" << QRect(3840, 120, 1695, 495) << "MS Sans Serif"
-                             << 9.75;
-    QTest::newRow("cmdClear") << "cmdClear"
-                              << "CLEAR" << QRect(7080, 120, 1335, 495) << "MS Sans Serif" << 8.25;
-    QTest::newRow("Label2") << "Label2"
-                            << "Status" << QRect(120, 8280, 615, 195) << "MS Sans Serif" << 9.75;
-    QTest::newRow("Label1") << "Label1"
-                            << "" << QRect(720, 8220, 7695, 270) << "MS Sans Serif" << 8.25;
-}
-
-void TestForm1::controls() {
-    QFETCH(QString, name);
-    QFETCH(QString, caption);
-    QFETCH(QRect, twips);
-    QFETCH(QString, family);
-    QFETCH(double, points);
-
-    FormHarness h;
-    QWidget* widget = h.child<QWidget>(name);
-    QVERIFY2(widget, qPrintable(name));
-    if (auto* button = qobject_cast<QPushButton*>(widget))
-        QCOMPARE(button->text(), caption);
-    else
-        QCOMPARE(qobject_cast<QLabel*>(widget)->text(), caption);
-    compareRect(widget, twips.x(), twips.y(), twips.width(), twips.height());
-    QCOMPARE(widget->font().family(), family);
-    QCOMPARE(widget->font().pointSizeF(), points);
-    if (qobject_cast<QLabel*>(widget))
-        QCOMPARE(widget->palette().color(QPalette::Window), QColor(192, 192, 192));
-}
-
-void TestForm1::pinLabels_data() {
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<int>("left");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<bool>("bold");
-    QTest::addColumn<QColor>("colour");
-    const QColor navy(0, 0, 128), green(0, 128, 0), none;
-    QTest::newRow("CD") << 0 << "CD" << 2040 << 255 << false << none;
-    QTest::newRow("RX") << 1 << "RX" << 2520 << 255 << true << navy;
-    QTest::newRow("TX") << 2 << "TX" << 3000 << 255 << true << green;
-    QTest::newRow("DTR") << 3 << "DTR" << 3480 << 375 << true << navy;
-    QTest::newRow("DSR") << 4 << "DSR" << 4200 << 495 << true << green;
-    QTest::newRow("RTS") << 5 << "RTS" << 4680 << 375 << true << green;
-    QTest::newRow("CTS") << 6 << "CTS" << 5160 << 375 << true << navy;
-    QTest::newRow("RI") << 7 << "RI" << 5640 << 375 << false << none;
-}
-
-void TestForm1::pinLabels() {
-    QFETCH(int, index);
-    QFETCH(QString, caption);
-    QFETCH(int, left);
-    QFETCH(int, width);
-    QFETCH(bool, bold);
-    QFETCH(QColor, colour);
-
-    FormHarness h;
-    auto* label = h.child<QLabel>(QStringLiteral("lblMSCommPins_%1").arg(index));
-    QVERIFY(label);
-    QCOMPARE(label->text(), caption);
-    compareRect(label, left, 7680, width, 255);
-    QCOMPARE(label->font().family(), QStringLiteral("Arial"));
-    QCOMPARE(label->font().pointSizeF(), 9.75);
-    QCOMPARE(label->font().bold(), bold);
-    if (colour.isValid())
-        QCOMPARE(label->palette().color(QPalette::WindowText), colour);
-}
-
-void TestForm1::lamps() {
-    FormHarness h;
-    QVERIFY(!h.child<Shape>(QStringLiteral("shapeMSCommPins_0")));
-    const int lefts[] = {0, 2040, 2520, 3000, 3480, 3840, 4200, 4680, 5160, 5640};
-    for (int index = 1; index <= 9; ++index) {
-        auto* lamp = h.child<Shape>(QStringLiteral("shapeMSCommPins_%1").arg(index));
-        QVERIFY(lamp);
-        QCOMPARE(lamp, &h.form->shapeMSCommPins(index));
-        compareRect(lamp, lefts[index], 7920, 255, 255);
-        const bool white = index == 2 || index == 7;
-        QCOMPARE(lamp->BackColor(), white ? 0xFFFFFF : Shape::packRgb(QColor(192, 192, 192)));
-        QCOMPARE(lamp->BackStyle(), index == 5 ? 0 : 1);
-        QCOMPARE(lamp->BorderStyle(), index == 5 ? 0 : 1);
-    }
-    QCOMPARE(h.form->shapeMSCommPins(5).BorderColor(), 128 | 128 << 8 | 128 << 16);
-    // Before the first refresh the driven lamps do not know their line.
-    QCOMPARE(h.form->shapeMSCommPins(1).toolTip(), QStringLiteral("CD: unknown"));
-    QCOMPARE(h.form->shapeMSCommPins(6).accessibleName(), QStringLiteral("DSR: unknown"));
-    QCOMPARE(h.form->shapeMSCommPins(8).toolTip(), QStringLiteral("CTS: unknown"));
-    // Packed colours keep red in the low byte.
-    QCOMPARE(Shape::packRgb(QColor(255, 0, 0)), 255);
-    QCOMPARE(Shape::packRgb(QColor(0, 255, 0)), 65280);
-}
-
-void TestForm1::lines() {
-    FormHarness h;
-    struct Expected {
-        double x1, y1, x2, y2;
-    } const expected[] = {{8520, 7560, 8520, 600}, {0, 4080, 8520, 4080}, {0, 7560, 8520, 7560}};
-    for (int n = 1; n <= 3; ++n) {
-        auto* line = h.child<LineControl>(QStringLiteral("Line%1").arg(n));
-        QVERIFY(line);
-        QCOMPARE(line->X1(), expected[n - 1].x1);
-        QCOMPARE(line->Y1(), expected[n - 1].y1);
-        QCOMPARE(line->X2(), expected[n - 1].x2);
-        QCOMPARE(line->Y2(), expected[n - 1].y2);
-        QCOMPARE(line->BorderColor(), 128 | 128 << 8 | 128 << 16);
-        QCOMPARE(line->BorderWidth(), 3);
-    }
-}
-
-void TestForm1::menus() {
-    FormHarness h;
-    const QList<QAction*> top = h.form->menuBar()->actions();
-    QCOMPARE(top.size(), 2);
-    QCOMPARE(top[0]->objectName(), QStringLiteral("MPort"));
-    QCOMPARE(top[0]->text(), QStringLiteral("&Scanner_Comm_Port"));
-    QCOMPARE(top[1]->objectName(), QStringLiteral("MProp"));
-    QCOMPARE(top[1]->text(), QStringLiteral("&Properties"));
-
-    auto itemsOf = [](QAction* menu) {
-        QStringList items;
-        for (QAction* item : menu->menu()->actions())
-            items << item->objectName() + QLatin1Char('|') +
-                         (item->isSeparator() ? QStringLiteral("-") : item->text()) +
-                         (item->isCheckable() ? (item->isChecked() ? "|checked" : "|unchecked")
-                                              : "");
-        return items;
-    };
-    QCOMPARE(itemsOf(top[0]),
-             QStringList({"MOpen|&Open COM Port|unchecked", "MSettings|&Port Settings..."}));
-    QCOMPARE(itemsOf(top[1]),
-             QStringList({"MInputLen|&InputLen...", "MRThreshold|&RThreshold...",
-                          "MSThreshold|&SThreshold...", "MParRep|P&arityReplace...",
-                          "MDTREnable|&DTREnable|unchecked", "Bar3|-", "MHCD|&CDHolding...",
-                          "MHCTS|CTSH&olding...", "MHDSR|DSRHo&lding..."}));
-}
-
-void TestForm1::windowBasics() {
-    FormHarness h;
-    QCOMPARE(h.form->objectName(), QStringLiteral("Form1"));
-    QCOMPARE(h.form->windowTitle(), QStringLiteral("Kestrova Linnet Test V1.06"));
-    QVERIFY(!h.form->windowIcon().isNull());
-    QCOMPARE(h.form->centralWidget()->palette().color(QPalette::Window), QColor(192, 192, 192));
-
-    auto* term = h.child<RichTextBox>(QStringLiteral("Term"));
-    QVERIFY(term);
-    QVERIFY(h.child<RichTextBox>(QStringLiteral("TermHex")));
-    QCOMPARE(term->font().family(), QStringLiteral("Courier New"));
-    QCOMPARE(term->font().pointSizeF(), 9.75);
-    QCOMPARE(QFontInfo(term->font()).family(), QStringLiteral("Liberation Mono"));
-
-    h.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
-    // The client area below the menu bar is 8520 by 8580 twips.
-    QCOMPARE(h.form->centralWidget()->size(), QSize(568, 572));
-    QCOMPARE(QApplication::focusWidget(), h.child<QWidget>(QStringLiteral("cmdOPEN")));
-    // Tab order: cmdOPEN, Term, cmdConfig, TermHex, cmdClear.
-    QStringList order;
-    QWidget* w = h.child<QWidget>(QStringLiteral("cmdOPEN"));
-    for (int i = 0; i < 5; ++i, w = w->nextInFocusChain()) {
-        while (!(w->focusPolicy() & Qt::TabFocus))
-            w = w->nextInFocusChain();
-        order << w->objectName();
-    }
-    QCOMPARE(order, QStringList({"cmdOPEN", "Term", "cmdConfig", "TermHex", "cmdClear"}));
-}
-
-void TestForm1::layoutFollowsLinesOnShowAndResize() {
-    FormHarness h;
-    h.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
-    auto check = [&] {
-        compareRect(&h.form->Term(), 0, 615, 8520, 3490);
-        compareRect(&h.form->TermHex(), 0, 4095, 8520, 3490);
-        const int margin = 10 * h.form->frameGeometry().width();
-        QCOMPARE(h.form->Term().rightMargin(), margin);
-        QCOMPARE(h.form->TermHex().rightMargin(), margin);
-    };
-    check();
-    h.form->resize(900, 700);
-    QTRY_COMPARE(h.form->width(), 900);
-    check();
-    h.form->resize(300, 300);
-    QTRY_COMPARE(h.form->width(), 300);
-    check();
-}
-
-void TestForm1::clearEmptiesBothViews() {
-    FormHarness h;
-    h.form->Term().setSelText(QStringLiteral("AB\r\n"));
-    h.form->TermHex().setSelText(QStringLiteral("41h 42h "));
-    auto* label1 = h.child<QLabel>(QStringLiteral("Label1"));
-    label1->setText(QStringLiteral("Break Received"));
-    QTest::mouseClick(h.child<QPushButton>(QStringLiteral("cmdClear")), Qt::LeftButton);
-    QCOMPARE(h.form->Term().Text(), QString());
-    QCOMPARE(h.form->TermHex().Text(), QString());
-    QCOMPARE(label1->text(), QStringLiteral("Break Received"));
-}
-
-void TestForm1::settingsCommandsShowOneNonModalDialog() {
-    FormHarness h;
-    h.form->show();
-    QVERIFY(!h.form->configScrn());
-    QTest::mouseClick(h.child<QPushButton>(QStringLiteral("cmdConfig")), Qt::LeftButton);
-    ConfigScrn* dialog = h.form->configScrn();
-    QVERIFY(dialog);
-    QVERIFY(dialog->isVisible());
-    QVERIFY(!dialog->isModal());
-    QCOMPARE(dialog->windowTitle(), QStringLiteral("Communication Settings"));
-    h.child<QAction>(QStringLiteral("MSettings"))->trigger();
-    QCOMPARE(h.form->configScrn(), dialog);
-    const auto windows = QApplication::topLevelWidgets();
-    QCOMPARE(
-        std::count_if(windows.begin(), windows.end(),
-                      [](QWidget* w) { return qobject_cast<ConfigScrn*>(w) && w->isVisible(); }),
-        1);
-    dialog->close();
-}
-
-void TestForm1::closeWithPortClosedClosesAtOnce() {
-    FormHarness h;
-    h.form->show();
-    QVERIFY(h.form->close());
-    QVERIFY(h.prompts->calls.isEmpty());
-    QVERIFY(h.port->writes.isEmpty());
-}
-
-void TestForm1::closeWithNothingToSendClosesPort() {
-    FormHarness h;
-    h.port->forceOpen(true);
-    h.form->show();
-    QVERIFY(h.form->close());
-    QVERIFY(!h.port->PortOpen());
-    QCOMPARE(h.port->writes, QStringList({"PortOpen=false"}));
-    QVERIFY(h.prompts->calls.isEmpty());
-}
-
-void TestForm1::closeWithStuckOutputAsksAgainUntilAbort() {
-    FormHarness h;
-    h.port->forceOpen(true);
-    h.port->setPendingOutput(5);
-    h.clock->now = 1000.4; // deadline rounds to 1010
-    h.clock->stepPerReading = 0.5;
-    h.prompts->answers = {Prompts::Answer::Retry, Prompts::Answer::Abort};
-    h.form->show();
-
-    QVERIFY(!h.form->close());
-    const auto messages = h.prompts->messages();
-    QCOMPARE(messages.size(), 2);
-    for (const auto& message : messages) {
-        QCOMPARE(message.text, QStringLiteral("Data cannot be sent"));
-        QCOMPARE(message.buttons, Prompts::Buttons::AbortRetryIgnore);
-        QCOMPARE(message.icon, Prompts::Icon::Question);
-        QCOMPARE(message.title, QStringLiteral("Linnet-Test"));
-    }
-    // Each deadline lies 10 s (rounded) after it was set, so the asks are about 10 s apart.
-    QVERIFY(h.clock->now > 1020.0 && h.clock->now < 1023.0);
-    QVERIFY(h.port->PortOpen());
-    QVERIFY(h.form->isVisible());
-    QVERIFY(h.port->writes.isEmpty());
-}
-
-void TestForm1::closeIgnoreClosesPortAndWindow() {
-    FormHarness h;
-    h.port->forceOpen(true);
-    h.port->setPendingOutput(5);
-    h.clock->stepPerReading = 1.0;
-    h.prompts->answers = {Prompts::Answer::Ignore};
-    h.form->show();
-    QVERIFY(h.form->close());
-    QCOMPARE(h.prompts->messages().size(), 1);
-    QVERIFY(!h.port->PortOpen());
-}
-
-void TestForm1::closeWaitEndsWhenPortClosedMeanwhile() {
-    FormHarness h;
-    h.port->forceOpen(true);
-    h.port->setPendingOutput(5);
-    h.form->show();
-    QObject context;
-    QTimer::singleShot(50, &context, [&] { h.port->forceOpen(false); });
-    QVERIFY(h.form->close());
-    QVERIFY(h.prompts->calls.isEmpty());
-    QVERIFY(h.port->writes.isEmpty());
-}
-
-void TestForm1::failureEscapingHandlerIsShownAsWarning() {
-    FormHarness h;
-    h.port->forceOpen(true);
-    h.port->failRead(QStringLiteral("OutBufferCount"), QStringLiteral("COM1 went away."));
-    h.form->show();
-    QVERIFY(h.form->close());
-    const auto messages = h.prompts->messages();
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages[0].text, QStringLiteral("COM1 went away."));
-    QCOMPARE(messages[0].icon, Prompts::Icon::Exclamation);
-}
 
 QTEST_MAIN(TestForm1)
 #include "tst_form1.moc"
