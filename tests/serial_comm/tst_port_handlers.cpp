@@ -8,39 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 
-class TestPortHandlers : public QObject {
-    Q_OBJECT
-
-private slots:
-    void twoTogglesReportOpenedThenClosed();
-    void failedOpenShowsOnlyTheFailure();
-    void buttonTogglesActualStateWhateverItsCaption();
-    void buttonMovesFocusToTermMenuDoesNot();
-    void twoDigitPortNumbers();
-    void settingsMenuStaysUsableWhileOpen();
-    void lamps_data();
-    void lamps();
-    void lampRefreshStopsAtFailingRead();
-    void lineQueries_data();
-    void lineQueries();
-    void dtrCommandFollowsReadBack();
-    void failureEscapingMenuCommandIsShown();
-    void numberPrompts_data();
-    void numberPrompts();
-    void numberPromptAfterRefusedRead();
-    void parityReplacePrompt_data();
-    void parityReplacePrompt();
-    void receivedBlockInBothViews();
-    void inputLenOneStillShowsEveryCharacter();
-    void statusEvents_data();
-    void statusEvents();
-    void errorPromptOkKeepsPortOpen();
-    void errorPromptCancelClosesPortAndControlsFollow();
-    void unknownEventCodes_data();
-    void unknownEventCodes();
-    void typing_data();
-    void typing();
-};
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -55,520 +23,265 @@ QPushButton* button(FormHarness& h, const char* name) {
     return h.child<QPushButton>(QString::fromLatin1(name));
 }
 
-void deliverEvents() {
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
+// The open button's caption, and whether the open command is checked and Config enabled.
+QString controls(FormHarness& h) {
+    return u"%1 %2 %3"_s.arg(button(h, "cmdOPEN")->text())
+        .arg(action(h, "MOpen")->isChecked() ? u"checked"_s : u"unchecked"_s)
+        .arg(button(h, "cmdConfig")->isEnabled() ? u"Config"_s : u"no Config"_s);
+}
+
+// The texts of the message boxes shown so far.
+QStringList shown(FormHarness& h) {
+    QStringList texts;
+    for (const auto& message : h.prompts->messages())
+        texts << message.text;
+    return texts;
 }
 
 } // namespace
 
-void TestPortHandlers::twoTogglesReportOpenedThenClosed() {
-    FormHarness h;
-    action(h, "MOpen")->trigger();
-    QVERIFY(h.port->PortOpen());
-    QCOMPARE(button(h, "cmdOPEN")->text(), QStringLiteral("Close COM1"));
-    QVERIFY(action(h, "MOpen")->isChecked());
-    QVERIFY(!button(h, "cmdConfig")->isEnabled());
+class TestPortHandlers : public QObject {
+    Q_OBJECT
 
-    action(h, "MOpen")->trigger();
-    QVERIFY(!h.port->PortOpen());
-    QCOMPARE(button(h, "cmdOPEN")->text(), QStringLiteral("Open COM1"));
-    QVERIFY(!action(h, "MOpen")->isChecked());
-    QVERIFY(button(h, "cmdConfig")->isEnabled());
+private slots:
+    void togglesReportWhatHappened() {
+        FormHarness h;
+        h.form->show();
+        h.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
+        // Opened behind the window's back: the caption says "Open", the button still closes.
+        h.port->setCommPort(12);
+        h.port->forceOpen(true);
+        button(h, "cmdClear")->setFocus();
+        QTest::mouseClick(button(h, "cmdOPEN"), Qt::LeftButton);
+        QVERIFY(!h.port->PortOpen());
+        QCOMPARE(controls(h), u"Open COM12 unchecked Config"_s);
+        QCOMPARE(QApplication::focusWidget(), &h.form->Term()); // the button hands focus over
+        // A failed open shows only the failure.
+        h.port->failWrite(u"PortOpen"_s, u"COM12 (/dev/ttyS11) does not exist."_s);
+        button(h, "cmdClear")->setFocus();
+        QTest::mouseClick(button(h, "cmdOPEN"), Qt::LeftButton);
+        QCOMPARE(controls(h), u"Open COM12 unchecked Config"_s);
+        QCOMPARE(QApplication::focusWidget(), &h.form->Term());
 
-    const auto messages = h.prompts->messages();
-    QCOMPARE(messages.size(), 2);
-    QCOMPARE(messages[0].text, QStringLiteral("COM1 is  < Opened > and ready to scan barcode."));
-    QCOMPARE(messages[1].text, QStringLiteral("COM1 is  < Closed > !!"));
-    for (const auto& message : messages) {
-        QCOMPARE(message.icon, Prompts::Icon::Information);
-        QCOMPARE(message.buttons, Prompts::Buttons::Ok);
-        QCOMPARE(message.title, QStringLiteral("Linnet-Test"));
+        h.port->failWrite(u"PortOpen"_s, QString());
+        button(h, "cmdClear")->setFocus();
+        action(h, "MOpen")->trigger();
+        QVERIFY(h.port->PortOpen());
+        QCOMPARE(controls(h), u"Close COM12 checked no Config"_s);
+        QVERIFY(action(h, "MSettings")->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), button(h, "cmdClear")); // the menu keeps it
+
+        QCOMPARE(shown(h), (QStringList{u"COM12 is  < Closed > !!"_s,
+                                        u"COM12 (/dev/ttyS11) does not exist."_s,
+                                        u"COM12 is  < Opened > and ready to scan barcode."_s}));
+        QCOMPARE(h.prompts->messages()[0].icon, Prompts::Icon::Information);
+        QCOMPARE(h.prompts->messages()[1].icon, Prompts::Icon::Exclamation);
     }
-}
 
-void TestPortHandlers::failedOpenShowsOnlyTheFailure() {
-    FormHarness h;
-    const QString reason = QStringLiteral("COM1 (/dev/ttyS0) does not exist.");
-    h.port->failWrite(QStringLiteral("PortOpen"), reason);
-    QTest::mouseClick(button(h, "cmdOPEN"), Qt::LeftButton);
-
-    const auto messages = h.prompts->messages();
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages[0].text, reason);
-    QCOMPARE(messages[0].icon, Prompts::Icon::Exclamation);
-    QCOMPARE(button(h, "cmdOPEN")->text(), QStringLiteral("Open COM1"));
-    QVERIFY(!action(h, "MOpen")->isChecked());
-    QVERIFY(button(h, "cmdConfig")->isEnabled());
-    // The lamps were refreshed all the same: a closed port holds no line.
-    QCOMPARE(h.form->shapeMSCommPins(1).BackColor(), Green);
-    QCOMPARE(h.form->shapeMSCommPins(6).BackColor(), Red);
-}
-
-void TestPortHandlers::buttonTogglesActualStateWhateverItsCaption() {
-    FormHarness h;
-    h.port->forceOpen(true);
-    QCOMPARE(button(h, "cmdOPEN")->text(), QStringLiteral("Open COM1"));
-    QTest::mouseClick(button(h, "cmdOPEN"), Qt::LeftButton);
-    QVERIFY(!h.port->PortOpen());
-    QCOMPARE(h.prompts->messages().last().text, QStringLiteral("COM1 is  < Closed > !!"));
-    QCOMPARE(button(h, "cmdOPEN")->text(), QStringLiteral("Open COM1"));
-}
-
-void TestPortHandlers::buttonMovesFocusToTermMenuDoesNot() {
-    FormHarness h;
-    h.form->show();
-    h.form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
-    button(h, "cmdClear")->setFocus();
-    action(h, "MOpen")->trigger();
-    QCOMPARE(QApplication::focusWidget(), button(h, "cmdClear"));
-    QTest::mouseClick(button(h, "cmdOPEN"), Qt::LeftButton);
-    QCOMPARE(QApplication::focusWidget(), &h.form->Term());
-
-    // Also after a failed toggle.
-    button(h, "cmdClear")->setFocus();
-    h.port->failWrite(QStringLiteral("PortOpen"), QStringLiteral("refused"));
-    QTest::mouseClick(button(h, "cmdOPEN"), Qt::LeftButton);
-    QCOMPARE(QApplication::focusWidget(), &h.form->Term());
-}
-
-void TestPortHandlers::twoDigitPortNumbers() {
-    FormHarness h;
-    h.port->setCommPort(12);
-    action(h, "MOpen")->trigger();
-    QCOMPARE(button(h, "cmdOPEN")->text(), QStringLiteral("Close COM12"));
-    QCOMPARE(h.prompts->messages().last().text,
-             QStringLiteral("COM12 is  < Opened > and ready to scan barcode."));
-}
-
-void TestPortHandlers::settingsMenuStaysUsableWhileOpen() {
-    FormHarness h;
-    action(h, "MOpen")->trigger();
-    QVERIFY(!button(h, "cmdConfig")->isEnabled());
-    QVERIFY(action(h, "MSettings")->isEnabled());
-    action(h, "MSettings")->trigger();
-    QVERIFY(h.form->configScrn());
-    QVERIFY(reinterpret_cast<QWidget*>(h.form->configScrn())->isVisible());
-    reinterpret_cast<QWidget*>(h.form->configScrn())->close();
-}
-
-void TestPortHandlers::lamps_data() {
-    QTest::addColumn<bool>("cd");
-    QTest::addColumn<bool>("dsr");
-    QTest::addColumn<bool>("cts");
-    for (int bits = 0; bits < 8; ++bits) {
-        const bool cd = bits & 1, dsr = bits & 2, cts = bits & 4;
-        QTest::addRow("cd%d dsr%d cts%d", cd, dsr, cts) << cd << dsr << cts;
+    void lamps_data() {
+        QTest::addColumn<int>("lines");
+        for (int lines = 0; lines < 8; ++lines)
+            QTest::addRow("cd%d dsr%d cts%d", lines & 1, lines >> 1 & 1, lines >> 2 & 1) << lines;
     }
-}
-
-void TestPortHandlers::lamps() {
-    QFETCH(bool, cd);
-    QFETCH(bool, dsr);
-    QFETCH(bool, cts);
-    FormHarness h;
-    h.port->forceOpen(true);
-    h.port->setLines(cd, dsr, cts);
-    QList<int> others;
-    for (int i : {2, 3, 4, 5, 7, 9})
-        others << h.form->shapeMSCommPins(i).BackColor();
-    h.form->SerialPinLamps();
-    h.form->SerialPinLamps(); // a refresh with nothing changed sets the same colours
-    QCOMPARE(h.form->shapeMSCommPins(1).BackColor(), cd ? Red : Green);
-    QCOMPARE(h.form->shapeMSCommPins(6).BackColor(), dsr ? Green : Red);
-    QCOMPARE(h.form->shapeMSCommPins(8).BackColor(), cts ? Green : Red);
-    // The state in words, for a colour-blind user and for screen readers.
-    auto words = [](const char* line, bool held) {
-        return QString::fromLatin1(line) +
-               (held ? QStringLiteral(": held") : QStringLiteral(": not held"));
-    };
-    QCOMPARE(h.form->shapeMSCommPins(1).stateText(), words("CD", cd));
-    QCOMPARE(h.form->shapeMSCommPins(6).accessibleName(), words("DSR", dsr));
-    QCOMPARE(h.form->shapeMSCommPins(8).toolTip(), words("CTS", cts));
-    QList<int> after;
-    for (int i : {2, 3, 4, 5, 7, 9})
-        after << h.form->shapeMSCommPins(i).BackColor();
-    QCOMPARE(after, others);
-}
-
-void TestPortHandlers::lampRefreshStopsAtFailingRead() {
-    FormHarness h;
-    h.port->forceOpen(true);
-    h.port->setLines(true, true, true);
-    const int dsrBefore = h.form->shapeMSCommPins(6).BackColor();
-    const int ctsBefore = h.form->shapeMSCommPins(8).BackColor();
-    h.port->failRead(QStringLiteral("DSRHolding"), QStringLiteral("cannot read DSR"));
-    QVERIFY_THROWS_EXCEPTION(PortFailure, h.form->SerialPinLamps());
-    QCOMPARE(h.form->shapeMSCommPins(1).BackColor(), Red);
-    QCOMPARE(h.form->shapeMSCommPins(6).BackColor(), dsrBefore);
-    QCOMPARE(h.form->shapeMSCommPins(8).BackColor(), ctsBefore);
-}
-
-void TestPortHandlers::lineQueries_data() {
-    QTest::addColumn<QString>("item");
-    QTest::addColumn<bool>("held");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("CD held") << "MHCD" << true << "CDHolding = True";
-    QTest::newRow("CTS held") << "MHCTS" << true << "CTSHolding = True";
-    QTest::newRow("DSR not held") << "MHDSR" << false << "DSRHolding = False";
-}
-
-void TestPortHandlers::lineQueries() {
-    QFETCH(QString, item);
-    QFETCH(bool, held);
-    QFETCH(QString, text);
-    FormHarness h;
-    h.port->forceOpen(true);
-    h.port->setLines(held, held, held);
-    const int lampBefore = h.form->shapeMSCommPins(1).BackColor();
-    h.child<QAction>(item)->trigger();
-    const auto messages = h.prompts->messages();
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages[0].text, text);
-    QCOMPARE(messages[0].icon, Prompts::Icon::None);
-    QCOMPARE(messages[0].title, QStringLiteral("Linnet-Test"));
-    QCOMPARE(h.form->PropertyText, held ? QStringLiteral("True") : QStringLiteral("False"));
-    QCOMPARE(h.form->shapeMSCommPins(1).BackColor(), lampBefore); // queries do not refresh
-}
-
-void TestPortHandlers::dtrCommandFollowsReadBack() {
-    FormHarness h;
-    QAction* dtr = action(h, "MDTREnable");
-    QVERIFY(!dtr->isChecked());
-    dtr->trigger();
-    QVERIFY(!h.port->DTREnable());
-    QVERIFY(!dtr->isChecked());
-    dtr->trigger();
-    QVERIFY(h.port->DTREnable());
-    QVERIFY(dtr->isChecked());
-    QCOMPARE(h.port->writes, QStringList({"DTREnable=false", "DTREnable=true"}));
-}
-
-void TestPortHandlers::failureEscapingMenuCommandIsShown() {
-    FormHarness h;
-    h.port->failWrite(QStringLiteral("DTREnable"), QStringLiteral("DTR cannot be changed."));
-    action(h, "MDTREnable")->trigger();
-    QVERIFY(!action(h, "MDTREnable")->isChecked());
-    const auto messages = h.prompts->messages();
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages[0].text, QStringLiteral("DTR cannot be changed."));
-    QCOMPARE(messages[0].icon, Prompts::Icon::Exclamation);
-
-    h.port->failRead(QStringLiteral("CDHolding"), QStringLiteral("CD unreadable."));
-    action(h, "MHCD")->trigger();
-    QCOMPARE(h.prompts->messages().size(), 2);
-    QCOMPARE(h.prompts->messages().last().text, QStringLiteral("CD unreadable."));
-}
-
-void TestPortHandlers::numberPrompts_data() {
-    QTest::addColumn<QString>("item");
-    QTest::addColumn<QString>("property");
-    QTest::addColumn<QString>("prompt");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QVariant>("answer"); // invalid QVariant: Cancel
-    QTest::addColumn<QString>("written"); // empty: nothing written
-    QTest::addColumn<QString>("warning");
-
-    const QString overflow = QStringLiteral("Overflow: 40000 is outside -32768 to 32767");
-    QTest::newRow("InputLen unchanged") << "MInputLen"
-                                        << "InputLen"
-                                        << "Enter New InputLen:"
-                                        << "InputLen" << QVariant(" 0") << "InputLen=0"
-                                        << "";
-    QTest::newRow("RThreshold blanks") << "MRThreshold"
-                                       << "RThreshold"
-                                       << "Enter New RThreshold:"
-                                       << "RThreshold" << QVariant("  25  ") << "RThreshold=25"
-                                       << "";
-    QTest::newRow("SThreshold 2.5") << "MSThreshold"
-                                    << "SThreshold"
-                                    << "Enter New SThreshold Value"
-                                    << "SThreshold" << QVariant("2.5") << "SThreshold=2"
-                                    << "";
-    QTest::newRow("SThreshold 3.5") << "MSThreshold"
-                                    << "SThreshold"
-                                    << "Enter New SThreshold Value"
-                                    << "SThreshold" << QVariant("3.5") << "SThreshold=4"
-                                    << "";
-    QTest::newRow("overflow") << "MInputLen"
-                              << "InputLen"
-                              << "Enter New InputLen:"
-                              << "InputLen" << QVariant("40000") << "" << overflow;
-    QTest::newRow("letters") << "MRThreshold"
-                             << "RThreshold"
-                             << "Enter New RThreshold:"
-                             << "RThreshold" << QVariant("abc") << "RThreshold=0"
-                             << "";
-    QTest::newRow("cancel") << "MInputLen"
-                            << "InputLen"
-                            << "Enter New InputLen:"
-                            << "InputLen" << QVariant() << ""
-                            << "";
-    QTest::newRow("cleared") << "MSThreshold"
-                             << "SThreshold"
-                             << "Enter New SThreshold Value"
-                             << "SThreshold" << QVariant("") << ""
-                             << "";
-}
-
-void TestPortHandlers::numberPrompts() {
-    QFETCH(QString, item);
-    QFETCH(QString, property);
-    QFETCH(QString, prompt);
-    QFETCH(QString, title);
-    QFETCH(QVariant, answer);
-    QFETCH(QString, written);
-    QFETCH(QString, warning);
-
-    FormHarness h;
-    h.form->PropertyText = QStringLiteral("True"); // left by a line query
-    h.prompts->inputs.push_back(answer.isValid() ? std::optional(answer.toString()) : std::nullopt);
-    h.child<QAction>(item)->trigger();
-
-    QCOMPARE(h.prompts->calls.size() >= 1, true);
-    const auto& input = h.prompts->calls.first();
-    QCOMPARE(input.kind, FakePrompts::Call::Kind::Input);
-    QCOMPARE(input.text, prompt);
-    QCOMPARE(input.title, title);
-    QCOMPARE(input.defaultAnswer,
-             property == QLatin1String("RThreshold") ? QStringLiteral(" 1") : QStringLiteral(" 0"));
-    QCOMPARE(h.port->writes, written.isEmpty() ? QStringList() : QStringList{written});
-    const auto messages = h.prompts->messages();
-    if (warning.isEmpty()) {
-        QVERIFY(messages.isEmpty());
-    } else {
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].text, warning);
-        QCOMPARE(messages[0].icon, Prompts::Icon::Exclamation);
+    void lamps() {
+        QFETCH(int, lines);
+        const bool cd = lines & 1, dsr = lines & 2, cts = lines & 4;
+        FormHarness h;
+        h.port->forceOpen(true);
+        h.port->setLines(cd, dsr, cts);
+        h.form->SerialPinLamps();
+        // CD is red when held, DSR and CTS green; the state in words too, for screen readers.
+        QCOMPARE(h.form->shapeMSCommPins(1).BackColor(), cd ? Red : Green);
+        QCOMPARE(h.form->shapeMSCommPins(6).BackColor(), dsr ? Green : Red);
+        QCOMPARE(h.form->shapeMSCommPins(8).BackColor(), cts ? Green : Red);
+        QCOMPARE(h.form->shapeMSCommPins(1).toolTip(), cd ? u"CD: held"_s : u"CD: not held"_s);
     }
-    QCOMPARE(h.form->PropertyText, answer.toString());
-}
 
-void TestPortHandlers::numberPromptAfterRefusedRead() {
-    // A refused read shows no prompt; the earlier answer is used and the failure is shown.
-    FormHarness h;
-    h.port->failRead(QStringLiteral("InputLen"), QStringLiteral("InputLen unreadable."));
-    h.form->PropertyText = QStringLiteral("7");
-    action(h, "MInputLen")->trigger();
-    QCOMPARE(h.port->writes, QStringList({"InputLen=7"}));
-    QCOMPARE(h.prompts->calls.size(), 1);
-    QCOMPARE(h.prompts->calls[0].text, QStringLiteral("InputLen unreadable."));
+    void lineQueriesAndDtr() {
+        FormHarness h;
+        h.port->forceOpen(true);
+        h.port->setLines(true, false, true);
+        action(h, "MHCD")->trigger();
+        action(h, "MHDSR")->trigger();
+        QCOMPARE(h.form->PropertyText, u"False"_s);
+        QAction* dtr = action(h, "MDTREnable");
+        dtr->trigger();
+        QVERIFY(!h.port->DTREnable() && !dtr->isChecked());
+        dtr->trigger();
+        QVERIFY(h.port->DTREnable() && dtr->isChecked());
+        // A failure escaping a menu command is shown, and the check follows what the port says.
+        h.port->failWrite(u"DTREnable"_s, u"DTR cannot be changed."_s);
+        dtr->trigger();
+        QVERIFY(dtr->isChecked());
+        QCOMPARE(shown(h), (QStringList{u"CDHolding = True"_s, u"DSRHolding = False"_s,
+                                        u"DTR cannot be changed."_s}));
+        QCOMPARE(h.prompts->messages()[2].icon, Prompts::Icon::Exclamation);
+    }
 
-    // With nothing to fall back on the command ends silently.
-    FormHarness quiet;
-    quiet.port->failRead(QStringLiteral("RThreshold"), QStringLiteral("unreadable"));
-    action(quiet, "MRThreshold")->trigger();
-    QVERIFY(quiet.prompts->calls.isEmpty());
-    QVERIFY(quiet.port->writes.isEmpty());
+    void propertyPrompts_data() {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QVariant>("answer"); // invalid: Cancel
+        QTest::addColumn<QString>("written"); // empty: nothing written
+        QTest::addColumn<QString>("warning");
+        const auto row = [](const char* name, const char* item, const QVariant& answer,
+                            const char* written, const char* warning = "") {
+            QTest::newRow(name) << QString::fromLatin1(item) << answer
+                                << QString::fromLatin1(written) << QString::fromLatin1(warning);
+        };
+        row("InputLen offered value", "MInputLen", u" 0"_s, "InputLen=0");
+        row("SThreshold half to even", "MSThreshold", u"2.5"_s, "SThreshold=2");
+        row("letters read 0", "MRThreshold", u"abc"_s, "RThreshold=0");
+        row("overflow", "MInputLen", u"40000"_s, "", "Overflow: 40000 is outside -32768 to 32767");
+        row("number cancelled", "MInputLen", QVariant(), "");
+        row("number cleared", "MSThreshold", u""_s, "");
+        row("replacement: first character", "MParRep", u"xyz"_s, "ParityReplace=x");
+        row("replacement cleared", "MParRep", u""_s, "ParityReplace=");
+        row("replacement cancelled", "MParRep", QVariant(), "");
+    }
+    void propertyPrompts() {
+        QFETCH(QString, item);
+        QFETCH(QVariant, answer);
+        QFETCH(QString, written);
+        QFETCH(QString, warning);
+        // Prompt text, title and offered answer of each command.
+        const QHash<QString, QString> prompts{
+            {u"MInputLen"_s, u"Enter New InputLen:|InputLen| 0"_s},
+            {u"MRThreshold"_s, u"Enter New RThreshold:|RThreshold| 1"_s},
+            {u"MSThreshold"_s, u"Enter New SThreshold Value|SThreshold| 0"_s},
+            {u"MParRep"_s, u"Enter Replace Character|ParityReplace|?"_s}};
+        FormHarness h;
+        h.form->PropertyText = u"True"_s; // left by a line query
+        h.prompts->inputs.push_back(answer.isValid() ? std::optional(answer.toString())
+                                                     : std::nullopt);
+        h.child<QAction>(item)->trigger();
+        const auto& input = h.prompts->calls.first();
+        QCOMPARE(QStringList({input.text, input.title, input.defaultAnswer}).join(u'|'),
+                 prompts.value(item));
+        QCOMPARE(h.port->writes, written.isEmpty() ? QStringList() : QStringList{written});
+        QCOMPARE(h.form->PropertyText, answer.toString());
+        QCOMPARE(shown(h), warning.isEmpty() ? QStringList() : QStringList{warning});
+    }
 
-    // A value the port refuses: its own text, and the property keeps its value.
-    FormHarness refused;
-    refused.port->failWrite(QStringLiteral("SThreshold"), QStringLiteral("SThreshold -1 refused."));
-    refused.prompts->inputs.push_back(QStringLiteral("-1"));
-    action(refused, "MSThreshold")->trigger();
-    QCOMPARE(refused.port->SThreshold(), qint16(0));
-    QCOMPARE(refused.prompts->messages().last().text, QStringLiteral("SThreshold -1 refused."));
-}
+    void propertyPromptFailures() {
+        // A refused read shows no prompt: the earlier answer is used and the failure is shown.
+        FormHarness h;
+        h.port->failRead(u"InputLen"_s, u"InputLen unreadable."_s);
+        h.form->PropertyText = u"7"_s;
+        action(h, "MInputLen")->trigger();
+        QCOMPARE(h.port->writes, QStringList{u"InputLen=7"_s});
+        QCOMPARE(h.prompts->calls.size(), 1);
+        QCOMPARE(h.prompts->calls[0].text, u"InputLen unreadable."_s);
+        // With nothing to fall back on the command ends silently. A value the port refuses: its
+        // own text, and the property keeps its value.
+        FormHarness fresh;
+        fresh.port->failRead(u"RThreshold"_s, u"unreadable"_s);
+        fresh.port->failWrite(u"SThreshold"_s, u"SThreshold -1 refused."_s);
+        action(fresh, "MRThreshold")->trigger();
+        QVERIFY(fresh.prompts->calls.isEmpty());
+        fresh.prompts->inputs.push_back(u"-1"_s);
+        action(fresh, "MSThreshold")->trigger();
+        QVERIFY(fresh.port->writes.isEmpty());
+        QCOMPARE(fresh.port->SThreshold(), qint16(0));
+        QCOMPARE(shown(fresh), QStringList{u"SThreshold -1 refused."_s});
+    }
 
-void TestPortHandlers::parityReplacePrompt_data() {
-    QTest::addColumn<QVariant>("answer");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<bool>("written");
-    QTest::newRow("three letters") << QVariant("xyz") << "x" << true;
-    QTest::newRow("unchanged") << QVariant("?") << "?" << true;
-    QTest::newRow("empty with OK") << QVariant("") << "" << true;
-    QTest::newRow("cancel keeps it") << QVariant() << "?" << false;
-}
+    void receivedCharactersReachBothViews() {
+        FormHarness h;
+        action(h, "MOpen")->trigger();
+        h.port->setInputLen(1); // one character per Receive, every one shown all the same
+        h.port->receive(u"AB\r\n"_s + QChar(0) + QChar(0xFF));
+        QTRY_COMPARE(h.form->TermHex().Text(), u"41h 42h Dh Ah 0h FFh "_s);
+        QCOMPARE(h.port->inputReads, 6);
+        QVERIFY(h.form->Term().Text().startsWith(u"AB\r\n"_s));
+    }
 
-void TestPortHandlers::parityReplacePrompt() {
-    QFETCH(QVariant, answer);
-    QFETCH(QString, expected);
-    QFETCH(bool, written);
-    FormHarness h;
-    h.prompts->inputs.push_back(answer.isValid() ? std::optional(answer.toString()) : std::nullopt);
-    action(h, "MParRep")->trigger();
-    const auto& input = h.prompts->calls.first();
-    QCOMPARE(input.text, QStringLiteral("Enter Replace Character"));
-    QCOMPARE(input.title, QStringLiteral("ParityReplace"));
-    QCOMPARE(input.defaultAnswer, QStringLiteral("?"));
-    QCOMPARE(h.port->ParityReplace(), expected);
-    QCOMPARE(h.port->writes.isEmpty(), !written);
-    QVERIFY(h.prompts->messages().isEmpty());
-}
+    void notifications_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("status"); // the label
+        QTest::addColumn<QString>("error");  // the prompt, with a beep
+        QTest::addColumn<bool>("cancel");    // the answer to it
+        QTest::newRow("line event") << 3 << "Change in CTS Detected"
+                                    << "" << false;
+        QTest::newRow("send") << 1 << ""
+                              << "" << false;
+        QTest::newRow("error, OK ignores it") << 1002 << ""
+                                              << "CTS Timeout" << false;
+        QTest::newRow("unknown") << -3 << ""
+                                 << "Unknown error or event-3" << false;
+        QTest::newRow("error, Cancel closes") << 1005 << ""
+                                              << "Overrun Error" << true;
+    }
+    void notifications() {
+        QFETCH(int, code);
+        QFETCH(QString, status);
+        QFETCH(QString, error);
+        QFETCH(bool, cancel);
+        FormHarness h;
+        action(h, "MOpen")->trigger();
+        h.prompts->calls.clear();
+        h.port->setLines(false, true, false);
+        h.prompts->answers = {cancel ? Prompts::Answer::Cancel : Prompts::Answer::Ok};
+        h.port->raise(qint16(code));
+        QTest::qWait(10);
+        QCOMPARE(h.child<QLabel>(u"Label1"_s)->text(), status);
+        QCOMPARE(h.prompts->beeps(), error.isEmpty() ? 0 : 1);
+        QCOMPARE(shown(h), error.isEmpty() ? QStringList() : QStringList{error});
+        if (!error.isEmpty()) {
+            QCOMPARE(h.prompts->messages()[0].title, u"Click Cancel to quit, OK to ignore."_s);
+            QCOMPARE(h.prompts->messages()[0].buttons, Prompts::Buttons::OkCancel);
+        }
+        QCOMPARE(h.port->PortOpen(), !cancel);
+        QCOMPARE(controls(h),
+                 cancel ? u"Open COM1 unchecked Config"_s : u"Close COM1 checked no Config"_s);
+        // The lamps are refreshed before the handling, and again after closing: DSR is held on
+        // the open port, and no line is held on a closed one.
+        QCOMPARE(h.form->shapeMSCommPins(6).BackColor(), cancel ? Red : Green);
+    }
 
-void TestPortHandlers::receivedBlockInBothViews() {
-    FormHarness h;
-    action(h, "MOpen")->trigger();
-    h.port->receive(QStringLiteral("AB\r\n"));
-    deliverEvents();
-    QCOMPARE(h.form->TermHex().Text(), QStringLiteral("41h 42h Dh Ah "));
-    QCOMPARE(h.form->Term().Text(), QStringLiteral("AB\r\n"));
-    QCOMPARE(h.form->ReceivedText, QStringLiteral("AB\r\n"));
-    QCOMPARE(h.form->HexText, QStringLiteral("41h 42h Dh Ah "));
-
-    // NUL and 0xFF are shown too.
-    h.port->receive(QString(QChar(0)) + QChar(0xFF));
-    deliverEvents();
-    QVERIFY(h.form->TermHex().Text().endsWith(QStringLiteral("0h FFh ")));
-}
-
-void TestPortHandlers::inputLenOneStillShowsEveryCharacter() {
-    FormHarness h;
-    action(h, "MOpen")->trigger();
-    h.port->setInputLen(1);
-    h.port->receive(QStringLiteral("ABC"));
-    QTRY_COMPARE(h.form->TermHex().Text(), QStringLiteral("41h 42h 43h "));
-    QCOMPARE(h.port->inputReads, 3);
-    QCOMPARE(h.form->Term().Text(), QStringLiteral("ABC"));
-}
-
-void TestPortHandlers::statusEvents_data() {
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("status");
-    QTest::newRow("CTS") << 3 << "Change in CTS Detected";
-    QTest::newRow("DSR") << 4 << "Change in DSR Detected";
-    QTest::newRow("CD") << 5 << "Change in CD Detected";
-    QTest::newRow("ring") << 6 << "The Phone is Ringing";
-    QTest::newRow("EOF") << 7 << "End of File Detected";
-    QTest::newRow("break") << 1001 << "Break Received";
-    QTest::newRow("framing") << 1004 << "Framing Error";
-    QTest::newRow("parity") << 1008 << "Parity Error";
-    QTest::newRow("send") << 1 << "";
-}
-
-void TestPortHandlers::statusEvents() {
-    QFETCH(int, code);
-    QFETCH(QString, status);
-    FormHarness h;
-    h.port->forceOpen(true);
-    h.port->setLines(true, false, false);
-    h.port->raise(static_cast<qint16>(code));
-    deliverEvents();
-    QCOMPARE(h.child<QLabel>(QStringLiteral("Label1"))->text(), status);
-    QCOMPARE(h.prompts->beeps(), 0);
-    QVERIFY(h.prompts->messages().isEmpty());
-    QVERIFY(h.form->EventMessage.isEmpty());
-    QCOMPARE(h.form->shapeMSCommPins(1).BackColor(), Red); // refreshed first
-}
-
-void TestPortHandlers::errorPromptOkKeepsPortOpen() {
-    FormHarness h;
-    action(h, "MOpen")->trigger();
-    h.prompts->calls.clear();
-    h.port->raise(1002);
-    deliverEvents();
-    QCOMPARE(h.prompts->beeps(), 1);
-    const auto messages = h.prompts->messages();
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages[0].text, QStringLiteral("CTS Timeout"));
-    QCOMPARE(messages[0].title, QStringLiteral("Click Cancel to quit, OK to ignore."));
-    QCOMPARE(messages[0].buttons, Prompts::Buttons::OkCancel);
-    QCOMPARE(messages[0].icon, Prompts::Icon::None);
-    QVERIFY(h.port->PortOpen());
-    QVERIFY(h.form->ErrorMessage.isEmpty());
-}
-
-void TestPortHandlers::errorPromptCancelClosesPortAndControlsFollow() {
-    FormHarness h;
-    action(h, "MOpen")->trigger();
-    h.port->setLines(false, true, true);
-    h.prompts->calls.clear();
-    h.prompts->answers = {Prompts::Answer::Cancel};
-    h.port->raise(1005);
-    deliverEvents();
-    QCOMPARE(h.prompts->messages().size(), 1);
-    QCOMPARE(h.prompts->messages()[0].text, QStringLiteral("Overrun Error"));
-    QVERIFY(!h.port->PortOpen());
-    QCOMPARE(button(h, "cmdOPEN")->text(), QStringLiteral("Open COM1"));
-    QVERIFY(!action(h, "MOpen")->isChecked());
-    QVERIFY(button(h, "cmdConfig")->isEnabled());
-    // Lamps refreshed after closing: no line is held on a closed port.
-    QCOMPARE(h.form->shapeMSCommPins(6).BackColor(), Red);
-}
-
-void TestPortHandlers::unknownEventCodes_data() {
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("1010") << 1010 << "Unknown error or event 1010";
-    QTest::newRow("negative") << -3 << "Unknown error or event-3";
-    QTest::newRow("CD timeout") << 1006 << "Carrier Detect Timeout";
-    QTest::newRow("rx overflow") << 1007 << "Receive Buffer Overflow";
-    QTest::newRow("tx full") << 1009 << "Transmit Buffer Full";
-}
-
-void TestPortHandlers::unknownEventCodes() {
-    QFETCH(int, code);
-    QFETCH(QString, message);
-    FormHarness h;
-    h.port->forceOpen(true);
-    h.port->raise(static_cast<qint16>(code));
-    deliverEvents();
-    QCOMPARE(h.prompts->messages().size(), 1);
-    QCOMPARE(h.prompts->messages()[0].text, message);
-    QCOMPARE(h.prompts->beeps(), 1);
-}
-
-void TestPortHandlers::typing_data() {
-    QTest::addColumn<bool>("open");
-    QTest::addColumn<int>("echo");
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QString>("sent");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("closed") << false << int(VbTrue) << "abc"
-                            << ""
-                            << "abc";
-    QTest::newRow("open, echo off") << true << int(VbFalse) << "abc"
-                                    << "abc"
-                                    << "";
-    QTest::newRow("open, echo not exactly true") << true << 1 << "ab"
-                                                 << "ab"
-                                                 << "";
-    QTest::newRow("open, echo on") << true << int(VbTrue) << "abc\r"
-                                   << "abc\r"
-                                   << "abc\r\n";
-    QTest::newRow("backspace, echo off") << true << int(VbFalse) << "\b"
-                                         << "\b"
-                                         << "xy";
-    QTest::newRow("backspace, echo on") << true << int(VbTrue) << "\b"
-                                        << "\b"
-                                        << "x";
-    QTest::newRow("beyond one byte, open") << true << int(VbTrue) << "\u20ac"
-                                           << ""
-                                           << "";
-    QTest::newRow("beyond one byte, closed") << false << int(VbTrue) << "\u20ac"
-                                             << ""
-                                             << "\u20ac";
-}
-
-void TestPortHandlers::typing() {
-    QFETCH(bool, open);
-    QFETCH(int, echo);
-    QFETCH(QString, keys);
-    QFETCH(QString, sent);
-    QFETCH(QString, shown);
-    FormHarness h;
-    h.port->forceOpen(open);
-    EchoEnabled = static_cast<qint16>(echo);
-    RichTextBox& term = h.form->Term();
-    if (keys.startsWith(QLatin1Char('\b'))) {
-        term.setText(QStringLiteral("xy"));
+    void typing_data() {
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<int>("echo");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<QString>("shown"); // the view held "xy" before
+        const auto row = [](const char* name, bool open, int echo, const QString& keys,
+                            const QString& sent, const QString& shown) {
+            QTest::newRow(name) << open << echo << keys << sent << shown;
+        };
+        row("closed", false, VbTrue, u"abc"_s, u""_s, u"xyabc"_s);
+        row("echo off", true, VbFalse, u"abc"_s, u"abc"_s, u"xy"_s);
+        row("echo not exactly true", true, 1, u"ab"_s, u"ab"_s, u"xy"_s);
+        row("echo on", true, VbTrue, u"abc\r"_s, u"abc\r"_s, u"xyabc\r\n"_s);
+        row("backspace, echo off", true, VbFalse, u"\b"_s, u"\b"_s, u"xy"_s);
+        row("backspace, echo on", true, VbTrue, u"\b"_s, u"\b"_s, u"x"_s);
+        row("beyond one byte", true, VbTrue, u"\u20ac"_s, u""_s, u"xy"_s);
+    }
+    void typing() {
+        QFETCH(bool, open);
+        QFETCH(int, echo);
+        QFETCH(QString, keys);
+        QFETCH(QString, sent);
+        QFETCH(QString, shown);
+        FormHarness h;
+        h.port->forceOpen(open);
+        EchoEnabled = qint16(echo);
+        RichTextBox& term = h.form->Term();
+        term.setText(u"xy"_s);
         term.setSelStart(2);
+        h.form->show();
+        term.setFocus();
+        for (QChar key : keys) {
+            const auto code = key == u'\r'   ? Qt::Key_Return
+                              : key == u'\b' ? Qt::Key_Backspace
+                                             : Qt::Key_unknown;
+            QTest::sendKeyEvent(QTest::Click, &term, code, QString(key), {});
+        }
+        EchoEnabled = VbFalse;
+        QCOMPARE(h.port->sent, sent);
+        QCOMPARE(term.Text(), shown);
     }
-    h.form->show();
-    term.setFocus();
-    for (QChar key : keys) {
-        if (key == QLatin1Char('\r'))
-            QTest::keyClick(&term, Qt::Key_Return);
-        else if (key == QLatin1Char('\b'))
-            QTest::keyClick(&term, Qt::Key_Backspace);
-        else
-            QTest::sendKeyEvent(QTest::Click, &term, Qt::Key_unknown, QString(key), Qt::NoModifier);
-    }
-    QCOMPARE(h.port->sent, sent);
-    QCOMPARE(term.Text(), shown);
-    EchoEnabled = VbFalse;
-}
+};
 
 QTEST_MAIN(TestPortHandlers)
 #include "tst_port_handlers.moc"

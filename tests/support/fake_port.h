@@ -14,9 +14,17 @@ public:
     // --- script ---
     // Makes every read or write of the named property ("PortOpen", "Settings", ...) fail with
     // the text; an empty text removes the failure.
-    void failWrite(const QString& property, const QString& text);
-    void failRead(const QString& property, const QString& text);
-    void setLines(bool cd, bool dsr, bool cts);
+    void failWrite(const QString& property, const QString& text) {
+        fail(writeFailures_, property, text);
+    }
+    void failRead(const QString& property, const QString& text) {
+        fail(readFailures_, property, text);
+    }
+    void setLines(bool cd, bool dsr, bool cts) {
+        cd_ = cd;
+        dsr_ = dsr;
+        cts_ = cts;
+    }
     // Adds received characters and raises Receive as the real port would.
     void receive(const QString& characters);
     void raise(qint16 code) { raiseEvent(code); }
@@ -30,36 +38,58 @@ public:
     int inputReads = 0;
 
     // --- the contract ---
-    bool PortOpen() const override;
+    bool PortOpen() const override { return read("PortOpen", open_); }
     void setPortOpen(bool open) override;
-    qint16 CommPort() const override;
-    void setCommPort(qint16 port) override;
-    QString Settings() const override;
-    void setSettings(const QString& settings) override;
-    qint32 Handshaking() const override;
-    void setHandshaking(qint32 mode) override;
+    qint16 CommPort() const override { return read("CommPort", port_); }
+    void setCommPort(qint16 port) override { port_ = write("CommPort", port); }
+    QString Settings() const override { return read("Settings", settings_); }
+    void setSettings(const QString& settings) override { settings_ = write("Settings", settings); }
+    qint32 Handshaking() const override { return read("Handshaking", handshaking_); }
+    void setHandshaking(qint32 mode) override { handshaking_ = write("Handshaking", mode); }
     void setOutput(const QString& text) override;
     QString Input() override;
-    int InBufferCount() const override;
+    int InBufferCount() const override { return read("InBufferCount", int(input_.size())); }
     int OutBufferCount() const override;
-    bool CDHolding() const override;
-    bool CTSHolding() const override;
-    bool DSRHolding() const override;
-    bool DTREnable() const override;
-    void setDTREnable(bool enable) override;
-    qint16 InputLen() const override;
-    void setInputLen(qint16 length) override;
-    qint16 RThreshold() const override;
-    void setRThreshold(qint16 threshold) override;
-    qint16 SThreshold() const override;
-    void setSThreshold(qint16 threshold) override;
-    QString ParityReplace() const override;
-    void setParityReplace(const QString& replacement) override;
-    QString devicePathFor(qint16 port) const override;
+    bool CDHolding() const override { return read("CDHolding", open_ && cd_); }
+    bool CTSHolding() const override { return read("CTSHolding", open_ && cts_); }
+    bool DSRHolding() const override { return read("DSRHolding", open_ && dsr_); }
+    bool DTREnable() const override { return read("DTREnable", dtr_); }
+    void setDTREnable(bool enable) override { dtr_ = write("DTREnable", enable); }
+    qint16 InputLen() const override { return read("InputLen", inputLen_); }
+    void setInputLen(qint16 length) override { inputLen_ = write("InputLen", length); }
+    qint16 RThreshold() const override { return read("RThreshold", rThreshold_); }
+    void setRThreshold(qint16 threshold) override { rThreshold_ = write("RThreshold", threshold); }
+    qint16 SThreshold() const override { return read("SThreshold", sThreshold_); }
+    void setSThreshold(qint16 threshold) override { sThreshold_ = write("SThreshold", threshold); }
+    QString ParityReplace() const override { return read("ParityReplace", parityReplace_); }
+    void setParityReplace(const QString& replacement) override {
+        parityReplace_ = write("ParityReplace", replacement);
+    }
+    QString devicePathFor(qint16 port) const override {
+        return QStringLiteral("/dev/fake%1").arg(port);
+    }
 
 private:
+    static void fail(QHash<QString, QString>& failures, const QString& property,
+                     const QString& text);
+    // The value, unless the property's reads are scripted to fail.
+    template <typename T> T read(const char* property, T value) const {
+        checkRead(property);
+        return value;
+    }
+    // The value, recorded as written, unless the property's writes are scripted to fail.
+    template <typename T> T write(const char* property, T value) {
+        checkWrite(property, text(value));
+        return value;
+    }
+    static QString text(bool value) {
+        return value ? QStringLiteral("true") : QStringLiteral("false");
+    }
+    static QString text(qint32 value) { return QString::number(value); }
+    static QString text(const QString& value) { return value; }
     void checkRead(const char* property) const;
     void checkWrite(const char* property, const QString& value);
+    void requireOpen() const;
 
     QHash<QString, QString> readFailures_;
     QHash<QString, QString> writeFailures_;
