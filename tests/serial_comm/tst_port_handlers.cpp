@@ -126,8 +126,8 @@ private slots:
         QTest::addColumn<QString>("warning");
         const auto row = [](const char* name, const char* item, const QVariant& answer,
                             const char* written, const char* warning = "") {
-            QTest::newRow(name) << QString::fromLatin1(item) << answer
-                                << QString::fromLatin1(written) << QString::fromLatin1(warning);
+            QTest::newRow(name) << QString::fromLatin1(item) << answer << QString::fromUtf8(written)
+                                << QString::fromLatin1(warning);
         };
         row("InputLen offered value", "MInputLen", u" 0"_s, "InputLen=0");
         row("SThreshold half to even", "MSThreshold", u"2.5"_s, "SThreshold=2");
@@ -136,6 +136,8 @@ private slots:
         row("number cancelled", "MInputLen", QVariant(), "");
         row("number cleared", "MSThreshold", u""_s, "");
         row("replacement: first character", "MParRep", u"xyz"_s, "ParityReplace=x");
+        row("replacement: first character beyond the BMP", "MParRep", u"\U0001F600x"_s,
+            "ParityReplace=\U0001F600");
         row("replacement cleared", "MParRep", u""_s, "ParityReplace=");
         row("replacement cancelled", "MParRep", QVariant(), "");
     }
