@@ -1,6 +1,7 @@
 #include "serial_comm/termios_port.h"
 
 #include "serial_comm/device_map.h"
+#include "serial_comm/exit_restore.h"
 
 #include <QFile>
 #include <QMetaObject>
@@ -118,6 +119,9 @@ struct TermiosPort::OpenDevice {
     UniqueFd fd;
     termios original{}; // restored on close
     termios applied{};  // put back when a change is refused
+    // Restores `original` if the process exits with the device open; after `fd`, so that it is
+    // given up before the descriptor closes.
+    ExitRestore onExit;
     QSocketNotifier* reader = nullptr;
     QSocketNotifier* writer = nullptr;
     // Cleared for good when the driver answers that it has no such thing.
@@ -188,6 +192,7 @@ void TermiosPort::openDevice() {
     device->fd = std::move(fd);
     device->original = original;
     device->applied = original;
+    device->onExit = ExitRestore(device->fd.get(), original);
     device_ = std::move(device);
     try {
         applyLine(settings_, flow_);
