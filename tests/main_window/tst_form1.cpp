@@ -4,6 +4,7 @@
 #include "main_window/twips.h"
 #include "settings_dialog/config_scrn.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
@@ -11,6 +12,44 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
+
+namespace {
+
+// Records the accessibility events sent while it lives. Qt hands events on only while its
+// accessibility is switched on, as a screen reader switches it on; the offscreen platform never
+// does that by itself.
+class AccessibleEvents {
+public:
+    AccessibleEvents() {
+        recorded().clear();
+        QAccessible::installUpdateHandler(&AccessibleEvents::record);
+        QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
+    }
+    ~AccessibleEvents() {
+        QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(false);
+        QAccessible::installUpdateHandler(nullptr);
+    }
+    AccessibleEvents(const AccessibleEvents&) = delete;
+    AccessibleEvents& operator=(const AccessibleEvents&) = delete;
+
+    int count(QObject* object, QAccessible::Event type) const {
+        return int(std::count(recorded().begin(), recorded().end(), std::pair(object, type)));
+    }
+
+private:
+    static QList<std::pair<QObject*, QAccessible::Event>>& recorded() {
+        static QList<std::pair<QObject*, QAccessible::Event>> events;
+        return events;
+    }
+    static void record(QAccessibleEvent* event) {
+        recorded().append({event->object(), event->type()});
+    }
+};
+
+} // namespace
 
 class TestForm1 : public QObject {
     Q_OBJECT
@@ -57,6 +96,27 @@ private slots:
                              "MSThreshold|&SThreshold... MParRep|P&arityReplace... "
                              "MDTREnable|&DTREnable|off Bar3|- MHCD|&CDHolding... "
                              "MHCTS|CTSH&olding... MHDSR|DSRHo&lding..."}));
+    }
+
+    // The status line's message reaches screen readers in its accessible name, with a name-change
+    // event for every new message.
+    void statusLineForScreenReaders() {
+        FormHarness h;
+        auto* status = h.child<QLabel>(QStringLiteral("Label1"));
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(status);
+        QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Status"));
+        AccessibleEvents events;
+        h.port->forceOpen(true);
+        h.port->raise(5);
+        QTRY_COMPARE(status->text(), QStringLiteral("Change in CD Detected"));
+        QCOMPARE(accessible->text(QAccessible::Name),
+                 QStringLiteral("Status: Change in CD Detected"));
+        QCOMPARE(events.count(status, QAccessible::NameChanged), 1);
+        h.port->raise(5); // the same message again is no change
+        h.port->raise(3);
+        QTRY_COMPARE(accessible->text(QAccessible::Name),
+                     QStringLiteral("Status: Change in CTS Detected"));
+        QCOMPARE(events.count(status, QAccessible::NameChanged), 2);
     }
 
     // The client area is 8520 by 8580 twips; the views hang from the lines, whatever the size of
