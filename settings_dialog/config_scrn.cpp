@@ -159,8 +159,7 @@ void ConfigScrn::buildForm() {
                 button->setObjectName(QStringLiteral("ComPort_%1").arg(index));
                 button->setGeometry(comPortTwips(index));
                 group->addButton(button, index);
-                connect(button, &QRadioButton::clicked, this,
-                        [this, index] { form_.guarded([this, index] { ComPort_Click(index); }); });
+                onChecked(button, [this, index] { ComPort_Click(index); });
                 comPort_[index] = button;
                 follow(button);
             }
@@ -172,12 +171,21 @@ void ConfigScrn::buildForm() {
             button->setGeometry(twipsRect(def.left, def.top, def.width, def.height));
             group->addButton(button);
             const Handler handler = def.handler;
-            connect(button, &QRadioButton::clicked, this,
-                    [this, handler] { form_.guarded([this, handler] { (this->*handler)(); }); });
+            onChecked(button, [this, handler] { (this->*handler)(); });
             options_.push_back({frameDef.group, QString::fromLatin1(def.value), button});
             follow(button);
         }
     }
+}
+
+void ConfigScrn::onChecked(QRadioButton* button, std::function<void()> handler) {
+    // Every way of turning an option on (a click, a key, a screen reader's Toggle, the load step)
+    // checks it, and only the turning on runs the handler: a click on an option that is on
+    // already changes nothing.
+    connect(button, &QRadioButton::toggled, this, [this, handler = std::move(handler)](bool on) {
+        if (on)
+            form_.guarded(handler);
+    });
 }
 
 QButtonGroup* ConfigScrn::addGroup(QGroupBox* frame) {
@@ -231,7 +239,8 @@ void ConfigScrn::clearOptions() {
 void ConfigScrn::turnOn(Group group, const std::function<bool(const QString&)>& matches) {
     for (const Option& option : options_) {
         if (option.group == group && matches(option.value)) {
-            // A click, so the option's own handler records the value, as for the user's click.
+            // Turning it on runs the option's own handler, which records the value, as for the
+            // user's click.
             option.button->click();
             return;
         }

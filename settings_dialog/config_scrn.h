@@ -83,6 +83,8 @@ private:
     };
 
     void buildForm();
+    // Runs the handler whenever the option is turned on, however that happens.
+    void onChecked(QRadioButton* button, std::function<void()> handler);
     QButtonGroup* addGroup(QGroupBox* frame);
     void placeBesideMainWindow();
     void clearOptions();

@@ -5,6 +5,7 @@
 #include "serial_comm/termios_port.h"
 #include "settings_dialog/config_scrn.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QGroupBox>
 #include <QPushButton>
@@ -146,6 +147,42 @@ private slots:
         QCOMPARE(h.port->CommPort(), ok ? 17 : 1);
         QCOMPARE(EchoEnabled, VbFalse);
         QCOMPARE(pendingOf(dialog), QStringLiteral("17|600|O|7|2|3"));
+    }
+
+    // However an option is turned on, its handler records it: by the mouse, the keyboard, a
+    // screen reader's Toggle or Press, or from outside.
+    void everyWayOfChoosing_data() {
+        QTest::addColumn<QString>("way");
+        for (const char* way : {"mouse", "space", "toggle action", "press action", "setChecked"})
+            QTest::newRow(way) << QString::fromLatin1(way);
+    }
+    void everyWayOfChoosing() {
+        QFETCH(QString, way);
+        FormHarness h;
+        ConfigScrn* dialog = openDialog(*h.form);
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        for (const char* name : {"ComPort_2", "Baud96", "XonFlow", "EchoOff"}) {
+            QAbstractButton* option = button(dialog, QString::fromLatin1(name));
+            QAccessibleActionInterface* actions =
+                QAccessible::queryAccessibleInterface(option)->actionInterface();
+            if (way == "mouse")
+                click(dialog, QString::fromLatin1(name));
+            else if (way == "space")
+                QTest::keyClick(option, Qt::Key_Space);
+            else if (way == "toggle action")
+                actions->doAction(QAccessibleActionInterface::toggleAction());
+            else if (way == "press action")
+                actions->doAction(QAccessibleActionInterface::pressAction());
+            else
+                option->setChecked(true);
+            QTRY_VERIFY2(option->isChecked(), name);
+        }
+        QCOMPARE(EchoEnabled, VbFalse);
+        click(dialog, "OKButton");
+        QCOMPARE(h.port->writes.join(' '),
+                 QStringLiteral("CommPort=2 Settings=9600,N,8,1 Handshaking=1"));
+        QVERIFY(!dialog->isVisible());
     }
 
     // Each row loads after a first load of port 5, 57600,E,7,2, Xon/Xoff: a group that finds no
