@@ -228,8 +228,16 @@ void Form1::buildMenus() {
     mHcts_ = addItem(mProp_, "MHCTS", "CTSH&olding...");
     mHdsr_ = addItem(mProp_, "MHDSR", "DSRHo&lding...");
 
-    connect(mSettings_, &QAction::triggered, this,
-            [this] { guarded([this] { MSettings_Click(); }); });
+    connect(mSettings_, &QAction::triggered, this, [this] { runCommand(&Form1::MSettings_Click); });
+}
+
+void Form1::runCommand(void (Form1::*handler)()) {
+    // A menu command runs once the call that chose it has returned. A screen reader's Press
+    // triggers the item inside its own request and would otherwise wait, and time out, while the
+    // command's prompt is open.
+    QMetaObject::invokeMethod(
+        this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); },
+        Qt::QueuedConnection);
 }
 
 void Form1::connectPortHandlers() {
@@ -238,7 +246,7 @@ void Form1::connectPortHandlers() {
         connect(item, &QAction::triggered, this, [this, item, handler] {
             if (item->isCheckable())
                 item->setChecked(!item->isChecked());
-            guarded([this, handler] { (this->*handler)(); });
+            runCommand(handler);
         });
     };
     onCommand(mOpen_, &Form1::MOpen_Click);

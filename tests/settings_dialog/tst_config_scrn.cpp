@@ -15,7 +15,7 @@
 namespace {
 
 ConfigScrn* openDialog(Form1& form) {
-    form.findChild<QAction*>(QStringLiteral("MSettings"))->trigger();
+    choose(form.findChild<QAction*>(QStringLiteral("MSettings")));
     if (!form.configScrn() || !form.configScrn()->isVisible())
         qFatal("the settings dialog did not open");
     return form.configScrn();
