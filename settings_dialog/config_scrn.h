@@ -72,6 +72,8 @@ public:
     // Escape and the window's close button end the dialog the way Cancel does.
     void reject() override;
 
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
     // The groups of options; each frame is one.
     enum class Group { Baud, DataBits, StopBits, Echo, Parity, Port, Flow };
 

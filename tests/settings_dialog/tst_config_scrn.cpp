@@ -185,6 +185,60 @@ private slots:
         QVERIFY(!dialog->isVisible());
     }
 
+    // Each frame is one stop for Tab and its access key, at its option that is on (the first
+    // when none is); the arrows turn the next option of the frame on.
+    void keyboardInGroups_data() {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("steps"); // keys, or "on:NAME" for a screen reader's Toggle
+        QTest::addColumn<QString>("stops"); // the focus after each step
+        QTest::addColumn<QString>("pending");
+        auto row = [](const char* name, const char* settings, const char* steps, const char* stops,
+                      const char* pending) {
+            QTest::newRow(name) << settings << steps << stops << pending;
+        };
+        row("Tab", "115200,N,8,1", "Tab Tab Tab Tab Tab Tab Tab Tab Tab",
+            "CancelButton Baud1152 Data8 Stop1 EchoOn NoParity ComPort_1 NoFlow OKButton",
+            "1|115200|N|8|1|0");
+        row("Backtab", "9600,E,7,2", "Backtab Backtab Backtab", "NoFlow ComPort_1 EvenParity",
+            "1|9600|E|7|2|0");
+        row("access keys", "115200,N,8,1", "Alt+F Alt+B Alt+C Alt+S",
+            "NoFlow Baud1152 ComPort_1 Stop1", "1|115200|N|8|1|0");
+        row("arrows", "115200,N,8,1", "Alt+B Left Down Alt+F Down Down Up Alt+C Right",
+            "Baud1152 Baud384 Baud96 NoFlow XonFlow RTSFlow XonFlow ComPort_1 ComPort_10",
+            "10|9600|N|8|1|1");
+        row("none on", "1200,N,8,1", "Alt+B Right Tab Backtab", "Baud3 Baud6 Data8 Baud6",
+            "1|600|N|8|1|0");
+        row("checked, not focused last", "115200,N,8,1", "Alt+B Left Backtab on:Baud3 Alt+B Tab",
+            "Baud1152 Baud384 CancelButton CancelButton Baud3 Data8", "1|19200|N|8|1|0");
+    }
+    void keyboardInGroups() {
+        QFETCH(QString, settings);
+        QFETCH(QString, steps);
+        QFETCH(QString, stops);
+        QFETCH(QString, pending);
+        FormHarness h;
+        setPortState(*h.port, 1, settings, 0);
+        ConfigScrn* dialog = openDialog(*h.form);
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        button(dialog, "OKButton")->setFocus();
+        QStringList reached;
+        for (const QString& step : steps.split(' ')) {
+            QWidget* focus = QApplication::focusWidget();
+            if (step.startsWith("on:"))
+                QAccessible::queryAccessibleInterface(button(dialog, step.mid(3)))
+                    ->actionInterface()
+                    ->doAction(QAccessibleActionInterface::toggleAction());
+            else if (step.startsWith("Alt+"))
+                QTest::keyClick(focus, step.back().toLatin1(), Qt::AltModifier);
+            else
+                QTest::keyClick(focus, QKeySequence(step)[0].key());
+            reached << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(reached.join(' '), stops);
+        QCOMPARE(pendingOf(dialog), pending);
+    }
+
     // Each row loads after a first load of port 5, 57600,E,7,2, Xon/Xoff: a group that finds no
     // match keeps that earlier pending value. Every load switches echo on.
     void load_data() {
