@@ -1,3 +1,4 @@
+#include "port_environment.h"
 #include "serial_comm/device_map.h"
 
 #include <QTest>
@@ -11,6 +12,7 @@ class TestDeviceMap : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { clearPortVariables(); }
     void cleanup();
     void mapsPortNumbersToDevices();
     void openFailureSaysWhatToDo_data();
@@ -20,9 +22,7 @@ private slots:
 };
 
 void TestDeviceMap::cleanup() {
-    qunsetenv("LINNET_COM1");
-    qunsetenv("LINNET_COM3");
-    qunsetenv("LINNET_COM18");
+    clearPortVariables();
 }
 
 void TestDeviceMap::mapsPortNumbersToDevices() {

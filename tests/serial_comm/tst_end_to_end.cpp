@@ -4,6 +4,7 @@
 #include "fake_prompts.h"
 #include "main_window/form1.h"
 #include "main_window/rich_text_box.h"
+#include "port_environment.h"
 #include "pty_pair.h"
 #include "serial_comm/termios_port.h"
 
@@ -34,6 +35,7 @@ class TestEndToEnd : public QObject {
     }
 
 private slots:
+    void initTestCase() { clearPortVariables(); }
     void init() {
         form_ = std::make_unique<Form1>(std::make_unique<TermiosPort>(),
                                         std::unique_ptr<Prompts>(prompts_ = new FakePrompts),

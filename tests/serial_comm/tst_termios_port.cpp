@@ -1,3 +1,4 @@
+#include "port_environment.h"
 #include "pty_pair.h"
 #include "serial_comm/termios_port.h"
 
@@ -81,6 +82,7 @@ class TestTermiosPort : public QObject {
     }
 
 private slots:
+    void initTestCase() { clearPortVariables(); }
     void init() {
         pty_ = std::make_unique<PtyPair>();
         qputenv("LINNET_COM7", pty_->slavePath().toLocal8Bit());
