@@ -269,8 +269,7 @@ void TermiosPort::applyLine(const LineSettings& settings, FlowControl flow) {
                      cfgetispeed(&actual) != cfgetispeed(&wanted))) {
         ::tcsetattr(fd, TCSANOW, &device_->applied);
         throw PortFailure(QStringLiteral("%1 does not accept %2 baud; choose another baud rate.")
-                              .arg(where())
-                              .arg(settings.baud));
+                              .arg(where(), QString::number(settings.baud)));
     }
     device_->applied = wanted;
 }
@@ -467,9 +466,8 @@ void TermiosPort::setOutput(const QString& text) {
             throw PortFailure(
                 QStringLiteral("%1 cannot send the text: character %2 is U+%3, which is not one "
                                "byte; only characters U+0000 to U+00FF can be sent.")
-                    .arg(where())
-                    .arg(i + 1)
-                    .arg(QString::number(code, 16).toUpper().rightJustified(4, u'0')));
+                    .arg(where(), QString::number(i + 1),
+                         QString::number(code, 16).toUpper().rightJustified(4, u'0')));
     }
     output_.append(text.toLatin1());
     // Counted as queued before any of it goes out, so that a text the device takes at once still

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -294,6 +295,26 @@ private slots:
             port_->setOutput(u"z"_s);
             QCOMPARE(pty_->readMaster(1), QByteArray("z"));
         }
+    }
+
+    void keepsPercentSignsOfDevicePathsInMessages() {
+        // Placeholders in the path stay as they are: no message reads them as its own.
+        QTemporaryDir dir;
+        const QString link = dir.filePath(u"dev-%2x%1y"_s);
+        QVERIFY(QFile::link(pty_->slavePath(), link));
+        qputenv("LINNET_COM7", QFile::encodeName(link));
+        port_->setPortOpen(true);
+        const QString where = u"COM7 ("_s + link + u')';
+        QCOMPARE(refusal([&] { port_->setOutput(u"\u20ac"_s); }),
+                 where + u" cannot send the text: character 1 is U+20AC, which is not one byte; "
+                         "only characters U+0000 to U+00FF can be sent."_s);
+        QCOMPARE(refusal([&] { port_->setPortOpen(true); }),
+                 where + u" is already open; close it before opening it again."_s);
+        port_->setPortOpen(false);
+        qputenv("LINNET_COM7", "/dev/linnet-none-%1-%2");
+        QVERIFY(refusal([&] {
+                    port_->setPortOpen(true);
+                }).startsWith(u"Cannot open COM7 (/dev/linnet-none-%1-%2): No such file"_s));
     }
 
     void reportsAHangUpOnce() {
