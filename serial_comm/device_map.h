@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace serial_comm {
@@ -21,7 +22,15 @@ bool isHangUpError(int error);
 QString portName(qint16 port);
 
 // The device COMn opens: the path in LINNET_COM<n> when that is set and not empty, else
-// /dev/ttyS<n-1>.
+// /dev/ttyS<n-1>. A file name is bytes, in no particular encoding: these are the bytes that
+// open() gets.
+QByteArray deviceFileForPort(qint16 port);
+
+// A path for messages: valid UTF-8 as its characters, every other byte as \xHH (a name made in
+// another encoding still shows which byte is where).
+QString displayPath(const QByteArray& path);
+
+// The device COMn opens, for display.
 QString devicePathForPort(qint16 port);
 
 // Whether something is at the path now (the device may still refuse to open).

@@ -2,7 +2,6 @@
 
 #include "serial_comm/device_map.h"
 
-#include <QFile>
 #include <QMetaObject>
 #include <QSocketNotifier>
 
@@ -95,7 +94,8 @@ void stopNotifier(QSocketNotifier* notifier) {
 } // namespace
 
 struct TermiosPort::OpenDevice {
-    QString path;
+    QByteArray file;
+    QString path; // the file, for messages
     UniqueFd fd;
     termios original{}; // restored on close
     termios applied{};  // put back when a change is refused
@@ -150,9 +150,11 @@ void TermiosPort::setPortOpen(bool open) {
 }
 
 void TermiosPort::openDevice() {
-    const QString path = devicePathFor(port_);
-    UniqueFd fd(
-        ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    // The name goes to open() as the bytes the environment gave: a name that is not valid text
+    // must open all the same.
+    const QByteArray file = deviceFileForPort(port_);
+    const QString path = displayPath(file);
+    UniqueFd fd(::open(file.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     // errno is taken at once, before anything else can overwrite it.
     const auto refuse = [&](int error) { throw PortFailure(openFailureText(port_, path, error)); };
     if (!fd)
@@ -165,6 +167,7 @@ void TermiosPort::openDevice() {
         refuse(errno);
 
     auto device = std::make_unique<OpenDevice>();
+    device->file = file;
     device->path = path;
     device->fd = std::move(fd);
     device->original = original;

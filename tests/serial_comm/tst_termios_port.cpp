@@ -4,13 +4,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <clocale>
 #include <functional>
 
 #include <termios.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using namespace Qt::Literals::StringLiterals;
@@ -315,6 +318,23 @@ private slots:
         QVERIFY(refusal([&] {
                     port_->setPortOpen(true);
                 }).startsWith(u"Cannot open COM7 (/dev/linnet-none-%1-%2): No such file"_s));
+    }
+
+    void opensAPathThatIsNotText() {
+        // In the C locale too: the name's bytes reach open() as the environment gave them.
+        const QByteArray locale = ::setlocale(LC_ALL, nullptr);
+        ::setlocale(LC_ALL, "C");
+        const auto restore = qScopeGuard([&] { ::setlocale(LC_ALL, locale.constData()); });
+        QTemporaryDir dir;
+        const QByteArray link = QFile::encodeName(dir.path()) + "/caf\xE9";
+        QCOMPARE(::symlink(QFile::encodeName(pty_->slavePath()).constData(), link.constData()), 0);
+        qputenv("LINNET_COM7", link);
+        port_->setPortOpen(true);
+        pty_->writeMaster("scan");
+        QTRY_COMPARE(received_, u"scan"_s);
+        QCOMPARE(refusal([&] { port_->setPortOpen(true); }),
+                 u"COM7 (%1/caf\\xE9) is already open; close it before opening it again."_s.arg(
+                     dir.path()));
     }
 
     void reportsAHangUpOnce() {
