@@ -188,6 +188,7 @@ void TermiosPort::openDevice() {
     decoder_.reset();
     freshInput_ = false;
     overflowing_ = false;
+    outputFull_ = false;
     droppedInput_ = 0;
     outputSeen_ = 0;
     ++openCount_;
@@ -472,20 +473,40 @@ void TermiosPort::setOutput(const QString& text) {
                     .arg(where(), QString::number(i + 1),
                          QString::number(code, 16).toUpper().rightJustified(4, u'0')));
     }
+    if (const qsizetype room = OutputBufferSize - output_.size(); text.size() > room)
+        refuseOutput(text.size(), room);
     output_.append(text.toLatin1());
     // Counted as queued before any of it goes out, so that a text the device takes at once still
     // takes the count past SThreshold and back.
     observeOutputCount();
     writeQueued();
-    // What the device took at once does not occupy the buffer; only the rest has to fit.
-    const bool full = output_.size() > OutputBufferSize;
-    if (full)
-        output_.truncate(OutputBufferSize);
     enableWriter();
     observeOutputCount();
     updateWatch();
-    if (full)
+}
+
+void TermiosPort::refuseOutput(qsizetype size, qsizetype room) {
+    // One report per episode, as for the input buffer: a user who goes on typing into a held
+    // port would otherwise get a prompt for every key.
+    if (!outputFull_) {
+        outputFull_ = true;
         raiseEvent(CommEventCode::TxFull);
+    }
+    const QString wait = QStringLiteral(" Wait until the device has taken what is queued (with "
+                                        "flow control on, the device may be holding it back).");
+    if (room == 0)
+        throw PortFailure(where() +
+                          QStringLiteral(" cannot take more output: its transmit buffer is full.") +
+                          wait);
+    if (size > OutputBufferSize)
+        throw PortFailure(
+            QStringLiteral("%1 cannot send %2 characters at once: its transmit "
+                           "buffer holds %3. Send the text in parts.")
+                .arg(where(), QString::number(size), QString::number(OutputBufferSize)));
+    throw PortFailure(QStringLiteral("%1 cannot take %2 more characters: its transmit buffer has "
+                                     "room for %3.")
+                          .arg(where(), QString::number(size), QString::number(room)) +
+                      wait);
 }
 
 void TermiosPort::sendQueued() {
@@ -503,6 +524,9 @@ void TermiosPort::writeQueued() {
         const ssize_t count = ::write(fd, output_.constData(), output_.size());
         if (count > 0) {
             output_.remove(0, count);
+            // The device took something: the buffer has room again, and the next Output it
+            // cannot take is reported afresh.
+            outputFull_ = false;
             continue;
         }
         const int error = count < 0 ? errno : 0;

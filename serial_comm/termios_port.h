@@ -52,7 +52,7 @@ public:
     // Received characters the port holds for Input at most; more are dropped (RxOver).
     static constexpr qsizetype InputBufferSize = 1 << 20;
     // Characters the port holds for sending beyond what the driver took; an Output that does
-    // not fit is cut to what fits (TxFull).
+    // not fit in what is left is refused whole (TxFull), so nothing of it goes out.
     static constexpr qsizetype OutputBufferSize = 1 << 16;
     // Time between two looks at the modem lines and counters: a change reaches OnComm well
     // within 50 ms.
@@ -122,6 +122,8 @@ private:
     // The error counts not yet matched with a mark, brought up to date with the driver's.
     serial_comm::UnmatchedErrors& unmatchedErrors();
 
+    // Refuses an Output of `size` characters for which the output buffer has only `room` left.
+    [[noreturn]] void refuseOutput(qsizetype size, qsizetype room);
     void sendQueued();
     void writeQueued();
     void enableWriter();
@@ -150,6 +152,8 @@ private:
     // Bytes have been dropped and the input buffer has not drained below its size since.
     bool overflowing_ = false;
     quint64 droppedInput_ = 0;
+    // An Output was refused for want of room, and the device has taken nothing since.
+    bool outputFull_ = false;
     // The output count last seen, for Send.
     int outputSeen_ = 0;
 

@@ -424,24 +424,37 @@ private slots:
         QCOMPARE(port_->Input(), QString(limit - 10, u'x') + QString(10, u'y'));
     }
 
-    void cutsAnOutputThatDoesNotFit() {
+    void refusesOutputThatDoesNotFit() {
         port_->setHandshaking(1);
         port_->setPortOpen(true);
-        QVERIFY(holdOutput());
         const qsizetype limit = TermiosPort::OutputBufferSize;
-        QByteArray text(limit + 4464, '\0');
+        QByteArray text(limit, '\0');
         for (qsizetype i = 0; i < text.size(); ++i)
             text[i] = char(i % 251);
-        port_->setOutput(QString::fromLatin1(text));
-        port_->setOutput(u"z"_s); // a full buffer takes nothing more
-        QCOMPARE(port_->OutBufferCount(), limit);
-        QTRY_COMPARE(count("1009"), 2);
-        pty_->writeMaster("\x11");
-        QVERIFY(drainMaster(limit) == text.first(limit));
-        QTRY_COMPARE(port_->OutBufferCount(), 0);
+        const QString full = where() + u" cannot take more output: its transmit buffer is full."_s;
+        // Two episodes: each held by XOFF, filled, refused more than once, then let go by XON.
+        for (int episode = 1; episode <= 2; ++episode) {
+            QVERIFY(holdOutput());
+            QVERIFY(refusal([&] {
+                        port_->setOutput(QString(limit + 1, u'x'));
+                    }).contains(u"cannot send 65537 characters at once"_s));
+            port_->setOutput(QString::fromLatin1(text.first(limit - 2)));
+            QVERIFY(refusal([&] { port_->setOutput(u"abc"_s); })
+                        .contains(u"cannot take 3 more characters: its transmit buffer has room "
+                                  "for 2."_s));
+            port_->setOutput(QString::fromLatin1(text.last(2)));
+            for (int key = 0; key < 3; ++key)
+                QVERIFY(refusal([&] { port_->setOutput(u"z"_s); }).startsWith(full));
+            QCOMPARE(port_->OutBufferCount(), limit);
+            QTRY_COMPARE(count("1009"), episode);
+            pty_->writeMaster("\x11");
+            // Nothing of a refused text went out.
+            QVERIFY(drainMaster(limit) == text);
+            QTRY_COMPARE(port_->OutBufferCount(), 0);
+            QCOMPARE(count("1009"), episode);
+        }
         port_->setOutput(u"z"_s); // room again once it has gone out
         QCOMPARE(pty_->readMaster(1), QByteArray("z"));
-        QCOMPARE(count("1009"), 2);
     }
 
     void holdsOutputAndRaisesSend_data() {
