@@ -361,7 +361,8 @@ void TermiosPort::readAvailable() {
     std::array<char, 16384> chunk;
     qsizetype taken = 0;
     bool lost = false;
-    while (taken < kMaxReadPerWake) {
+    const bool holding = flow_ != FlowControl::None;
+    while (taken < kMaxReadPerWake && !(holding && input_.size() >= FlowHoldMark)) {
         const ssize_t count = ::read(fd, chunk.data(), chunk.size());
         if (count > 0) {
             acceptReceived(QByteArrayView(chunk.data(), count));
@@ -381,7 +382,21 @@ void TermiosPort::readAvailable() {
         loseDevice();
         return;
     }
+    updateReader();
     raiseReceiveIfDue();
+}
+
+void TermiosPort::updateReader() {
+    if (!device_ || device_->reader == nullptr)
+        return;
+    QSocketNotifier& reader = *device_->reader;
+    // Without handshaking nothing would hold the sender: the port reads eagerly, and what does
+    // not fit is dropped and reported (RxOver).
+    const bool handshaking = flow_ != FlowControl::None;
+    if (reader.isEnabled() && handshaking && input_.size() >= FlowHoldMark)
+        reader.setEnabled(false);
+    else if (!reader.isEnabled() && (!handshaking || input_.size() <= FlowResumeMark))
+        reader.setEnabled(true);
 }
 
 void TermiosPort::acceptReceived(QByteArrayView bytes) {
@@ -451,6 +466,7 @@ QString TermiosPort::Input() {
     input_.remove(0, count);
     if (input_.size() < InputBufferSize)
         overflowing_ = false;
+    updateReader();
     return taken;
 }
 
@@ -607,6 +623,7 @@ void TermiosPort::setHandshaking(qint32 mode) {
     if (device_)
         applyLine(settings_, *flow);
     flow_ = *flow;
+    updateReader();
 }
 
 bool TermiosPort::CDHolding() const {

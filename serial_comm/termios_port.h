@@ -39,7 +39,8 @@ private:
 
 // The serial port on a POSIX terminal device: termios for the line, flock so that one program at
 // a time has the port, and socket notifiers on the user-interface thread for reading and for the
-// output that the device could not take at once.
+// output that the device could not take at once. With handshaking on, reading pauses while the
+// input buffer is nearly full, so that the driver's flow control holds the sender back.
 //
 // Events: the driver marks line errors in the received stream (PARMRK), so break, framing and
 // parity errors are raised where they occur among the data. Modem lines and the overrun counter
@@ -51,6 +52,13 @@ class TermiosPort final : public PortControl {
 public:
     // Received characters the port holds for Input at most; more are dropped (RxOver).
     static constexpr qsizetype InputBufferSize = 1 << 20;
+    // With handshaking on, the port stops reading from the device once this many characters
+    // wait for Input, and reads again when Input has brought them down to FlowResumeMark. The
+    // driver's own buffer then fills, and the driver holds the sender back (XOFF, or RTS
+    // dropped) instead of the port dropping what it cannot keep. The hold mark leaves room for
+    // the one read that passes it.
+    static constexpr qsizetype FlowHoldMark = InputBufferSize * 3 / 4;
+    static constexpr qsizetype FlowResumeMark = InputBufferSize / 4;
     // Characters the port holds for sending beyond what the driver took; an Output that does
     // not fit in what is left is refused whole (TxFull), so nothing of it goes out.
     static constexpr qsizetype OutputBufferSize = 1 << 16;
@@ -115,6 +123,8 @@ private:
     void updateWatch();
 
     void readAvailable();
+    // Stops or resumes reading from the device as the input buffer passes the flow marks.
+    void updateReader();
     // Every received byte passes here, between the I/O and the input buffer.
     void acceptReceived(QByteArrayView bytes);
     void appendInput(QByteArrayView bytes);

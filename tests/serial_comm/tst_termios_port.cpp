@@ -3,15 +3,19 @@
 #include "serial_comm/termios_port.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <clocale>
 #include <functional>
+#include <thread>
 
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -422,6 +426,72 @@ private slots:
         QCOMPARE(trace_, (QStringList{u"1007"_s, u"1007"_s}));
         port_->setInputLen(0);
         QCOMPARE(port_->Input(), QString(limit - 10, u'x') + QString(10, u'y'));
+    }
+
+    void handshakingHoldsTheSenderInsteadOfDropping_data() {
+        QTest::addColumn<int>("handshaking");
+        QTest::addColumn<tcflag_t>("inputFlow"); // what the driver needs to hold the sender
+        QTest::addColumn<tcflag_t>("controlFlow");
+        QTest::newRow("Xon/Xoff") << 1 << tcflag_t(IXOFF) << tcflag_t(0);
+        QTest::newRow("RTS/CTS") << 2 << tcflag_t(0) << tcflag_t(CRTSCTS);
+    }
+    void handshakingHoldsTheSenderInsteadOfDropping() {
+        QFETCH(int, handshaking);
+        QFETCH(tcflag_t, inputFlow);
+        QFETCH(tcflag_t, controlFlow);
+        // Twice what the port buffers, read one character per notification. The far end writes
+        // as fast as the device takes it; a pseudo-terminal makes it wait while full.
+        constexpr qint64 Total = 2 * TermiosPort::InputBufferSize;
+        const auto byteAt = [](qint64 i) { return char(0x20 + i % 95); }; // no XON, XOFF or 0xFF
+        port_->setHandshaking(handshaking);
+        port_->setInputLen(1);
+        port_->setPortOpen(true);
+        QCOMPARE(attributes().c_iflag & IXOFF, inputFlow);
+        QCOMPARE(attributes().c_cflag & CRTSCTS, controlFlow);
+        disconnect(port_.get(), &PortControl::OnComm, this, nullptr);
+        qint64 delivered = 0;
+        qint64 mismatches = 0;
+        QList<qint16> others;
+        // Run without the pauses of QTRY and qWaitFor, which would let one notification through
+        // every 10 ms.
+        QEventLoop loop;
+        connect(port_.get(), &PortControl::OnComm, this, [&] {
+            if (port_->CommEvent() != CommEventCode::Receive)
+                return others.append(port_->CommEvent());
+            for (const QChar c : port_->Input())
+                mismatches += c.toLatin1() != byteAt(delivered++);
+            if (delivered == Total)
+                loop.quit();
+        });
+        std::atomic<qint64> written{0};
+        std::atomic<bool> stop{false};
+        std::thread writer([&] {
+            QByteArray chunk(64 << 10, Qt::Uninitialized);
+            while (written < Total && !stop) {
+                const qint64 from = written;
+                const qsizetype size = qsizetype(std::min<qint64>(chunk.size(), Total - from));
+                for (qsizetype i = 0; i < size; ++i)
+                    chunk[i] = byteAt(from + i);
+                const qsizetype taken = pty_->tryWriteMaster(QByteArrayView(chunk).first(size));
+                written += taken;
+                if (taken == 0) { // full: wait until the device side takes some
+                    pollfd p{pty_->masterFd(), POLLOUT, 0};
+                    ::poll(&p, 1, 10);
+                }
+            }
+        });
+        QTimer::singleShot(90000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const bool done = delivered == Total;
+        stop = true;
+        writer.join();
+        qInfo("handshaking %d: %lld bytes written, %lld delivered, %lld out of order, events %s",
+              handshaking, qint64(written), delivered, mismatches,
+              qPrintable(QDebug::toString(others)));
+        QVERIFY(done);
+        QCOMPARE(mismatches, 0);
+        QCOMPARE(others, QList<qint16>());
+        QCOMPARE(port_->droppedInputBytes(), 0u);
     }
 
     void refusesOutputThatDoesNotFit() {
