@@ -14,6 +14,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace serial_comm;
@@ -94,6 +95,8 @@ void stopNotifier(QSocketNotifier* notifier) {
 } // namespace
 
 struct TermiosPort::OpenDevice {
+    // Removed after the descriptor is closed.
+    std::unique_ptr<DeviceLockFile> lock;
     QByteArray file;
     QString path; // the file, for messages
     UniqueFd fd;
@@ -159,14 +162,39 @@ void TermiosPort::openDevice() {
     const auto refuse = [&](int error) { throw PortFailure(openFailureText(port_, path, error)); };
     if (!fd)
         refuse(errno);
-    // flock, unlike TIOCEXCL, also keeps out a second program running as root.
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
-        refuse(errno);
     termios original{};
     if (::tcgetattr(fd.get(), &original) != 0)
         refuse(errno);
+    // flock, unlike TIOCEXCL, also keeps out a second program running as root.
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        refuse(errno);
+    // Other serial programs (minicom, picocom, ...) take the traditional lock file instead.
+    auto lock = std::make_unique<DeviceLockFile>();
+    switch (lock->take(DeviceLockFile::directory(), file)) {
+    case DeviceLockFile::Outcome::Taken:
+    case DeviceLockFile::Outcome::Skipped:
+        break;
+    case DeviceLockFile::Outcome::Held:
+        if (lock->holder().pid > 0)
+            throw PortFailure(inUseText(port_, path, {lock->holder()}));
+        refuse(EWOULDBLOCK);
+        break;
+    case DeviceLockFile::Outcome::Unsafe:
+        throw PortFailure(
+            QStringLiteral("Cannot open %1 (%2): its lock file %3 is not a regular file, so it is "
+                           "neither used nor removed. Remove it if no program uses the port, "
+                           "then open the port again.")
+                .arg(portName(port_), path, displayPath(lock->path())));
+    }
+    // A program that opened the device without any lock still shows in /proc.
+    struct stat status {};
+    if (::fstat(fd.get(), &status) == 0 && S_ISCHR(status.st_mode)) {
+        if (const QList<DeviceHolder> holders = otherHolders(status.st_rdev); !holders.isEmpty())
+            throw PortFailure(inUseText(port_, path, holders));
+    }
 
     auto device = std::make_unique<OpenDevice>();
+    device->lock = std::move(lock);
     device->file = file;
     device->path = path;
     device->fd = std::move(fd);
@@ -181,6 +209,8 @@ void TermiosPort::openDevice() {
         device_.reset();
         throw;
     }
+    // Later opens by others fail (except root's, which flock and the lock file keep out).
+    ::ioctl(device_->fd.get(), TIOCEXCL);
     // Whatever arrived before the port was opened belongs to nobody.
     ::tcflush(device_->fd.get(), TCIFLUSH);
     input_.clear();
@@ -221,6 +251,9 @@ void TermiosPort::closeDevice(bool restoreAttributes) {
         // by flow control, freezing the window; what the driver still holds is dropped instead.
         ::tcflush(fd, TCOFLUSH);
         ::tcsetattr(fd, TCSANOW, &device->original);
+        // The exclusive mode belongs to the terminal, not to our descriptor: it would outlive
+        // the close while another descriptor keeps the terminal open.
+        ::ioctl(fd, TIOCNXCL);
         ::flock(fd, LOCK_UN);
     }
 }

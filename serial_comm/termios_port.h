@@ -37,8 +37,9 @@ private:
 
 } // namespace serial_comm
 
-// The serial port on a POSIX terminal device: termios for the line, flock so that one program at
-// a time has the port, and socket notifiers on the user-interface thread for reading and for the
+// The serial port on a POSIX terminal device: termios for the line; flock, the traditional lock
+// file, TIOCEXCL and a look at which processes have the device open, so that one program at a
+// time has the port; and socket notifiers on the user-interface thread for reading and for the
 // output that the device could not take at once. With handshaking on, reading pauses while the
 // input buffer is nearly full, so that the driver's flow control holds the sender back.
 //

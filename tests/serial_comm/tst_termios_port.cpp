@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -12,10 +14,13 @@
 
 #include <atomic>
 #include <clocale>
+#include <csignal>
 #include <functional>
 #include <thread>
 
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -58,6 +63,7 @@ class TestTermiosPort : public QObject {
     Q_OBJECT
 
     std::unique_ptr<PtyPair> pty_;
+    std::unique_ptr<QTemporaryDir> lockDir_;
     std::unique_ptr<TermiosPort> port_;
     // Every notification the port raised, in order: "2:<what Input returned>" for Receive, the
     // code alone for the others.
@@ -92,6 +98,8 @@ class TestTermiosPort : public QObject {
 private slots:
     void initTestCase() { clearPortVariables(); }
     void init() {
+        lockDir_ = std::make_unique<QTemporaryDir>();
+        qputenv("LINNET_LOCK_DIR", QFile::encodeName(lockDir_->path()));
         pty_ = std::make_unique<PtyPair>();
         qputenv("LINNET_COM7", pty_->slavePath().toLocal8Bit());
         port_ = std::make_unique<TermiosPort>();
@@ -109,6 +117,25 @@ private slots:
     void cleanup() {
         port_.reset();
         pty_.reset();
+        qunsetenv("LINNET_LOCK_DIR");
+        lockDir_.reset();
+    }
+
+    // A program that holds the device as `sleep` with the device as its input.
+    std::unique_ptr<QProcess> startHolder() {
+        auto holder = std::make_unique<QProcess>();
+        holder->setStandardInputFile(pty_->slavePath());
+        holder->start(u"sleep"_s, {u"30"_s});
+        if (!holder->waitForStarted())
+            qFatal("sleep did not start");
+        return holder;
+    }
+    QString inUseBySleep(qint64 pid) const {
+        return where() + u" is in use by sleep (process "_s + QString::number(pid) +
+               u"): close that program, then open the port again."_s;
+    }
+    QString lockPath() const {
+        return lockDir_->filePath(u"LCK.."_s + QFileInfo(pty_->slavePath()).fileName());
     }
 
     void opensRawAndRestoresTheDeviceOnClose() {
@@ -150,6 +177,105 @@ private slots:
         port_->setPortOpen(false);
         second.setPortOpen(true);
         QVERIFY(second.PortOpen());
+    }
+
+    void refusesADeviceAnotherProgramHasOpen() {
+        std::unique_ptr<QProcess> holder = startHolder();
+        QCOMPARE(refusal([&] { port_->setPortOpen(true); }), inUseBySleep(holder->processId()));
+        QVERIFY(!port_->PortOpen() && !QFile::exists(lockPath()));
+        holder->kill();
+        holder->waitForFinished();
+        port_->setPortOpen(true);
+        // Opens by others fail from now on, until the port closes.
+        int exclusive = 0;
+        QCOMPARE(::ioctl(pty_->slaveFd(), TIOCGEXCL, &exclusive), 0);
+        QCOMPARE(exclusive, 1);
+        port_->setPortOpen(false);
+        QCOMPARE(::ioctl(pty_->slaveFd(), TIOCGEXCL, &exclusive), 0);
+        QCOMPARE(exclusive, 0);
+
+        // A program that has the master side too is the device's far end (as the scanner
+        // simulator is): its own descriptor of the device side does not count.
+        const pid_t farEnd = ::fork();
+        if (farEnd == 0) {
+            ::pause();
+            ::_exit(0);
+        }
+        QVERIFY(farEnd > 0);
+        const auto stop = qScopeGuard([&] {
+            ::kill(farEnd, SIGKILL);
+            ::waitpid(farEnd, nullptr, 0);
+        });
+        QTRY_VERIFY(QFile::exists(u"/proc/%1/fd/%2"_s.arg(farEnd).arg(pty_->masterFd())));
+        port_->setPortOpen(true);
+    }
+
+    void honoursAndTakesTheLockFile_data() {
+        QTest::addColumn<QString>("found"); // what is in the lock file's place
+        QTest::newRow("nothing") << u"nothing"_s;
+        QTest::newRow("lock of a running program") << u"running"_s;
+        QTest::newRow("lock of an ended program") << u"ended"_s;
+        QTest::newRow("link planted in its place") << u"link"_s;
+        QTest::newRow("no lock folder") << u"no folder"_s;
+    }
+    void honoursAndTakesTheLockFile() {
+        QFETCH(QString, found);
+        const QString lock = lockPath();
+        const auto lockText = [](qint64 pid) {
+            return QByteArray::number(pid).rightJustified(10, ' ') + '\n';
+        };
+        const auto writeFile = [](const QString& path, const QByteArray& content) {
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+        };
+        std::unique_ptr<QProcess> holder;
+        const auto stopHolder = qScopeGuard([&] {
+            if (holder) {
+                holder->kill();
+                holder->waitForFinished();
+            }
+        });
+        const QString target = lockDir_->filePath(u"target"_s);
+        if (found == u"running") {
+            // A program that locked the port but does not have it open now.
+            holder = std::make_unique<QProcess>();
+            holder->start(u"sleep"_s, {u"30"_s});
+            QVERIFY(holder->waitForStarted());
+            QVERIFY(writeFile(lock, lockText(holder->processId())));
+        } else if (found == u"ended") {
+            const pid_t child = ::fork();
+            if (child == 0)
+                ::_exit(0);
+            QVERIFY(child > 0 && ::waitpid(child, nullptr, 0) == child);
+            QVERIFY(writeFile(lock, lockText(child)));
+        } else if (found == u"link") {
+            QVERIFY(writeFile(target, "keep"));
+            QVERIFY(QFile::link(target, lock));
+        } else if (found == u"no folder") {
+            qputenv("LINNET_LOCK_DIR", QFile::encodeName(lockDir_->filePath(u"none"_s)));
+        }
+        const QString refused = refusal([&] { port_->setPortOpen(true); });
+        if (found == u"running") {
+            QCOMPARE(refused, inUseBySleep(holder->processId()));
+            QCOMPARE(QFile(lock).size(), 11);
+        } else if (found == u"link") {
+            QCOMPARE(refused, u"Cannot open %1: its lock file %2 is not a regular file, so it is "
+                              "neither used nor removed. Remove it if no program uses the port, "
+                              "then open the port again."_s.arg(where(), lock));
+            QCOMPARE(QFile::symLinkTarget(lock), target);
+            QFile kept(target);
+            QVERIFY(kept.open(QIODevice::ReadOnly));
+            QCOMPARE(kept.readAll(), QByteArray("keep"));
+        } else {
+            QCOMPARE(refused, QString());
+            if (found != u"no folder") { // ours while open, gone after
+                QFile taken(lock);
+                QVERIFY(taken.open(QIODevice::ReadOnly));
+                QCOMPARE(taken.readAll(), lockText(QCoreApplication::applicationPid()));
+            }
+            port_->setPortOpen(false);
+            QVERIFY(!QFile::exists(lock));
+        }
     }
 
     void carriesEveryByteBothWays() {
@@ -332,6 +458,8 @@ private slots:
         QTemporaryDir dir;
         const QByteArray link = QFile::encodeName(dir.path()) + "/caf\xE9";
         QCOMPARE(::symlink(QFile::encodeName(pty_->slavePath()).constData(), link.constData()), 0);
+        // QTemporaryDir cannot remove a name that is not text.
+        const auto unlink = qScopeGuard([&] { ::unlink(link.constData()); });
         qputenv("LINNET_COM7", link);
         port_->setPortOpen(true);
         pty_->writeMaster("scan");
