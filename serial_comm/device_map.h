@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <sys/types.h>
 
 namespace serial_comm {
 
@@ -21,7 +25,15 @@ bool isHangUpError(int error);
 QString portName(qint16 port);
 
 // The device COMn opens: the path in LINNET_COM<n> when that is set and not empty, else
-// /dev/ttyS<n-1>.
+// /dev/ttyS<n-1>. A file name is bytes, in no particular encoding: these are the bytes that
+// open() gets.
+QByteArray deviceFileForPort(qint16 port);
+
+// A path for messages: valid UTF-8 as its characters, every other byte as \xHH (a name made in
+// another encoding still shows which byte is where).
+QString displayPath(const QByteArray& path);
+
+// The device COMn opens, for display.
 QString devicePathForPort(qint16 port);
 
 // Whether something is at the path now (the device may still refuse to open).
@@ -33,5 +45,58 @@ QString openFailureText(qint16 port, const QString& path, int error);
 
 // The user-facing text for a device that went away while the port was open.
 QString deviceLostText(qint16 port, const QString& path);
+
+// A process that has a device open: its id and its name (empty when it cannot be read).
+struct DeviceHolder {
+    qint64 pid = 0;
+    QString name;
+};
+
+// The other processes that have the character device `device` open, as far as this user may
+// look into them (/proc/PID/fd); this process is not counted.
+QList<DeviceHolder> otherHolders(dev_t device);
+
+// "COM1 (/dev/ttyUSB0) is in use by cat (process 4242): close that program, then open the port
+// again."
+QString inUseText(qint16 port, const QString& path, const QList<DeviceHolder>& holders);
+
+// The traditional lock file of serial programs, LCK..<device name> in a shared folder, holding
+// the owner's process id as ten right-aligned digits and a newline. The folder is writable by
+// everyone, so nothing found there is followed or trusted: the file is created with O_EXCL and
+// O_NOFOLLOW, and only a regular file is ever read or removed.
+class DeviceLockFile {
+public:
+    enum class Outcome {
+        Taken,   // the lock is ours until release
+        Skipped, // no lock folder, or not writable: nothing to honour or take
+        Held,    // a running process holds it (see holder)
+        Unsafe,  // something other than a regular file is in its place
+    };
+
+    DeviceLockFile() = default;
+    DeviceLockFile(const DeviceLockFile&) = delete;
+    DeviceLockFile& operator=(const DeviceLockFile&) = delete;
+    ~DeviceLockFile() { release(); }
+
+    // The folder: LINNET_LOCK_DIR when that is set, else /var/lock.
+    static QByteArray directory();
+    // The lock file's path for a device file (its real name after following links).
+    static QByteArray pathFor(const QByteArray& directory, const QByteArray& device);
+
+    // Takes the lock for `device`. A lock left by a process that is no longer running is removed
+    // first.
+    Outcome take(const QByteArray& directory, const QByteArray& device);
+    // Removes the lock file, if it is still ours.
+    void release();
+
+    // The lock file's path once take has run, and the process that holds it (Held).
+    QByteArray path() const { return path_; }
+    DeviceHolder holder() const { return holder_; }
+
+private:
+    QByteArray path_;
+    DeviceHolder holder_;
+    bool owned_ = false;
+};
 
 } // namespace serial_comm

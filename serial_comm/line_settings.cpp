@@ -66,8 +66,7 @@ LineSettings parseLineSettings(const QString& text) {
     if (!speedForBaud(*baud))
         refuse(text, QStringLiteral("the baud rate %1 is not supported; use %2 (other standard "
                                     "rates such as 1200 or 230400 work too).")
-                         .arg(*baud)
-                         .arg(kCommonRates));
+                         .arg(QString::number(*baud), kCommonRates));
     settings.baud = *baud;
 
     const QString parity = fields[1].toUpper();
@@ -96,10 +95,8 @@ LineSettings parseLineSettings(const QString& text) {
 
 QString formatLineSettings(const LineSettings& settings) {
     return QStringLiteral("%1,%2,%3,%4")
-        .arg(settings.baud)
-        .arg(QChar::fromLatin1(settings.parity))
-        .arg(settings.dataBits)
-        .arg(settings.stopBits);
+        .arg(QString::number(settings.baud), QChar::fromLatin1(settings.parity),
+             QString::number(settings.dataBits), QString::number(settings.stopBits));
 }
 
 std::optional<speed_t> speedForBaud(int baud) {

@@ -3,7 +3,6 @@
 #include "serial_comm/device_map.h"
 #include "serial_comm/exit_restore.h"
 
-#include <QFile>
 #include <QMetaObject>
 #include <QSocketNotifier>
 
@@ -16,6 +15,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace serial_comm;
@@ -115,7 +115,10 @@ void stopNotifier(QSocketNotifier* notifier) {
 } // namespace
 
 struct TermiosPort::OpenDevice {
-    QString path;
+    // Removed after the descriptor is closed.
+    std::unique_ptr<DeviceLockFile> lock;
+    QByteArray file;
+    QString path; // the file, for messages
     UniqueFd fd;
     termios original{}; // restored on close
     termios applied{};  // put back when a change is refused
@@ -173,21 +176,49 @@ void TermiosPort::setPortOpen(bool open) {
 }
 
 void TermiosPort::openDevice() {
-    const QString path = devicePathFor(port_);
-    UniqueFd fd(
-        ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    // The name goes to open() as the bytes the environment gave: a name that is not valid text
+    // must open all the same.
+    const QByteArray file = deviceFileForPort(port_);
+    const QString path = displayPath(file);
+    UniqueFd fd(::open(file.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     // errno is taken at once, before anything else can overwrite it.
     const auto refuse = [&](int error) { throw PortFailure(openFailureText(port_, path, error)); };
     if (!fd)
         refuse(errno);
-    // flock, unlike TIOCEXCL, also keeps out a second program running as root.
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
-        refuse(errno);
     termios original{};
     if (::tcgetattr(fd.get(), &original) != 0)
         refuse(errno);
+    // flock, unlike TIOCEXCL, also keeps out a second program running as root.
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        refuse(errno);
+    // Other serial programs (minicom, picocom, ...) take the traditional lock file instead.
+    auto lock = std::make_unique<DeviceLockFile>();
+    switch (lock->take(DeviceLockFile::directory(), file)) {
+    case DeviceLockFile::Outcome::Taken:
+    case DeviceLockFile::Outcome::Skipped:
+        break;
+    case DeviceLockFile::Outcome::Held:
+        if (lock->holder().pid > 0)
+            throw PortFailure(inUseText(port_, path, {lock->holder()}));
+        refuse(EWOULDBLOCK);
+        break;
+    case DeviceLockFile::Outcome::Unsafe:
+        throw PortFailure(
+            QStringLiteral("Cannot open %1 (%2): its lock file %3 is not a regular file, so it is "
+                           "neither used nor removed. Remove it if no program uses the port, "
+                           "then open the port again.")
+                .arg(portName(port_), path, displayPath(lock->path())));
+    }
+    // A program that opened the device without any lock still shows in /proc.
+    struct stat status {};
+    if (::fstat(fd.get(), &status) == 0 && S_ISCHR(status.st_mode)) {
+        if (const QList<DeviceHolder> holders = otherHolders(status.st_rdev); !holders.isEmpty())
+            throw PortFailure(inUseText(port_, path, holders));
+    }
 
     auto device = std::make_unique<OpenDevice>();
+    device->lock = std::move(lock);
+    device->file = file;
     device->path = path;
     device->fd = std::move(fd);
     device->original = original;
@@ -202,6 +233,8 @@ void TermiosPort::openDevice() {
         device_.reset();
         throw;
     }
+    // Later opens by others fail (except root's, which flock and the lock file keep out).
+    ::ioctl(device_->fd.get(), TIOCEXCL);
     // Whatever arrived before the port was opened belongs to nobody.
     ::tcflush(device_->fd.get(), TCIFLUSH);
     input_.clear();
@@ -209,6 +242,7 @@ void TermiosPort::openDevice() {
     decoder_.reset();
     freshInput_ = false;
     overflowing_ = false;
+    outputFull_ = false;
     droppedInput_ = 0;
     outputSeen_ = 0;
     ++openCount_;
@@ -241,6 +275,9 @@ void TermiosPort::closeDevice(bool restoreAttributes) {
         // by flow control, freezing the window; what the driver still holds is dropped instead.
         ::tcflush(fd, TCOFLUSH);
         ::tcsetattr(fd, TCSANOW, &device->original);
+        // The exclusive mode belongs to the terminal, not to our descriptor: it would outlive
+        // the close while another descriptor keeps the terminal open.
+        ::ioctl(fd, TIOCNXCL);
         ::flock(fd, LOCK_UN);
     }
 }
@@ -293,8 +330,7 @@ void TermiosPort::applyLine(const LineSettings& settings, FlowControl flow) {
                      cfgetispeed(&actual) != cfgetispeed(&wanted))) {
         ::tcsetattr(fd, TCSANOW, &device_->applied);
         throw PortFailure(QStringLiteral("%1 does not accept %2 baud; choose another baud rate.")
-                              .arg(where())
-                              .arg(settings.baud));
+                              .arg(where(), QString::number(settings.baud)));
     }
     device_->applied = wanted;
 }
@@ -382,7 +418,8 @@ void TermiosPort::readAvailable() {
     std::array<char, 16384> chunk;
     qsizetype taken = 0;
     bool lost = false;
-    while (taken < kMaxReadPerWake) {
+    const bool holding = flow_ != FlowControl::None;
+    while (taken < kMaxReadPerWake && !(holding && input_.size() >= FlowHoldMark)) {
         const ssize_t count = ::read(fd, chunk.data(), chunk.size());
         if (count > 0) {
             acceptReceived(QByteArrayView(chunk.data(), count));
@@ -402,7 +439,21 @@ void TermiosPort::readAvailable() {
         loseDevice();
         return;
     }
+    updateReader();
     raiseReceiveIfDue();
+}
+
+void TermiosPort::updateReader() {
+    if (!device_ || device_->reader == nullptr)
+        return;
+    QSocketNotifier& reader = *device_->reader;
+    // Without handshaking nothing would hold the sender: the port reads eagerly, and what does
+    // not fit is dropped and reported (RxOver).
+    const bool handshaking = flow_ != FlowControl::None;
+    if (reader.isEnabled() && handshaking && input_.size() >= FlowHoldMark)
+        reader.setEnabled(false);
+    else if (!reader.isEnabled() && (!handshaking || input_.size() <= FlowResumeMark))
+        reader.setEnabled(true);
 }
 
 void TermiosPort::acceptReceived(QByteArrayView bytes) {
@@ -472,6 +523,7 @@ QString TermiosPort::Input() {
     input_.remove(0, count);
     if (input_.size() < InputBufferSize)
         overflowing_ = false;
+    updateReader();
     return taken;
 }
 
@@ -491,24 +543,43 @@ void TermiosPort::setOutput(const QString& text) {
             throw PortFailure(
                 QStringLiteral("%1 cannot send the text: character %2 is U+%3, which is not one "
                                "byte; only characters U+0000 to U+00FF can be sent.")
-                    .arg(where())
-                    .arg(i + 1)
-                    .arg(QString::number(code, 16).toUpper().rightJustified(4, u'0')));
+                    .arg(where(), QString::number(i + 1),
+                         QString::number(code, 16).toUpper().rightJustified(4, u'0')));
     }
+    if (const qsizetype room = OutputBufferSize - output_.size(); text.size() > room)
+        refuseOutput(text.size(), room);
     output_.append(text.toLatin1());
     // Counted as queued before any of it goes out, so that a text the device takes at once still
     // takes the count past SThreshold and back.
     observeOutputCount();
     writeQueued();
-    // What the device took at once does not occupy the buffer; only the rest has to fit.
-    const bool full = output_.size() > OutputBufferSize;
-    if (full)
-        output_.truncate(OutputBufferSize);
     enableWriter();
     observeOutputCount();
     updateWatch();
-    if (full)
+}
+
+void TermiosPort::refuseOutput(qsizetype size, qsizetype room) {
+    // One report per episode, as for the input buffer: a user who goes on typing into a held
+    // port would otherwise get a prompt for every key.
+    if (!outputFull_) {
+        outputFull_ = true;
         raiseEvent(CommEventCode::TxFull);
+    }
+    const QString wait = QStringLiteral(" Wait until the device has taken what is queued (with "
+                                        "flow control on, the device may be holding it back).");
+    if (room == 0)
+        throw PortFailure(where() +
+                          QStringLiteral(" cannot take more output: its transmit buffer is full.") +
+                          wait);
+    if (size > OutputBufferSize)
+        throw PortFailure(
+            QStringLiteral("%1 cannot send %2 characters at once: its transmit "
+                           "buffer holds %3. Send the text in parts.")
+                .arg(where(), QString::number(size), QString::number(OutputBufferSize)));
+    throw PortFailure(QStringLiteral("%1 cannot take %2 more characters: its transmit buffer has "
+                                     "room for %3.")
+                          .arg(where(), QString::number(size), QString::number(room)) +
+                      wait);
 }
 
 void TermiosPort::sendQueued() {
@@ -526,6 +597,9 @@ void TermiosPort::writeQueued() {
         const ssize_t count = ::write(fd, output_.constData(), output_.size());
         if (count > 0) {
             output_.remove(0, count);
+            // The device took something: the buffer has room again, and the next Output it
+            // cannot take is reported afresh.
+            outputFull_ = false;
             continue;
         }
         const int error = count < 0 ? errno : 0;
@@ -606,6 +680,7 @@ void TermiosPort::setHandshaking(qint32 mode) {
     if (device_)
         applyLine(settings_, *flow);
     flow_ = *flow;
+    updateReader();
 }
 
 bool TermiosPort::CDHolding() const {

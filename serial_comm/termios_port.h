@@ -37,9 +37,11 @@ private:
 
 } // namespace serial_comm
 
-// The serial port on a POSIX terminal device: termios for the line, flock so that one program at
-// a time has the port, and socket notifiers on the user-interface thread for reading and for the
-// output that the device could not take at once.
+// The serial port on a POSIX terminal device: termios for the line; flock, the traditional lock
+// file, TIOCEXCL and a look at which processes have the device open, so that one program at a
+// time has the port; and socket notifiers on the user-interface thread for reading and for the
+// output that the device could not take at once. With handshaking on, reading pauses while the
+// input buffer is nearly full, so that the driver's flow control holds the sender back.
 //
 // Events: the driver marks line errors in the received stream (PARMRK), so break, framing and
 // parity errors are raised where they occur among the data. Modem lines and the overrun counter
@@ -51,8 +53,15 @@ class TermiosPort final : public PortControl {
 public:
     // Received characters the port holds for Input at most; more are dropped (RxOver).
     static constexpr qsizetype InputBufferSize = 1 << 20;
+    // With handshaking on, the port stops reading from the device once this many characters
+    // wait for Input, and reads again when Input has brought them down to FlowResumeMark. The
+    // driver's own buffer then fills, and the driver holds the sender back (XOFF, or RTS
+    // dropped) instead of the port dropping what it cannot keep. The hold mark leaves room for
+    // the one read that passes it.
+    static constexpr qsizetype FlowHoldMark = InputBufferSize * 3 / 4;
+    static constexpr qsizetype FlowResumeMark = InputBufferSize / 4;
     // Characters the port holds for sending beyond what the driver took; an Output that does
-    // not fit is cut to what fits (TxFull).
+    // not fit in what is left is refused whole (TxFull), so nothing of it goes out.
     static constexpr qsizetype OutputBufferSize = 1 << 16;
     // Time between two looks at the modem lines and counters: a change reaches OnComm well
     // within 50 ms.
@@ -115,6 +124,8 @@ private:
     void updateWatch();
 
     void readAvailable();
+    // Stops or resumes reading from the device as the input buffer passes the flow marks.
+    void updateReader();
     // Every received byte passes here, between the I/O and the input buffer.
     void acceptReceived(QByteArrayView bytes);
     void appendInput(QByteArrayView bytes);
@@ -122,6 +133,8 @@ private:
     // The error counts not yet matched with a mark, brought up to date with the driver's.
     serial_comm::UnmatchedErrors& unmatchedErrors();
 
+    // Refuses an Output of `size` characters for which the output buffer has only `room` left.
+    [[noreturn]] void refuseOutput(qsizetype size, qsizetype room);
     void sendQueued();
     void writeQueued();
     void enableWriter();
@@ -150,6 +163,8 @@ private:
     // Bytes have been dropped and the input buffer has not drained below its size since.
     bool overflowing_ = false;
     quint64 droppedInput_ = 0;
+    // An Output was refused for want of room, and the device has taken nothing since.
+    bool outputFull_ = false;
     // The output count last seen, for Send.
     int outputSeen_ = 0;
 

@@ -330,11 +330,11 @@ void ConfigScrn::refreshPortTooltips() {
         const QString path = port.devicePathFor(index);
         const QString tip =
             serial_comm::deviceExists(path)
-                ? QStringLiteral("COM%1 opens %2, which is present now.").arg(index).arg(path)
+                ? QStringLiteral("COM%1 opens %2, which is present now.")
+                      .arg(QString::number(index), path)
                 : QStringLiteral("COM%1 opens %2, which is not present now. Set LINNET_COM%1 to "
                                  "the scanner's device to use another one.")
-                      .arg(index)
-                      .arg(path);
+                      .arg(QString::number(index), path);
         comPort_[index]->setToolTip(tip);
     }
 }

@@ -1,3 +1,4 @@
+#include "port_environment.h"
 #include "serial_comm/device_map.h"
 
 #include <QTest>
@@ -11,8 +12,11 @@ class TestDeviceMap : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { clearPortVariables(); }
     void cleanup();
     void mapsPortNumbersToDevices();
+    void showsPathsByteForByte_data();
+    void showsPathsByteForByte();
     void openFailureSaysWhatToDo_data();
     void openFailureSaysWhatToDo();
     void lostDeviceText();
@@ -20,9 +24,7 @@ private slots:
 };
 
 void TestDeviceMap::cleanup() {
-    qunsetenv("LINNET_COM1");
-    qunsetenv("LINNET_COM3");
-    qunsetenv("LINNET_COM18");
+    clearPortVariables();
 }
 
 void TestDeviceMap::mapsPortNumbersToDevices() {
@@ -36,6 +38,32 @@ void TestDeviceMap::mapsPortNumbersToDevices() {
 
     qputenv("LINNET_COM18", "");
     QCOMPARE(devicePathForPort(18), QStringLiteral("/dev/ttyS17"));
+}
+
+void TestDeviceMap::showsPathsByteForByte_data() {
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("ASCII") << QByteArray("/dev/ttyACM0") << QStringLiteral("/dev/ttyACM0");
+    QTest::newRow("UTF-8") << QByteArray("/dev/caf\xC3\xA9-\xF0\x9F\x93\xA0")
+                           << QStringLiteral("/dev/caf\u00e9-\U0001F4E0");
+    QTest::newRow("Latin-1 byte") << QByteArray("/dev/caf\xE9") << QStringLiteral("/dev/caf\\xE9");
+    QTest::newRow("cut sequence at the end")
+        << QByteArray("/dev/x\xE2\x82") << QStringLiteral("/dev/x\\xE2\\x82");
+    QTest::newRow("overlong slash")
+        << QByteArray("/dev/\xC0\xAFx") << QStringLiteral("/dev/\\xC0\\xAFx");
+    QTest::newRow("encoded surrogate")
+        << QByteArray("a\xED\xA0\x80") << QStringLiteral("a\\xED\\xA0\\x80");
+    QTest::newRow("encoded U+FFFD") << QByteArray("a\xEF\xBF\xBD") << QStringLiteral("a\uFFFD");
+}
+
+void TestDeviceMap::showsPathsByteForByte() {
+    QFETCH(QByteArray, path);
+    QFETCH(QString, shown);
+    QCOMPARE(displayPath(path), shown);
+    // The variable's bytes go to open() unchanged.
+    qputenv("LINNET_COM3", path);
+    QCOMPARE(deviceFileForPort(3), path);
+    QCOMPARE(devicePathForPort(3), shown);
 }
 
 void TestDeviceMap::openFailureSaysWhatToDo_data() {

@@ -2,12 +2,15 @@
 
 #include "fake_clock.h"
 #include "fake_prompts.h"
+#include "main_window/echo.h"
 #include "main_window/form1.h"
 #include "main_window/rich_text_box.h"
+#include "port_environment.h"
 #include "pty_pair.h"
 #include "serial_comm/termios_port.h"
 
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <ctime>
@@ -34,6 +37,7 @@ class TestEndToEnd : public QObject {
     }
 
 private slots:
+    void initTestCase() { clearPortVariables(); }
     void init() {
         form_ = std::make_unique<Form1>(std::make_unique<TermiosPort>(),
                                         std::unique_ptr<Prompts>(prompts_ = new FakePrompts),
@@ -97,6 +101,31 @@ private slots:
         pty_->writeMaster("\x11");
         QTRY_COMPARE(port().OutBufferCount(), 0);
         QCOMPARE(pty_->readMaster(5), QByteArray("scan\r"));
+    }
+
+    void keysForAFullTransmitBufferAreNeitherSentNorEchoed() {
+        port().setHandshaking(1);
+        pty_->writeMaster("\x13!");
+        QTRY_COMPARE(form_->Term().Text(), u"!"_s);
+        port().setOutput(QString(TermiosPort::OutputBufferSize, u'x'));
+        EchoEnabled = VbTrue;
+        const auto echoOff = qScopeGuard([] { EchoEnabled = VbFalse; });
+        prompts_->calls.clear();
+        form_->Term().setFocus();
+        QTest::keyClicks(&form_->Term(), u"ab"_s);
+        QTest::qWait(20);
+        // Each refused key is reported as any refused key is; the full buffer once.
+        QStringList texts;
+        for (const FakePrompts::Call& call : prompts_->messages())
+            texts.append(call.text);
+        const QString refused =
+            u"COM1 (%1) cannot take more output: its transmit buffer is full."_s.arg(
+                pty_->slavePath());
+        QCOMPARE(texts.size(), 3);
+        QCOMPARE(texts.count(u"Transmit Buffer Full"_s), 1);
+        QCOMPARE(texts.filter(refused).size(), 2);
+        QCOMPARE(form_->Term().Text(), u"!"_s);
+        QCOMPARE(port().OutBufferCount(), TermiosPort::OutputBufferSize);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "fake_prompts.h"
 #include "main_window/form1.h"
 #include "main_window/rich_text_box.h"
+#include "port_environment.h"
 #include "pty_pair.h"
 #include "serial_comm/port_control.h"
 #include "serial_comm/termios_port.h"
@@ -23,6 +24,7 @@ class TestFlood : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { clearPortVariables(); }
     void sixtyFourMebibytes();
 };
 

@@ -1,14 +1,28 @@
+#include "port_environment.h"
 #include "pty_pair.h"
 #include "serial_comm/termios_port.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <clocale>
+#include <csignal>
 #include <functional>
+#include <thread>
 
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using namespace Qt::Literals::StringLiterals;
@@ -49,6 +63,7 @@ class TestTermiosPort : public QObject {
     Q_OBJECT
 
     std::unique_ptr<PtyPair> pty_;
+    std::unique_ptr<QTemporaryDir> lockDir_;
     std::unique_ptr<TermiosPort> port_;
     // Every notification the port raised, in order: "2:<what Input returned>" for Receive, the
     // code alone for the others.
@@ -81,7 +96,10 @@ class TestTermiosPort : public QObject {
     }
 
 private slots:
+    void initTestCase() { clearPortVariables(); }
     void init() {
+        lockDir_ = std::make_unique<QTemporaryDir>();
+        qputenv("LINNET_LOCK_DIR", QFile::encodeName(lockDir_->path()));
         pty_ = std::make_unique<PtyPair>();
         qputenv("LINNET_COM7", pty_->slavePath().toLocal8Bit());
         port_ = std::make_unique<TermiosPort>();
@@ -99,6 +117,25 @@ private slots:
     void cleanup() {
         port_.reset();
         pty_.reset();
+        qunsetenv("LINNET_LOCK_DIR");
+        lockDir_.reset();
+    }
+
+    // A program that holds the device as `sleep` with the device as its input.
+    std::unique_ptr<QProcess> startHolder() {
+        auto holder = std::make_unique<QProcess>();
+        holder->setStandardInputFile(pty_->slavePath());
+        holder->start(u"sleep"_s, {u"30"_s});
+        if (!holder->waitForStarted())
+            qFatal("sleep did not start");
+        return holder;
+    }
+    QString inUseBySleep(qint64 pid) const {
+        return where() + u" is in use by sleep (process "_s + QString::number(pid) +
+               u"): close that program, then open the port again."_s;
+    }
+    QString lockPath() const {
+        return lockDir_->filePath(u"LCK.."_s + QFileInfo(pty_->slavePath()).fileName());
     }
 
     void opensRawAndRestoresTheDeviceOnClose() {
@@ -140,6 +177,105 @@ private slots:
         port_->setPortOpen(false);
         second.setPortOpen(true);
         QVERIFY(second.PortOpen());
+    }
+
+    void refusesADeviceAnotherProgramHasOpen() {
+        std::unique_ptr<QProcess> holder = startHolder();
+        QCOMPARE(refusal([&] { port_->setPortOpen(true); }), inUseBySleep(holder->processId()));
+        QVERIFY(!port_->PortOpen() && !QFile::exists(lockPath()));
+        holder->kill();
+        holder->waitForFinished();
+        port_->setPortOpen(true);
+        // Opens by others fail from now on, until the port closes.
+        int exclusive = 0;
+        QCOMPARE(::ioctl(pty_->slaveFd(), TIOCGEXCL, &exclusive), 0);
+        QCOMPARE(exclusive, 1);
+        port_->setPortOpen(false);
+        QCOMPARE(::ioctl(pty_->slaveFd(), TIOCGEXCL, &exclusive), 0);
+        QCOMPARE(exclusive, 0);
+
+        // A program that has the master side too is the device's far end (as the scanner
+        // simulator is): its own descriptor of the device side does not count.
+        const pid_t farEnd = ::fork();
+        if (farEnd == 0) {
+            ::pause();
+            ::_exit(0);
+        }
+        QVERIFY(farEnd > 0);
+        const auto stop = qScopeGuard([&] {
+            ::kill(farEnd, SIGKILL);
+            ::waitpid(farEnd, nullptr, 0);
+        });
+        QTRY_VERIFY(QFile::exists(u"/proc/%1/fd/%2"_s.arg(farEnd).arg(pty_->masterFd())));
+        port_->setPortOpen(true);
+    }
+
+    void honoursAndTakesTheLockFile_data() {
+        QTest::addColumn<QString>("found"); // what is in the lock file's place
+        QTest::newRow("nothing") << u"nothing"_s;
+        QTest::newRow("lock of a running program") << u"running"_s;
+        QTest::newRow("lock of an ended program") << u"ended"_s;
+        QTest::newRow("link planted in its place") << u"link"_s;
+        QTest::newRow("no lock folder") << u"no folder"_s;
+    }
+    void honoursAndTakesTheLockFile() {
+        QFETCH(QString, found);
+        const QString lock = lockPath();
+        const auto lockText = [](qint64 pid) {
+            return QByteArray::number(pid).rightJustified(10, ' ') + '\n';
+        };
+        const auto writeFile = [](const QString& path, const QByteArray& content) {
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+        };
+        std::unique_ptr<QProcess> holder;
+        const auto stopHolder = qScopeGuard([&] {
+            if (holder) {
+                holder->kill();
+                holder->waitForFinished();
+            }
+        });
+        const QString target = lockDir_->filePath(u"target"_s);
+        if (found == u"running") {
+            // A program that locked the port but does not have it open now.
+            holder = std::make_unique<QProcess>();
+            holder->start(u"sleep"_s, {u"30"_s});
+            QVERIFY(holder->waitForStarted());
+            QVERIFY(writeFile(lock, lockText(holder->processId())));
+        } else if (found == u"ended") {
+            const pid_t child = ::fork();
+            if (child == 0)
+                ::_exit(0);
+            QVERIFY(child > 0 && ::waitpid(child, nullptr, 0) == child);
+            QVERIFY(writeFile(lock, lockText(child)));
+        } else if (found == u"link") {
+            QVERIFY(writeFile(target, "keep"));
+            QVERIFY(QFile::link(target, lock));
+        } else if (found == u"no folder") {
+            qputenv("LINNET_LOCK_DIR", QFile::encodeName(lockDir_->filePath(u"none"_s)));
+        }
+        const QString refused = refusal([&] { port_->setPortOpen(true); });
+        if (found == u"running") {
+            QCOMPARE(refused, inUseBySleep(holder->processId()));
+            QCOMPARE(QFile(lock).size(), 11);
+        } else if (found == u"link") {
+            QCOMPARE(refused, u"Cannot open %1: its lock file %2 is not a regular file, so it is "
+                              "neither used nor removed. Remove it if no program uses the port, "
+                              "then open the port again."_s.arg(where(), lock));
+            QCOMPARE(QFile::symLinkTarget(lock), target);
+            QFile kept(target);
+            QVERIFY(kept.open(QIODevice::ReadOnly));
+            QCOMPARE(kept.readAll(), QByteArray("keep"));
+        } else {
+            QCOMPARE(refused, QString());
+            if (found != u"no folder") { // ours while open, gone after
+                QFile taken(lock);
+                QVERIFY(taken.open(QIODevice::ReadOnly));
+                QCOMPARE(taken.readAll(), lockText(QCoreApplication::applicationPid()));
+            }
+            port_->setPortOpen(false);
+            QVERIFY(!QFile::exists(lock));
+        }
     }
 
     void carriesEveryByteBothWays() {
@@ -304,6 +440,45 @@ private slots:
         }
     }
 
+    void keepsPercentSignsOfDevicePathsInMessages() {
+        // Placeholders in the path stay as they are: no message reads them as its own.
+        QTemporaryDir dir;
+        const QString link = dir.filePath(u"dev-%2x%1y"_s);
+        QVERIFY(QFile::link(pty_->slavePath(), link));
+        qputenv("LINNET_COM7", QFile::encodeName(link));
+        port_->setPortOpen(true);
+        const QString where = u"COM7 ("_s + link + u')';
+        QCOMPARE(refusal([&] { port_->setOutput(u"\u20ac"_s); }),
+                 where + u" cannot send the text: character 1 is U+20AC, which is not one byte; "
+                         "only characters U+0000 to U+00FF can be sent."_s);
+        QCOMPARE(refusal([&] { port_->setPortOpen(true); }),
+                 where + u" is already open; close it before opening it again."_s);
+        port_->setPortOpen(false);
+        qputenv("LINNET_COM7", "/dev/linnet-none-%1-%2");
+        QVERIFY(refusal([&] {
+                    port_->setPortOpen(true);
+                }).startsWith(u"Cannot open COM7 (/dev/linnet-none-%1-%2): No such file"_s));
+    }
+
+    void opensAPathThatIsNotText() {
+        // In the C locale too: the name's bytes reach open() as the environment gave them.
+        const QByteArray locale = ::setlocale(LC_ALL, nullptr);
+        ::setlocale(LC_ALL, "C");
+        const auto restore = qScopeGuard([&] { ::setlocale(LC_ALL, locale.constData()); });
+        QTemporaryDir dir;
+        const QByteArray link = QFile::encodeName(dir.path()) + "/caf\xE9";
+        QCOMPARE(::symlink(QFile::encodeName(pty_->slavePath()).constData(), link.constData()), 0);
+        // QTemporaryDir cannot remove a name that is not text.
+        const auto unlink = qScopeGuard([&] { ::unlink(link.constData()); });
+        qputenv("LINNET_COM7", link);
+        port_->setPortOpen(true);
+        pty_->writeMaster("scan");
+        QTRY_COMPARE(received_, u"scan"_s);
+        QCOMPARE(refusal([&] { port_->setPortOpen(true); }),
+                 u"COM7 (%1/caf\\xE9) is already open; close it before opening it again."_s.arg(
+                     dir.path()));
+    }
+
     void reportsAHangUpOnce() {
         port_->setPortOpen(true);
         QSignalSpy lost(port_.get(), &PortControl::deviceLost);
@@ -391,24 +566,103 @@ private slots:
         QCOMPARE(port_->Input(), QString(limit - 10, u'x') + QString(10, u'y'));
     }
 
-    void cutsAnOutputThatDoesNotFit() {
+    void handshakingHoldsTheSenderInsteadOfDropping_data() {
+        QTest::addColumn<int>("handshaking");
+        QTest::addColumn<tcflag_t>("inputFlow"); // what the driver needs to hold the sender
+        QTest::addColumn<tcflag_t>("controlFlow");
+        QTest::newRow("Xon/Xoff") << 1 << tcflag_t(IXOFF) << tcflag_t(0);
+        QTest::newRow("RTS/CTS") << 2 << tcflag_t(0) << tcflag_t(CRTSCTS);
+    }
+    void handshakingHoldsTheSenderInsteadOfDropping() {
+        QFETCH(int, handshaking);
+        QFETCH(tcflag_t, inputFlow);
+        QFETCH(tcflag_t, controlFlow);
+        // Twice what the port buffers, read one character per notification. The far end writes
+        // as fast as the device takes it; a pseudo-terminal makes it wait while full.
+        constexpr qint64 Total = 2 * TermiosPort::InputBufferSize;
+        const auto byteAt = [](qint64 i) { return char(0x20 + i % 95); }; // no XON, XOFF or 0xFF
+        port_->setHandshaking(handshaking);
+        port_->setInputLen(1);
+        port_->setPortOpen(true);
+        QCOMPARE(attributes().c_iflag & IXOFF, inputFlow);
+        QCOMPARE(attributes().c_cflag & CRTSCTS, controlFlow);
+        disconnect(port_.get(), &PortControl::OnComm, this, nullptr);
+        qint64 delivered = 0;
+        qint64 mismatches = 0;
+        QList<qint16> others;
+        // Run without the pauses of QTRY and qWaitFor, which would let one notification through
+        // every 10 ms.
+        QEventLoop loop;
+        connect(port_.get(), &PortControl::OnComm, this, [&] {
+            if (port_->CommEvent() != CommEventCode::Receive)
+                return others.append(port_->CommEvent());
+            for (const QChar c : port_->Input())
+                mismatches += c.toLatin1() != byteAt(delivered++);
+            if (delivered == Total)
+                loop.quit();
+        });
+        std::atomic<qint64> written{0};
+        std::atomic<bool> stop{false};
+        std::thread writer([&] {
+            QByteArray chunk(64 << 10, Qt::Uninitialized);
+            while (written < Total && !stop) {
+                const qint64 from = written;
+                const qsizetype size = qsizetype(std::min<qint64>(chunk.size(), Total - from));
+                for (qsizetype i = 0; i < size; ++i)
+                    chunk[i] = byteAt(from + i);
+                const qsizetype taken = pty_->tryWriteMaster(QByteArrayView(chunk).first(size));
+                written += taken;
+                if (taken == 0) { // full: wait until the device side takes some
+                    pollfd p{pty_->masterFd(), POLLOUT, 0};
+                    ::poll(&p, 1, 10);
+                }
+            }
+        });
+        QTimer::singleShot(90000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const bool done = delivered == Total;
+        stop = true;
+        writer.join();
+        qInfo("handshaking %d: %lld bytes written, %lld delivered, %lld out of order, events %s",
+              handshaking, qint64(written), delivered, mismatches,
+              qPrintable(QDebug::toString(others)));
+        QVERIFY(done);
+        QCOMPARE(mismatches, 0);
+        QCOMPARE(others, QList<qint16>());
+        QCOMPARE(port_->droppedInputBytes(), 0u);
+    }
+
+    void refusesOutputThatDoesNotFit() {
         port_->setHandshaking(1);
         port_->setPortOpen(true);
-        QVERIFY(holdOutput());
         const qsizetype limit = TermiosPort::OutputBufferSize;
-        QByteArray text(limit + 4464, '\0');
+        QByteArray text(limit, '\0');
         for (qsizetype i = 0; i < text.size(); ++i)
             text[i] = char(i % 251);
-        port_->setOutput(QString::fromLatin1(text));
-        port_->setOutput(u"z"_s); // a full buffer takes nothing more
-        QCOMPARE(port_->OutBufferCount(), limit);
-        QTRY_COMPARE(count("1009"), 2);
-        pty_->writeMaster("\x11");
-        QVERIFY(drainMaster(limit) == text.first(limit));
-        QTRY_COMPARE(port_->OutBufferCount(), 0);
+        const QString full = where() + u" cannot take more output: its transmit buffer is full."_s;
+        // Two episodes: each held by XOFF, filled, refused more than once, then let go by XON.
+        for (int episode = 1; episode <= 2; ++episode) {
+            QVERIFY(holdOutput());
+            QVERIFY(refusal([&] {
+                        port_->setOutput(QString(limit + 1, u'x'));
+                    }).contains(u"cannot send 65537 characters at once"_s));
+            port_->setOutput(QString::fromLatin1(text.first(limit - 2)));
+            QVERIFY(refusal([&] { port_->setOutput(u"abc"_s); })
+                        .contains(u"cannot take 3 more characters: its transmit buffer has room "
+                                  "for 2."_s));
+            port_->setOutput(QString::fromLatin1(text.last(2)));
+            for (int key = 0; key < 3; ++key)
+                QVERIFY(refusal([&] { port_->setOutput(u"z"_s); }).startsWith(full));
+            QCOMPARE(port_->OutBufferCount(), limit);
+            QTRY_COMPARE(count("1009"), episode);
+            pty_->writeMaster("\x11");
+            // Nothing of a refused text went out.
+            QVERIFY(drainMaster(limit) == text);
+            QTRY_COMPARE(port_->OutBufferCount(), 0);
+            QCOMPARE(count("1009"), episode);
+        }
         port_->setOutput(u"z"_s); // room again once it has gone out
         QCOMPARE(pty_->readMaster(1), QByteArray("z"));
-        QCOMPARE(count("1009"), 2);
     }
 
     void holdsOutputAndRaisesSend_data() {

@@ -1,6 +1,7 @@
 #include "form_harness.h"
 #include "main_window/echo.h"
 #include "main_window/twips.h"
+#include "port_environment.h"
 #include "pty_pair.h"
 #include "serial_comm/termios_port.h"
 #include "settings_dialog/config_scrn.h"
@@ -74,6 +75,7 @@ class TestConfigScrn : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { clearPortVariables(); }
     void form() {
         FormHarness h;
         ConfigScrn* dialog = openDialog(*h.form);
