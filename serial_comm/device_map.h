@@ -91,6 +91,8 @@ public:
 
     // The lock file's path once take has run, and the process that holds it (Held).
     QByteArray path() const { return path_; }
+    // Whether the lock file is ours (taken and not yet released).
+    bool owned() const { return owned_; }
     DeviceHolder holder() const { return holder_; }
 
 private:

@@ -224,6 +224,10 @@ void TermiosPort::openDevice() {
     device->original = original;
     device->applied = original;
     device->onExit = ExitRestore(device->fd.get(), original);
+    // The exit hook removes our lock file too, so that a program that loses its display does not
+    // leave the port looking taken.
+    if (device->lock->owned())
+        device->onExit.setLockFile(device->lock->path().constData());
     device_ = std::move(device);
     try {
         applyLine(settings_, flow_);

@@ -5,8 +5,10 @@
 
 #include "pty_pair.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -80,6 +82,12 @@ private slots:
             environment.remove(QStringLiteral("LINNET_COM%1").arg(n));
         environment.insert(u"LINNET_COM1"_s, pty.slavePath());
         environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        QTemporaryDir locks;
+        QVERIFY(locks.isValid());
+        environment.insert(u"LINNET_LOCK_DIR"_s, locks.path());
+        const auto lockFiles = [&] {
+            return QDir(locks.path()).entryList(QDir::Files | QDir::System);
+        };
         child.setProcessEnvironment(environment);
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         child.start(QStringLiteral(SIGNAL_QUIT_CHILD), {mode});
@@ -88,6 +96,7 @@ private slots:
         QCOMPARE(child.readLine().trimmed(), QByteArray("open"));
         // The program has the device in its own settings; otherwise this test would prove nothing.
         QVERIFY(settingsOf(pty) != before);
+        QCOMPARE(lockFiles().size(), 1);
 
         QElapsedTimer ending;
         ending.start();
@@ -100,6 +109,8 @@ private slots:
         QCOMPARE(child.exitCode(), exitCode);
         QVERIFY2(ending.elapsed() < 3000, "the end waited as an ordinary close does");
         QCOMPARE(settingsOf(pty), before);
+        // The lock file goes with the program, however it ended.
+        QCOMPARE(lockFiles(), QStringList());
     }
 };
 
