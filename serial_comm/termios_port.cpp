@@ -541,8 +541,11 @@ int TermiosPort::InBufferCount() const {
 void TermiosPort::setOutput(const QString& text) {
     if (!device_)
         throw PortFailure(QStringLiteral("%1 is not open; open it before sending.").arg(where()));
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t code = text.at(i).unicode();
+    // Counted and named by whole characters, so that one beyond the Basic Multilingual Plane is
+    // not named by its first half.
+    const QList<uint> characters = text.toUcs4();
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const uint code = characters.at(i);
         if (code > 0xFF)
             throw PortFailure(
                 QStringLiteral("%1 cannot send the text: character %2 is U+%3, which is not one "

@@ -416,6 +416,11 @@ private slots:
             "%1 cannot send the text: character 11 is U+20AC, which is not one byte; only "
             "characters U+0000 to U+00FF can be sent.",
             [](TermiosPort& p) { p.setOutput(u"ok \u00ff then \u20ac"_s); });
+        // Characters are counted whole: the emoji is the third, and is named whole.
+        row("Output beyond the Basic Multilingual Plane", true,
+            "%1 cannot send the text: character 3 is U+1F600, which is not one byte; only "
+            "characters U+0000 to U+00FF can be sent.",
+            [](TermiosPort& p) { p.setOutput(u"a\u00e9\U0001F600"_s); });
     }
     void refusesWithoutChangingAnything() {
         QFETCH(bool, open);
