@@ -5,8 +5,8 @@
 
 #include "main_window/clock.h"
 #include "main_window/form1.h"
-#include "serial_comm/port_control.h"
-#include "serial_comm/termios_port.h"
+#include "serial_comm/port/port_control.h"
+#include "serial_comm/port/termios_port.h"
 
 #include <QEventLoop>
 #include <QTimer>

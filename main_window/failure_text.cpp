@@ -1,6 +1,6 @@
 #include "main_window/failure_text.h"
 
-#include "serial_comm/port_control.h"
+#include "serial_comm/port/port_control.h"
 
 #include <exception>
 #include <stdexcept>

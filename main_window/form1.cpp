@@ -4,11 +4,11 @@
 #include "main_window/clock.h"
 #include "main_window/line_control.h"
 #include "main_window/qt_prompts.h"
-#include "main_window/rich_text_box.h"
 #include "main_window/shape.h"
 #include "main_window/twips.h"
-#include "serial_comm/port_control.h"
-#include "serial_comm/termios_port.h"
+#include "main_window/view/rich_text_box.h"
+#include "serial_comm/port/port_control.h"
+#include "serial_comm/port/termios_port.h"
 #include "settings_dialog/config_scrn.h"
 
 #include <QAction>

@@ -4,8 +4,8 @@
 #include "main_window/form1.h"
 #include "main_window/prompts.h"
 #include "main_window/twips.h"
-#include "serial_comm/device_map.h"
-#include "serial_comm/port_control.h"
+#include "serial_comm/port/device_map.h"
+#include "serial_comm/port/port_control.h"
 #include "settings_dialog/settings_text.h"
 
 #include <QButtonGroup>

@@ -4,10 +4,10 @@
 #include "fake_clock.h"
 #include "fake_prompts.h"
 #include "main_window/form1.h"
-#include "main_window/rich_text_box.h"
+#include "main_window/view/rich_text_box.h"
 #include "pty_pair.h"
-#include "serial_comm/port_control.h"
-#include "serial_comm/termios_port.h"
+#include "serial_comm/port/port_control.h"
+#include "serial_comm/port/termios_port.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -2,7 +2,7 @@
 #include "main_window/echo.h"
 #include "main_window/twips.h"
 #include "pty_pair.h"
-#include "serial_comm/termios_port.h"
+#include "serial_comm/port/termios_port.h"
 #include "settings_dialog/config_scrn.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial_comm/stream_decoder.h"
+#include "serial_comm/port/stream_decoder.h"
 
 #include <QtGlobal>
 

@@ -2,8 +2,8 @@
 // blocks appended to a view kept at its bound, alone and with the view brought up to date and
 // painted after every block. The limits are generous: ten times or more what a RelWithDebInfo build
 // takes.
-#include "main_window/rich_text_box.h"
-#include "serial_comm/receive_rules.h"
+#include "main_window/view/rich_text_box.h"
+#include "serial_comm/handlers/receive_rules.h"
 
 #include <QElapsedTimer>
 #include <QImage>

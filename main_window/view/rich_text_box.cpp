@@ -1,6 +1,6 @@
-#include "main_window/rich_text_box.h"
+#include "main_window/view/rich_text_box.h"
 
-#include "main_window/view_accessible.h"
+#include "main_window/view/view_accessible.h"
 
 #include <QAccessible>
 #include <QApplication>

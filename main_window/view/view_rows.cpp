@@ -1,4 +1,4 @@
-#include "main_window/view_rows.h"
+#include "main_window/view/view_rows.h"
 
 #include <algorithm>
 

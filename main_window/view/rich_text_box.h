@@ -1,7 +1,7 @@
 #pragma once
 
-#include "main_window/text_view.h"
-#include "main_window/view_rows.h"
+#include "main_window/view/text_view.h"
+#include "main_window/view/view_rows.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>

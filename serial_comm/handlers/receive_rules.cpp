@@ -1,8 +1,8 @@
-#include "serial_comm/receive_rules.h"
+#include "serial_comm/handlers/receive_rules.h"
 
-#include "main_window/text_view.h"
-#include "serial_comm/number_text.h"
-#include "serial_comm/port_control.h"
+#include "main_window/view/text_view.h"
+#include "serial_comm/handlers/number_text.h"
+#include "serial_comm/port/port_control.h"
 
 #include <utility>
 

@@ -1,5 +1,5 @@
-#include "main_window/text_view.h"
-#include "serial_comm/receive_rules.h"
+#include "main_window/view/text_view.h"
+#include "serial_comm/handlers/receive_rules.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

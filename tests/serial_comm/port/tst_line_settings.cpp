@@ -1,5 +1,5 @@
-#include "serial_comm/line_settings.h"
-#include "serial_comm/port_control.h"
+#include "serial_comm/port/line_settings.h"
+#include "serial_comm/port/port_control.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 // Row layout on its own; the data view's randomised test checks the incremental index against a
 // plain wrap of its text.
-#include "main_window/view_rows.h"
+#include "main_window/view/view_rows.h"
 
 #include <QTest>
 

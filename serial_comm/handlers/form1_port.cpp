@@ -5,11 +5,11 @@
 #include "main_window/failure_text.h"
 #include "main_window/form1.h"
 #include "main_window/prompts.h"
-#include "main_window/rich_text_box.h"
 #include "main_window/shape.h"
-#include "serial_comm/number_text.h"
-#include "serial_comm/port_control.h"
-#include "serial_comm/receive_rules.h"
+#include "main_window/view/rich_text_box.h"
+#include "serial_comm/handlers/number_text.h"
+#include "serial_comm/handlers/receive_rules.h"
+#include "serial_comm/port/port_control.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,5 +1,5 @@
 #include "pty_pair.h"
-#include "serial_comm/termios_port.h"
+#include "serial_comm/port/termios_port.h"
 
 #include <QDir>
 #include <QFile>

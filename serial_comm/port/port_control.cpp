@@ -1,4 +1,4 @@
-#include "serial_comm/port_control.h"
+#include "serial_comm/port/port_control.h"
 
 #include <QMetaObject>
 

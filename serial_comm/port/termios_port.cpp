@@ -1,6 +1,6 @@
-#include "serial_comm/termios_port.h"
+#include "serial_comm/port/termios_port.h"
 
-#include "serial_comm/device_map.h"
+#include "serial_comm/port/device_map.h"
 
 #include <QFile>
 #include <QMetaObject>

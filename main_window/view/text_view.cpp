@@ -1,4 +1,4 @@
-#include "main_window/text_view.h"
+#include "main_window/view/text_view.h"
 
 #include <algorithm>
 

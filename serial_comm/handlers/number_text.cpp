@@ -1,4 +1,4 @@
-#include "serial_comm/number_text.h"
+#include "serial_comm/handlers/number_text.h"
 
 #include <QLocale>
 

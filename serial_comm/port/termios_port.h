@@ -1,9 +1,9 @@
 #pragma once
 
-#include "serial_comm/line_events.h"
-#include "serial_comm/line_settings.h"
-#include "serial_comm/port_control.h"
-#include "serial_comm/stream_decoder.h"
+#include "serial_comm/port/line_events.h"
+#include "serial_comm/port/line_settings.h"
+#include "serial_comm/port/port_control.h"
+#include "serial_comm/port/stream_decoder.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,4 +1,4 @@
-#include "serial_comm/stream_decoder.h"
+#include "serial_comm/port/stream_decoder.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "serial_comm/device_map.h"
+#include "serial_comm/port/device_map.h"
 
 #include <QFileInfo>
 
