@@ -7,6 +7,7 @@
 #include "main_window/prompts.h"
 #include "main_window/shape.h"
 #include "main_window/view/rich_text_box.h"
+#include "main_window/view/view_rules.h"
 #include "serial_comm/handlers/number_text.h"
 #include "serial_comm/handlers/receive_rules.h"
 #include "serial_comm/port/port_control.h"

@@ -1,14 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringView>
-
-class TextView;
-
-// Codes of a received block for the hexadecimal view: per character its code in upper-case hex
-// without leading zeros, then "h " ("0h ", "Dh ", "41h ", "FFh "). Never a line break. A
-// character above U+00FF cannot come from the port; it renders its full code ("100h ").
-QString hexRendering(QStringView block);
 
 // What one port notification has to say: a line event for the status label, or an error for the
 // error prompt. At most one of the two is set; both are empty for a send notification and for
@@ -19,12 +11,3 @@ struct EventTexts {
 };
 
 EventTexts eventTextsFor(qint16 code);
-
-// Adds text at the end of the view the way a terminal would show it. A backspace erases the
-// character before it in text; one that has nothing before it in text erases the view's last
-// character (at most one per call). Line feeds are dropped, and every carriage return becomes a
-// CR LF line break. text is filtered in place.
-//
-// The view is kept bounded: while it holds 16384 characters or more, its first 4096 are dropped
-// before anything is added, so it never holds more than 16383 characters plus one block.
-void AppendToView(TextView& view, QString& text);

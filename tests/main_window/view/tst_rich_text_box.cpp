@@ -1,5 +1,5 @@
 #include "main_window/view/rich_text_box.h"
-#include "serial_comm/handlers/receive_rules.h"
+#include "main_window/view/view_rules.h"
 
 #include <QAccessible>
 #include <QAccessibleTextInterface>

@@ -3,7 +3,7 @@
 // painted after every block. The limits are generous: ten times or more what a RelWithDebInfo build
 // takes.
 #include "main_window/view/rich_text_box.h"
-#include "serial_comm/handlers/receive_rules.h"
+#include "main_window/view/view_rules.h"
 
 #include <QElapsedTimer>
 #include <QImage>
