@@ -67,7 +67,7 @@ OpenWindow::OpenWindow() {
     auto prompts = std::make_unique<BenchPrompts>();
     prompts_ = prompts.get();
     form_ = std::make_unique<Form1>(std::make_unique<TermiosPort>(), std::move(prompts),
-                                    std::make_unique<SteadyClock>());
+                                    std::make_unique<SteadyClock>(), echoEnabled_);
     form_->show();
     pollUntil([this] { return form_->windowHandle() && form_->windowHandle()->isExposed(); }, 5000,
               10);

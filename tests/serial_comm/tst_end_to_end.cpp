@@ -2,6 +2,7 @@
 
 #include "fake_clock.h"
 #include "fake_prompts.h"
+#include "main_window/echo.h"
 #include "main_window/form1.h"
 #include "main_window/view/rich_text_box.h"
 #include "pty_pair.h"
@@ -21,6 +22,7 @@ class TestEndToEnd : public QObject {
     std::unique_ptr<Form1> form_;
     FakePrompts* prompts_ = nullptr;
     FakeClock* clock_ = nullptr;
+    qint16 echoEnabled_ = VbFalse;
 
     QPushButton* openButton() const { return form_->findChild<QPushButton*>(u"cmdOPEN"_s); }
     PortControl& port() const { return form_->MSComm1(); }
@@ -35,9 +37,9 @@ class TestEndToEnd : public QObject {
 
 private slots:
     void init() {
-        form_ = std::make_unique<Form1>(std::make_unique<TermiosPort>(),
-                                        std::unique_ptr<Prompts>(prompts_ = new FakePrompts),
-                                        std::unique_ptr<Clock>(clock_ = new FakeClock));
+        form_ = std::make_unique<Form1>(
+            std::make_unique<TermiosPort>(), std::unique_ptr<Prompts>(prompts_ = new FakePrompts),
+            std::unique_ptr<Clock>(clock_ = new FakeClock), echoEnabled_);
         form_->show();
         connectScanner();
     }

@@ -265,7 +265,7 @@ private slots:
         QFETCH(QString, shown);
         FormHarness h;
         h.port->forceOpen(open);
-        EchoEnabled = qint16(echo);
+        h.EchoEnabled = qint16(echo);
         RichTextBox& term = h.form->Term();
         term.setText(u"xy"_s);
         term.setSelStart(2);
@@ -277,7 +277,6 @@ private slots:
                                              : Qt::Key_unknown;
             QTest::sendKeyEvent(QTest::Click, &term, code, QString(key), {});
         }
-        EchoEnabled = VbFalse;
         QCOMPARE(h.port->sent, sent);
         QCOMPARE(term.Text(), shown);
     }
