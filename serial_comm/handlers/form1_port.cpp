@@ -169,10 +169,15 @@ void Form1::askNumberProperty(const QString& prompt, const QString& title,
                               qint16 (PortControl::*read)() const,
                               void (PortControl::*write)(qint16)) {
     QString failure;
-    trapStep(failure, [&] {
+    const bool asked = trapStep(failure, [&] {
         const qint16 current = (port_.get()->*read)();
         PropertyText = prompts_->inputBox(prompt, title, decimalText(current)).value_or(QString());
     });
+    // Without the current value nothing was asked, and an earlier answer is not this one.
+    if (!asked) {
+        prompts_->warn(failure);
+        return;
+    }
     if (PropertyText.isEmpty())
         return;
     trapStep(failure, [&] { (port_.get()->*write)(toInt16(readNumber(PropertyText))); });
@@ -198,13 +203,17 @@ void Form1::MSThreshold_Click() {
 void Form1::MParRep_Click() {
     QString failure;
     bool cancelled = false;
-    trapStep(failure, [&] {
+    const bool asked = trapStep(failure, [&] {
         const QString current = port_->ParityReplace();
         const auto answer = prompts_->inputBox(QStringLiteral("Enter Replace Character"),
                                                QStringLiteral("ParityReplace"), current);
         cancelled = !answer.has_value();
         PropertyText = answer.value_or(QString());
     });
+    if (!asked) {
+        prompts_->warn(failure);
+        return;
+    }
     // Cancel keeps the replacement character; only an empty answer given with OK clears it.
     if (cancelled)
         return;

@@ -163,27 +163,44 @@ private slots:
         QCOMPARE(shown(h), warning.isEmpty() ? QStringList() : QStringList{warning});
     }
 
-    void propertyPromptFailures() {
-        // A refused read shows no prompt: the earlier answer is used and the failure is shown.
+    void propertyPromptUnreadable_data() {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("property");
+        QTest::addColumn<QString>("earlier"); // PropertyText left by an earlier command
+        const auto row = [](const char* item, const char* property, const char* earlier) {
+            QTest::addRow("%s after \"%s\"", item, earlier)
+                << QString::fromLatin1(item) << QString::fromLatin1(property)
+                << QString::fromLatin1(earlier);
+        };
+        row("MInputLen", "InputLen", "True");
+        row("MRThreshold", "RThreshold", "7");
+        row("MSThreshold", "SThreshold", "");
+        row("MParRep", "ParityReplace", "x");
+    }
+    void propertyPromptUnreadable() {
+        // A current value that cannot be read: no prompt, nothing written, the failure shown.
+        QFETCH(QString, item);
+        QFETCH(QString, property);
+        QFETCH(QString, earlier);
         FormHarness h;
-        h.port->failRead(u"InputLen"_s, u"InputLen unreadable."_s);
-        h.form->PropertyText = u"7"_s;
-        action(h, "MInputLen")->trigger();
-        QCOMPARE(h.port->writes, QStringList{u"InputLen=7"_s});
+        h.port->failRead(property, property + u" unreadable."_s);
+        h.form->PropertyText = earlier;
+        action(h, qPrintable(item))->trigger();
+        QVERIFY(h.port->writes.isEmpty());
+        QCOMPARE(shown(h), QStringList{property + u" unreadable."_s});
         QCOMPARE(h.prompts->calls.size(), 1);
-        QCOMPARE(h.prompts->calls[0].text, u"InputLen unreadable."_s);
-        // With nothing to fall back on the command ends silently. A value the port refuses: its
-        // own text, and the property keeps its value.
-        FormHarness fresh;
-        fresh.port->failRead(u"RThreshold"_s, u"unreadable"_s);
-        fresh.port->failWrite(u"SThreshold"_s, u"SThreshold -1 refused."_s);
-        action(fresh, "MRThreshold")->trigger();
-        QVERIFY(fresh.prompts->calls.isEmpty());
-        fresh.prompts->inputs.push_back(u"-1"_s);
-        action(fresh, "MSThreshold")->trigger();
-        QVERIFY(fresh.port->writes.isEmpty());
-        QCOMPARE(fresh.port->SThreshold(), qint16(0));
-        QCOMPARE(shown(fresh), QStringList{u"SThreshold -1 refused."_s});
+        QCOMPARE(h.prompts->calls[0].icon, Prompts::Icon::Exclamation);
+    }
+
+    void propertyPromptRefused() {
+        // A value the port refuses: its own text, and the property keeps its value.
+        FormHarness h;
+        h.port->failWrite(u"SThreshold"_s, u"SThreshold -1 refused."_s);
+        h.prompts->inputs.push_back(u"-1"_s);
+        action(h, "MSThreshold")->trigger();
+        QVERIFY(h.port->writes.isEmpty());
+        QCOMPARE(h.port->SThreshold(), qint16(0));
+        QCOMPARE(shown(h), QStringList{u"SThreshold -1 refused."_s});
     }
 
     void receivedCharactersReachBothViews() {
