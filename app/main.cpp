@@ -1,17 +1,30 @@
 #include "app/signal_quit.h"
 #include "first_paint.h"
+#include "main_window/clock.h"
+#include "main_window/echo.h"
 #include "main_window/form1.h"
+#include "main_window/qt_prompts.h"
+#include "serial_comm/port/termios_port.h"
 
 #include <QApplication>
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Linnet-Test"));
     QApplication::setApplicationVersion(QStringLiteral(LINNET_VERSION));
-    Form1 form;
+    // The program is put together here: the window gets the termios port, Qt's dialogs, the
+    // steady clock and the local-echo switch (off at start), and hands what the settings dialog
+    // needs on to it.
+    qint16 echoEnabled = VbFalse;
+    auto prompts = std::make_unique<QtPrompts>();
+    QtPrompts& dialogs = *prompts;
+    Form1 form(std::make_unique<TermiosPort>(), std::move(prompts), std::make_unique<SteadyClock>(),
+               echoEnabled);
+    dialogs.setParent(&form);
     // SIGTERM, SIGINT and SIGHUP close the port at once and end the program.
     SignalQuit signalQuit(form.MSComm1());
     FirstPaintReporter firstPaint(form);

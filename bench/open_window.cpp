@@ -5,8 +5,8 @@
 
 #include "main_window/clock.h"
 #include "main_window/form1.h"
-#include "serial_comm/port_control.h"
-#include "serial_comm/termios_port.h"
+#include "serial_comm/port/port_control.h"
+#include "serial_comm/port/termios_port.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -67,7 +67,7 @@ OpenWindow::OpenWindow() {
     auto prompts = std::make_unique<BenchPrompts>();
     prompts_ = prompts.get();
     form_ = std::make_unique<Form1>(std::make_unique<TermiosPort>(), std::move(prompts),
-                                    std::make_unique<SteadyClock>());
+                                    std::make_unique<SteadyClock>(), echoEnabled_);
     form_->show();
     pollUntil([this] { return form_->windowHandle() && form_->windowHandle()->isExposed(); }, 5000,
               10);

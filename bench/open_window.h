@@ -2,6 +2,8 @@
 
 #include "pty_device.h"
 
+#include "main_window/echo.h"
+
 #include <QStringList>
 
 #include <functional>
@@ -39,6 +41,8 @@ public:
 private:
     PtyDevice device_;
     BenchPrompts* prompts_ = nullptr;
+    // Local echo stays off: the benchmark types nothing.
+    qint16 echoEnabled_ = VbFalse;
     std::unique_ptr<Form1> form_;
 };
 

@@ -1,6 +1,7 @@
 #include "main_window/failure_text.h"
 
-#include "serial_comm/port_control.h"
+#include "main_window/prompts.h"
+#include "serial_comm/port/port_control.h"
 
 #include <exception>
 #include <stdexcept>
@@ -14,5 +15,13 @@ QString currentFailureText() {
         return QString::fromUtf8(failure.what());
     } catch (...) {
         return QStringLiteral("An unexpected failure occurred.");
+    }
+}
+
+void reportEscapedFailure(Prompts& prompts, const QString& text) {
+    try {
+        prompts.warn(text);
+    } catch (...) {
+        // Nothing is left to report a failure of the report itself with.
     }
 }

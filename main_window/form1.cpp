@@ -3,13 +3,12 @@
 #include "main_window/app_icon.h"
 #include "main_window/clock.h"
 #include "main_window/line_control.h"
-#include "main_window/qt_prompts.h"
-#include "main_window/rich_text_box.h"
+#include "main_window/prompts.h"
 #include "main_window/shape.h"
 #include "main_window/status_label.h"
 #include "main_window/twips.h"
-#include "serial_comm/port_control.h"
-#include "serial_comm/termios_port.h"
+#include "main_window/view/rich_text_box.h"
+#include "serial_comm/port/port_control.h"
 #include "settings_dialog/config_scrn.h"
 
 #include <QAction>
@@ -74,15 +73,10 @@ constexpr int Grey = 128 | (128 << 8) | (128 << 16);
 
 } // namespace
 
-Form1::Form1()
-    : Form1(std::make_unique<TermiosPort>(), std::make_unique<QtPrompts>(),
-            std::make_unique<SteadyClock>()) {
-    static_cast<QtPrompts&>(*prompts_).setParent(this);
-}
-
 Form1::Form1(std::unique_ptr<PortControl> port, std::unique_ptr<Prompts> prompts,
-             std::unique_ptr<Clock> clock)
-    : port_(std::move(port)), prompts_(std::move(prompts)), clock_(std::move(clock)) {
+             std::unique_ptr<Clock> clock, qint16& echoEnabled)
+    : EchoEnabled(echoEnabled), port_(std::move(port)), prompts_(std::move(prompts)),
+      clock_(std::move(clock)) {
     registerFontSubstitutes();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kestrova Linnet Test V1.06"));
@@ -286,14 +280,6 @@ void Form1::connectPortHandlers() {
         Qt::DirectConnection);
 }
 
-void Form1::reportEscapedFailure(const QString& text) {
-    try {
-        prompts_->warn(text);
-    } catch (...) {
-        // Nothing is left to report a failure of the report itself with.
-    }
-}
-
 void Form1::showEvent(QShowEvent* event) {
     // The menu bar's height is known only once the window is polished for showing; the client
     // area below it starts at its design size.
@@ -387,7 +373,11 @@ void Form1::MSettings_Click() {
 }
 
 void Form1::showSettingsDialog() {
-    if (!config_)
-        config_ = std::make_unique<ConfigScrn>(*this);
+    if (!config_) {
+        config_ = std::make_unique<ConfigScrn>(*port_, *prompts_, EchoEnabled, this);
+        // Whatever OK got through, the open button, menu check mark and settings button follow
+        // the port as it is now.
+        connect(config_.get(), &ConfigScrn::settingsApplied, this, &Form1::showPortState);
+    }
     config_->showDialog();
 }

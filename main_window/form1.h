@@ -1,9 +1,12 @@
 #pragma once
 
+#include "main_window/failure_text.h"
+
 #include <QMainWindow>
 
 #include <array>
 #include <memory>
+#include <utility>
 
 class QAction;
 class QLabel;
@@ -23,11 +26,10 @@ class Form1 : public QMainWindow {
     Q_OBJECT
 
 public:
-    // The window with the real serial port and Qt's dialogs.
-    Form1();
-    // The window with the given port, prompts and clock (tests hand in doubles).
+    // The window owns the port, the prompts and the clock it is given (tests hand in doubles).
+    // echoEnabled is the program's local-echo switch; it must outlive the window.
     Form1(std::unique_ptr<PortControl> port, std::unique_ptr<Prompts> prompts,
-          std::unique_ptr<Clock> clock);
+          std::unique_ptr<Clock> clock, qint16& echoEnabled);
     ~Form1() override;
 
     PortControl& MSComm1() const { return *port_; }
@@ -43,9 +45,6 @@ public:
 
     // The settings dialog, once it has been shown (null before).
     ConfigScrn* configScrn() const { return config_.get(); }
-
-    // Runs a handler; a failure that escapes it is shown in a warning box and the program goes on.
-    template <typename Handler> void guarded(Handler&& handler);
 
     // Brings the open button's caption, the open command's check mark and the settings button
     // into line with the port's actual state.
@@ -83,6 +82,8 @@ public:
     QString ReceivedText;
     // The last answer of a property prompt or the last line state queried.
     QString PropertyText;
+    // Local echo of typed characters, switched by the settings dialog.
+    qint16& EchoEnabled;
 
     // Milliseconds between two polls of the output count in the close wait: short enough that the
     // window reacts at once when the output has drained, long enough not to burn a core.
@@ -99,7 +100,10 @@ private:
     // Runs a menu command's handler from the event loop, after the item's trigger has returned.
     void runCommand(void (Form1::*handler)());
     void showSettingsDialog();
-    void reportEscapedFailure(const QString& text);
+    // Runs a handler of this window under guarded() with the window's prompts.
+    template <typename Handler> void guarded(Handler&& handler) {
+        ::guarded(*prompts_, std::forward<Handler>(handler));
+    }
     void connectPortHandlers();
     void showLineState(bool held, const QString& prefix);
     void showLamp(int index, const QString& line, bool held, int colour);
@@ -141,13 +145,3 @@ private:
     bool closing_ = false;
     bool shownBefore_ = false;
 };
-
-#include "main_window/failure_text.h"
-
-template <typename Handler> void Form1::guarded(Handler&& handler) {
-    try {
-        handler();
-    } catch (...) {
-        reportEscapedFailure(currentFailureText());
-    }
-}

@@ -6,8 +6,13 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${LINNET_FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${LINNET_FUZZ_SECONDS:-30}
-CXX=clang++ cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --parallel "$(nproc)"
+# A build folder made when the fuzzers were a project of their own cannot be reused.
+if grep -qs "^CMAKE_HOME_DIRECTORY:INTERNAL=$root/fuzz\$" "$build/CMakeCache.txt"; then
+    rm -rf "$build"
+fi
+CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DLINNET_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" --parallel "$(nproc)" --target linnet-fuzzers
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

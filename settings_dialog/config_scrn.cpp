@@ -1,11 +1,10 @@
 #include "settings_dialog/config_scrn.h"
 
 #include "main_window/failure_text.h"
-#include "main_window/form1.h"
 #include "main_window/prompts.h"
 #include "main_window/twips.h"
-#include "serial_comm/device_map.h"
-#include "serial_comm/port_control.h"
+#include "serial_comm/port/device_map.h"
+#include "serial_comm/port/port_control.h"
 #include "settings_dialog/settings_text.h"
 
 #include <QApplication>
@@ -167,7 +166,10 @@ protected:
 
 } // namespace
 
-ConfigScrn::ConfigScrn(Form1& form) : QDialog(nullptr), form_(form) {
+ConfigScrn::ConfigScrn(PortControl& port, Prompts& prompts, qint16& echoEnabled,
+                       QWidget* mainWindow)
+    : QDialog(nullptr), EchoEnabled(echoEnabled), port_(port), prompts_(prompts),
+      mainWindow_(mainWindow) {
     setObjectName(QStringLiteral("ConfigScrn"));
     setWindowTitle(QStringLiteral("Communication Settings"));
     setModal(false);
@@ -193,9 +195,9 @@ void ConfigScrn::buildForm() {
     okButton_->setDefault(true);
     cancelButton_ = makeButton("CancelButton", "Cancel", twipsRect(4260, 720, 1335, 375));
     connect(okButton_, &QPushButton::clicked, this,
-            [this] { form_.guarded([this] { OKButton_Click(); }); });
+            [this] { guarded(prompts_, [this] { OKButton_Click(); }); });
     connect(cancelButton_, &QPushButton::clicked, this,
-            [this] { form_.guarded([this] { CancelButton_Click(); }); });
+            [this] { guarded(prompts_, [this] { CancelButton_Click(); }); });
 
     QWidget* previous = cancelButton_;
     setTabOrder(okButton_, cancelButton_);
@@ -261,7 +263,7 @@ void ConfigScrn::onChecked(QRadioButton* button, std::function<void()> handler) 
                 if (!on)
                     return;
                 keepTabStopOnEntry(button->group());
-                form_.guarded(handler);
+                guarded(prompts_, handler);
             });
 }
 
@@ -286,10 +288,12 @@ void ConfigScrn::showDialog() {
 
 void ConfigScrn::placeBesideMainWindow() {
     constexpr int Gap = 8;
-    const QRect main = form_.frameGeometry();
+    if (!mainWindow_)
+        return;
+    const QRect main = mainWindow_->frameGeometry();
     const QSize size = frameGeometry().size();
     QPoint position(main.right() + 1 + Gap, main.top());
-    if (const QScreen* screen = form_.screen()) {
+    if (const QScreen* screen = mainWindow_->screen()) {
         const QRect area = screen->availableGeometry();
         // No room on the right: the left side, and failing that as far right as the screen lets.
         if (position.x() + size.width() - 1 > area.right() &&
@@ -325,7 +329,7 @@ void ConfigScrn::turnOn(Group group, const std::function<bool(const QString&)>& 
 }
 
 void ConfigScrn::refreshPortTooltips() {
-    const PortControl& port = form_.MSComm1();
+    const PortControl& port = port_;
     for (qint16 index = 1; index <= LastPort; ++index) {
         const QString path = port.devicePathFor(index);
         const QString tip =
@@ -340,7 +344,7 @@ void ConfigScrn::refreshPortTooltips() {
 }
 
 void ConfigScrn::Form_Load() {
-    PortControl& port = form_.MSComm1();
+    PortControl& port = port_;
     clearOptions();
     // Devices come and go (a USB scanner plugged in): say what is there at each showing.
     refreshPortTooltips();
@@ -372,13 +376,13 @@ void ConfigScrn::OKButton_Click() {
     const bool applied = applyPendingChoice();
     // Whether OK got through or stopped half-way, the main window's open button, menu check
     // mark and settings button follow the port as it is now, not as OK meant it to be.
-    form_.showPortState();
+    emit settingsApplied();
     if (applied)
         accept();
 }
 
 bool ConfigScrn::applyPendingChoice() {
-    PortControl& port = form_.MSComm1();
+    PortControl& port = port_;
     QString failure;
 
     const qint16 oldPort = port.CommPort();
@@ -395,7 +399,7 @@ bool ConfigScrn::applyPendingChoice() {
         if (failure.isEmpty() && wasOpen)
             trapStep(failure, [&] { port.setPortOpen(true); });
         if (!failure.isEmpty()) {
-            form_.prompts().warn(failure);
+            prompts_.warn(failure);
             // The user has been told what went wrong; a refusal of the way back adds nothing.
             QString ignored;
             trapStep(ignored, [&] { port.setCommPort(oldPort); });
@@ -408,13 +412,13 @@ bool ConfigScrn::applyPendingChoice() {
                          QLatin1Char(',') + NewStopBits);
     });
     if (!failure.isEmpty()) {
-        form_.prompts().warn(failure);
+        prompts_.warn(failure);
         return false;
     }
 
     trapStep(failure, [&] { port.setHandshaking(qint32{NewHandshaking}); });
     if (!failure.isEmpty()) {
-        form_.prompts().warn(failure);
+        prompts_.warn(failure);
         return false;
     }
     return true;

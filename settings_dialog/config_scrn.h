@@ -9,7 +9,8 @@
 #include <functional>
 #include <vector>
 
-class Form1;
+class PortControl;
+class Prompts;
 class QButtonGroup;
 class QGroupBox;
 class QPushButton;
@@ -22,12 +23,18 @@ class ConfigScrn : public QDialog {
     Q_OBJECT
 
 public:
-    explicit ConfigScrn(Form1& form);
+    // The dialog works on the given port, reports through the given prompts and switches the
+    // given local-echo switch; all three must outlive it. It places itself beside mainWindow.
+    ConfigScrn(PortControl& port, Prompts& prompts, qint16& echoEnabled,
+               QWidget* mainWindow = nullptr);
     ~ConfigScrn() override;
 
     // Shows the dialog without blocking, loading it from the port when it is not open yet; one
     // that is open already only comes to the front and keeps the user's unapplied clicks.
     void showDialog();
+
+    // Local echo of typed characters, for the whole program.
+    qint16& EchoEnabled;
 
     // The pending choice. It belongs to this object, not to the window, so it survives closing
     // and showing again; a load overwrites only the fields whose option it finds.
@@ -77,6 +84,11 @@ public:
     // The groups of options; each frame is one.
     enum class Group { Baud, DataBits, StopBits, Echo, Parity, Port, Flow };
 
+signals:
+    // OK has applied the pending choice, or as much of it as the port took; the port's state may
+    // have changed.
+    void settingsApplied();
+
 private:
     struct Option {
         Group group;
@@ -96,7 +108,9 @@ private:
     // step; true when everything was applied.
     bool applyPendingChoice();
 
-    Form1& form_;
+    PortControl& port_;
+    Prompts& prompts_;
+    QWidget* mainWindow_;
     QPushButton* okButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
     // Index 0 stays empty: the port choices are numbered 1 to 18, like the ports.

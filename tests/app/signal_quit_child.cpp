@@ -7,8 +7,11 @@
 //           does when it loses its display connection.
 
 #include "app/signal_quit.h"
+#include "main_window/clock.h"
+#include "main_window/echo.h"
 #include "main_window/form1.h"
-#include "serial_comm/port_control.h"
+#include "main_window/qt_prompts.h"
+#include "serial_comm/port/termios_port.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -26,7 +29,9 @@ int main(int argc, char** argv) {
     for (const int signal : SignalQuit::Signals)
         ::signal(signal, SIG_DFL);
 
-    Form1 form;
+    qint16 echoEnabled = VbFalse;
+    Form1 form(std::make_unique<TermiosPort>(), std::make_unique<QtPrompts>(),
+               std::make_unique<SteadyClock>(), echoEnabled);
     SignalQuit signalQuit(form.MSComm1());
     form.show();
     try {

@@ -1,7 +1,7 @@
 #include "form_harness.h"
-#include "main_window/rich_text_box.h"
 #include "main_window/shape.h"
 #include "main_window/twips.h"
+#include "main_window/view/rich_text_box.h"
 #include "settings_dialog/config_scrn.h"
 
 #include <QAccessible>

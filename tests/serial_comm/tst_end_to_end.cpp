@@ -4,13 +4,12 @@
 #include "fake_prompts.h"
 #include "main_window/echo.h"
 #include "main_window/form1.h"
-#include "main_window/rich_text_box.h"
+#include "main_window/view/rich_text_box.h"
 #include "port_environment.h"
 #include "pty_pair.h"
-#include "serial_comm/termios_port.h"
+#include "serial_comm/port/termios_port.h"
 
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTest>
 
 #include <ctime>
@@ -24,6 +23,7 @@ class TestEndToEnd : public QObject {
     std::unique_ptr<Form1> form_;
     FakePrompts* prompts_ = nullptr;
     FakeClock* clock_ = nullptr;
+    qint16 echoEnabled_ = VbFalse;
 
     QPushButton* openButton() const { return form_->findChild<QPushButton*>(u"cmdOPEN"_s); }
     PortControl& port() const { return form_->MSComm1(); }
@@ -39,9 +39,10 @@ class TestEndToEnd : public QObject {
 private slots:
     void initTestCase() { clearPortVariables(); }
     void init() {
-        form_ = std::make_unique<Form1>(std::make_unique<TermiosPort>(),
-                                        std::unique_ptr<Prompts>(prompts_ = new FakePrompts),
-                                        std::unique_ptr<Clock>(clock_ = new FakeClock));
+        echoEnabled_ = VbFalse;
+        form_ = std::make_unique<Form1>(
+            std::make_unique<TermiosPort>(), std::unique_ptr<Prompts>(prompts_ = new FakePrompts),
+            std::unique_ptr<Clock>(clock_ = new FakeClock), echoEnabled_);
         form_->show();
         connectScanner();
     }
@@ -108,8 +109,7 @@ private slots:
         pty_->writeMaster("\x13!");
         QTRY_COMPARE(form_->Term().Text(), u"!"_s);
         port().setOutput(QString(TermiosPort::OutputBufferSize, u'x'));
-        EchoEnabled = VbTrue;
-        const auto echoOff = qScopeGuard([] { EchoEnabled = VbFalse; });
+        echoEnabled_ = VbTrue;
         prompts_->calls.clear();
         form_->Term().setFocus();
         QTest::keyClicks(&form_->Term(), u"ab"_s);

@@ -3,12 +3,13 @@
 
 #include "fake_clock.h"
 #include "fake_prompts.h"
+#include "main_window/echo.h"
 #include "main_window/form1.h"
-#include "main_window/rich_text_box.h"
+#include "main_window/view/rich_text_box.h"
 #include "port_environment.h"
 #include "pty_pair.h"
-#include "serial_comm/port_control.h"
-#include "serial_comm/termios_port.h"
+#include "serial_comm/port/port_control.h"
+#include "serial_comm/port/termios_port.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -50,7 +51,10 @@ void TestFlood::sixtyFourMebibytes() {
     qputenv("LINNET_COM1", pty.slavePath().toLocal8Bit());
     auto prompts = std::make_unique<FakePrompts>();
     FakePrompts* promptsSeen = prompts.get();
-    Form1 form(std::make_unique<TermiosPort>(), std::move(prompts), std::make_unique<FakeClock>());
+    auto termios = std::make_unique<TermiosPort>();
+    TermiosPort& port = *termios;
+    qint16 echoEnabled = VbFalse;
+    Form1 form(std::move(termios), std::move(prompts), std::make_unique<FakeClock>(), echoEnabled);
     form.show();
     form.MOpen_Click();
     QVERIFY(form.MSComm1().PortOpen());
@@ -118,7 +122,6 @@ void TestFlood::sixtyFourMebibytes() {
     const double seconds = clock.elapsed() / 1000.0;
 
     if (received != Total) {
-        auto& port = static_cast<TermiosPort&>(form.MSComm1());
         qWarning("sent %lld writing %d waiting %d, dropped %lld, messages %lld", sent.load(),
                  int(writing.load()), port.InBufferCount(), (long long)port.droppedInputBytes(),
                  (long long)promptsSeen->messages().size());

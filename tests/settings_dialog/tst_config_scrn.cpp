@@ -3,7 +3,7 @@
 #include "main_window/twips.h"
 #include "port_environment.h"
 #include "pty_pair.h"
-#include "serial_comm/termios_port.h"
+#include "serial_comm/port/termios_port.h"
 #include "settings_dialog/config_scrn.h"
 
 #include <QAccessible>
@@ -147,7 +147,7 @@ private slots:
         QVERIFY(!dialog->isVisible() && h.prompts->calls.isEmpty());
         QCOMPARE(h.port->writes.isEmpty(), !ok);
         QCOMPARE(h.port->CommPort(), ok ? 17 : 1);
-        QCOMPARE(EchoEnabled, VbFalse);
+        QCOMPARE(h.EchoEnabled, VbFalse);
         QCOMPARE(pendingOf(dialog), QStringLiteral("17|600|O|7|2|3"));
     }
 
@@ -180,7 +180,7 @@ private slots:
                 option->setChecked(true);
             QTRY_VERIFY2(option->isChecked(), name);
         }
-        QCOMPARE(EchoEnabled, VbFalse);
+        QCOMPARE(h.EchoEnabled, VbFalse);
         click(dialog, "OKButton");
         QCOMPARE(h.port->writes.join(' '),
                  QStringLiteral("CommPort=2 Settings=9600,N,8,1 Handshaking=1"));
@@ -277,11 +277,11 @@ private slots:
         click(dialog, "CancelButton");
 
         setPortState(*h.port, port, settings, handshaking);
-        EchoEnabled = VbFalse;
+        h.EchoEnabled = VbFalse;
         QCOMPARE(openDialog(*h.form), dialog);
         QCOMPARE(onOptions(dialog), on);
         QCOMPARE(pendingOf(dialog), pending);
-        QCOMPARE(EchoEnabled, VbTrue);
+        QCOMPARE(h.EchoEnabled, VbTrue);
         QVERIFY(h.port->writes.isEmpty());
     }
 
@@ -293,7 +293,7 @@ private slots:
         QCOMPARE(openDialog(*h.form), dialog);
         QCOMPARE(onOptions(dialog), "Baud3 ComPort_4 Data8 EchoOff NoFlow NoParity Stop1");
         QCOMPARE(pendingOf(dialog), QStringLiteral("4|19200|N|8|1|0"));
-        QCOMPARE(EchoEnabled, VbFalse);
+        QCOMPARE(h.EchoEnabled, VbFalse);
     }
 
     // OK applies the port number (closing and reopening an open port), then the settings, then
@@ -371,7 +371,9 @@ private slots:
         TermiosPort& port = *owned;
         auto ownedPrompts = std::make_unique<FakePrompts>();
         FakePrompts& prompts = *ownedPrompts;
-        Form1 form(std::move(owned), std::move(ownedPrompts), std::make_unique<FakeClock>());
+        qint16 echoEnabled = VbFalse;
+        Form1 form(std::move(owned), std::move(ownedPrompts), std::make_unique<FakeClock>(),
+                   echoEnabled);
         port.setPortOpen(true);
 
         ConfigScrn* dialog = openDialog(form);

@@ -1,7 +1,5 @@
 #include "form_harness.h"
 
-#include "main_window/echo.h"
-
 #include <QAction>
 #include <QCoreApplication>
 
@@ -12,9 +10,8 @@ FormHarness::FormHarness() {
     port = fakePort.get();
     prompts = fakePrompts.get();
     clock = fakeClock.get();
-    form =
-        std::make_unique<Form1>(std::move(fakePort), std::move(fakePrompts), std::move(fakeClock));
-    EchoEnabled = VbFalse;
+    form = std::make_unique<Form1>(std::move(fakePort), std::move(fakePrompts),
+                                   std::move(fakeClock), EchoEnabled);
 }
 
 FormHarness::~FormHarness() = default;

@@ -3,12 +3,15 @@
 #include "fake_clock.h"
 #include "fake_port.h"
 #include "fake_prompts.h"
+#include "main_window/echo.h"
 #include "main_window/form1.h"
 
 #include <memory>
 
 // A main window wired to doubles, with handles on the doubles it owns.
 struct FormHarness {
+    // The window's local-echo switch, off as at start-up; it outlives the window.
+    qint16 EchoEnabled = VbFalse;
     FakePort* port;
     FakePrompts* prompts;
     FakeClock* clock;

@@ -1,3 +1,0 @@
-#include "main_window/echo.h"
-
-qint16 EchoEnabled = VbFalse;

@@ -1,0 +1,355 @@
+#include "serial_comm/port/device_map.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace serial_comm {
+
+DeviceErrorKind classifyDeviceError(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return DeviceErrorKind::Permission;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return DeviceErrorKind::Missing;
+    case EBUSY:
+    case EWOULDBLOCK:
+        return DeviceErrorKind::Busy;
+    case ENOTTY:
+        return DeviceErrorKind::NotSerial;
+    default:
+        return DeviceErrorKind::Other;
+    }
+}
+
+bool isHangUpError(int error) {
+    // A USB adapter pulled out answers EIO, a vanished device ENXIO or ENODEV.
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
+QString portName(qint16 port) {
+    return QStringLiteral("COM%1").arg(port);
+}
+
+QByteArray deviceFileForPort(qint16 port) {
+    const QByteArray variable = "LINNET_COM" + QByteArray::number(port);
+    if (QByteArray value = qgetenv(variable.constData()); !value.isEmpty())
+        return value;
+    return "/dev/ttyS" + QByteArray::number(port - 1);
+}
+
+QString displayPath(const QByteArray& path) {
+    QString shown;
+    shown.reserve(path.size());
+    qsizetype i = 0;
+    while (i < path.size()) {
+        const auto lead = static_cast<unsigned char>(path.at(i));
+        const qsizetype length = lead < 0x80             ? 1
+                                 : (lead & 0xE0) == 0xC0 ? 2
+                                 : (lead & 0xF0) == 0xE0 ? 3
+                                 : (lead & 0xF8) == 0xF0 ? 4
+                                                         : 0;
+        bool valid = length > 0 && i + length <= path.size();
+        for (qsizetype k = 1; valid && k < length; ++k)
+            valid = (static_cast<unsigned char>(path.at(i + k)) & 0xC0) == 0x80;
+        if (valid) {
+            // The decoder turns what UTF-8 forbids (overlong forms, surrogates) into U+FFFD;
+            // only an encoded U+FFFD itself may come out as one.
+            const QByteArrayView sequence = QByteArrayView(path).sliced(i, length);
+            const QString character = QString::fromUtf8(sequence);
+            if (!character.contains(QChar::ReplacementCharacter) || sequence == "\xEF\xBF\xBD") {
+                shown += character;
+                i += length;
+                continue;
+            }
+        }
+        shown +=
+            QStringLiteral("\\x") + QString::number(lead, 16).toUpper().rightJustified(2, u'0');
+        ++i;
+    }
+    return shown;
+}
+
+QString devicePathForPort(qint16 port) {
+    return displayPath(deviceFileForPort(port));
+}
+
+bool deviceExists(const QString& path) {
+    return QFileInfo::exists(path);
+}
+
+QString openFailureText(qint16 port, const QString& path, int error) {
+    const QString start = QStringLiteral("Cannot open %1 (%2): ").arg(portName(port), path);
+    const QString reason = QString::fromLocal8Bit(std::strerror(error));
+    const QString variable = QStringLiteral("LINNET_COM%1").arg(port);
+    switch (classifyDeviceError(error)) {
+    case DeviceErrorKind::Permission:
+        return start +
+               QStringLiteral("%1. Your user may not use serial devices: add it to the "
+                              "\"dialout\" group (for example sudo usermod -aG dialout $USER), "
+                              "then log out and in again.")
+                   .arg(reason);
+    case DeviceErrorKind::Missing:
+        return start + QStringLiteral("%1. There is no such device: plug in the scanner, or set "
+                                      "%2 to the device it uses (for example %2=/dev/ttyACM0).")
+                           .arg(reason, variable);
+    case DeviceErrorKind::Busy:
+        // Our lock refuses with EWOULDBLOCK, whose system text ("Resource temporarily
+        // unavailable") would only confuse; the lock is what it means.
+        return start +
+               (error == EWOULDBLOCK ? QStringLiteral("another program holds its lock") : reason) +
+               QStringLiteral(". The port is in use by another program: close that program, then "
+                              "open the port again.");
+    case DeviceErrorKind::NotSerial:
+        return start + QStringLiteral("%1. This is not a serial device: set %2 to the device the "
+                                      "scanner uses (for example %2=/dev/ttyACM0).")
+                           .arg(reason, variable);
+    case DeviceErrorKind::Other:
+        break;
+    }
+    return start + QStringLiteral("%1. Check that the scanner is connected and that %2 names "
+                                  "its device.")
+                       .arg(reason, variable);
+}
+
+QString deviceLostText(qint16 port, const QString& path) {
+    return QStringLiteral("%1 (%2) was disconnected; the port is closed.")
+        .arg(portName(port), path);
+}
+
+namespace {
+
+QString processName(qint64 pid) {
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    if (!comm.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(comm.readAll().trimmed());
+}
+
+bool running(qint64 pid) {
+    // EPERM: the process exists but belongs to another user.
+    return pid > 0 && pid <= INT_MAX && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+// Whether the open directory entry `name` (a number) is a process other than this one.
+std::optional<qint64> otherProcess(const char* name) {
+    char* end = nullptr;
+    const long long pid = std::strtoll(name, &end, 10);
+    if (end == name || *end != '\0' || pid <= 0 || pid == ::getpid())
+        return std::nullopt;
+    return pid;
+}
+
+// Reads the process id from a lock file: ASCII digits with blanks around them. Old programs
+// wrote a binary int instead; that is read too.
+std::optional<qint64> lockOwner(const QByteArray& content) {
+    const QByteArray text = content.trimmed();
+    bool ok = false;
+    const qint64 pid = text.toLongLong(&ok);
+    if (ok && pid > 0)
+        return pid;
+    if (content.size() == int(sizeof(int))) {
+        int binary = 0;
+        std::memcpy(&binary, content.constData(), sizeof binary);
+        if (binary > 0)
+            return binary;
+    }
+    return std::nullopt;
+}
+
+// Reads a lock file without following a link and only when it is a regular file. Sets
+// `regular` to false when something else is there.
+std::optional<QByteArray> readLockFile(const QByteArray& path, bool& regular) {
+    regular = true;
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        regular = errno != ELOOP;
+        return std::nullopt;
+    }
+    struct stat status {};
+    QByteArray content;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        regular = false;
+    } else {
+        std::array<char, 64> buffer;
+        const ssize_t count = ::read(fd, buffer.data(), buffer.size());
+        if (count > 0)
+            content = QByteArray(buffer.data(), count);
+    }
+    ::close(fd);
+    if (!regular)
+        return std::nullopt;
+    return content;
+}
+
+// The number of the pseudo-terminal whose master side descriptor `fd` of process `pid` is
+// (/dev/ptmx, whose fdinfo tells).
+std::optional<unsigned> masterIndex(qint64 pid, const char* fd) {
+    QFile info(QStringLiteral("/proc/%1/fdinfo/%2").arg(QString::number(pid), QLatin1String(fd)));
+    if (!info.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    for (const QByteArray& line : info.readAll().split('\n')) {
+        if (!line.startsWith("tty-index:"))
+            continue;
+        bool ok = false;
+        const unsigned index = line.mid(10).trimmed().toUInt(&ok);
+        if (ok)
+            return index;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+QList<DeviceHolder> otherHolders(dev_t device) {
+    QList<DeviceHolder> holders;
+    // Device side of a pseudo-terminal: majors 136 to 143.
+    std::optional<unsigned> ptyIndex;
+    if (major(device) >= 136 && major(device) <= 143)
+        ptyIndex = (major(device) - 136) * 256 + minor(device);
+    DIR* processes = ::opendir("/proc");
+    if (processes == nullptr)
+        return holders;
+    while (const dirent* entry = ::readdir(processes)) {
+        const std::optional<qint64> pid = otherProcess(entry->d_name);
+        if (!pid)
+            continue;
+        const QByteArray fdDir = "/proc/" + QByteArray::number(*pid) + "/fd";
+        // Processes of other users cannot be looked into (EACCES): they are left out.
+        DIR* descriptors = ::opendir(fdDir.constData());
+        if (descriptors == nullptr)
+            continue;
+        bool holds = false;
+        bool playsDevice = false;
+        while (const dirent* fd = ::readdir(descriptors)) {
+            if (fd->d_name[0] == '.')
+                continue;
+            struct stat status {};
+            // stat follows the descriptor's link to the file it has open.
+            const QByteArray link = fdDir + '/' + fd->d_name;
+            if (::stat(link.constData(), &status) != 0 || !S_ISCHR(status.st_mode))
+                continue;
+            if (status.st_rdev == device)
+                holds = true;
+            else if (ptyIndex && status.st_rdev == makedev(5, 2) &&
+                     masterIndex(*pid, fd->d_name) == ptyIndex)
+                playsDevice = true;
+        }
+        ::closedir(descriptors);
+        // The program at the master side of a pseudo-terminal is the device's far end (a
+        // simulator keeps the device side open too), not another user of the port.
+        if (holds && !playsDevice)
+            holders.append({*pid, processName(*pid)});
+    }
+    ::closedir(processes);
+    return holders;
+}
+
+QString inUseText(qint16 port, const QString& path, const QList<DeviceHolder>& holders) {
+    QStringList named;
+    for (const DeviceHolder& holder : holders)
+        named.append(
+            QStringLiteral("%1 (process %2)")
+                .arg(holder.name.isEmpty() ? QStringLiteral("another program") : holder.name,
+                     QString::number(holder.pid)));
+    QString who = named.value(0);
+    if (named.size() > 1)
+        who = QStringList(named.begin(), named.end() - 1).join(QStringLiteral(", ")) +
+              QStringLiteral(" and ") + named.last();
+    return QStringLiteral("%1 (%2) is in use by %3: close %4, then open the port again.")
+        .arg(portName(port), path, who,
+             named.size() > 1 ? QStringLiteral("those programs") : QStringLiteral("that program"));
+}
+
+QByteArray DeviceLockFile::directory() {
+    if (qEnvironmentVariableIsSet("LINNET_LOCK_DIR"))
+        return qgetenv("LINNET_LOCK_DIR");
+    return "/var/lock";
+}
+
+QByteArray DeviceLockFile::pathFor(const QByteArray& directory, const QByteArray& device) {
+    // Other programs name the lock after the device itself, not after a link to it.
+    QByteArray real = device;
+    if (char* resolved = ::realpath(device.constData(), nullptr)) {
+        real = resolved;
+        std::free(resolved);
+    }
+    return directory + "/LCK.." + real.mid(real.lastIndexOf('/') + 1);
+}
+
+DeviceLockFile::Outcome DeviceLockFile::take(const QByteArray& directory,
+                                             const QByteArray& device) {
+    release();
+    path_ = pathFor(directory, device);
+    holder_ = {};
+    if (::access(directory.constData(), W_OK | X_OK) != 0)
+        return Outcome::Skipped;
+    const QByteArray content =
+        QByteArray::number(::getpid()).rightJustified(10, ' ') + QByteArray("\n");
+    // Two tries: the second after removing a stale lock.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int fd =
+            ::open(path_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            const bool written = ::write(fd, content.constData(), content.size()) == content.size();
+            ::close(fd);
+            if (!written) {
+                ::unlink(path_.constData());
+                return Outcome::Skipped;
+            }
+            owned_ = true;
+            return Outcome::Taken;
+        }
+        if (errno != EEXIST)
+            return Outcome::Skipped; // the folder refuses us: no lock to take
+        bool regular = true;
+        const std::optional<QByteArray> existing = readLockFile(path_, regular);
+        if (!regular)
+            return Outcome::Unsafe;
+        if (!existing)
+            continue; // removed meanwhile: try again
+        const std::optional<qint64> owner = lockOwner(*existing);
+        if (owner && running(*owner)) {
+            holder_ = {*owner, processName(*owner)};
+            return Outcome::Held;
+        }
+        // Stale: its owner has ended. Checked again just before, so that only a regular file is
+        // removed.
+        struct stat status {};
+        if (::lstat(path_.constData(), &status) != 0 || !S_ISREG(status.st_mode))
+            return Outcome::Unsafe;
+        if (::unlink(path_.constData()) != 0 && errno != ENOENT)
+            return Outcome::Skipped;
+    }
+    return Outcome::Held;
+}
+
+void DeviceLockFile::release() {
+    if (!owned_)
+        return;
+    owned_ = false;
+    // Removed only while it still holds our id: a lock someone else put in its place stays.
+    bool regular = true;
+    const std::optional<QByteArray> content = readLockFile(path_, regular);
+    if (regular && content && lockOwner(*content) == ::getpid())
+        ::unlink(path_.constData());
+}
+
+} // namespace serial_comm

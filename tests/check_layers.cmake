@@ -1,0 +1,52 @@
+# Refuses an include that goes up a layer or round a door. Run with
+#   cmake -DSOURCE_DIR=<repository> -P tests/check_layers.cmake
+# The port layer includes only itself, the views only themselves; the windows include the port
+# layer, the views and each other, but the settings dialog never the main window. Nothing
+# includes app/.
+if(NOT SOURCE_DIR)
+    message(FATAL_ERROR "SOURCE_DIR is not set")
+endif()
+
+set(port_layer "serial_comm/port/")
+set(view_layer "main_window/view/")
+set(window_layer "main_window/" "settings_dialog/" "serial_comm/handlers/")
+
+file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR}
+    ${SOURCE_DIR}/serial_comm/*.h ${SOURCE_DIR}/serial_comm/*.cpp
+    ${SOURCE_DIR}/main_window/*.h ${SOURCE_DIR}/main_window/*.cpp
+    ${SOURCE_DIR}/settings_dialog/*.h ${SOURCE_DIR}/settings_dialog/*.cpp)
+
+set(faults)
+foreach(file IN LISTS files)
+    if(file MATCHES "^serial_comm/port/")
+        set(allowed ${port_layer})
+    elseif(file MATCHES "^main_window/view/")
+        set(allowed ${view_layer})
+    else()
+        set(allowed ${port_layer} ${view_layer} ${window_layer})
+    endif()
+    file(STRINGS ${SOURCE_DIR}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]*/")
+    foreach(line IN LISTS lines)
+        string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" header "${line}")
+        set(ok FALSE)
+        foreach(prefix IN LISTS allowed)
+            string(FIND "${header}" "${prefix}" at)
+            if(at EQUAL 0)
+                set(ok TRUE)
+            endif()
+        endforeach()
+        if(file MATCHES "^settings_dialog/" AND header STREQUAL "main_window/form1.h")
+            set(ok FALSE)
+        endif()
+        if(NOT ok)
+            list(APPEND faults "${file} includes ${header}")
+        endif()
+    endforeach()
+endforeach()
+
+if(faults)
+    list(JOIN faults "\n  " text)
+    message(FATAL_ERROR "Includes against the layers:\n  ${text}")
+endif()
+list(LENGTH files count)
+message(STATUS "${count} files keep to their layers")

@@ -1,0 +1,119 @@
+#include "port_environment.h"
+#include "serial_comm/port/device_map.h"
+
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+
+using namespace serial_comm;
+
+class TestDeviceMap : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { clearPortVariables(); }
+    void cleanup();
+    void mapsPortNumbersToDevices();
+    void showsPathsByteForByte_data();
+    void showsPathsByteForByte();
+    void openFailureSaysWhatToDo_data();
+    void openFailureSaysWhatToDo();
+    void lostDeviceText();
+    void deviceExistsNow();
+};
+
+void TestDeviceMap::cleanup() {
+    clearPortVariables();
+}
+
+void TestDeviceMap::mapsPortNumbersToDevices() {
+    QCOMPARE(devicePathForPort(1), QStringLiteral("/dev/ttyS0"));
+    QCOMPARE(devicePathForPort(18), QStringLiteral("/dev/ttyS17"));
+
+    qputenv("LINNET_COM3", "/dev/ttyACM0");
+    QCOMPARE(devicePathForPort(3), QStringLiteral("/dev/ttyACM0"));
+    // The variable of one port does not leak into another's.
+    QCOMPARE(devicePathForPort(1), QStringLiteral("/dev/ttyS0"));
+
+    qputenv("LINNET_COM18", "");
+    QCOMPARE(devicePathForPort(18), QStringLiteral("/dev/ttyS17"));
+}
+
+void TestDeviceMap::showsPathsByteForByte_data() {
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("ASCII") << QByteArray("/dev/ttyACM0") << QStringLiteral("/dev/ttyACM0");
+    QTest::newRow("UTF-8") << QByteArray("/dev/caf\xC3\xA9-\xF0\x9F\x93\xA0")
+                           << QStringLiteral("/dev/caf\u00e9-\U0001F4E0");
+    QTest::newRow("Latin-1 byte") << QByteArray("/dev/caf\xE9") << QStringLiteral("/dev/caf\\xE9");
+    QTest::newRow("cut sequence at the end")
+        << QByteArray("/dev/x\xE2\x82") << QStringLiteral("/dev/x\\xE2\\x82");
+    QTest::newRow("overlong slash")
+        << QByteArray("/dev/\xC0\xAFx") << QStringLiteral("/dev/\\xC0\\xAFx");
+    QTest::newRow("encoded surrogate")
+        << QByteArray("a\xED\xA0\x80") << QStringLiteral("a\\xED\\xA0\\x80");
+    QTest::newRow("encoded U+FFFD") << QByteArray("a\xEF\xBF\xBD") << QStringLiteral("a\uFFFD");
+}
+
+void TestDeviceMap::showsPathsByteForByte() {
+    QFETCH(QByteArray, path);
+    QFETCH(QString, shown);
+    QCOMPARE(displayPath(path), shown);
+    // The variable's bytes go to open() unchanged.
+    qputenv("LINNET_COM3", path);
+    QCOMPARE(deviceFileForPort(3), path);
+    QCOMPARE(devicePathForPort(3), shown);
+}
+
+void TestDeviceMap::openFailureSaysWhatToDo_data() {
+    QTest::addColumn<int>("error");
+    QTest::addColumn<bool>("showsSystemReason");
+    QTest::addColumn<QString>("advice");
+
+    const QString dialout = QStringLiteral(
+        "add it to the \"dialout\" group (for example sudo usermod -aG dialout $USER), then log "
+        "out and in again.");
+    const QString missing = QStringLiteral("There is no such device: plug in the scanner, or set "
+                                           "LINNET_COM3 to the device it uses (for example "
+                                           "LINNET_COM3=/dev/ttyACM0).");
+    const QString inUse = QStringLiteral("The port is in use by another program: close that "
+                                         "program, then open the port again.");
+    QTest::newRow("EACCES") << EACCES << true << dialout;
+    QTest::newRow("EPERM") << EPERM << true << dialout;
+    QTest::newRow("ENOENT") << ENOENT << true << missing;
+    QTest::newRow("ENODEV") << ENODEV << true << missing;
+    QTest::newRow("ENXIO") << ENXIO << true << missing;
+    QTest::newRow("EBUSY") << EBUSY << true << inUse;
+    QTest::newRow("lock held (EWOULDBLOCK)") << EWOULDBLOCK << false << inUse;
+    QTest::newRow("ENOTTY") << ENOTTY << true
+                            << "This is not a serial device: set LINNET_COM3 to the device";
+    QTest::newRow("EIO") << EIO << true
+                         << "Check that the scanner is connected and that LINNET_COM3 names its "
+                            "device.";
+}
+
+void TestDeviceMap::openFailureSaysWhatToDo() {
+    QFETCH(int, error);
+    QFETCH(bool, showsSystemReason);
+    QFETCH(QString, advice);
+
+    const QString text = openFailureText(3, QStringLiteral("/dev/ttyUSB9"), error);
+    QVERIFY2(text.startsWith(QStringLiteral("Cannot open COM3 (/dev/ttyUSB9): ")),
+             qPrintable(text));
+    QCOMPARE(text.contains(QString::fromLocal8Bit(std::strerror(error))), showsSystemReason);
+    QVERIFY2(text.contains(advice), qPrintable(text));
+}
+
+void TestDeviceMap::lostDeviceText() {
+    QCOMPARE(deviceLostText(3, QStringLiteral("/dev/ttyACM0")),
+             QStringLiteral("COM3 (/dev/ttyACM0) was disconnected; the port is closed."));
+}
+
+void TestDeviceMap::deviceExistsNow() {
+    QVERIFY(deviceExists(QStringLiteral("/dev/null")));
+    QVERIFY(!deviceExists(QStringLiteral("/dev/linnet-no-such-device")));
+}
+
+QTEST_MAIN(TestDeviceMap)
+#include "tst_device_map.moc"
