@@ -54,9 +54,9 @@ bool DeviceMonitor::startUdevMonitor() {
         return false;
     }
     // libudev opens the socket non-blocking, so reading until it is empty never waits.
-    notifier_ =
-        new QSocketNotifier(udev_monitor_get_fd(monitor_.get()), QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &DeviceMonitor::readUdevEvents);
+    notifier_ = std::make_unique<QSocketNotifier>(udev_monitor_get_fd(monitor_.get()),
+                                                  QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &DeviceMonitor::readUdevEvents);
     return true;
 }
 

@@ -56,7 +56,8 @@ private:
 
     UdevPtr udev_;
     UdevMonitorPtr monitor_;
-    QSocketNotifier* notifier_ = nullptr;
+    // Declared after the monitor, so that it is gone before the monitor closes its socket.
+    std::unique_ptr<QSocketNotifier> notifier_;
     QFileSystemWatcher* watcher_ = nullptr;
     FollowMode mode_ = FollowMode::Auto;
     QHash<QString, SerialDevice> present_; // by sysfs path
