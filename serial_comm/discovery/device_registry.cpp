@@ -65,19 +65,21 @@ int DeviceRegistry::give(const SerialDevice& device, qint64 time) {
 
 void DeviceRegistry::onAdded(const SerialDevice& device) {
     const int number = give(device, now());
-    file_.save(table_.entries());
+    // The windows hear of it first; the file (synced to disk) can wait the few milliseconds.
     if (number > 0)
         emit deviceAdded(number);
     emit devicesChanged();
+    file_.save(table_.entries());
 }
 
 void DeviceRegistry::onRemoved(const SerialDevice& device) {
     const int number = numberOf(device);
-    if (table_.touch(device.identity(), now()))
-        file_.save(table_.entries());
+    const bool remembered = table_.touch(device.identity(), now());
     if (number > 0)
         emit deviceRemoved(number);
     emit devicesChanged();
+    if (remembered)
+        file_.save(table_.entries());
 }
 
 void DeviceRegistry::onChanged(const SerialDevice& device) {
