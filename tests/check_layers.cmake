@@ -1,13 +1,14 @@
 # Refuses an include that goes up a layer or round a door. Run with
 #   cmake -DSOURCE_DIR=<repository> -P tests/check_layers.cmake
-# The port layer includes only itself, the views only themselves; the windows include the port
-# layer, the views and each other, but the settings dialog never the main window. Nothing
-# includes app/.
+# The port layer includes only itself, device discovery only itself, the views only themselves;
+# the windows include those three and each other, but the settings dialog never the main window.
+# Nothing includes app/.
 if(NOT SOURCE_DIR)
     message(FATAL_ERROR "SOURCE_DIR is not set")
 endif()
 
 set(port_layer "serial_comm/port/")
+set(discovery_layer "serial_comm/discovery/")
 set(view_layer "main_window/view/")
 set(window_layer "main_window/" "settings_dialog/" "serial_comm/handlers/")
 
@@ -20,10 +21,12 @@ set(faults)
 foreach(file IN LISTS files)
     if(file MATCHES "^serial_comm/port/")
         set(allowed ${port_layer})
+    elseif(file MATCHES "^serial_comm/discovery/")
+        set(allowed ${discovery_layer})
     elseif(file MATCHES "^main_window/view/")
         set(allowed ${view_layer})
     else()
-        set(allowed ${port_layer} ${view_layer} ${window_layer})
+        set(allowed ${port_layer} ${discovery_layer} ${view_layer} ${window_layer})
     endif()
     file(STRINGS ${SOURCE_DIR}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]*/")
     foreach(line IN LISTS lines)

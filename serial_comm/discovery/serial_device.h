@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+
+namespace serial_comm {
+
+// What kind of serial port a device is; decides how it is named and numbered.
+enum class SerialKind {
+    OnBoard,   // ttyS<k> with a UART behind it: COM k+1
+    Usb,       // USB CDC-ACM (ttyACM*) or a USB-serial adapter (ttyUSB*)
+    Platform,  // another UART of the machine (ttyAMA*, ttymxc*, ...)
+    Bluetooth, // rfcomm link
+};
+
+// One serial port as the system describes it. Fields the system does not know stay empty.
+struct SerialDevice {
+    SerialKind kind = SerialKind::Usb;
+    QString node;         // /dev/ttyACM0
+    QString byIdLink;     // /dev/serial/by-id/usb-...-if00 (only where udev made one)
+    QString sysPath;      // the device's sysfs path: what a removal names
+    QString driver;       // cdc_acm, ftdi_sio, cp210x, serial8250, ...
+    QString vendorId;     // "1209"
+    QString productId;    // "0001"
+    QString manufacturer; // from the device, else from udev's hardware database
+    QString product;
+    QString serialNumber;
+    QString interfaceNumber; // "00"
+    QString physicalPath;    // where it is plugged in: the USB device's sysfs devpath
+
+    // The key its COM number is remembered by: serial number (with vendor and product id) and
+    // interface number; without a serial number, the physical port path and interface number.
+    QString identity() const;
+
+    // "Area-Imaging Scanner by Scanner Maker (USB 1209:0001, serial 20150CE5C5) on /dev/ttyACM0"
+    QString displayName() const;
+
+    // "Area-Imaging Scanner": the product name, else what kind of port it is.
+    QString shortName() const;
+
+    // k for an on-board /dev/ttyS<k>, else -1.
+    int onBoardIndex() const;
+
+    bool operator==(const SerialDevice&) const = default;
+};
+
+// k for a node named /dev/ttyS<k>, else -1.
+int onBoardIndexOfNode(const QString& node);
+
+} // namespace serial_comm
+
+Q_DECLARE_METATYPE(serial_comm::SerialDevice)
