@@ -2,7 +2,6 @@
 
 #include "main_window/view/view_accessible.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -234,12 +233,9 @@ void RichTextBox::setText(const QString& text) {
             keepAtTop_ = -1;
         }
     }
-    const QString old = QAccessible::isActive() ? model_.Text() : QString();
+    const QString old = accessibilityListening() ? model_.Text() : QString();
     model_.setText(text);
-    if (QAccessible::isActive()) {
-        QAccessibleTextUpdateEvent changed(this, 0, old, text);
-        QAccessible::updateAccessibility(&changed);
-    }
+    notifyTextSet(this, old, text);
     caretAtStart_ = upstream_ = false;
     preferredColumn_ = -1;
     noteTextChange(0);
@@ -274,16 +270,11 @@ void RichTextBox::setSelLength(int length) {
 void RichTextBox::setSelText(const QString& text) {
     const int from = model_.SelStart();
     const bool changes = model_.SelLength() > 0 || !text.isEmpty();
-    const bool tell = changes && QAccessible::isActive();
+    const bool tell = changes && accessibilityListening();
     const QString removed = tell ? model_.Text().mid(from, model_.SelLength()) : QString();
     model_.setSelText(text);
-    if (tell && removed.isEmpty()) {
-        QAccessibleTextInsertEvent inserted(this, from, text);
-        QAccessible::updateAccessibility(&inserted);
-    } else if (tell) {
-        QAccessibleTextUpdateEvent replaced(this, from, removed, text);
-        QAccessible::updateAccessibility(&replaced);
-    }
+    if (tell)
+        notifyTextReplaced(this, from, removed, text);
     caretAtStart_ = upstream_ = false;
     preferredColumn_ = -1;
     if (changes)
@@ -457,7 +448,7 @@ void RichTextBox::flushDisplay() {
     paintFrom_ = INT_MAX;
     caretOn_ = true;
 
-    notifyAccessibility();
+    notifyCaret(this, SelStart(), SelLength(), caretPosition());
     sinceRefresh_.start();
     ++refreshCount_;
     emit displayRefreshed();
@@ -507,21 +498,6 @@ void RichTextBox::revealCaret() {
     flushDisplay();
     ensurePositionVisible(caretPosition());
     restartBlink();
-}
-
-// Text changes are told as they happen (see setText and setSelText); the caret and selection once
-// per refresh.
-void RichTextBox::notifyAccessibility() {
-    if (!QAccessible::isActive())
-        return;
-    if (model_.SelLength() > 0) {
-        QAccessibleTextSelectionEvent selected(this, SelStart(), SelStart() + SelLength());
-        selected.setCursorPosition(caretPosition());
-        QAccessible::updateAccessibility(&selected);
-    } else {
-        QAccessibleTextCursorEvent moved(this, caretPosition());
-        QAccessible::updateAccessibility(&moved);
-    }
 }
 
 QString RichTextBox::displayText() const {

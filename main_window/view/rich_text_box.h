@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main_window/view/text_view.h"
+#include "main_window/view/view_accessible.h"
 #include "main_window/view/view_rows.h"
 
 #include <QAbstractScrollArea>
@@ -30,7 +30,7 @@ class QMenu;
 //
 // Keys that type a character are offered to the keyPress handler first and then typed into the
 // model; the caret keys, the mouse, copy and select all act as in any text box.
-class RichTextBox : public QAbstractScrollArea, public TextView {
+class RichTextBox : public QAbstractScrollArea, public AccessibleTextView {
     Q_OBJECT
 
 public:
@@ -65,12 +65,13 @@ public:
     QString displayText() const;
 
     // The moving end of the selection, where the caret is drawn.
-    int caretPosition() const;
+    int caretPosition() const override;
     // Where a caret at position is drawn, in viewport coordinates (one character cell wide).
-    QRect characterRect(int position) const;
+    QRect characterRect(int position) const override;
     // The position nearest to a point of the viewport.
-    int positionAt(const QPoint& point) const;
-    void ensurePositionVisible(int position);
+    int positionAt(const QPoint& point) const override;
+    void ensurePositionVisible(int position) override;
+    QWidget* textArea() const override { return viewport(); }
 
     // Copy and Select All, as the context menu shows them; the caller owns the menu.
     QMenu* createStandardContextMenu();
@@ -129,7 +130,6 @@ private:
     void typeCharacter(int code);
     void deleteBackward();
     void deleteForward();
-    void notifyAccessibility();
 
     PlainTextView model_;
     // The row index is brought up to date on demand; its first `indexValidBefore_` characters

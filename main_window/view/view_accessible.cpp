@@ -1,16 +1,16 @@
 #include "main_window/view/view_accessible.h"
 
-#include "main_window/view/rich_text_box.h"
-
+#include <QAccessible>
 #include <QAccessibleWidget>
+#include <QWidget>
 
 namespace {
 
 // Offsets are positions in the view's text, a line break counting as its two characters CR LF.
 class ViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
-    explicit ViewAccessible(RichTextBox* view)
-        : QAccessibleWidget(view, QAccessible::EditableText) {}
+    ViewAccessible(QWidget* widget, AccessibleTextView* view)
+        : QAccessibleWidget(widget, QAccessible::EditableText), view_(view) {}
 
     void* interface_cast(QAccessible::InterfaceType type) override {
         if (type == QAccessible::TextInterface)
@@ -63,10 +63,10 @@ public:
     int characterCount() const override { return view()->TextLength(); }
     QRect characterRect(int offset) const override {
         const QRect rect = view()->characterRect(offset);
-        return {view()->viewport()->mapToGlobal(rect.topLeft()), rect.size()};
+        return {view()->textArea()->mapToGlobal(rect.topLeft()), rect.size()};
     }
     int offsetAtPoint(const QPoint& point) const override {
-        return view()->positionAt(view()->viewport()->mapFromGlobal(point));
+        return view()->positionAt(view()->textArea()->mapFromGlobal(point));
     }
     void scrollToSubstring(int startIndex, int endIndex) override {
         view()->ensurePositionVisible(endIndex);
@@ -80,13 +80,17 @@ public:
     }
 
 private:
-    RichTextBox* view() const { return static_cast<RichTextBox*>(widget()); }
+    AccessibleTextView* view() const { return view_; }
+
+    AccessibleTextView* view_;
 };
 
 QAccessibleInterface* viewFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String("RichTextBox") && object && object->isWidgetType())
-        return new ViewAccessible(static_cast<RichTextBox*>(object));
-    return nullptr;
+    Q_UNUSED(className);
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    auto* view = dynamic_cast<AccessibleTextView*>(object);
+    return view ? new ViewAccessible(static_cast<QWidget*>(object), view) : nullptr;
 }
 
 } // namespace
@@ -97,4 +101,41 @@ void installViewAccessibility() {
         return true;
     }();
     Q_UNUSED(installed);
+}
+
+bool accessibilityListening() {
+    return QAccessible::isActive();
+}
+
+void notifyTextSet(QObject* view, const QString& old, const QString& text) {
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleTextUpdateEvent changed(view, 0, old, text);
+    QAccessible::updateAccessibility(&changed);
+}
+
+void notifyTextReplaced(QObject* view, int position, const QString& removed,
+                        const QString& inserted) {
+    if (!QAccessible::isActive())
+        return;
+    if (removed.isEmpty()) {
+        QAccessibleTextInsertEvent event(view, position, inserted);
+        QAccessible::updateAccessibility(&event);
+    } else {
+        QAccessibleTextUpdateEvent event(view, position, removed, inserted);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void notifyCaret(QObject* view, int selStart, int selLength, int caret) {
+    if (!QAccessible::isActive())
+        return;
+    if (selLength > 0) {
+        QAccessibleTextSelectionEvent selected(view, selStart, selStart + selLength);
+        selected.setCursorPosition(caret);
+        QAccessible::updateAccessibility(&selected);
+    } else {
+        QAccessibleTextCursorEvent moved(view, caret);
+        QAccessible::updateAccessibility(&moved);
+    }
 }
