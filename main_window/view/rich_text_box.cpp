@@ -1,6 +1,6 @@
 #include "main_window/view/rich_text_box.h"
 
-#include "main_window/view/view_accessible.h"
+#include "main_window/view/caret_moves.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -29,65 +29,10 @@ constexpr int QuietMs = 2 * FrameMs;
 // How often a drag outside the viewport scrolls on.
 constexpr int DragScrollMs = 50;
 
-constexpr QChar Cr = u'\r';
 constexpr QChar Lf = u'\n';
 
 int floorDiv(int value, int divisor) {
     return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
-}
-
-// True where a position would split what the user sees as one character: a CR LF pair or a
-// surrogate pair. The caret never stops there.
-bool splitsCharacter(QStringView text, qsizetype position) {
-    if (position <= 0 || position >= text.size())
-        return false;
-    return (text[position - 1] == Cr && text[position] == Lf) ||
-           (text[position - 1].isHighSurrogate() && text[position].isLowSurrogate());
-}
-
-int snapToCharacter(QStringView text, int position) {
-    while (splitsCharacter(text, position))
-        --position;
-    return position;
-}
-
-int nextCharacter(QStringView text, int position) {
-    if (position >= text.size())
-        return static_cast<int>(text.size());
-    ++position;
-    while (splitsCharacter(text, position))
-        ++position;
-    return position;
-}
-
-int previousCharacter(QStringView text, int position) {
-    if (position <= 0)
-        return 0;
-    --position;
-    while (splitsCharacter(text, position))
-        --position;
-    return position;
-}
-
-bool isWordCharacter(QChar c) {
-    return c.isLetterOrNumber() || c == u'_';
-}
-
-int nextWord(QStringView text, int position) {
-    const int length = static_cast<int>(text.size());
-    while (position < length && isWordCharacter(text[position]))
-        ++position;
-    while (position < length && !isWordCharacter(text[position]))
-        ++position;
-    return position;
-}
-
-int previousWord(QStringView text, int position) {
-    while (position > 0 && !isWordCharacter(text[position - 1]))
-        --position;
-    while (position > 0 && isWordCharacter(text[position - 1]))
-        --position;
-    return position;
 }
 
 // Control characters other than line breaks (which never reach a row) show as a box.
@@ -128,20 +73,22 @@ bool isDeleteKey(const QKeyEvent& event) {
 struct CaretKey {
     QKeySequence::StandardKey move;
     QKeySequence::StandardKey extend;
+    CaretMove caretMove;
 };
 constexpr CaretKey CaretKeys[] = {
-    {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar},
-    {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar},
-    {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord},
-    {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord},
-    {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine},
-    {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine},
-    {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage},
-    {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage},
-    {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine},
-    {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine},
-    {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument},
-    {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument},
+    {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, CaretMove::NextChar},
+    {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, CaretMove::PreviousChar},
+    {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, CaretMove::NextWord},
+    {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, CaretMove::PreviousWord},
+    {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, CaretMove::NextRow},
+    {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, CaretMove::PreviousRow},
+    {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, CaretMove::NextPage},
+    {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, CaretMove::PreviousPage},
+    {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, CaretMove::StartOfRow},
+    {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, CaretMove::EndOfRow},
+    {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument,
+     CaretMove::StartOfText},
+    {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, CaretMove::EndOfText},
 };
 
 bool isViewKey(const QKeyEvent& event) {
@@ -797,70 +744,13 @@ bool RichTextBox::moveCaret(const QKeyEvent& event) {
         return false;
 
     ensureIndex();
-    const QString text = model_.Text();
-    const int caret = caretPosition();
-    const bool collapse = !extend && model_.SelLength() > 0;
-    const ViewRows::Cell cell = caretCell();
-    ViewRows::Pick target{caret, false};
-    int rows = 0; // rows to move up (negative) or down
-    int keepColumn = -1;
-    switch (key->move) {
-    case QKeySequence::MoveToNextChar:
-        target.position = collapse ? SelStart() + SelLength() : nextCharacter(text, caret);
-        break;
-    case QKeySequence::MoveToPreviousChar:
-        target.position = collapse ? SelStart() : previousCharacter(text, caret);
-        break;
-    case QKeySequence::MoveToNextWord:
-        target.position = nextWord(text, caret);
-        break;
-    case QKeySequence::MoveToPreviousWord:
-        target.position = previousWord(text, caret);
-        break;
-    case QKeySequence::MoveToNextLine:
-        rows = 1;
-        break;
-    case QKeySequence::MoveToPreviousLine:
-        rows = -1;
-        break;
-    case QKeySequence::MoveToNextPage:
-        rows = std::max(1, viewport()->height() / lineHeight_);
-        break;
-    case QKeySequence::MoveToPreviousPage:
-        rows = -std::max(1, viewport()->height() / lineHeight_);
-        break;
-    case QKeySequence::MoveToStartOfLine:
-        target = rows_.positionAt(cell.row, 0);
-        break;
-    case QKeySequence::MoveToEndOfLine:
-        target = rows_.positionAt(cell.row, INT_MAX);
-        break;
-    case QKeySequence::MoveToStartOfDocument:
-        target.position = 0;
-        break;
-    case QKeySequence::MoveToEndOfDocument:
-        target.position = static_cast<int>(text.size());
-        break;
-    default:
-        return false;
-    }
-    if (rows != 0) {
-        // Up and down keep to the column the caret left, across shorter rows.
-        keepColumn = preferredColumn_ >= 0 ? preferredColumn_ : cell.column;
-        const int row = cell.row + rows;
-        const bool page = rows > 1 || rows < -1;
-        if (page) {
-            verticalScrollBar()->setValue(verticalScrollBar()->value() + rows * lineHeight_);
-            target = rows_.positionAt(std::clamp(row, 0, rows_.rowCount() - 1), keepColumn);
-        } else if (row >= 0 && row < rows_.rowCount()) {
-            target = rows_.positionAt(row, keepColumn);
-        } else {
-            target = {caret, upstream_};
-        }
-    }
-    target.position = snapToCharacter(text, target.position);
-    select(extend ? anchorPosition() : target.position, target.position, target.upstream);
-    preferredColumn_ = keepColumn;
+    const CaretState from{anchorPosition(), caretPosition(), upstream_, preferredColumn_};
+    const CaretStep step = ::moveCaret(model_.Text(), rows_, from, key->caretMove, extend,
+                                       viewport()->height() / lineHeight_);
+    if (step.scrollRows != 0)
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + step.scrollRows * lineHeight_);
+    select(step.state.anchor, step.state.caret, step.state.upstream);
+    preferredColumn_ = step.state.preferredColumn;
     return true;
 }
 
@@ -949,18 +839,8 @@ void RichTextBox::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     flushDisplay();
-    const int at = pickAt(event->position().toPoint()).position;
-    const QString text = model_.Text();
-    const int length = static_cast<int>(text.size());
-    int from = at;
-    int to = at;
-    while (from > 0 && isWordCharacter(text[from - 1]))
-        --from;
-    while (to < length && isWordCharacter(text[to]))
-        ++to;
-    if (from == to)
-        to = nextCharacter(text, at);
-    select(from, to);
+    const TextSpan word = wordAt(model_.Text(), pickAt(event->position().toPoint()).position);
+    select(word.from, word.to);
     revealCaret();
 }
 
