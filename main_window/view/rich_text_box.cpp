@@ -20,12 +20,6 @@ namespace {
 
 // Blank space around the text, as a QTextDocument keeps on every side.
 constexpr int Margin = 4;
-// The screen catches up at most once a frame: 16 ms (60 Hz), or 33 ms once changes have come
-// in every frame for a while; a change after a quiet spell of two frames shows at once.
-constexpr int FrameMs = 16;
-constexpr int StreamFrameMs = 33;
-constexpr int StreamAfterFrames = 10;
-constexpr int QuietMs = 2 * FrameMs;
 // How often a drag outside the viewport scrolls on.
 constexpr int DragScrollMs = 50;
 
@@ -273,22 +267,10 @@ void RichTextBox::noteSelectionChange() {
     scheduleRefresh();
 }
 
-// A change after a quiet spell shows at the next pass of the event loop; changes that follow each
-// other closely wait for the rest of the frame, so that a stream costs one refresh per frame.
-// Once a stream has gone on for a while the frames are stretched: it then costs half the
-// processor time, and each change still shows well within a twentieth of a second.
+// The pacer says when: see FramePacer.
 void RichTextBox::scheduleRefresh() {
-    if (refreshTimer_.isActive())
-        return;
-    const qint64 since = sinceRefresh_.isValid() ? sinceRefresh_.elapsed() : QuietMs;
-    if (since >= QuietMs) {
-        busyFrames_ = 0;
-        refreshTimer_.start(0);
-        return;
-    }
-    ++busyFrames_;
-    const int frame = busyFrames_ > StreamAfterFrames ? StreamFrameMs : FrameMs;
-    refreshTimer_.start(static_cast<int>(std::max<qint64>(0, frame - since)));
+    if (!refreshTimer_.isActive())
+        refreshTimer_.start(pacer_.delayForChange());
 }
 
 void RichTextBox::ensureIndex() const {
@@ -396,7 +378,7 @@ void RichTextBox::flushDisplay() {
     caretOn_ = true;
 
     notifyCaret(this, SelStart(), SelLength(), caretPosition());
-    sinceRefresh_.start();
+    pacer_.refreshed();
     ++refreshCount_;
     emit displayRefreshed();
 }

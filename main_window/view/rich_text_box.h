@@ -1,11 +1,11 @@
 #pragma once
 
+#include "main_window/view/frame_pacer.h"
 #include "main_window/view/view_accessible.h"
 #include "main_window/view/view_rows.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
-#include <QElapsedTimer>
 #include <QList>
 #include <QRawFont>
 #include <QTimer>
@@ -146,9 +146,8 @@ private:
 
     // Frame pacing: what the screen does not show yet, and when it last caught up.
     QTimer refreshTimer_;
-    QElapsedTimer sinceRefresh_;
+    FramePacer pacer_;
     bool pending_ = false;
-    int busyFrames_ = 0;
     int paintFrom_ = INT_MAX;
     int shownSelectionTop_ = 0;
     int shownSelectionBottom_ = 0;

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+// When a view brings its screen up to date with its text: at most once a frame.
+//
+// A change after a quiet spell of two frames shows at the next pass of the event loop; changes
+// that follow each other closely wait for the rest of the frame (16 ms, 60 Hz), so that a stream
+// costs one refresh per frame. Once changes have come in every frame for a while (ten frames) the
+// frames are stretched to 33 ms: a stream then costs half the processor time, and each change
+// still shows well within a twentieth of a second.
+class FramePacer {
+public:
+    // The time on a clock that never jumps.
+    using Clock = std::function<std::chrono::nanoseconds()>;
+
+    // Without a clock, the system's monotonic clock.
+    explicit FramePacer(Clock clock = {});
+
+    // A change waits to be shown and no refresh is scheduled: in how many milliseconds the screen
+    // should catch up (0: at once).
+    int delayForChange();
+    // The screen has caught up.
+    void refreshed();
+
+private:
+    Clock clock_;
+    std::optional<std::chrono::nanoseconds> lastRefresh_;
+    int busyFrames_ = 0;
+};
