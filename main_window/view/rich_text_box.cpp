@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QGlyphRun>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPaintEvent>
@@ -27,11 +26,6 @@ constexpr QChar Lf = u'\n';
 
 int floorDiv(int value, int divisor) {
     return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
-}
-
-// Control characters other than line breaks (which never reach a row) show as a box.
-bool isControl(char16_t c) {
-    return c < 0x20 || (c >= 0x7F && c < 0xA0);
 }
 
 // The character code a key types, or 0 for a key that types nothing (those keep their text-box
@@ -165,9 +159,9 @@ void RichTextBox::setText(const QString& text) {
             if (keepAtTop_ < 0) {
                 ensureIndex();
                 const int scrolled = verticalScrollBar()->value() - Margin;
-                const int topRow = std::max(0, floorDiv(scrolled, lineHeight_));
+                const int topRow = std::max(0, floorDiv(scrolled, lineHeight()));
                 keepAtTop_ = rows_.row(topRow).start;
-                keepAtTopOffset_ = scrolled - topRow * lineHeight_;
+                keepAtTopOffset_ = scrolled - topRow * lineHeight();
             }
             keepAtTop_ = static_cast<int>(std::max<qsizetype>(0, keepAtTop_ - cut));
         } else {
@@ -287,7 +281,7 @@ bool RichTextBox::followingEnd() const {
 
 int RichTextBox::wrapColumns() const {
     const int width = rightMargin_ > 0 ? rightMargin_ : viewport()->width();
-    return std::max(1, (width - 2 * Margin) / charWidth_);
+    return std::max(1, (width - 2 * Margin) / charWidth());
 }
 
 void RichTextBox::setRightMargin(int pixels) {
@@ -296,24 +290,7 @@ void RichTextBox::setRightMargin(int pixels) {
 }
 
 void RichTextBox::applyFont() {
-    const QFontMetrics metrics(font());
-    charWidth_ = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
-    lineHeight_ = std::max(1, metrics.lineSpacing());
-    ascent_ = metrics.ascent();
-    // Glyphs are placed one per column by hand: the font's own advance is fractional, and the
-    // columns must stay where the caret and the selection arithmetic put them.
-    rawFont_ = QRawFont::fromFont(font());
-    std::array<QChar, 256> latin1;
-    for (int i = 0; i < 256; ++i)
-        latin1[i] = QChar(static_cast<char16_t>(i));
-    int count = 256;
-    latin1Glyphs_.fill(0);
-    if (rawFont_.isValid())
-        rawFont_.glyphIndexesForChars(latin1.data(), 256, latin1Glyphs_.data(), &count);
-    for (int i = 0; i < 256; ++i) {
-        if (!rawFont_.isValid() || !rawFont_.supportsCharacter(latin1[i]))
-            latin1Glyphs_[i] = 0;
-    }
+    rowPainter_.setFont(font());
 }
 
 // After a change of font, wrap width or size: the rows and scroll ranges are recomputed, and a
@@ -330,17 +307,17 @@ void RichTextBox::relayout() {
 
 void RichTextBox::updateScrollBars() {
     const QSize area = viewport()->size();
-    const int height = rows_.rowCount() * lineHeight_ + 2 * Margin;
+    const int height = rows_.rowCount() * lineHeight() + 2 * Margin;
     // One pixel more for a caret after the last column.
-    const int width = rows_.widestRow() * charWidth_ + 2 * Margin + 1;
+    const int width = rows_.widestRow() * charWidth() + 2 * Margin + 1;
     QScrollBar* vertical = verticalScrollBar();
     vertical->setRange(0, std::max(0, height - area.height()));
     vertical->setPageStep(area.height());
-    vertical->setSingleStep(lineHeight_);
+    vertical->setSingleStep(lineHeight());
     QScrollBar* horizontal = horizontalScrollBar();
     horizontal->setRange(0, std::max(0, width - area.width()));
     horizontal->setPageStep(area.width());
-    horizontal->setSingleStep(charWidth_);
+    horizontal->setSingleStep(charWidth());
 }
 
 // The single place where the model reaches the screen.
@@ -359,7 +336,7 @@ void RichTextBox::flushDisplay() {
         if (caretPosition() == model_.TextLength())
             ensurePositionVisible(caretPosition());
     } else if (keepAtTop_ >= 0) {
-        vertical->setValue(Margin + rows_.cellOf(keepAtTop_).row * lineHeight_ + keepAtTopOffset_);
+        vertical->setValue(Margin + rows_.cellOf(keepAtTop_).row * lineHeight() + keepAtTopOffset_);
     }
     keepAtTop_ = -1;
 
@@ -384,19 +361,19 @@ void RichTextBox::flushDisplay() {
 }
 
 int RichTextBox::rowTop(int row) const {
-    return Margin + row * lineHeight_ - verticalScrollBar()->value();
+    return Margin + row * lineHeight() - verticalScrollBar()->value();
 }
 
 // Marks rows first..last (INT_MAX: to the bottom of the viewport) for painting.
 void RichTextBox::updateRows(int first, int last) {
     const int scrolled = verticalScrollBar()->value() - Margin;
     const int height = viewport()->height();
-    first = std::max(first, floorDiv(scrolled, lineHeight_));
-    last = std::min(last, floorDiv(scrolled + height, lineHeight_));
+    first = std::max(first, floorDiv(scrolled, lineHeight()));
+    last = std::min(last, floorDiv(scrolled + height, lineHeight()));
     if (first > last)
         return;
     const int top = std::max(0, rowTop(first));
-    const int bottom = std::min(height, rowTop(last) + lineHeight_);
+    const int bottom = std::min(height, rowTop(last) + lineHeight());
     if (top < bottom)
         viewport()->update(QRect(0, top, viewport()->width(), bottom - top));
 }
@@ -406,8 +383,8 @@ void RichTextBox::ensurePositionVisible(int position) {
     const ViewRows::Cell cell = position == caretPosition() ? caretCell() : rows_.cellOf(position);
     const QSize area = viewport()->size();
     QScrollBar* vertical = verticalScrollBar();
-    const int top = Margin + cell.row * lineHeight_;
-    const int bottom = top + lineHeight_;
+    const int top = Margin + cell.row * lineHeight();
+    const int bottom = top + lineHeight();
     if (top < vertical->value() + Margin)
         vertical->setValue(cell.row == 0 ? 0 : top);
     else if (bottom > vertical->value() + area.height())
@@ -416,11 +393,11 @@ void RichTextBox::ensurePositionVisible(int position) {
     // Sideways the view jumps by a third of its width, so that a caret running along a long row
     // does not scroll the view at every character.
     QScrollBar* horizontal = horizontalScrollBar();
-    const int left = Margin + cell.column * charWidth_;
+    const int left = Margin + cell.column * charWidth();
     if (left - Margin < horizontal->value())
         horizontal->setValue(left - Margin - area.width() / 3);
-    else if (left + charWidth_ > horizontal->value() + area.width())
-        horizontal->setValue(left + charWidth_ - area.width() * 2 / 3);
+    else if (left + charWidth() > horizontal->value() + area.width())
+        horizontal->setValue(left + charWidth() - area.width() * 2 / 3);
 }
 
 void RichTextBox::revealCaret() {
@@ -454,8 +431,8 @@ ViewRows::Cell RichTextBox::caretCell() const {
 QRect RichTextBox::characterRect(int position) const {
     ensureIndex();
     const ViewRows::Cell cell = rows_.cellOf(position);
-    return {Margin + cell.column * charWidth_ - horizontalScrollBar()->value(), rowTop(cell.row),
-            charWidth_, lineHeight_};
+    return {Margin + cell.column * charWidth() - horizontalScrollBar()->value(), rowTop(cell.row),
+            charWidth(), lineHeight()};
 }
 
 RichTextBox::Pick RichTextBox::pickAt(const QPoint& point) const {
@@ -463,7 +440,7 @@ RichTextBox::Pick RichTextBox::pickAt(const QPoint& point) const {
     const int y = point.y() + verticalScrollBar()->value() - Margin;
     const int x = point.x() + horizontalScrollBar()->value() - Margin;
     const ViewRows::Pick pick =
-        rows_.positionAt(floorDiv(y, lineHeight_), floorDiv(x + charWidth_ / 2, charWidth_));
+        rows_.positionAt(floorDiv(y, lineHeight()), floorDiv(x + charWidth() / 2, charWidth()));
     const QString text = model_.Text();
     return {snapToCharacter(text, pick.position), pick.upstream};
 }
@@ -478,106 +455,30 @@ void RichTextBox::paintEvent(QPaintEvent* event) {
     ensureIndex();
     QPainter painter(viewport());
     const QRect area = event->rect();
-    const QString text = model_.Text();
-    const QStringView chars(text);
     const int scrollX = horizontalScrollBar()->value();
     const int scrollY = verticalScrollBar()->value();
-    const int firstRow = std::max(0, floorDiv(area.top() + scrollY - Margin, lineHeight_));
+    const int firstRow = std::max(0, floorDiv(area.top() + scrollY - Margin, lineHeight()));
     const int lastRow =
-        std::min(rows_.rowCount() - 1, floorDiv(area.bottom() + scrollY - Margin, lineHeight_));
-    const int firstColumn = std::max(0, floorDiv(area.left() + scrollX - Margin, charWidth_));
-    const int endColumn = std::max(0, floorDiv(area.right() + scrollX - Margin, charWidth_) + 1);
+        std::min(rows_.rowCount() - 1, floorDiv(area.bottom() + scrollY - Margin, lineHeight()));
+    const int firstColumn = std::max(0, floorDiv(area.left() + scrollX - Margin, charWidth()));
+    const int endColumn = std::max(0, floorDiv(area.right() + scrollX - Margin, charWidth()) + 1);
     const int selStart = model_.SelStart();
-    const int selEnd = selStart + model_.SelLength();
 
     const QPalette::ColorGroup group = !isEnabled()       ? QPalette::Disabled
                                        : isActiveWindow() ? QPalette::Active
                                                           : QPalette::Inactive;
-    const QColor colours[2] = {palette().color(group, QPalette::Text),
-                               palette().color(group, QPalette::HighlightedText)};
-    const QColor highlight = palette().color(group, QPalette::Highlight);
-
-    // Everything of one colour goes out in one glyph run.
-    QList<quint32> glyphs[2];
-    QList<QPointF> positions[2];
-    QList<QRectF> boxes[2];
-    struct Fallback {
-        QPointF at;
-        QString text;
-        bool selected;
-    };
-    QList<Fallback> fallbacks;
-    auto xOf = [&](int column) { return Margin + column * charWidth_ - scrollX; };
-
-    for (int r = firstRow; r <= lastRow; ++r) {
-        const ViewRows::Row row = rows_.row(r);
-        const int top = Margin + r * lineHeight_ - scrollY;
-        const int baseline = top + ascent_;
-        const int from = std::max(selStart, row.start);
-        const int to = std::min(selEnd, row.end);
-        if (from < to)
-            painter.fillRect(
-                QRect(xOf(from - row.start), top, (to - from) * charWidth_, lineHeight_),
-                highlight);
-        // A selected line break shows as one selected cell after the line.
-        if (row.lastOfLine && row.end < chars.size() && selStart <= row.end && selEnd > row.end)
-            painter.fillRect(QRect(xOf(row.end - row.start), top, charWidth_, lineHeight_),
-                             highlight);
-
-        const int stop = std::min(row.end, row.start + endColumn);
-        for (int p = row.start + firstColumn; p < stop; ++p) {
-            const char16_t c = chars[p].unicode();
-            if (c == u' ' || c == u'\t')
-                continue;
-            const bool selected = p >= selStart && p < selEnd;
-            const int x = xOf(p - row.start);
-            if (isControl(c)) {
-                boxes[selected] << QRectF(x + 1.5, top + lineHeight_ / 4 + 0.5, charWidth_ - 3,
-                                          lineHeight_ / 2);
-                continue;
-            }
-            quint32 glyph = c < 0x100 ? latin1Glyphs_[c] : 0;
-            if (glyph == 0 && c >= 0x100 && !QChar::isSurrogate(c) &&
-                rawFont_.supportsCharacter(QChar(c))) {
-                int count = 1;
-                const QChar one(c);
-                rawFont_.glyphIndexesForChars(&one, 1, &glyph, &count);
-            }
-            if (glyph != 0) {
-                glyphs[selected] << glyph;
-                positions[selected] << QPointF(x, baseline);
-                continue;
-            }
-            // Other characters are left to the font fallback, drawn alone in their cell.
-            const bool pair =
-                QChar::isHighSurrogate(c) && p + 1 < row.end && chars[p + 1].isLowSurrogate();
-            fallbacks << Fallback{QPointF(x, baseline), chars.sliced(p, pair ? 2 : 1).toString(),
-                                  selected};
-            p += pair;
-        }
-    }
-
-    for (int selected = 0; selected < 2; ++selected) {
-        painter.setPen(colours[selected]);
-        if (!glyphs[selected].isEmpty()) {
-            QGlyphRun run;
-            run.setRawFont(rawFont_);
-            run.setGlyphIndexes(glyphs[selected]);
-            run.setPositions(positions[selected]);
-            painter.drawGlyphRun(QPointF(0, 0), run);
-        }
-        for (const QRectF& box : std::as_const(boxes[selected]))
-            painter.drawRect(box);
-    }
-    painter.setFont(font());
-    for (const Fallback& fallback : std::as_const(fallbacks)) {
-        painter.setPen(colours[fallback.selected]);
-        painter.drawText(fallback.at, fallback.text);
-    }
+    const RowPainter::Colours colours{palette().color(group, QPalette::Text),
+                                      palette().color(group, QPalette::HighlightedText),
+                                      palette().color(group, QPalette::Highlight)};
+    const QPoint origin(Margin - scrollX, Margin - scrollY);
+    rowPainter_.paintRows(painter, model_.Text(), rows_, firstRow, lastRow, firstColumn, endColumn,
+                          origin, selStart, selStart + model_.SelLength(), colours);
 
     if (hasFocus() && caretOn_) {
         const ViewRows::Cell cell = caretCell();
-        painter.fillRect(QRect(xOf(cell.column), rowTop(cell.row), 1, lineHeight_), colours[0]);
+        painter.fillRect(
+            QRect(origin.x() + cell.column * charWidth(), rowTop(cell.row), 1, lineHeight()),
+            colours.text);
     }
 }
 
@@ -621,8 +522,9 @@ void RichTextBox::restartBlink() {
 
 void RichTextBox::updateCaretArea() {
     const ViewRows::Cell cell = caretCell();
-    viewport()->update(QRect(Margin + cell.column * charWidth_ - horizontalScrollBar()->value() - 1,
-                             rowTop(cell.row), 3, lineHeight_));
+    viewport()->update(
+        QRect(Margin + cell.column * charWidth() - horizontalScrollBar()->value() - 1,
+              rowTop(cell.row), 3, lineHeight()));
 }
 
 void RichTextBox::focusInEvent(QFocusEvent* event) {
@@ -728,9 +630,10 @@ bool RichTextBox::moveCaret(const QKeyEvent& event) {
     ensureIndex();
     const CaretState from{anchorPosition(), caretPosition(), upstream_, preferredColumn_};
     const CaretStep step = ::moveCaret(model_.Text(), rows_, from, key->caretMove, extend,
-                                       viewport()->height() / lineHeight_);
+                                       viewport()->height() / lineHeight());
     if (step.scrollRows != 0)
-        verticalScrollBar()->setValue(verticalScrollBar()->value() + step.scrollRows * lineHeight_);
+        verticalScrollBar()->setValue(verticalScrollBar()->value() +
+                                      step.scrollRows * lineHeight());
     select(step.state.anchor, step.state.caret, step.state.upstream);
     preferredColumn_ = step.state.preferredColumn;
     return true;

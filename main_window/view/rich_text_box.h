@@ -1,16 +1,15 @@
 #pragma once
 
 #include "main_window/view/frame_pacer.h"
+#include "main_window/view/row_painter.h"
 #include "main_window/view/view_accessible.h"
 #include "main_window/view/view_rows.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QList>
-#include <QRawFont>
 #include <QTimer>
 
-#include <array>
 #include <climits>
 
 class QMenu;
@@ -118,6 +117,8 @@ private:
     bool followingEnd() const;
     void updateRows(int first, int last);
     int rowTop(int row) const;
+    int charWidth() const { return rowPainter_.charWidth(); }
+    int lineHeight() const { return rowPainter_.lineHeight(); }
     ViewRows::Cell caretCell() const;
     Pick pickAt(const QPoint& point) const;
     int anchorPosition() const;
@@ -138,11 +139,7 @@ private:
     mutable int indexValidBefore_ = INT_MAX;
     int rightMargin_ = 0;
 
-    int charWidth_ = 8;
-    int lineHeight_ = 15;
-    int ascent_ = 11;
-    QRawFont rawFont_;
-    std::array<quint32, 256> latin1Glyphs_{};
+    RowPainter rowPainter_;
 
     // Frame pacing: what the screen does not show yet, and when it last caught up.
     QTimer refreshTimer_;

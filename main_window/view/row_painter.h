@@ -1,0 +1,72 @@
+#pragma once
+
+#include "main_window/view/view_rows.h"
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QPoint>
+#include <QRawFont>
+#include <QStringView>
+
+#include <array>
+
+class QPainter;
+
+// Paints the rows of a fixed-pitch view: one character per column, whatever the font's own
+// advance, so that columns stay where the caret and selection arithmetic put them. A blank or a
+// tab paints nothing, another control character a small box; a character the font lacks is left
+// to Qt's font fallback, drawn alone in its cell.
+//
+// It owns the font's metrics and a cache of glyphs: each character is looked up in the font once,
+// the first time it is painted.
+class RowPainter {
+public:
+    struct Colours {
+        QColor text;
+        QColor selectedText;
+        QColor highlight;
+    };
+
+    // Paints nothing useful until it has a font.
+    RowPainter() = default;
+    explicit RowPainter(const QFont& font);
+
+    // Takes a new font: new metrics, and the glyph cache starts empty.
+    void setFont(const QFont& font);
+    const QFont& font() const { return font_; }
+    // A column's width, a row's height and the baseline's distance from a row's top, in pixels.
+    int charWidth() const { return charWidth_; }
+    int lineHeight() const { return lineHeight_; }
+    int ascent() const { return ascent_; }
+
+    // Paints rows firstRow..lastRow of text as rows lays it out, their columns from firstColumn up
+    // to (not including) endColumn; the cell of row r and column c has its top left corner at
+    // origin + (c * charWidth, r * lineHeight). Characters from selectionStart up to selectionEnd
+    // are drawn selected, a line break among them as one selected cell after its line.
+    void paintRows(QPainter& painter, QStringView text, const ViewRows& rows, int firstRow,
+                   int lastRow, int firstColumn, int endColumn, QPoint origin, int selectionStart,
+                   int selectionEnd, const Colours& colours);
+
+    // How many characters have been looked up in the font, rather than found in the cache.
+    int glyphLookups() const { return glyphLookups_; }
+
+private:
+    quint32 glyphOf(char16_t c);
+    quint32 lookUpGlyph(char16_t c);
+
+    QFont font_;
+    QRawFont rawFont_;
+    int charWidth_ = 8;
+    int lineHeight_ = 15;
+    int ascent_ = 11;
+    // Glyph indexes, 0 where the font has none; Latin-1 in a table, the rest in a hash.
+    static constexpr quint32 NotLookedUp = 0xFFFFFFFF;
+    std::array<quint32, 256> latin1Glyphs_ = [] {
+        std::array<quint32, 256> none;
+        none.fill(NotLookedUp);
+        return none;
+    }();
+    QHash<char16_t, quint32> otherGlyphs_;
+    int glyphLookups_ = 0;
+};
