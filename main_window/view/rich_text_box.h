@@ -29,6 +29,10 @@ class QMenu;
 //
 // Keys that type a character are offered to the keyPress handler first and then typed into the
 // model; the caret keys, the mouse, copy and select all act as in any text box.
+//
+// The widget holds these together; the parts that need no widget live apart: where caret keys
+// lead (caret_moves.h), how rows are painted (RowPainter), when the screen catches up
+// (FramePacer), and what screen readers are told (view_accessible.h).
 class RichTextBox : public QAbstractScrollArea, public AccessibleTextView {
     Q_OBJECT
 
