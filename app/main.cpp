@@ -4,6 +4,7 @@
 #include "main_window/echo.h"
 #include "main_window/form1.h"
 #include "main_window/qt_prompts.h"
+#include "main_window/version.h"
 #include "serial_comm/port/termios_port.h"
 
 #include <QApplication>
@@ -15,7 +16,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Linnet-Test"));
-    QApplication::setApplicationVersion(QStringLiteral(LINNET_VERSION));
+    QApplication::setApplicationVersion(version::file());
     // The program is put together here: the window gets the termios port, Qt's dialogs, the
     // steady clock and the local-echo switch (off at start), and hands what the settings dialog
     // needs on to it.

@@ -1,7 +1,7 @@
 #include "open_window.h"
 
-#include "bench_prompts.h"
 #include "display_tracker.h"
+#include "fake_prompts.h"
 
 #include "main_window/clock.h"
 #include "main_window/form1.h"
@@ -64,7 +64,9 @@ bool pollUntil(const std::function<bool()>& done, int timeoutMs, int pollMs) {
 OpenWindow::OpenWindow() {
     // COM1 opens the device named by LINNET_COM1.
     qputenv("LINNET_COM1", device_.devicePath().toLocal8Bit());
-    auto prompts = std::make_unique<BenchPrompts>();
+    // Every message box is answered OK and noted, so that a prompt the bench did not expect (an
+    // overflow, a lost device) shows up in its report.
+    auto prompts = std::make_unique<FakePrompts>();
     prompts_ = prompts.get();
     form_ = std::make_unique<Form1>(std::make_unique<TermiosPort>(), std::move(prompts),
                                     std::make_unique<SteadyClock>(), echoEnabled_);
@@ -76,8 +78,8 @@ OpenWindow::OpenWindow() {
     form_->MOpen_Click();
     if (!form_->MSComm1().PortOpen())
         throw std::runtime_error("the port did not open: " +
-                                 prompts_->messages.join(QStringLiteral(" / ")).toStdString());
-    prompts_->messages.clear();
+                                 this->prompts().join(QStringLiteral(" / ")).toStdString());
+    prompts_->calls.clear();
     runFor(100);
 }
 
@@ -88,7 +90,10 @@ OpenWindow::~OpenWindow() {
 }
 
 QStringList OpenWindow::prompts() const {
-    return prompts_->messages;
+    QStringList texts;
+    for (const FakePrompts::Call& message : prompts_->messages())
+        texts.append(message.text);
+    return texts;
 }
 
 } // namespace bench

@@ -9,11 +9,10 @@
 #include <functional>
 #include <memory>
 
+class FakePrompts;
 class Form1;
 
 namespace bench {
-
-class BenchPrompts;
 
 class DisplayTracker;
 
@@ -40,7 +39,7 @@ public:
 
 private:
     PtyDevice device_;
-    BenchPrompts* prompts_ = nullptr;
+    FakePrompts* prompts_ = nullptr;
     // Local echo stays off: the benchmark types nothing.
     qint16 echoEnabled_ = VbFalse;
     std::unique_ptr<Form1> form_;

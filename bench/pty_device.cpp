@@ -4,12 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <stdexcept>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -60,21 +57,13 @@ void sleepUntilNs(qint64 deadline) {
 
 } // namespace
 
-PtyDevice::PtyDevice() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
-        throw std::runtime_error(std::string("pseudo-terminal: ") + std::strerror(errno));
-    char name[128];
-    if (::ptsname_r(master_, name, sizeof name) != 0)
-        throw std::runtime_error(std::string("ptsname: ") + std::strerror(errno));
-    devicePath_ = QString::fromLocal8Bit(name);
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-}
+// The window opens the device itself and sets its attributes; nothing else holds it open.
+PtyDevice::PtyDevice()
+    : pty_(PseudoTerminalOptions{.keepDeviceSide = false, .raw = false}),
+      devicePath_(QString::fromLocal8Bit(pty_.devicePath())) {}
 
 PtyDevice::~PtyDevice() {
     stop();
-    if (master_ >= 0)
-        ::close(master_);
 }
 
 void PtyDevice::resetJob() {
@@ -118,7 +107,7 @@ bool PtyDevice::writeAll(const char* data, size_t size) {
     while (size > 0) {
         if (stop_.load(std::memory_order_relaxed))
             return false;
-        const ssize_t count = ::write(master_, data, size);
+        const ssize_t count = ::write(pty_.master(), data, size);
         if (count > 0) {
             data += count;
             size -= size_t(count);
@@ -132,7 +121,7 @@ bool PtyDevice::writeAll(const char* data, size_t size) {
                            .arg(QString::fromLocal8Bit(std::strerror(errno)));
             return false;
         }
-        pollfd p{master_, POLLOUT, 0};
+        pollfd p{pty_.master(), POLLOUT, 0};
         ::poll(&p, 1, 20);
     }
     return true;

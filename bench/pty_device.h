@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pty/pseudo_terminal.h"
+
 #include <QString>
 
 #include <atomic>
@@ -61,7 +63,7 @@ private:
     // Writes every byte; false when stopped or when the master failed.
     bool writeAll(const char* data, size_t size);
 
-    int master_ = -1;
+    PseudoTerminal pty_;
     QString devicePath_;
     std::thread thread_;
     std::atomic<bool> stop_{false};

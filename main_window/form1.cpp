@@ -7,6 +7,7 @@
 #include "main_window/shape.h"
 #include "main_window/status_label.h"
 #include "main_window/twips.h"
+#include "main_window/version.h"
 #include "main_window/view/rich_text_box.h"
 #include "serial_comm/port/port_control.h"
 #include "settings_dialog/config_scrn.h"
@@ -79,7 +80,7 @@ Form1::Form1(std::unique_ptr<PortControl> port, std::unique_ptr<Prompts> prompts
       clock_(std::move(clock)) {
     registerFontSubstitutes();
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Kestrova Linnet Test V1.06"));
+    setWindowTitle(QStringLiteral("Kestrova Linnet Test V") + version::title());
     setWindowIcon(appIcon());
     buildForm();
     buildMenus();

@@ -8,7 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${LINNET_BUILD_DIR:-$root/build}
 app_id=org.linnettest.LinnetTest
 desktop=$root/packaging/$app_id.desktop
-metainfo=$root/packaging/$app_id.metainfo.xml
+# The metainfo is configured from packaging/$app_id.metainfo.xml.in into the build.
+metainfo=$build/packaging/$app_id.metainfo.xml
 
 fail() {
     echo "package-check: FAILED: $*" >&2
@@ -20,6 +21,7 @@ for tool in cpack desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup.sh installs it)"
 done
 [ -f "$build/CPackConfig.cmake" ] || fail "no CPack configuration in $build: run scripts/build.sh first"
+[ -f "$metainfo" ] || fail "no configured metainfo in $build: run scripts/build.sh first"
 
 step "desktop entry"
 desktop_out=$(desktop-file-validate "$desktop" 2>&1) || {
@@ -51,6 +53,11 @@ version=$(dpkg-deb -f "$deb" Version)
     fail "package file name $(basename "$deb") does not match its version $version"
 [ "$(dpkg-deb -f "$deb" Package)" = linnet-test ] || fail "package name is not linnet-test"
 echo "package: $deb"
+
+step "one version"
+release=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$metainfo" | head -n 1)
+[ "$release" = "$version" ] || fail "the metainfo's latest release is $release, the package's version $version"
+echo "package and metainfo: $version"
 
 step "package fields"
 dpkg-deb -f "$deb" Package Version Architecture Section Maintainer Installed-Size Depends Description

@@ -39,7 +39,7 @@ export LINNET_BUILD=$build LINNET_SHOT=$work/shot.png
 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash -c '
     "$LINNET_BUILD/linnet-test" &
     app=$!
-    window=$(xdotool search --sync --onlyvisible --name "Kestrova Linnet Test V1.06" | head -n 1)
+    window=$(xdotool search --sync --onlyvisible --name "^Kestrova Linnet Test V" | head -n 1)
     xdotool windowfocus --sync "$window"
     # "Open COM1": the button sits at 3840,120 twips (256,8 px) below the menu bar.
     eval "$(xdotool getwindowgeometry --shell "$window")"

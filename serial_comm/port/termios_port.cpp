@@ -376,10 +376,8 @@ LineSnapshot TermiosPort::look() {
     LineSnapshot snapshot;
     snapshot.counters = readCounters();
     if (device_->hasLines) {
-        int bits = 0;
-        if (::ioctl(device_->fd.get(), TIOCMGET, &bits) == 0)
-            snapshot.lines = bits;
-        else if (noModemLines(errno))
+        snapshot.lines = modemLines();
+        if (!snapshot.lines && noModemLines(errno))
             device_->hasLines = false;
     }
     return snapshot;

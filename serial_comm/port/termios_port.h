@@ -113,6 +113,8 @@ private:
     // device as it was.
     void applyLine(const serial_comm::LineSettings& settings, serial_comm::FlowControl flow);
     void applyDtr(bool raised);
+    // The one read of the modem lines (TIOCMGET), as TIOCM_* bits; nullopt when the port is
+    // closed or the device did not answer, and then errno says why.
     std::optional<int> modemLines() const;
 
     // One look at the counters and lines; a device that answers that it has none is not asked

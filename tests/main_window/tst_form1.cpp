@@ -1,6 +1,5 @@
 #include "form_harness.h"
 #include "main_window/shape.h"
-#include "main_window/twips.h"
 #include "main_window/view/rich_text_box.h"
 #include "settings_dialog/config_scrn.h"
 
@@ -74,12 +73,40 @@ private slots:
                                 "Label2=Status Label1= lblMSCommPins_0=CD lblMSCommPins_1=RX "
                                 "lblMSCommPins_2=TX lblMSCommPins_3=DTR lblMSCommPins_4=DSR "
                                 "lblMSCommPins_5=RTS lblMSCommPins_6=CTS lblMSCommPins_7=RI"));
-        // The lamps' row, numbered from 1, under the pin labels.
+        // The buttons in a row across the top, in the order of their captions above.
+        h.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
+        QRect left;
+        for (const char* name : {"cmdConfig", "cmdOPEN", "cmdClear"}) {
+            const QRect button = h.child<QPushButton>(QLatin1String(name))->geometry();
+            QVERIFY2(h.form->centralWidget()->rect().contains(button), name);
+            QVERIFY2(left.isNull() || (button.top() == left.top() && button.left() > left.right()),
+                     name);
+            left = button;
+        }
+        // The lamps, numbered from 1, in one row from left to right, each directly under its pin
+        // label; lamp 5, between DTR and DSR, has none.
         QVERIFY(!h.child<Shape>(QStringLiteral("shapeMSCommPins_0")));
-        const int lefts[] = {0, 2040, 2520, 3000, 3480, 3840, 4200, 4680, 5160, 5640};
-        for (int index = 1; index <= 9; ++index)
-            QCOMPARE(h.child<Shape>(QStringLiteral("shapeMSCommPins_%1").arg(index))->geometry(),
-                     twipsRect(lefts[index], 7920, 255, 255));
+        const int labelOfLamp[10] = {-1, 0, 1, 2, 3, -1, 4, 5, 6, 7};
+        QRect previous;
+        for (int index = 1; index <= 9; ++index) {
+            const QRect lamp =
+                h.child<Shape>(QStringLiteral("shapeMSCommPins_%1").arg(index))->geometry();
+            QVERIFY2(h.form->centralWidget()->rect().contains(lamp),
+                     qPrintable(QString::number(index)));
+            if (index > 1) {
+                QCOMPARE(lamp.top(), previous.top());
+                QVERIFY(lamp.left() > previous.right());
+            }
+            previous = lamp;
+            if (labelOfLamp[index] < 0)
+                continue;
+            const QRect label =
+                h.child<QLabel>(QStringLiteral("lblMSCommPins_%1").arg(labelOfLamp[index]))
+                    ->geometry();
+            QCOMPARE(lamp.left(), label.left());
+            QVERIFY(lamp.top() > label.top() && lamp.top() >= label.bottom());
+        }
 
         QStringList menus;
         for (QAction* top : h.form->menuBar()->actions()) {
@@ -162,13 +189,27 @@ private slots:
         QCOMPARE(h.prompts->calls[0].text, shown);
     }
 
-    // The client area is 8520 by 8580 twips; the views hang from the lines, whatever the size of
-    // the window, and wrap at ten window widths. Focus starts on the open button.
+    // The client area is 8520 by 8580 twips. The two views span its width, one above the other
+    // between the buttons and the lamps, meeting at the middle line; they keep that place whatever
+    // the size of the window, and wrap at ten window widths. Focus starts on the open button.
     void layoutFocusAndResize() {
         FormHarness h;
         h.form->show();
         QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
         QCOMPARE(h.form->centralWidget()->size(), QSize(568, 572));
+        const QRect term = h.form->Term().geometry();
+        const QRect hex = h.form->TermHex().geometry();
+        for (const QRect& view : {term, hex}) {
+            QCOMPARE(view.left(), 0);
+            QCOMPARE(view.width(), h.form->centralWidget()->width());
+        }
+        QVERIFY(h.child<QPushButton>(QStringLiteral("cmdOPEN"))->geometry().bottom() < term.top());
+        QVERIFY(term.top() < hex.top() && term.bottom() < hex.bottom());
+        QVERIFY(qAbs(term.bottom() + 1 - hex.top()) <= 1);
+        const int middleLine = h.child<QWidget>(QStringLiteral("Line2"))->geometry().center().y();
+        QVERIFY2(qAbs(middleLine - hex.top()) <= 2, qPrintable(QString::number(middleLine)));
+        QVERIFY(hex.bottom() <
+                h.child<QLabel>(QStringLiteral("lblMSCommPins_0"))->geometry().top());
         QStringList order;
         QWidget* w = QApplication::focusWidget();
         for (int i = 0; i < 5; ++i, w = w->nextInFocusChain()) {
@@ -180,8 +221,8 @@ private slots:
         for (const QSize size : {h.form->size(), QSize(900, 700), QSize(300, 300)}) {
             h.form->resize(size);
             QTRY_COMPARE(h.form->size(), size);
-            QCOMPARE(h.form->Term().geometry(), twipsRect(0, 615, 8520, 3490));
-            QCOMPARE(h.form->TermHex().geometry(), twipsRect(0, 4095, 8520, 3490));
+            QCOMPARE(h.form->Term().geometry(), term);
+            QCOMPARE(h.form->TermHex().geometry(), hex);
             QCOMPARE(h.form->Term().rightMargin(), 10 * h.form->frameGeometry().width());
             QCOMPARE(h.form->TermHex().rightMargin(), 10 * h.form->frameGeometry().width());
         }

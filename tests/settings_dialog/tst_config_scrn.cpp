@@ -111,14 +111,35 @@ private slots:
                          "Frame5 &Flow Control: NoFlow=None XonFlow=Xon/Xoff RTSFlow=RTS "
                          "BothFlow=Xon/RTS"}));
 
-        // The buttons' column and the two port columns.
-        const std::pair<const char*, QRect> rects[] = {{"OKButton", {4260, 240, 1335, 375}},
-                                                       {"CancelButton", {4260, 720, 1335, 375}},
-                                                       {"ComPort_1", {120, 240, 852, 252}},
-                                                       {"ComPort_18", {1080, 3120, 852, 252}}};
-        for (const auto& [name, r] : rects)
-            QCOMPARE(button(dialog, name)->geometry(),
-                     twipsRect(r.x(), r.y(), r.width(), r.height()));
+        // The frames lie side by side inside the dialog, none over another, each holding its
+        // options; OK above Cancel, clear of every frame.
+        const QList<QGroupBox*> frames = dialog->findChildren<QGroupBox*>();
+        QCOMPARE(frames.size(), 7);
+        const QRect okRect = button(dialog, "OKButton")->geometry();
+        const QRect cancel = button(dialog, "CancelButton")->geometry();
+        QVERIFY(okRect.bottom() < cancel.top() && okRect.left() == cancel.left());
+        for (QGroupBox* frame : frames) {
+            const QString name = frame->objectName();
+            QVERIFY2(dialog->rect().contains(frame->geometry()), qPrintable(name));
+            QVERIFY2(!frame->geometry().intersects(okRect) && !frame->geometry().intersects(cancel),
+                     qPrintable(name));
+            for (QGroupBox* other : frames)
+                QVERIFY2(other == frame || !other->geometry().intersects(frame->geometry()),
+                         qPrintable(name + ' ' + other->objectName()));
+            for (QAbstractButton* option : frame->findChildren<QAbstractButton*>())
+                QVERIFY2(frame->rect().contains(option->geometry()),
+                         qPrintable(option->objectName()));
+        }
+        // The ports in two columns read downwards: Com1 to Com9, then Com10 to Com18.
+        for (int n = 2; n <= 18; ++n) {
+            const QRect above = button(dialog, QStringLiteral("ComPort_%1").arg(n - 1))->geometry();
+            const QRect port = button(dialog, QStringLiteral("ComPort_%1").arg(n))->geometry();
+            if (n == 10)
+                QVERIFY(port.left() > above.left() && port.top() < above.top());
+            else
+                QVERIFY2(port.left() == above.left() && port.top() > above.bottom(),
+                         qPrintable(QString::number(n)));
+        }
     }
 
     // Enter presses OK and Escape Cancel wherever the focus is, Cancel included. Cancel, also by

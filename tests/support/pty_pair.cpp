@@ -5,10 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -27,39 +24,20 @@ int millisecondsLeft(Clock::time_point deadline) {
 
 } // namespace
 
-PtyPair::PtyPair() {
-    char name[256] = {};
-    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-        fail("openpty");
-    slavePath_ = QString::fromLocal8Bit(name);
-    termios raw{};
-    if (::tcgetattr(master_, &raw) != 0)
-        fail("tcgetattr on the master");
-    ::cfmakeraw(&raw);
-    if (::tcsetattr(master_, TCSANOW, &raw) != 0)
-        fail("tcsetattr on the master");
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
-    ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
-}
-
-PtyPair::~PtyPair() {
-    closeMaster();
-    closeSlave();
-}
+PtyPair::PtyPair() : slavePath_(QString::fromLocal8Bit(pty_.devicePath())) {}
 
 void PtyPair::writeMaster(const QByteArray& bytes) {
     const auto deadline = Clock::now() + std::chrono::seconds(5);
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t count = ::write(master_, bytes.constData() + done, bytes.size() - done);
+        const ssize_t count = ::write(pty_.master(), bytes.constData() + done, bytes.size() - done);
         if (count > 0) {
             done += count;
             continue;
         }
         if (count < 0 && errno != EAGAIN && errno != EINTR)
             fail("write to the master");
-        pollfd p{master_, POLLOUT, 0};
+        pollfd p{pty_.master(), POLLOUT, 0};
         if (::poll(&p, 1, millisecondsLeft(deadline)) == 0)
             throw std::runtime_error("the master side stayed full");
     }
@@ -67,7 +45,7 @@ void PtyPair::writeMaster(const QByteArray& bytes) {
 
 qsizetype PtyPair::tryWriteMaster(QByteArrayView bytes) {
     for (;;) {
-        const ssize_t count = ::write(master_, bytes.data(), bytes.size());
+        const ssize_t count = ::write(pty_.master(), bytes.data(), bytes.size());
         if (count >= 0)
             return count;
         if (errno == EINTR)
@@ -83,7 +61,7 @@ QByteArray PtyPair::readMaster(qsizetype atLeast, std::chrono::milliseconds time
     QByteArray received;
     char chunk[4096];
     for (;;) {
-        const ssize_t count = ::read(master_, chunk, sizeof chunk);
+        const ssize_t count = ::read(pty_.master(), chunk, sizeof chunk);
         if (count > 0) {
             received.append(chunk, count);
             continue;
@@ -96,20 +74,8 @@ QByteArray PtyPair::readMaster(qsizetype atLeast, std::chrono::milliseconds time
         const int left = millisecondsLeft(deadline);
         if (left == 0)
             return received;
-        pollfd p{master_, POLLIN, 0};
+        pollfd p{pty_.master(), POLLIN, 0};
         if (::poll(&p, 1, left) <= 0 || (p.revents & POLLIN) == 0)
             return received;
     }
-}
-
-void PtyPair::closeMaster() {
-    if (master_ >= 0)
-        ::close(master_);
-    master_ = -1;
-}
-
-void PtyPair::closeSlave() {
-    if (slave_ >= 0)
-        ::close(slave_);
-    slave_ = -1;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pty/pseudo_terminal.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -13,13 +15,10 @@
 class PtyPair {
 public:
     PtyPair();
-    ~PtyPair();
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
 
     QString slavePath() const { return slavePath_; }
-    int slaveFd() const { return slave_; }
-    int masterFd() const { return master_; }
+    int slaveFd() const { return pty_.deviceSide(); }
+    int masterFd() const { return pty_.master(); }
 
     // Writes every byte to the master side (what the device sends), waiting while it is full.
     void writeMaster(const QByteArray& bytes);
@@ -35,12 +34,11 @@ public:
                           std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
     // Closes the master side: to the program, the device hangs up.
-    void closeMaster();
+    void closeMaster() { pty_.closeMaster(); }
     // Closes the test's own slave descriptor.
-    void closeSlave();
+    void closeSlave() { pty_.closeDeviceSide(); }
 
 private:
-    int master_ = -1;
-    int slave_ = -1;
+    PseudoTerminal pty_;
     QString slavePath_;
 };

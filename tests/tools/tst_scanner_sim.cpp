@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -43,6 +44,12 @@ struct Device {
         ::tcflush(fd, TCIFLUSH);
     }
     ~Device() { ::close(fd); }
+
+    // Bytes the kernel holds for the reader.
+    int queued() const {
+        int count = 0;
+        return ::ioctl(fd, FIONREAD, &count) == 0 ? count : -1;
+    }
 
     // Reads until `done` holds, the time is up or the simulator has gone away.
     template <typename Done> void readUntil(Done done, std::chrono::milliseconds timeout = 3s) {
@@ -111,9 +118,12 @@ private slots:
         QFETCH(int, signal);
         QTemporaryDir dir;
         const QString link = dir.filePath("scanner");
-        Simulator sim(QStringList{"--interval", "0.002", "--quiet", "--link", link} + options);
+        Simulator sim(QStringList{"--interval", "0.002", "--link", link} + options);
         QCOMPARE(QFileInfo(link).symLinkTarget(), sim.path);
-        QTest::qWait(1000); // hundreds of codes go nowhere meanwhile, and do not stall it
+        // Hundreds of codes go nowhere before the port opens, and do not stall it.
+        QByteArray printed;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (printed += sim.process.readAllStandardOutput()).count("sent: ") >= 300, 10000);
         Device device(sim.path);
         QList<Kind> kinds;
         for (int i = 0; i < 4; ++i)
@@ -123,7 +133,6 @@ private slots:
         QVERIFY(kinds[0] != kinds[1] && kinds[1] != kinds[2] && kinds[2] != kinds[0]);
         QCOMPARE(kinds[3], kinds[0]);
         QCOMPARE(::write(device.fd, "T1\r\x01\xff\\", 6), 6);
-        QByteArray printed;
         QTRY_VERIFY((printed += sim.process.readAllStandardOutput())
                         .contains("received: T1\\r\\x01\\xff\\\\"));
 
@@ -136,12 +145,13 @@ private slots:
     void streamDeliversExactlyTheBytesAsked() {
         constexpr qsizetype size = 300'000;
         Simulator sim({"--stream", QString::number(size), "--rate", "0", "--terminator", "lf"});
-        // Before the port is opened nothing is sent: the program would discard it at open.
+        // Before the port is opened nothing is sent: the program would discard it at open. A
+        // short bounded wait, as it shows that something does not happen.
         QTest::qWait(200);
         Device device(sim.path);
         // A reader that lags behind, so that the kernel's buffer fills up and the simulator has to
         // wait, and that sends something meanwhile, which wakes the simulator while it waits.
-        QTest::qWait(200);
+        QTRY_VERIFY(device.queued() >= 4000);
         QCOMPARE(::write(device.fd, "x", 1), 1);
         device.readUntil([&] { return device.buffer.size() >= size; }, 5s);
         device.readUntil([] { return false; }, 300ms);

@@ -2,6 +2,8 @@
 // program can be tried without hardware. It prints the path of the device side as its first line,
 // then sends codes to whoever opens that path and prints what it receives from there.
 
+#include "pty/pseudo_terminal.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -14,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -216,49 +219,12 @@ void onSignal(int) {
     std::exit(1);
 }
 
-void makeRaw(int fd, const char* side) {
-    termios attributes{};
-    if (::tcgetattr(fd, &attributes) != 0)
-        fail(std::string("reading the attributes of the ") + side);
-    ::cfmakeraw(&attributes);
-    if (::tcsetattr(fd, TCSANOW, &attributes) != 0)
-        fail(std::string("setting the attributes of the ") + side);
-}
-
-struct Pty {
-    int master = -1;
-    // The simulator keeps the device side open itself: without it, a read on the master fails and
-    // poll reports a hang-up for as long as no program has the port open, and every close by the
-    // program would hang the line up. Codes sent while the port is closed wait in the kernel; the
-    // program discards them when it opens the port, so the codes it shows are the fresh ones.
-    int slave = -1;
-    std::string path;
-};
-
-Pty openPty() {
-    Pty pty;
-    pty.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (pty.master < 0)
-        fail("creating a pseudo-terminal");
-    if (::grantpt(pty.master) != 0 || ::unlockpt(pty.master) != 0)
-        fail("unlocking the pseudo-terminal");
-    char name[256];
-    if (::ptsname_r(pty.master, name, sizeof name) != 0)
-        fail("naming the pseudo-terminal");
-    pty.path = name;
-    pty.slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (pty.slave < 0)
-        fail("opening " + pty.path);
-    makeRaw(pty.master, "pseudo-terminal");
-    makeRaw(pty.slave, "device side");
-    if (::fcntl(pty.master, F_SETFL, ::fcntl(pty.master, F_GETFL) | O_NONBLOCK) != 0)
-        fail("making the pseudo-terminal non-blocking");
+void enterPacketMode(const PseudoTerminal& pty) {
     // Packet mode reports flushes of the device side's input: that is how a stream learns that the
     // program has opened the port.
     int on = 1;
-    if (::ioctl(pty.master, TIOCPKT, &on) != 0)
+    if (::ioctl(pty.master(), TIOCPKT, &on) != 0)
         fail("switching the pseudo-terminal to packet mode");
-    return pty;
 }
 
 void makeLink(const Options& options, const std::string& target) {
@@ -286,9 +252,9 @@ void removeLink(const Options& options, const std::string& target) {
         ::unlink(options.link.c_str());
 }
 
-int queuedOnDeviceSide(const Pty& pty) {
+int queuedOnDeviceSide(const PseudoTerminal& pty) {
     int count = 0;
-    return ::ioctl(pty.slave, TIOCINQ, &count) == 0 ? count : 0;
+    return ::ioctl(pty.deviceSide(), TIOCINQ, &count) == 0 ? count : 0;
 }
 
 // Codes that nobody reads pile up in the kernel until writes stop. A scanner on a line that no
@@ -297,7 +263,7 @@ constexpr int staleInputLimit = 3072;
 
 class Scanner {
 public:
-    Scanner(const Options& options, const Pty& pty) : options_(options), pty_(pty) {}
+    Scanner(const Options& options, const PseudoTerminal& pty) : options_(options), pty_(pty) {}
 
     int run() {
         start_ = Clock::now();
@@ -316,7 +282,7 @@ public:
             if (finished())
                 return 0;
 
-            pollfd fds[2] = {{signalPipe[0], POLLIN, 0}, {pty_.master, POLLIN, 0}};
+            pollfd fds[2] = {{signalPipe[0], POLLIN, 0}, {pty_.master(), POLLIN, 0}};
             if (!pending_.empty())
                 fds[1].events |= POLLOUT;
             const int ready = ::poll(fds, 2, timeoutMs(Clock::now()));
@@ -349,7 +315,7 @@ private:
             return;
         }
         if (queuedOnDeviceSide(pty_) > staleInputLimit)
-            ::tcflush(pty_.slave, TCIFLUSH);
+            ::tcflush(pty_.deviceSide(), TCIFLUSH);
         pending_ = code + options_.terminator;
         if (!options_.quiet)
             say("sent: " + escaped(pending_));
@@ -382,7 +348,7 @@ private:
     // Returns whether everything pending went out.
     bool writePending() {
         while (!pending_.empty()) {
-            const ssize_t written = ::write(pty_.master, pending_.data(), pending_.size());
+            const ssize_t written = ::write(pty_.master(), pending_.data(), pending_.size());
             if (written <= 0) {
                 if (written < 0 && errno == EINTR)
                     continue;
@@ -434,7 +400,7 @@ private:
 
     void readMaster() {
         char buffer[4097];
-        const ssize_t size = ::read(pty_.master, buffer, sizeof buffer);
+        const ssize_t size = ::read(pty_.master(), buffer, sizeof buffer);
         if (size <= 0) {
             if (size < 0 && errno != EAGAIN && errno != EINTR)
                 ::usleep(10'000); // a line that reports a hang-up must not spin the loop
@@ -455,7 +421,7 @@ private:
     }
 
     const Options& options_;
-    const Pty& pty_;
+    const PseudoTerminal& pty_;
     CodeSource codes_;
     std::string pending_;
     Clock::time_point start_;
@@ -490,9 +456,22 @@ std::string terminatorName(const std::string& terminator) {
 int main(int argc, char** argv) {
     const Options options = parseOptions(argc, argv);
     installSignalHandlers();
-    const Pty pty = openPty();
-    makeLink(options, pty.path);
-    say(pty.path);
+    // The simulator keeps the device side open itself (the default): without it, a read on the
+    // master fails and poll reports a hang-up for as long as no program has the port open, and
+    // every close by the program would hang the line up. Codes sent while the port is closed wait
+    // in the kernel; the program discards them when it opens the port, so the codes it shows are
+    // the fresh ones.
+    std::optional<PseudoTerminal> opened;
+    try {
+        opened.emplace();
+    } catch (const std::system_error& error) {
+        std::fprintf(stderr, "linnet-scanner-sim: %s\n", error.what());
+        return 1;
+    }
+    const PseudoTerminal& pty = *opened;
+    enterPacketMode(pty);
+    makeLink(options, pty.devicePath());
+    say(pty.devicePath());
     if (!options.quiet && !options.stream) {
         char line[160];
         std::snprintf(line, sizeof line,
@@ -501,8 +480,6 @@ int main(int argc, char** argv) {
         say(line);
     }
     const int status = Scanner(options, pty).run();
-    removeLink(options, pty.path);
-    ::close(pty.master);
-    ::close(pty.slave);
+    removeLink(options, pty.devicePath());
     return status;
 }

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -241,8 +242,10 @@ private slots:
         h.prompts->calls.clear();
         h.port->setLines(false, true, false);
         h.prompts->answers = {cancel ? Prompts::Answer::Cancel : Prompts::Answer::Ok};
+        // The window's handler is connected before the spy, so it has run when the spy counts.
+        QSignalSpy handled(h.port, &PortControl::OnComm);
         h.port->raise(qint16(code));
-        QTest::qWait(10);
+        QTRY_COMPARE(handled.count(), 1);
         QCOMPARE(h.child<QLabel>(u"Label1"_s)->text(), status);
         QCOMPARE(h.prompts->beeps(), error.isEmpty() ? 0 : 1);
         QCOMPARE(shown(h), error.isEmpty() ? QStringList() : QStringList{error});

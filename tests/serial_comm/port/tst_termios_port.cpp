@@ -338,6 +338,7 @@ private slots:
             pty_->writeMaster(text.toLatin1());
             written += text.size();
             QTRY_COMPARE(received_.size() + port_->InBufferCount(), written);
+            // A short bounded wait: no more notifications come for this write.
             QTest::qWait(20);
         }
         QCOMPARE(trace_, trace);
@@ -497,7 +498,7 @@ private slots:
         QCOMPARE(lost.at(0).at(0).toString(),
                  where() + u" was disconnected; the port is closed."_s);
         QVERIFY(!processHolds(pty_->slavePath()));
-        QTest::qWait(50);
+        QTest::qWait(50); // bounded: shows that no second report comes
         QCOMPARE(lost.count(), 1);
     }
 
@@ -537,7 +538,7 @@ private slots:
         QCOMPARE(::tcsetattr(pty_->slaveFd(), TCSANOW, &unmarked), 0);
         pty_->writeMaster(stream);
         QTRY_COMPARE(trace_, trace);
-        QTest::qWait(20);
+        QTest::qWait(20); // bounded: shows that nothing more is raised
         QCOMPARE(trace_, trace);
     }
 
@@ -559,14 +560,12 @@ private slots:
         };
         QVERIFY(pump(QByteArray(limit + 1000, 'x'), limit, 1000));
         QVERIFY(pump(QByteArray(500, 'x'), limit, 1500)); // the same episode: counted only
-        QTest::qWait(20);
-        QCOMPARE(trace_, QStringList{u"1007"_s});
+        QTRY_COMPARE(trace_, QStringList{u"1007"_s});
         // Taking characters out ends the episode; the next bytes that find no room start another.
         port_->setInputLen(10);
         QCOMPARE(port_->Input(), QString(10, u'x'));
         QVERIFY(pump(QByteArray(20, 'y'), limit, 1510));
-        QTest::qWait(20);
-        QCOMPARE(trace_, (QStringList{u"1007"_s, u"1007"_s}));
+        QTRY_COMPARE(trace_, (QStringList{u"1007"_s, u"1007"_s}));
         port_->setInputLen(0);
         QCOMPARE(port_->Input(), QString(limit - 10, u'x') + QString(10, u'y'));
     }
@@ -700,7 +699,7 @@ private slots:
         for (const QString& text : outputs)
             port_->setOutput(text);
         if (!release.isEmpty()) {
-            QTest::qWait(20);
+            QTest::qWait(20); // bounded: shows that nothing goes out while held
             QCOMPARE(port_->OutBufferCount(), all.size());
             QCOMPARE(pty_->readMaster(1, 0ms), QByteArray());
             QCOMPARE(count("1"), 0);
@@ -712,7 +711,7 @@ private slots:
         QCOMPARE(drainMaster(all.size()), all);
         QTRY_COMPARE(port_->OutBufferCount(), 0);
         QTRY_COMPARE(count("1"), sends);
-        QTest::qWait(20);
+        QTest::qWait(20); // bounded: shows that no further Send comes
         QCOMPARE(count("1"), sends);
     }
 };
