@@ -51,9 +51,10 @@ constexpr qint16 TxFull = 1009;     // the layer's output buffer could not take 
 //
 // Threading: every member is called on the user-interface thread, and OnComm is emitted there.
 //
-// Failures: a refused read or write throws PortFailure with a user-facing description. A refused
-// write changes nothing. Reading CDHolding, CTSHolding and DSRHolding never fails; they read
-// "not held" while the port is closed and on devices that have no modem lines.
+// Failures: a refused read or write throws PortFailure with a user-facing description and the
+// failure as values (operation, device, errno, kind). A refused write changes nothing. Reading
+// CDHolding, CTSHolding and DSRHolding never fails; they read "not held" while the port is closed
+// and on devices that have no modem lines.
 //
 // Characters and bytes: every character of Output and Input stands for one byte with the same
 // code (Latin-1); Output refuses a character above U+00FF.
