@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringList>
 
 #include <array>
 #include <cerrno>
@@ -19,30 +18,6 @@
 #include <unistd.h>
 
 namespace serial_comm {
-
-DeviceErrorKind classifyDeviceError(int error) {
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        return DeviceErrorKind::Permission;
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-        return DeviceErrorKind::Missing;
-    case EBUSY:
-    case EWOULDBLOCK:
-        return DeviceErrorKind::Busy;
-    case ENOTTY:
-        return DeviceErrorKind::NotSerial;
-    default:
-        return DeviceErrorKind::Other;
-    }
-}
-
-bool isHangUpError(int error) {
-    // A USB adapter pulled out answers EIO, a vanished device ENXIO or ENODEV.
-    return error == EIO || error == ENXIO || error == ENODEV;
-}
 
 QString portName(qint16 port) {
     return QStringLiteral("COM%1").arg(port);
@@ -93,45 +68,6 @@ QString devicePathForPort(qint16 port) {
 
 bool deviceExists(const QString& path) {
     return QFileInfo::exists(path);
-}
-
-QString openFailureText(qint16 port, const QString& path, int error) {
-    const QString start = QStringLiteral("Cannot open %1 (%2): ").arg(portName(port), path);
-    const QString reason = QString::fromLocal8Bit(std::strerror(error));
-    const QString variable = QStringLiteral("LINNET_COM%1").arg(port);
-    switch (classifyDeviceError(error)) {
-    case DeviceErrorKind::Permission:
-        return start +
-               QStringLiteral("%1. Your user may not use serial devices: add it to the "
-                              "\"dialout\" group (for example sudo usermod -aG dialout $USER), "
-                              "then log out and in again.")
-                   .arg(reason);
-    case DeviceErrorKind::Missing:
-        return start + QStringLiteral("%1. There is no such device: plug in the scanner, or set "
-                                      "%2 to the device it uses (for example %2=/dev/ttyACM0).")
-                           .arg(reason, variable);
-    case DeviceErrorKind::Busy:
-        // Our lock refuses with EWOULDBLOCK, whose system text ("Resource temporarily
-        // unavailable") would only confuse; the lock is what it means.
-        return start +
-               (error == EWOULDBLOCK ? QStringLiteral("another program holds its lock") : reason) +
-               QStringLiteral(". The port is in use by another program: close that program, then "
-                              "open the port again.");
-    case DeviceErrorKind::NotSerial:
-        return start + QStringLiteral("%1. This is not a serial device: set %2 to the device the "
-                                      "scanner uses (for example %2=/dev/ttyACM0).")
-                           .arg(reason, variable);
-    case DeviceErrorKind::Other:
-        break;
-    }
-    return start + QStringLiteral("%1. Check that the scanner is connected and that %2 names "
-                                  "its device.")
-                       .arg(reason, variable);
-}
-
-QString deviceLostText(qint16 port, const QString& path) {
-    return QStringLiteral("%1 (%2) was disconnected; the port is closed.")
-        .arg(portName(port), path);
 }
 
 namespace {
@@ -218,6 +154,13 @@ std::optional<unsigned> masterIndex(qint64 pid, const char* fd) {
 
 } // namespace
 
+bool isPseudoTerminal(dev_t device) {
+    const unsigned kind = major(device);
+    // Unix98 slaves (136-143) and masters (128-135, or the multiplexer /dev/ptmx 5:2), and the
+    // old BSD-style masters (2) and slaves (3).
+    return (kind >= 128 && kind <= 143) || kind == 2 || kind == 3 || device == makedev(5, 2);
+}
+
 QList<DeviceHolder> otherHolders(dev_t device) {
     QList<DeviceHolder> holders;
     // Device side of a pseudo-terminal: majors 136 to 143.
@@ -260,22 +203,6 @@ QList<DeviceHolder> otherHolders(dev_t device) {
     }
     ::closedir(processes);
     return holders;
-}
-
-QString inUseText(qint16 port, const QString& path, const QList<DeviceHolder>& holders) {
-    QStringList named;
-    for (const DeviceHolder& holder : holders)
-        named.append(
-            QStringLiteral("%1 (process %2)")
-                .arg(holder.name.isEmpty() ? QStringLiteral("another program") : holder.name,
-                     QString::number(holder.pid)));
-    QString who = named.value(0);
-    if (named.size() > 1)
-        who = QStringList(named.begin(), named.end() - 1).join(QStringLiteral(", ")) +
-              QStringLiteral(" and ") + named.last();
-    return QStringLiteral("%1 (%2) is in use by %3: close %4, then open the port again.")
-        .arg(portName(port), path, who,
-             named.size() > 1 ? QStringLiteral("those programs") : QStringLiteral("that program"));
 }
 
 QByteArray DeviceLockFile::directory() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial_comm/port/port_error.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -7,19 +9,6 @@
 #include <sys/types.h>
 
 namespace serial_comm {
-
-// What a failed device operation means for the user, from its errno.
-enum class DeviceErrorKind {
-    Permission, // EACCES, EPERM: the user may not open serial devices
-    Missing,    // ENOENT, ENODEV, ENXIO: nothing at that path
-    Busy,       // EBUSY, EWOULDBLOCK (our lock): another program has it
-    NotSerial,  // ENOTTY: the path is not a terminal device
-    Other,
-};
-DeviceErrorKind classifyDeviceError(int error);
-
-// A read or write error that means the device went away under an open port.
-bool isHangUpError(int error);
 
 // "COM3".
 QString portName(qint16 port);
@@ -39,26 +28,12 @@ QString devicePathForPort(qint16 port);
 // Whether something is at the path now (the device may still refuse to open).
 bool deviceExists(const QString& path);
 
-// The user-facing text for an open that failed with `error`: which port and device, the system's
-// reason, and what to do about it.
-QString openFailureText(qint16 port, const QString& path, int error);
-
-// The user-facing text for a device that went away while the port was open.
-QString deviceLostText(qint16 port, const QString& path);
-
-// A process that has a device open: its id and its name (empty when it cannot be read).
-struct DeviceHolder {
-    qint64 pid = 0;
-    QString name;
-};
+// Whether the character device `device` is either side of a pseudo-terminal.
+bool isPseudoTerminal(dev_t device);
 
 // The other processes that have the character device `device` open, as far as this user may
 // look into them (/proc/PID/fd); this process is not counted.
 QList<DeviceHolder> otherHolders(dev_t device);
-
-// "COM1 (/dev/ttyUSB0) is in use by cat (process 4242): close that program, then open the port
-// again."
-QString inUseText(qint16 port, const QString& path, const QList<DeviceHolder>& holders);
 
 // The traditional lock file of serial programs, LCK..<device name> in a shared folder, holding
 // the owner's process id as ten right-aligned digits and a newline. The folder is writable by

@@ -29,11 +29,15 @@ constexpr std::array kBaudSpeeds{
     BaudSpeed{3000000, B3000000}, BaudSpeed{3500000, B3500000}, BaudSpeed{4000000, B4000000},
 };
 
-const QString kExample = QStringLiteral("\"9600,N,8,1\"");
-const QString kCommonRates = QStringLiteral("600, 2400, 4800, 9600, 19200, 38400, 57600 or 115200");
-
-[[noreturn]] void refuse(const QString& text, const QString& why) {
-    throw PortFailure(QStringLiteral("The settings \"%1\" are not valid: %2").arg(text, why));
+[[noreturn]] void refuse(const QString& text, SettingsField field, const QString& written) {
+    PortError error;
+    error.operation = PortOperation::SetSettings;
+    error.kind = FailureKind::RefusedValue;
+    error.cause = FailureCause::InvalidSettings;
+    error.value = text;
+    error.settingsField = field;
+    error.field = written;
+    throw PortFailure(error);
 }
 
 // Digits only: toInt would also take a sign or surrounding blanks of its own.
@@ -51,9 +55,7 @@ std::optional<int> readCount(const QString& field) {
 LineSettings parseLineSettings(const QString& text) {
     QStringList fields = text.split(u',');
     if (fields.size() != 4)
-        refuse(text, QStringLiteral("write the baud rate, parity, data bits and stop bits "
-                                    "separated by commas, for example %1.")
-                         .arg(kExample));
+        refuse(text, SettingsField::Layout, text);
     for (QString& field : fields)
         field = field.trimmed();
 
@@ -61,33 +63,24 @@ LineSettings parseLineSettings(const QString& text) {
 
     const std::optional<int> baud = readCount(fields[0]);
     if (!baud)
-        refuse(text, QStringLiteral("the baud rate \"%1\" is not a number; use %2.")
-                         .arg(fields[0], kCommonRates));
+        refuse(text, SettingsField::BaudText, fields[0]);
     if (!speedForBaud(*baud))
-        refuse(text, QStringLiteral("the baud rate %1 is not supported; use %2 (other standard "
-                                    "rates such as 1200 or 230400 work too).")
-                         .arg(QString::number(*baud), kCommonRates));
+        refuse(text, SettingsField::Baud, QString::number(*baud));
     settings.baud = *baud;
 
     const QString parity = fields[1].toUpper();
     if (parity != u"N" && parity != u"E" && parity != u"O")
-        refuse(text, QStringLiteral("the parity \"%1\" is not known; use N (none), E (even) or "
-                                    "O (odd).")
-                         .arg(fields[1]));
+        refuse(text, SettingsField::Parity, fields[1]);
     settings.parity = parity.at(0).toLatin1();
 
     const std::optional<int> dataBits = readCount(fields[2]);
     if (dataBits != 7 && dataBits != 8)
-        refuse(
-            text,
-            QStringLiteral("the data bits \"%1\" are not supported; use 7 or 8.").arg(fields[2]));
+        refuse(text, SettingsField::DataBits, fields[2]);
     settings.dataBits = *dataBits;
 
     const std::optional<int> stopBits = readCount(fields[3]);
     if (stopBits != 1 && stopBits != 2)
-        refuse(
-            text,
-            QStringLiteral("the stop bits \"%1\" are not supported; use 1 or 2.").arg(fields[3]));
+        refuse(text, SettingsField::StopBits, fields[3]);
     settings.stopBits = *stopBits;
 
     return settings;
@@ -197,6 +190,26 @@ termios buildTermios(const termios& original, const LineSettings& settings, Flow
     applyStopBits(t, settings.stopBits);
     applyFlowControl(t, flow);
     return t;
+}
+
+RefusedLine refusedLine(const termios& wanted, const termios& actual, bool pseudoTerminal) {
+    const auto differ = [](tcflag_t a, tcflag_t b, tcflag_t bits) {
+        return (a & bits) != (b & bits);
+    };
+    RefusedLine refused;
+    refused.speed = cfgetospeed(&actual) != cfgetospeed(&wanted) ||
+                    cfgetispeed(&actual) != cfgetispeed(&wanted);
+    if (!pseudoTerminal) {
+        refused.dataBits = differ(wanted.c_cflag, actual.c_cflag, CSIZE);
+        // Odd or mark parity mean nothing while parity is off.
+        refused.parity = differ(wanted.c_cflag, actual.c_cflag, PARENB) ||
+                         ((wanted.c_cflag & PARENB) != 0 &&
+                          differ(wanted.c_cflag, actual.c_cflag, PARODD | CMSPAR));
+    }
+    refused.stopBits = differ(wanted.c_cflag, actual.c_cflag, CSTOPB);
+    refused.flowControl = differ(wanted.c_cflag, actual.c_cflag, CRTSCTS) ||
+                          differ(wanted.c_iflag, actual.c_iflag, IXON | IXOFF | IXANY);
+    return refused;
 }
 
 } // namespace serial_comm

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial_comm/port/port_error.h"
+
 #include <QString>
 
 #include <optional>
@@ -21,8 +23,8 @@ struct LineSettings {
 // Flow control as the Handshaking property numbers it.
 enum class FlowControl : int { None = 0, XonXoff = 1, RtsCts = 2, Both = 3 };
 
-// Reads "baud,parity,data,stop" such as "9600,n,8,1". Throws PortFailure naming the field that is
-// wrong and the values allowed.
+// Reads "baud,parity,data,stop" such as "9600,n,8,1". Throws PortFailure (SetSettings,
+// RefusedValue, InvalidSettings) naming the field that is wrong.
 LineSettings parseLineSettings(const QString& text);
 
 // The text that Settings reads back: "9600,N,8,1".
@@ -52,5 +54,11 @@ void applyErrorMarking(termios& t);
 // the stream, and the line settings and flow control asked for. Bits outside these aspects keep
 // their original values.
 termios buildTermios(const termios& original, const LineSettings& settings, FlowControl flow);
+
+// What of `wanted` the device did not take, judged from the attributes read back after setting
+// them (`actual`): tcsetattr reports success when any part of a change took effect. A
+// pseudo-terminal forces 8 data bits without parity at every change, so there those two are no
+// refusal; it keeps the rate, the stop bits and the flow control.
+RefusedLine refusedLine(const termios& wanted, const termios& actual, bool pseudoTerminal);
 
 } // namespace serial_comm

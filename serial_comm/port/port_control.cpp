@@ -1,11 +1,29 @@
 #include "serial_comm/port/port_control.h"
 
+#include "serial_comm/port/port_messages.h"
+
 #include <QMetaObject>
 
 #include <algorithm>
 
+namespace {
+
+serial_comm::PortError givenText(const QString& description) {
+    serial_comm::PortError error;
+    error.value = description;
+    return error;
+}
+
+} // namespace
+
+PortFailure::PortFailure(const serial_comm::PortError& error)
+    : PortFailure(error, serial_comm::failureText(error)) {}
+
 PortFailure::PortFailure(const QString& description)
-    : std::runtime_error(description.toStdString()), description_(description) {}
+    : PortFailure(givenText(description), description) {}
+
+PortFailure::PortFailure(const serial_comm::PortError& error, const QString& description)
+    : std::runtime_error(description.toStdString()), error_(error), description_(description) {}
 
 PortControl::PortControl(QObject* parent) : QObject(parent) {}
 

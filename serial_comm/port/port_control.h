@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial_comm/port/port_error.h"
+
 #include <QObject>
 #include <QString>
 
@@ -8,12 +10,20 @@
 
 // A port operation that the port refused. The description is a complete sentence meant for the
 // user: which port and device, what went wrong and, where there is something to do, what to do.
+// The error is what happened, as values; the description is written from it.
 class PortFailure : public std::runtime_error {
 public:
+    explicit PortFailure(const serial_comm::PortError& error);
+    // A failure known only by its text (a double's): operation None, kind Other.
     explicit PortFailure(const QString& description);
+
     QString description() const { return description_; }
+    const serial_comm::PortError& error() const { return error_; }
 
 private:
+    PortFailure(const serial_comm::PortError& error, const QString& description);
+
+    serial_comm::PortError error_;
     QString description_;
 };
 
@@ -41,9 +51,10 @@ constexpr qint16 TxFull = 1009;     // the layer's output buffer could not take 
 //
 // Threading: every member is called on the user-interface thread, and OnComm is emitted there.
 //
-// Failures: a refused read or write throws PortFailure with a user-facing description. A refused
-// write changes nothing. Reading CDHolding, CTSHolding and DSRHolding never fails; they read
-// "not held" while the port is closed and on devices that have no modem lines.
+// Failures: a refused read or write throws PortFailure with a user-facing description and the
+// failure as values (operation, device, errno, kind). A refused write changes nothing. Reading
+// CDHolding, CTSHolding and DSRHolding never fails; they read "not held" while the port is closed
+// and on devices that have no modem lines.
 //
 // Characters and bytes: every character of Output and Input stands for one byte with the same
 // code (Latin-1); Output refuses a character above U+00FF.

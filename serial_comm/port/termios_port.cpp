@@ -2,6 +2,7 @@
 
 #include "serial_comm/port/device_map.h"
 #include "serial_comm/port/exit_restore.h"
+#include "serial_comm/port/port_messages.h"
 
 #include <QMetaObject>
 #include <QSocketNotifier>
@@ -51,10 +52,6 @@ namespace {
 // notifier fires again for the rest.
 constexpr qsizetype kMaxReadPerWake = 64 << 10;
 
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // With VMIN and VTIME 0 a read of an idle device returns 0 just as a hung-up one does; only poll
 // tells them apart.
 bool hungUp(int fd) {
@@ -84,25 +81,6 @@ LineCounters countersFrom(const serial_icounter_struct& c) {
     return counters;
 }
 
-// The text in double quotes for a message. A lone surrogate (half of a character beyond the Basic
-// Multilingual Plane) would show as garbage or nothing, so it is named by its code instead.
-QString quotedCharacters(const QString& text) {
-    QString quoted = QStringLiteral("\"");
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar unit = text.at(i);
-        if (unit.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            quoted += unit;
-            quoted += text.at(++i);
-        } else if (unit.isSurrogate()) {
-            quoted += QStringLiteral("U+") +
-                      QString::number(unit.unicode(), 16).toUpper().rightJustified(4, u'0');
-        } else {
-            quoted += unit;
-        }
-    }
-    return quoted + QStringLiteral("\"");
-}
-
 void stopNotifier(QSocketNotifier* notifier) {
     if (notifier == nullptr)
         return;
@@ -127,6 +105,8 @@ struct TermiosPort::OpenDevice {
     ExitRestore onExit;
     QSocketNotifier* reader = nullptr;
     QSocketNotifier* writer = nullptr;
+    // A pseudo-terminal forces 8 data bits without parity: not a refusal of the settings.
+    bool pseudoTerminal = false;
     // Cleared for good when the driver answers that it has no such thing.
     bool hasCounters = true;
     bool hasLines = true;
@@ -147,14 +127,20 @@ TermiosPort::~TermiosPort() {
         closeDevice(true);
 }
 
-QString TermiosPort::where() const {
-    return QStringLiteral("%1 (%2)").arg(portName(port_),
-                                         device_ ? device_->path : devicePathFor(port_));
+PortError TermiosPort::failure(PortOperation operation, FailureKind kind,
+                               FailureCause cause) const {
+    PortError error;
+    error.operation = operation;
+    error.kind = kind;
+    error.cause = cause;
+    error.port = port_;
+    error.device = device_ ? device_->path : devicePathFor(port_);
+    return error;
 }
 
-void TermiosPort::requireOpen() const {
+void TermiosPort::requireOpen(PortOperation operation) const {
     if (!device_)
-        throw PortFailure(QStringLiteral("%1 is not open; open it first.").arg(where()));
+        throw PortFailure(failure(operation, FailureKind::ClosedPort, FailureCause::NotOpen));
 }
 
 // --- open and close ---
@@ -164,11 +150,12 @@ bool TermiosPort::PortOpen() const {
 }
 
 void TermiosPort::setPortOpen(bool open) {
-    if (open == PortOpen())
+    if (open && PortOpen())
         throw PortFailure(
-            open ? QStringLiteral("%1 is already open; close it before opening it again.")
-                       .arg(where())
-                 : QStringLiteral("%1 is already closed; there is nothing to close.").arg(where()));
+            failure(PortOperation::Open, FailureKind::OpenPort, FailureCause::AlreadyOpen));
+    if (!open && !PortOpen())
+        throw PortFailure(
+            failure(PortOperation::Close, FailureKind::ClosedPort, FailureCause::AlreadyClosed));
     if (open)
         openDevice();
     else
@@ -182,7 +169,17 @@ void TermiosPort::openDevice() {
     const QString path = displayPath(file);
     UniqueFd fd(::open(file.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     // errno is taken at once, before anything else can overwrite it.
-    const auto refuse = [&](int error) { throw PortFailure(openFailureText(port_, path, error)); };
+    const auto openError = [&](FailureKind kind, FailureCause cause) {
+        PortError error = failure(PortOperation::Open, kind, cause);
+        error.device = path;
+        return error;
+    };
+    const auto refuse = [&](int systemError) {
+        PortError error =
+            openError(failureKind(systemError, DeviceState::Opening), FailureCause::OpenRefused);
+        error.systemError = systemError;
+        throw PortFailure(error);
+    };
     if (!fd)
         refuse(errno);
     termios original{};
@@ -198,22 +195,28 @@ void TermiosPort::openDevice() {
     case DeviceLockFile::Outcome::Skipped:
         break;
     case DeviceLockFile::Outcome::Held:
-        if (lock->holder().pid > 0)
-            throw PortFailure(inUseText(port_, path, {lock->holder()}));
+        if (lock->holder().pid > 0) {
+            PortError error = openError(FailureKind::Busy, FailureCause::InUse);
+            error.holders = {lock->holder()};
+            throw PortFailure(error);
+        }
         refuse(EWOULDBLOCK);
         break;
-    case DeviceLockFile::Outcome::Unsafe:
-        throw PortFailure(
-            QStringLiteral("Cannot open %1 (%2): its lock file %3 is not a regular file, so it is "
-                           "neither used nor removed. Remove it if no program uses the port, "
-                           "then open the port again.")
-                .arg(portName(port_), path, displayPath(lock->path())));
+    case DeviceLockFile::Outcome::Unsafe: {
+        PortError error = openError(FailureKind::Other, FailureCause::LockFileUnsafe);
+        error.lockFile = displayPath(lock->path());
+        throw PortFailure(error);
+    }
     }
     // A program that opened the device without any lock still shows in /proc.
     struct stat status {};
-    if (::fstat(fd.get(), &status) == 0 && S_ISCHR(status.st_mode)) {
-        if (const QList<DeviceHolder> holders = otherHolders(status.st_rdev); !holders.isEmpty())
-            throw PortFailure(inUseText(port_, path, holders));
+    const bool character = ::fstat(fd.get(), &status) == 0 && S_ISCHR(status.st_mode);
+    if (character) {
+        if (QList<DeviceHolder> holders = otherHolders(status.st_rdev); !holders.isEmpty()) {
+            PortError error = openError(FailureKind::Busy, FailureCause::InUse);
+            error.holders = std::move(holders);
+            throw PortFailure(error);
+        }
     }
 
     auto device = std::make_unique<OpenDevice>();
@@ -223,6 +226,7 @@ void TermiosPort::openDevice() {
     device->fd = std::move(fd);
     device->original = original;
     device->applied = original;
+    device->pseudoTerminal = character && isPseudoTerminal(status.st_rdev);
     device->onExit = ExitRestore(device->fd.get(), original);
     // The exit hook removes our lock file too, so that a program that loses its display does not
     // leave the port looking taken.
@@ -230,7 +234,7 @@ void TermiosPort::openDevice() {
         device->onExit.setLockFile(device->lock->path().constData());
     device_ = std::move(device);
     try {
-        applyLine(settings_, flow_);
+        applyLine(PortOperation::Open, settings_, flow_);
         applyDtr(dtr_);
     } catch (...) {
         ::tcsetattr(device_->fd.get(), TCSANOW, &device_->original);
@@ -289,7 +293,8 @@ void TermiosPort::closeDevice(bool restoreAttributes) {
 void TermiosPort::loseDevice() {
     if (!device_)
         return;
-    const QString message = deviceLostText(port_, device_->path);
+    const QString message =
+        failureText(failure(PortOperation::Read, FailureKind::HungUp, FailureCause::DeviceLost));
     closeDevice(false);
     emit deviceLost(message);
 }
@@ -312,7 +317,8 @@ void TermiosPort::scheduleLoss() {
 
 // --- line settings and lines ---
 
-void TermiosPort::applyLine(const LineSettings& settings, FlowControl flow) {
+void TermiosPort::applyLine(PortOperation operation, const LineSettings& settings,
+                            FlowControl flow) {
     const int fd = device_->fd.get();
     const termios wanted = buildTermios(device_->original, settings, flow);
     // glibc's tcsetattr answers EINVAL when the device kept nothing of a change it can see: on a
@@ -321,20 +327,26 @@ void TermiosPort::applyLine(const LineSettings& settings, FlowControl flow) {
     if (::tcsetattr(fd, TCSANOW, &wanted) != 0 && errno != EINVAL) {
         const int error = errno;
         ::tcsetattr(fd, TCSANOW, &device_->applied);
-        throw PortFailure(QStringLiteral("%1 did not take the settings %2: %3. The port keeps "
-                                         "its previous settings; choose other settings or check "
-                                         "that the device is still connected.")
-                              .arg(where(), formatLineSettings(settings), systemReason(error)));
+        PortError refused = failure(operation, failureKind(error, DeviceState::Open),
+                                    FailureCause::SettingsNotTaken);
+        refused.value = formatLineSettings(settings);
+        refused.systemError = error;
+        throw PortFailure(refused);
     }
-    // tcsetattr also succeeds when only part of the change took effect, so a refused rate shows
-    // only when read back. Parity and data bits are not compared, for the same reason as above.
+    // tcsetattr also succeeds when only part of the change took effect, so a refused value shows
+    // only when read back.
     termios actual{};
-    const bool readBack = ::tcgetattr(fd, &actual) == 0;
-    if (readBack && (cfgetospeed(&actual) != cfgetospeed(&wanted) ||
-                     cfgetispeed(&actual) != cfgetispeed(&wanted))) {
-        ::tcsetattr(fd, TCSANOW, &device_->applied);
-        throw PortFailure(QStringLiteral("%1 does not accept %2 baud; choose another baud rate.")
-                              .arg(where(), QString::number(settings.baud)));
+    if (::tcgetattr(fd, &actual) == 0) {
+        if (const RefusedLine refused = refusedLine(wanted, actual, device_->pseudoTerminal);
+            refused.any()) {
+            ::tcsetattr(fd, TCSANOW, &device_->applied);
+            PortError error =
+                failure(operation, FailureKind::RefusedValue, FailureCause::ValueNotTaken);
+            error.value = formatLineSettings(settings);
+            error.handshaking = static_cast<qint32>(flow);
+            error.refused = refused;
+            throw PortFailure(error);
+        }
     }
     device_->applied = wanted;
 }
@@ -346,10 +358,11 @@ void TermiosPort::applyDtr(bool raised) {
     const int error = errno;
     if (noModemLines(error))
         return;
-    throw PortFailure(QStringLiteral("%1 could not %2 DTR: %3. Check that the device is still "
-                                     "connected, or close the port and open it again.")
-                          .arg(where(), raised ? QStringLiteral("raise") : QStringLiteral("drop"),
-                               systemReason(error)));
+    PortError refused = failure(PortOperation::SetDtr, failureKind(error, DeviceState::Open),
+                                FailureCause::DtrNotSet);
+    refused.value = raised ? QStringLiteral("true") : QStringLiteral("false");
+    refused.systemError = error;
+    throw PortFailure(refused);
 }
 
 std::optional<int> TermiosPort::modemLines() const {
@@ -518,7 +531,7 @@ UnmatchedErrors& TermiosPort::unmatchedErrors() {
 }
 
 QString TermiosPort::Input() {
-    requireOpen();
+    requireOpen(PortOperation::Input);
     const qsizetype count =
         inputLen_ == 0 ? input_.size() : std::min<qsizetype>(inputLen_, input_.size());
     const QString taken = QString::fromLatin1(input_.first(count));
@@ -530,26 +543,26 @@ QString TermiosPort::Input() {
 }
 
 int TermiosPort::InBufferCount() const {
-    requireOpen();
+    requireOpen(PortOperation::InBufferCount);
     return static_cast<int>(input_.size());
 }
 
 // --- sending ---
 
 void TermiosPort::setOutput(const QString& text) {
-    if (!device_)
-        throw PortFailure(QStringLiteral("%1 is not open; open it before sending.").arg(where()));
+    requireOpen(PortOperation::Output);
     // Counted and named by whole characters, so that one beyond the Basic Multilingual Plane is
     // not named by its first half.
     const QList<uint> characters = text.toUcs4();
     for (qsizetype i = 0; i < characters.size(); ++i) {
         const uint code = characters.at(i);
-        if (code > 0xFF)
-            throw PortFailure(
-                QStringLiteral("%1 cannot send the text: character %2 is U+%3, which is not one "
-                               "byte; only characters U+0000 to U+00FF can be sent.")
-                    .arg(where(), QString::number(i + 1),
-                         QString::number(code, 16).toUpper().rightJustified(4, u'0')));
+        if (code > 0xFF) {
+            PortError refused =
+                failure(PortOperation::Output, FailureKind::RefusedValue, FailureCause::NotOneByte);
+            refused.position = i + 1;
+            refused.character = code;
+            throw PortFailure(refused);
+        }
     }
     if (const qsizetype room = OutputBufferSize - output_.size(); text.size() > room)
         refuseOutput(text.size(), room);
@@ -570,21 +583,12 @@ void TermiosPort::refuseOutput(qsizetype size, qsizetype room) {
         outputFull_ = true;
         raiseEvent(CommEventCode::TxFull);
     }
-    const QString wait = QStringLiteral(" Wait until the device has taken what is queued (with "
-                                        "flow control on, the device may be holding it back).");
-    if (room == 0)
-        throw PortFailure(where() +
-                          QStringLiteral(" cannot take more output: its transmit buffer is full.") +
-                          wait);
-    if (size > OutputBufferSize)
-        throw PortFailure(
-            QStringLiteral("%1 cannot send %2 characters at once: its transmit "
-                           "buffer holds %3. Send the text in parts.")
-                .arg(where(), QString::number(size), QString::number(OutputBufferSize)));
-    throw PortFailure(QStringLiteral("%1 cannot take %2 more characters: its transmit buffer has "
-                                     "room for %3.")
-                          .arg(where(), QString::number(size), QString::number(room)) +
-                      wait);
+    PortError refused =
+        failure(PortOperation::Output, FailureKind::Busy, FailureCause::NoRoomForOutput);
+    refused.size = size;
+    refused.room = room;
+    refused.capacity = OutputBufferSize;
+    throw PortFailure(refused);
 }
 
 void TermiosPort::sendQueued() {
@@ -640,11 +644,17 @@ void TermiosPort::observeOutputCount() {
 }
 
 int TermiosPort::OutBufferCount() const {
-    requireOpen();
+    requireOpen(PortOperation::OutBufferCount);
     return outputCount();
 }
 
 // --- properties ---
+
+PortError TermiosPort::outOfRange(PortOperation operation, qint32 value) const {
+    PortError refused = failure(operation, FailureKind::RefusedValue, FailureCause::OutOfRange);
+    refused.value = QString::number(value);
+    return refused;
+}
 
 qint16 TermiosPort::CommPort() const {
     return port_;
@@ -652,12 +662,10 @@ qint16 TermiosPort::CommPort() const {
 
 void TermiosPort::setCommPort(qint16 port) {
     if (port < 1 || port > 18)
-        throw PortFailure(
-            QStringLiteral("Port number %1 is not valid; use a number from 1 to 18.").arg(port));
+        throw PortFailure(outOfRange(PortOperation::SetCommPort, port));
     if (device_)
-        throw PortFailure(QStringLiteral("The port number cannot change while %1 is open; close "
-                                         "the port first.")
-                              .arg(where()));
+        throw PortFailure(failure(PortOperation::SetCommPort, FailureKind::OpenPort,
+                                  FailureCause::ChangeWhileOpen));
     port_ = port;
 }
 
@@ -666,9 +674,20 @@ QString TermiosPort::Settings() const {
 }
 
 void TermiosPort::setSettings(const QString& settings) {
-    const LineSettings parsed = parseLineSettings(settings);
+    LineSettings parsed;
+    try {
+        parsed = parseLineSettings(settings);
+    } catch (const PortFailure& refused) {
+        // The text alone does not know the port; the failure names it all the same.
+        PortError error = refused.error();
+        const PortError here =
+            failure(PortOperation::SetSettings, error.kind, FailureCause::InvalidSettings);
+        error.port = here.port;
+        error.device = here.device;
+        throw PortFailure(error);
+    }
     if (device_)
-        applyLine(parsed, flow_);
+        applyLine(PortOperation::SetSettings, parsed, flow_);
     settings_ = parsed;
 }
 
@@ -679,11 +698,9 @@ qint32 TermiosPort::Handshaking() const {
 void TermiosPort::setHandshaking(qint32 mode) {
     const std::optional<FlowControl> flow = flowControlFromNumber(mode);
     if (!flow)
-        throw PortFailure(QStringLiteral("Handshaking %1 is not valid; use 0 (none), 1 (Xon/Xoff), "
-                                         "2 (RTS/CTS) or 3 (Xon/Xoff and RTS/CTS).")
-                              .arg(mode));
+        throw PortFailure(outOfRange(PortOperation::SetHandshaking, mode));
     if (device_)
-        applyLine(settings_, *flow);
+        applyLine(PortOperation::SetHandshaking, settings_, *flow);
     flow_ = *flow;
     updateReader();
 }
@@ -714,9 +731,7 @@ qint16 TermiosPort::InputLen() const {
 
 void TermiosPort::setInputLen(qint16 length) {
     if (length < 0)
-        throw PortFailure(QStringLiteral("InputLen %1 is not valid; use 0 to take every waiting "
-                                         "character, or a positive count.")
-                              .arg(length));
+        throw PortFailure(outOfRange(PortOperation::SetInputLen, length));
     inputLen_ = length;
 }
 
@@ -726,9 +741,7 @@ qint16 TermiosPort::RThreshold() const {
 
 void TermiosPort::setRThreshold(qint16 threshold) {
     if (threshold < 0)
-        throw PortFailure(QStringLiteral("RThreshold %1 is not valid; use 0 to switch receive "
-                                         "notifications off, or a positive count.")
-                              .arg(threshold));
+        throw PortFailure(outOfRange(PortOperation::SetRThreshold, threshold));
     rThreshold_ = threshold;
 }
 
@@ -738,9 +751,7 @@ qint16 TermiosPort::SThreshold() const {
 
 void TermiosPort::setSThreshold(qint16 threshold) {
     if (threshold < 0)
-        throw PortFailure(QStringLiteral("SThreshold %1 is not valid; use 0 to switch send "
-                                         "notifications off, or a positive count.")
-                              .arg(threshold));
+        throw PortFailure(outOfRange(PortOperation::SetSThreshold, threshold));
     sThreshold_ = threshold;
     updateWatch();
 }
@@ -753,16 +764,19 @@ void TermiosPort::setParityReplace(const QString& replacement) {
     // Counted in characters, not UTF-16 units, so that a character beyond the Basic Multilingual
     // Plane is refused for what it is (not one byte) and quoted whole.
     const QList<uint> characters = replacement.toUcs4();
+    const auto refuse = [&](FailureCause cause) {
+        PortError refused =
+            failure(PortOperation::SetParityReplace, FailureKind::RefusedValue, cause);
+        refused.value = replacement;
+        if (!characters.isEmpty())
+            refused.character = characters.at(0);
+        throw PortFailure(refused);
+    };
     if (characters.size() > 1)
-        throw PortFailure(QStringLiteral("The parity replacement %1 is too long; use one "
-                                         "character, or nothing to keep the received byte.")
-                              .arg(quotedCharacters(replacement)));
+        refuse(FailureCause::TooLong);
     // The replacement takes the place of one received byte, and Input holds bytes.
     if (!characters.isEmpty() && characters.at(0) > 0xFF)
-        throw PortFailure(QStringLiteral("The parity replacement %1 is not a one-byte "
-                                         "character; use a character from U+0000 to U+00FF, or "
-                                         "nothing to keep the received byte.")
-                              .arg(quotedCharacters(replacement)));
+        refuse(FailureCause::NotOneByte);
     parityReplace_ = replacement;
 }
 

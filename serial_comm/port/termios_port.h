@@ -111,7 +111,8 @@ private:
 
     // Applies line settings and flow control to the open device, or throws and leaves the
     // device as it was.
-    void applyLine(const serial_comm::LineSettings& settings, serial_comm::FlowControl flow);
+    void applyLine(serial_comm::PortOperation operation, const serial_comm::LineSettings& settings,
+                   serial_comm::FlowControl flow);
     void applyDtr(bool raised);
     // The one read of the modem lines (TIOCMGET), as TIOCM_* bits; nullopt when the port is
     // closed or the device did not answer, and then errno says why.
@@ -144,9 +145,14 @@ private:
     // Raises Send when the output count has fallen from at least SThreshold to below it.
     void observeOutputCount();
 
-    void requireOpen() const;
-    // "COM3 (/dev/ttyACM0)": the port and the device it has open, or would open.
-    QString where() const;
+    // Throws ClosedPort for `operation` when the port is closed.
+    void requireOpen(serial_comm::PortOperation operation) const;
+    // A failure of `operation` on this port, naming the device it has open, or would open.
+    serial_comm::PortError failure(serial_comm::PortOperation operation,
+                                   serial_comm::FailureKind kind,
+                                   serial_comm::FailureCause cause) const;
+    // A number that `operation` does not take.
+    serial_comm::PortError outOfRange(serial_comm::PortOperation operation, qint32 value) const;
 
     qint16 port_ = DefaultCommPort;
     serial_comm::LineSettings settings_;

@@ -4,6 +4,7 @@
 #include <QTest>
 
 using namespace serial_comm;
+using namespace Qt::Literals::StringLiterals;
 
 class TestLineSettings : public QObject {
     Q_OBJECT
@@ -97,6 +98,68 @@ private slots:
         QCOMPARE(built.c_cflag & HUPCL, tcflag_t(HUPCL));
         QCOMPARE(built.c_iflag & IMAXBEL, tcflag_t(IMAXBEL));
         QCOMPARE(built.c_cc[VINTR], cc_t(3));
+    }
+
+    // What the device kept, read back after setting `wanted`, against what was asked.
+    void findsWhatTheDeviceRefused_data() {
+        QTest::addColumn<QString>("asked"); // settings text, then handshaking
+        QTest::addColumn<QString>("kept");  // what the device has after the change
+        QTest::addColumn<bool>("pseudoTerminal");
+        QTest::addColumn<QString>("refused"); // speed, data, parity, stop, flow
+        const auto row = [](const char* name, const char* asked, const char* kept, bool pty,
+                            const char* refused) {
+            QTest::newRow(name) << QString::fromLatin1(asked) << QString::fromLatin1(kept) << pty
+                                << QString::fromLatin1(refused);
+        };
+        row("all taken", "9600,E,7,2 3", "9600,E,7,2 3", false, "");
+        row("rate kept at the old one", "4000000,N,8,1 0", "115200,N,8,1 0", false, "speed");
+        row("7 data bits refused", "9600,N,7,1 0", "9600,N,8,1 0", false, "data");
+        row("parity refused", "9600,E,8,1 0", "9600,N,8,1 0", false, "parity");
+        row("odd became even", "9600,O,8,1 0", "9600,E,8,1 0", false, "parity");
+        row("2 stop bits refused", "9600,N,8,2 0", "9600,N,8,1 0", false, "stop");
+        row("no RTS/CTS on the adapter", "9600,N,8,1 2", "9600,N,8,1 0", false, "flow");
+        row("Xon/Xoff switched off", "9600,N,8,1 1", "9600,N,8,1 0", false, "flow");
+        row("several at once", "19200,O,7,2 0", "9600,N,8,1 0", false, "speed data parity stop");
+        // A pseudo-terminal forces 8 bits without parity; rate, stop bits and flow are its own.
+        row("pty forces 8N", "9600,E,7,1 0", "9600,N,8,1 0", true, "");
+        row("pty keeps the rate", "9600,E,7,1 0", "38400,N,8,1 0", true, "speed");
+        row("pty keeps stop bits", "9600,N,8,2 3", "9600,N,8,1 3", true, "stop");
+        row("pty keeps flow control", "9600,N,8,1 3", "9600,N,8,1 1", true, "flow");
+    }
+    void findsWhatTheDeviceRefused() {
+        QFETCH(QString, asked);
+        QFETCH(QString, kept);
+        QFETCH(bool, pseudoTerminal);
+        QFETCH(QString, refused);
+        termios original{};
+        cfsetspeed(&original, B38400);
+        const auto attributes = [&](const QString& text) {
+            const QStringList parts = text.split(u' ');
+            return buildTermios(original, parseLineSettings(parts.at(0)),
+                                *flowControlFromNumber(parts.at(1).toInt()));
+        };
+        const RefusedLine got = refusedLine(attributes(asked), attributes(kept), pseudoTerminal);
+        QStringList named;
+        if (got.speed)
+            named << u"speed"_s;
+        if (got.dataBits)
+            named << u"data"_s;
+        if (got.parity)
+            named << u"parity"_s;
+        if (got.stopBits)
+            named << u"stop"_s;
+        if (got.flowControl)
+            named << u"flow"_s;
+        QCOMPARE(named.join(u' '), refused);
+        QCOMPARE(got.any(), !refused.isEmpty());
+    }
+
+    void oddParityMattersOnlyWithParity() {
+        // A driver may clear PARODD while parity is off: nothing asked for was refused.
+        termios wanted = buildTermios({}, parseLineSettings(u"9600,N,8,1"_s), FlowControl::None);
+        termios actual = wanted;
+        wanted.c_cflag |= PARODD;
+        QVERIFY(!refusedLine(wanted, actual, false).any());
     }
 };
 

@@ -16,6 +16,7 @@
 #include <clocale>
 #include <csignal>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include <poll.h>
@@ -24,6 +25,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+using namespace serial_comm;
 using namespace std::chrono_literals;
 using namespace Qt::Literals::StringLiterals;
 
@@ -37,6 +39,36 @@ QString refusal(const std::function<void()>& operation) {
         return failure.description();
     }
     return {};
+}
+
+// The failure of a refused operation, or nothing when it was not refused.
+std::optional<PortFailure> failureOf(const std::function<void()>& operation) {
+    try {
+        operation();
+    } catch (const PortFailure& failure) {
+        return failure;
+    }
+    return std::nullopt;
+}
+
+// The fields of a failure beyond operation, kind, cause, port and device, where they are set.
+QString valuesOf(const PortError& error) {
+    QStringList shown;
+    if (!error.value.isEmpty()) {
+        // Half a character shows by its code.
+        QString value;
+        for (const QChar c : error.value)
+            value += c.isSurrogate() && error.value.size() == 1
+                         ? u"U+"_s + QString::number(c.unicode(), 16).toUpper()
+                         : QString(c);
+        shown << u"value="_s + value;
+    }
+    if (!error.field.isEmpty())
+        shown << u"field="_s + error.field;
+    if (error.position != 0)
+        shown << u"position=%1 character=U+%2"_s.arg(error.position)
+                     .arg(QString::number(error.character, 16).toUpper());
+    return shown.join(u' ');
 }
 
 // Whether any descriptor of this process still refers to the device.
@@ -56,6 +88,9 @@ using Operation = std::function<void(TermiosPort&)>;
 } // namespace
 
 Q_DECLARE_METATYPE(Operation)
+Q_DECLARE_METATYPE(serial_comm::PortOperation)
+Q_DECLARE_METATYPE(serial_comm::FailureKind)
+Q_DECLARE_METATYPE(serial_comm::FailureCause)
 
 // Each test has a port set to COM7, mapped to a fresh pseudo-terminal whose master side plays the
 // device, and a recorder of the port's notifications.
@@ -169,10 +204,15 @@ private slots:
         port_->setPortOpen(true);
         TermiosPort second;
         second.setCommPort(7);
-        const QString text = refusal([&] { second.setPortOpen(true); });
-        QVERIFY2(text.startsWith(u"Cannot open %1: "_s.arg(where())) &&
-                     text.contains(u"in use by another program"),
-                 qPrintable(text));
+        const std::optional<PortFailure> refused = failureOf([&] { second.setPortOpen(true); });
+        QVERIFY(refused);
+        // Our own lock (flock) refuses it.
+        QCOMPARE(refused->error().operation, PortOperation::Open);
+        QCOMPARE(refused->error().kind, FailureKind::Busy);
+        QCOMPARE(refused->error().systemError, EWOULDBLOCK);
+        QCOMPARE(refused->description(),
+                 u"Cannot open %1: another program holds its lock. The port is in use by another "
+                 "program: close that program, then open the port again."_s.arg(where()));
         QVERIFY(!second.PortOpen() && port_->PortOpen());
         port_->setPortOpen(false);
         second.setPortOpen(true);
@@ -348,9 +388,22 @@ private slots:
     void refusesWithoutChangingAnything_data() {
         QTest::addColumn<bool>("open");
         QTest::addColumn<Operation>("operation");
-        QTest::addColumn<QString>("text"); // its start; %1 stands for "COM7 (<device>)"
-        const auto row = [](const char* name, bool open, const char* text, Operation operation) {
-            QTest::newRow(name) << open << operation << QString::fromUtf8(text);
+        QTest::addColumn<PortOperation>("failed"); // the operation the failure names
+        QTest::addColumn<FailureKind>("kind");
+        QTest::addColumn<FailureCause>("cause");
+        QTest::addColumn<int>("systemError");
+        QTest::addColumn<QString>("device"); // %1 stands for the pseudo-terminal
+        QTest::addColumn<QString>("values"); // the fields that matter, as valuesOf shows them
+        QTest::addColumn<QString>("text");   // the whole sentence, where given
+        using K = FailureKind;
+        using C = FailureCause;
+        using O = PortOperation;
+        const auto row = [](const char* name, bool open, O failed, K kind, C cause,
+                            const char* values, Operation operation, const char* text = "",
+                            int systemError = 0, const char* device = "%1") {
+            QTest::newRow(name) << open << operation << failed << kind << cause << systemError
+                                << QString::fromUtf8(device) << QString::fromUtf8(values)
+                                << QString::fromUtf8(text);
         };
         const auto openAt = [](const char* path) {
             return [path](TermiosPort& p) {
@@ -358,74 +411,87 @@ private slots:
                 p.setPortOpen(true);
             };
         };
-        row("CommPort 0", false, "Port number 0 is not valid; use a number from 1 to 18.",
-            [](TermiosPort& p) { p.setCommPort(0); });
-        row("Settings", false, "The settings \"9600,N,9,1\" are not valid: the data bits",
-            [](TermiosPort& p) { p.setSettings(u"9600,N,9,1"_s); });
-        row("Handshaking", false,
-            "Handshaking 4 is not valid; use 0 (none), 1 (Xon/Xoff), 2 (RTS/CTS) or 3 (Xon/Xoff "
-            "and RTS/CTS).",
+        row(
+            "CommPort 0", false, O::SetCommPort, K::RefusedValue, C::OutOfRange, "value=0",
+            [](TermiosPort& p) { p.setCommPort(0); },
+            "Port number 0 is not valid; use a number from 1 to 18.");
+        row(
+            "Settings", false, O::SetSettings, K::RefusedValue, C::InvalidSettings,
+            "value=9600,N,9,1 field=9", [](TermiosPort& p) { p.setSettings(u"9600,N,9,1"_s); },
+            "The settings \"9600,N,9,1\" are not valid: the data bits \"9\" are not supported; use "
+            "7 or 8.");
+        row("Handshaking", false, O::SetHandshaking, K::RefusedValue, C::OutOfRange, "value=4",
             [](TermiosPort& p) { p.setHandshaking(4); });
-        row("InputLen", false,
-            "InputLen -1 is not valid; use 0 to take every waiting character, or a positive count.",
+        row("InputLen", false, O::SetInputLen, K::RefusedValue, C::OutOfRange, "value=-1",
             [](TermiosPort& p) { p.setInputLen(-1); });
-        row("RThreshold", false,
-            "RThreshold -1 is not valid; use 0 to switch receive notifications off, or a positive "
-            "count.",
+        row("RThreshold", false, O::SetRThreshold, K::RefusedValue, C::OutOfRange, "value=-1",
             [](TermiosPort& p) { p.setRThreshold(-1); });
-        row("SThreshold", false,
-            "SThreshold -1 is not valid; use 0 to switch send notifications off, or a positive "
-            "count.",
+        row("SThreshold", false, O::SetSThreshold, K::RefusedValue, C::OutOfRange, "value=-1",
             [](TermiosPort& p) { p.setSThreshold(-1); });
-        row("ParityReplace too long", false,
-            "The parity replacement \"ab\" is too long; use one character, or nothing to keep the "
-            "received byte.",
-            [](TermiosPort& p) { p.setParityReplace(u"ab"_s); });
-        row("ParityReplace not one byte", false,
+        row("ParityReplace too long", false, O::SetParityReplace, K::RefusedValue, C::TooLong,
+            "value=ab", [](TermiosPort& p) { p.setParityReplace(u"ab"_s); });
+        row(
+            "ParityReplace not one byte", false, O::SetParityReplace, K::RefusedValue,
+            C::NotOneByte, "value=\u20ac", [](TermiosPort& p) { p.setParityReplace(u"\u20ac"_s); },
             "The parity replacement \"\u20ac\" is not a one-byte character; use a character from "
-            "U+0000 to U+00FF, or nothing to keep the received byte.",
-            [](TermiosPort& p) { p.setParityReplace(u"\u20ac"_s); });
-        // Characters beyond the Basic Multilingual Plane are quoted whole, never half of one.
-        row("ParityReplace beyond the BMP", false,
-            "The parity replacement \"\U0001F600\" is not a one-byte character;",
+            "U+0000 to U+00FF, or nothing to keep the received byte.");
+        // Characters beyond the Basic Multilingual Plane are taken whole, never half of one.
+        row("ParityReplace beyond the BMP", false, O::SetParityReplace, K::RefusedValue,
+            C::NotOneByte, "value=\U0001F600",
             [](TermiosPort& p) { p.setParityReplace(u"\U0001F600"_s); });
-        row("ParityReplace too long, beyond the BMP", false,
-            "The parity replacement \"\U0001F600x\" is too long;",
+        row("ParityReplace too long, beyond the BMP", false, O::SetParityReplace, K::RefusedValue,
+            C::TooLong, "value=\U0001F600x",
             [](TermiosPort& p) { p.setParityReplace(u"\U0001F600x"_s); });
-        row("ParityReplace half a character", false,
-            "The parity replacement \"U+D83D\" is not a one-byte character;",
-            [](TermiosPort& p) { p.setParityReplace(QString(QChar(0xD83D))); });
-        row("Output", false, "%1 is not open; open it before sending.",
+        row(
+            "ParityReplace half a character", false, O::SetParityReplace, K::RefusedValue,
+            C::NotOneByte, "value=U+D83D",
+            [](TermiosPort& p) { p.setParityReplace(QString(QChar(0xD83D))); },
+            "The parity replacement \"U+D83D\" is not a one-byte character; use a character from "
+            "U+0000 to U+00FF, or nothing to keep the received byte.");
+        row("Output", false, O::Output, K::ClosedPort, C::NotOpen, "",
             [](TermiosPort& p) { p.setOutput(u"x"_s); });
-        row("Input", false, "%1 is not open; open it first.", [](TermiosPort& p) { p.Input(); });
-        row("close", false, "%1 is already closed; there is nothing to close.",
+        row("Input", false, O::Input, K::ClosedPort, C::NotOpen, "",
+            [](TermiosPort& p) { p.Input(); });
+        row("InBufferCount", false, O::InBufferCount, K::ClosedPort, C::NotOpen, "",
+            [](TermiosPort& p) { p.InBufferCount(); });
+        row("OutBufferCount", false, O::OutBufferCount, K::ClosedPort, C::NotOpen, "",
+            [](TermiosPort& p) { p.OutBufferCount(); });
+        row("close", false, O::Close, K::ClosedPort, C::AlreadyClosed, "",
             [](TermiosPort& p) { p.setPortOpen(false); });
-        // The texts per cause are the device map's business; here the cause must be the right one.
-        row("open a missing device", false,
+        row("open a missing device", false, O::Open, K::Missing, C::OpenRefused, "",
+            openAt("/dev/linnet-none"),
             "Cannot open COM7 (/dev/linnet-none): No such file or directory. There is no such "
-            "device",
-            openAt("/dev/linnet-none"));
-        row("open what is no terminal", false,
-            "Cannot open COM7 (/dev/null): Inappropriate ioctl for device. This is not a serial",
-            openAt("/dev/null"));
-        row("open", true, "%1 is already open; close it before opening it again.",
-            [](TermiosPort& p) { p.setPortOpen(true); });
-        row("CommPort while open", true,
-            "The port number cannot change while %1 is open; close the port first.",
+            "device: plug in the scanner, or set LINNET_COM7 to the device it uses (for example "
+            "LINNET_COM7=/dev/ttyACM0).",
+            ENOENT, "/dev/linnet-none");
+        row("open what is no terminal", false, O::Open, K::NotSerial, C::OpenRefused, "",
+            openAt("/dev/null"), "", ENOTTY, "/dev/null");
+        row(
+            "open", true, O::Open, K::OpenPort, C::AlreadyOpen, "",
+            [](TermiosPort& p) { p.setPortOpen(true); },
+            "%1 is already open; close it before opening it again.");
+        row("CommPort while open", true, O::SetCommPort, K::OpenPort, C::ChangeWhileOpen, "",
             [](TermiosPort& p) { p.setCommPort(3); });
-        row("Output beyond one byte", true,
+        row(
+            "Output beyond one byte", true, O::Output, K::RefusedValue, C::NotOneByte,
+            "position=11 character=U+20AC",
+            [](TermiosPort& p) { p.setOutput(u"ok \u00ff then \u20ac"_s); },
             "%1 cannot send the text: character 11 is U+20AC, which is not one byte; only "
-            "characters U+0000 to U+00FF can be sent.",
-            [](TermiosPort& p) { p.setOutput(u"ok \u00ff then \u20ac"_s); });
+            "characters U+0000 to U+00FF can be sent.");
         // Characters are counted whole: the emoji is the third, and is named whole.
-        row("Output beyond the Basic Multilingual Plane", true,
-            "%1 cannot send the text: character 3 is U+1F600, which is not one byte; only "
-            "characters U+0000 to U+00FF can be sent.",
+        row("Output beyond the Basic Multilingual Plane", true, O::Output, K::RefusedValue,
+            C::NotOneByte, "position=3 character=U+1F600",
             [](TermiosPort& p) { p.setOutput(u"a\u00e9\U0001F600"_s); });
     }
     void refusesWithoutChangingAnything() {
         QFETCH(bool, open);
         QFETCH(Operation, operation);
+        QFETCH(PortOperation, failed);
+        QFETCH(FailureKind, kind);
+        QFETCH(FailureCause, cause);
+        QFETCH(int, systemError);
+        QFETCH(QString, device);
+        QFETCH(QString, values);
         QFETCH(QString, text);
         if (open)
             port_->setPortOpen(true);
@@ -437,8 +503,18 @@ private slots:
             return text;
         };
         const QString before = snapshot();
-        const QString refused = refusal([&] { operation(*port_); });
-        QVERIFY2(refused.startsWith(text.replace(u"%1"_s, where())), qPrintable(refused));
+        const std::optional<PortFailure> refused = failureOf([&] { operation(*port_); });
+        QVERIFY(refused);
+        const PortError& error = refused->error();
+        QCOMPARE(error.operation, failed);
+        QCOMPARE(error.kind, kind);
+        QCOMPARE(error.cause, cause);
+        QCOMPARE(error.systemError, systemError);
+        QCOMPARE(error.port, qint16(7));
+        QCOMPARE(error.device, device.arg(pty_->slavePath()));
+        QCOMPARE(valuesOf(error), values);
+        if (!text.isEmpty())
+            QCOMPARE(refused->description(), text.replace(u"%1"_s, where()));
         QCOMPARE(snapshot(), before);
         if (open) { // and nothing of a refused Output went out
             port_->setOutput(u"z"_s);
