@@ -147,6 +147,14 @@ TermiosPort::~TermiosPort() {
         closeDevice(true);
 }
 
+void TermiosPort::setDeviceResolver(DeviceResolver resolver) {
+    resolver_ = std::move(resolver);
+}
+
+PortDevice TermiosPort::resolve(qint16 port) const {
+    return resolver_ ? resolver_(port) : PortDevice{deviceFileForPort(port), true};
+}
+
 QString TermiosPort::where() const {
     return QStringLiteral("%1 (%2)").arg(portName(port_),
                                          device_ ? device_->path : devicePathFor(port_));
@@ -178,8 +186,13 @@ void TermiosPort::setPortOpen(bool open) {
 void TermiosPort::openDevice() {
     // The name goes to open() as the bytes the environment gave: a name that is not valid text
     // must open all the same.
-    const QByteArray file = deviceFileForPort(port_);
+    const PortDevice target = resolve(port_);
+    const QByteArray file = target.file;
     const QString path = displayPath(file);
+    // The number of a device that is not plugged in opens nothing: its old node may by now be
+    // another device's.
+    if (!target.connected)
+        throw PortFailure(openFailureText(port_, path, ENODEV));
     UniqueFd fd(::open(file.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     // errno is taken at once, before anything else can overwrite it.
     const auto refuse = [&](int error) { throw PortFailure(openFailureText(port_, path, error)); };
@@ -769,5 +782,5 @@ void TermiosPort::setParityReplace(const QString& replacement) {
 }
 
 QString TermiosPort::devicePathFor(qint16 port) const {
-    return devicePathForPort(port);
+    return displayPath(resolve(port).file);
 }
