@@ -1,3 +1,4 @@
+#include "app/device_resolver.h"
 #include "app/signal_quit.h"
 #include "first_paint.h"
 #include "main_window/clock.h"
@@ -5,6 +6,7 @@
 #include "main_window/form1.h"
 #include "main_window/qt_prompts.h"
 #include "main_window/version.h"
+#include "serial_comm/discovery/device_registry.h"
 #include "serial_comm/port/termios_port.h"
 
 #include <QApplication>
@@ -19,13 +21,18 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(version::file());
     // The program is put together here: the window gets the termios port, Qt's dialogs, the
     // steady clock and the local-echo switch (off at start), and hands what the settings dialog
-    // needs on to it.
+    // needs on to it. One device registry for the run lists the serial devices, gives them their
+    // COM numbers and follows plugging; the port opens what it says a number leads to, and the
+    // windows name the devices with it.
+    serial_comm::DeviceRegistry devices;
     qint16 echoEnabled = VbFalse;
+    auto port = std::make_unique<TermiosPort>();
+    port->setDeviceResolver(registryResolver(devices));
     auto prompts = std::make_unique<QtPrompts>();
     QtPrompts& dialogs = *prompts;
-    Form1 form(std::make_unique<TermiosPort>(), std::move(prompts), std::make_unique<SteadyClock>(),
-               echoEnabled);
+    Form1 form(std::move(port), std::move(prompts), std::make_unique<SteadyClock>(), echoEnabled);
     dialogs.setParent(&form);
+    form.setDeviceRegistry(&devices);
     // SIGTERM, SIGINT and SIGHUP close the port at once and end the program.
     SignalQuit signalQuit(form.MSComm1());
     FirstPaintReporter firstPaint(form);

@@ -259,11 +259,7 @@ void Form1::connectPortHandlers() {
     connect(port_.get(), &PortControl::OnComm, this,
             [this] { guarded([this] { MSComm1_OnComm(); }); });
     connect(port_.get(), &PortControl::deviceLost, this, [this](const QString& message) {
-        guarded([this, &message] {
-            SerialPinLamps();
-            showPortState();
-            prompts_->warn(message);
-        });
+        guarded([this, &message] { onDeviceLost(message); });
     });
     connect(
         term_, &RichTextBox::keyPress, this,
@@ -376,6 +372,7 @@ void Form1::MSettings_Click() {
 void Form1::showSettingsDialog() {
     if (!config_) {
         config_ = std::make_unique<ConfigScrn>(*port_, *prompts_, EchoEnabled, this);
+        config_->setDeviceRegistry(registry_);
         // Whatever OK got through, the open button, menu check mark and settings button follow
         // the port as it is now.
         connect(config_.get(), &ConfigScrn::settingsApplied, this, &Form1::showPortState);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <utility>
 
 class QAction;
@@ -19,6 +20,10 @@ class PortControl;
 class Prompts;
 class RichTextBox;
 class Shape;
+
+namespace serial_comm {
+class DeviceRegistry;
+}
 
 // The main window: two data views, the buttons, the modem-line lamps, the status line and the
 // menus, and the one serial port it owns for the whole run.
@@ -45,6 +50,12 @@ public:
 
     // The settings dialog, once it has been shown (null before).
     ConfigScrn* configScrn() const { return config_.get(); }
+
+    // The serial devices present and their numbers, for naming them in tooltips and messages and
+    // for opening the port again when its device comes back. Optional; it must outlive the window
+    // and be given before the settings dialog is first shown.
+    void setDeviceRegistry(serial_comm::DeviceRegistry* registry);
+    serial_comm::DeviceRegistry* deviceRegistry() const { return registry_; }
 
     // Brings the open button's caption, the open command's check mark and the settings button
     // into line with the port's actual state.
@@ -107,6 +118,19 @@ private:
     void connectPortHandlers();
     void showLineState(bool held, const QString& prefix);
     void showLamp(int index, const QString& line, bool held, int colour);
+    // The device behind a numbered port, as the registry follows it.
+    struct FollowedDevice {
+        int number = 0;
+        QString identity;
+        QString node;
+    };
+    std::optional<FollowedDevice> followedDevice(int number) const;
+    // The open button's tooltip: the device of the current port.
+    void showOpenButtonTip();
+    // The port's device went away while it was open; the port is closed.
+    void onDeviceLost(QString message);
+    void onDeviceAdded(int number);
+    void onDeviceRemoved(int number);
     void askNumberProperty(const QString& prompt, const QString& title,
                            qint16 (PortControl::*read)() const, void (PortControl::*write)(qint16));
 
@@ -141,6 +165,13 @@ private:
     QAction* mHcd_ = nullptr;
     QAction* mHcts_ = nullptr;
     QAction* mHdsr_ = nullptr;
+
+    serial_comm::DeviceRegistry* registry_ = nullptr;
+    // The device the open port has open, when the registry follows it.
+    std::optional<FollowedDevice> openDevice_;
+    // The device whose loss closed the port; it opens again when that device is back, unless
+    // the user has opened or closed a port since.
+    std::optional<FollowedDevice> awaited_;
 
     bool closing_ = false;
     bool shownBefore_ = false;

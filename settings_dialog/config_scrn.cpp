@@ -3,17 +3,21 @@
 #include "main_window/failure_text.h"
 #include "main_window/prompts.h"
 #include "main_window/twips.h"
+#include "serial_comm/discovery/device_registry.h"
+#include "serial_comm/handlers/device_advice.h"
 #include "serial_comm/port/device_map.h"
 #include "serial_comm/port/port_control.h"
 #include "settings_dialog/settings_text.h"
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCursor>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QToolTip>
 
 #include <algorithm>
 #include <optional>
@@ -328,18 +332,39 @@ void ConfigScrn::turnOn(Group group, const std::function<bool(const QString&)>& 
     }
 }
 
+void ConfigScrn::setDeviceRegistry(serial_comm::DeviceRegistry* registry) {
+    if (registry_ != nullptr)
+        disconnect(registry_, nullptr, this, nullptr);
+    registry_ = registry;
+    if (registry != nullptr)
+        connect(registry, &serial_comm::DeviceRegistry::devicesChanged, this,
+                &ConfigScrn::refreshPortTooltips);
+    refreshPortTooltips();
+}
+
 void ConfigScrn::refreshPortTooltips() {
     const PortControl& port = port_;
-    for (qint16 index = 1; index <= LastPort; ++index) {
+    const auto tipFor = [&](qint16 index) {
+        if (registry_ != nullptr)
+            return registry_->tooltipText(index);
         const QString path = port.devicePathFor(index);
-        const QString tip =
-            serial_comm::deviceExists(path)
-                ? QStringLiteral("COM%1 opens %2, which is present now.")
-                      .arg(QString::number(index), path)
-                : QStringLiteral("COM%1 opens %2, which is not present now. Set LINNET_COM%1 to "
-                                 "the scanner's device to use another one.")
-                      .arg(QString::number(index), path);
-        comPort_[index]->setToolTip(tip);
+        return serial_comm::deviceExists(path)
+                   ? QStringLiteral("COM%1 opens %2, which is present now.")
+                         .arg(QString::number(index), path)
+                   : QStringLiteral("COM%1 opens %2, which is not present now. Set LINNET_COM%1 "
+                                    "to the scanner's device to use another one.")
+                         .arg(QString::number(index), path);
+    };
+    for (qint16 index = 1; index <= LastPort; ++index) {
+        QRadioButton* button = comPort_[index];
+        const QString tip = tipFor(index);
+        if (tip == button->toolTip())
+            continue;
+        button->setToolTip(tip);
+        button->setAccessibleDescription(tip);
+        // A tooltip on show keeps its text; the one under the pointer is shown afresh.
+        if (QToolTip::isVisible() && button->underMouse())
+            QToolTip::showText(QCursor::pos(), tip, button);
     }
 }
 
@@ -396,8 +421,9 @@ bool ConfigScrn::applyPendingChoice() {
             }
         });
         trapStep(failure, [&] { port.setCommPort(NewPort); });
-        if (failure.isEmpty() && wasOpen)
-            trapStep(failure, [&] { port.setPortOpen(true); });
+        if (failure.isEmpty() && wasOpen && !trapStep(failure, [&] { port.setPortOpen(true); }) &&
+            registry_ != nullptr)
+            failure = withSentence(failure, openFailureAdvice(*registry_, NewPort));
         if (!failure.isEmpty()) {
             prompts_.warn(failure);
             // The user has been told what went wrong; a refusal of the way back adds nothing.

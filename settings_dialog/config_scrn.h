@@ -16,6 +16,10 @@ class QGroupBox;
 class QPushButton;
 class QRadioButton;
 
+namespace serial_comm {
+class DeviceRegistry;
+}
+
 // The "Communication Settings" dialog. It is a window of its own beside the main window and
 // never blocks it. Each showing reads the port's number, line settings and flow control into its
 // options; clicks record a pending choice, which only OK applies to the port.
@@ -28,6 +32,11 @@ public:
     ConfigScrn(PortControl& port, Prompts& prompts, qint16& echoEnabled,
                QWidget* mainWindow = nullptr);
     ~ConfigScrn() override;
+
+    // The serial devices present and their numbers: each port choice's tooltip and accessible
+    // description then name the number's device and follow plugging while the dialog is open.
+    // Optional; it must outlive the dialog.
+    void setDeviceRegistry(serial_comm::DeviceRegistry* registry);
 
     // Shows the dialog without blocking, loading it from the port when it is not open yet; one
     // that is open already only comes to the front and keeps the user's unapplied clicks.
@@ -110,6 +119,7 @@ private:
 
     PortControl& port_;
     Prompts& prompts_;
+    serial_comm::DeviceRegistry* registry_ = nullptr;
     QWidget* mainWindow_;
     QPushButton* okButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;

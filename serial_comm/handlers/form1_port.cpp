@@ -8,6 +8,7 @@
 #include "main_window/shape.h"
 #include "main_window/view/rich_text_box.h"
 #include "main_window/view/view_rules.h"
+#include "serial_comm/handlers/device_advice.h"
 #include "serial_comm/handlers/number_text.h"
 #include "serial_comm/handlers/receive_rules.h"
 #include "serial_comm/port/port_control.h"
@@ -87,11 +88,29 @@ void Form1::showPortState() {
                           QStringLiteral(" ") + portName(*port_));
     });
     trapStep(ignored, [this] { cmdConfig_->setEnabled(!port_->PortOpen()); });
+    // The device behind the port now, and the open button's word on it.
+    trapStep(ignored, [this] {
+        openDevice_.reset();
+        if (port_->PortOpen())
+            openDevice_ = followedDevice(port_->CommPort());
+    });
+    trapStep(ignored, [this] { showOpenButtonTip(); });
 }
 
 void Form1::MOpen_Click() {
+    // The user opens or closes a port: a port closed by a lost device no longer waits for it.
+    awaited_.reset();
     QString failure;
-    trapStep(failure, [this] { port_->setPortOpen(!port_->PortOpen()); });
+    bool opening = false;
+    const bool toggled = trapStep(failure, [this, &opening] {
+        opening = !port_->PortOpen();
+        port_->setPortOpen(opening);
+    });
+    // A refused open gets what the device list knows: which devices are there, which group.
+    if (!toggled && opening && registry_ != nullptr)
+        trapStep(failure, [this, &failure] {
+            failure = withSentence(failure, openFailureAdvice(*registry_, port_->CommPort()));
+        });
     trapStep(failure, [this] { SerialPinLamps(); });
     if (!failure.isEmpty()) {
         prompts_->warn(failure);

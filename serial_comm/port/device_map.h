@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 #include <sys/types.h>
 
 namespace serial_comm {
@@ -17,6 +19,18 @@ QString portName(qint16 port);
 // /dev/ttyS<n-1>. A file name is bytes, in no particular encoding: these are the bytes that
 // open() gets.
 QByteArray deviceFileForPort(qint16 port);
+
+// Where a port number leads.
+struct PortDevice {
+    QByteArray file; // what open() gets
+    // False when the number belongs to a device that is not plugged in: nothing is opened, and
+    // `file` only names where that device was, for messages.
+    bool connected = true;
+};
+
+// Decides where each port number leads; the program hands the port one that knows the devices
+// present. Without one, a port opens deviceFileForPort.
+using DeviceResolver = std::function<PortDevice(qint16 port)>;
 
 // A path for messages: valid UTF-8 as its characters, every other byte as \xHH (a name made in
 // another encoding still shows which byte is where).

@@ -127,6 +127,14 @@ TermiosPort::~TermiosPort() {
         closeDevice(true);
 }
 
+void TermiosPort::setDeviceResolver(DeviceResolver resolver) {
+    resolver_ = std::move(resolver);
+}
+
+PortDevice TermiosPort::resolve(qint16 port) const {
+    return resolver_ ? resolver_(port) : PortDevice{deviceFileForPort(port), true};
+}
+
 PortError TermiosPort::failure(PortOperation operation, FailureKind kind,
                                FailureCause cause) const {
     PortError error;
@@ -165,10 +173,9 @@ void TermiosPort::setPortOpen(bool open) {
 void TermiosPort::openDevice() {
     // The name goes to open() as the bytes the environment gave: a name that is not valid text
     // must open all the same.
-    const QByteArray file = deviceFileForPort(port_);
+    const PortDevice target = resolve(port_);
+    const QByteArray file = target.file;
     const QString path = displayPath(file);
-    UniqueFd fd(::open(file.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    // errno is taken at once, before anything else can overwrite it.
     const auto openError = [&](FailureKind kind, FailureCause cause) {
         PortError error = failure(PortOperation::Open, kind, cause);
         error.device = path;
@@ -180,6 +187,12 @@ void TermiosPort::openDevice() {
         error.systemError = systemError;
         throw PortFailure(error);
     };
+    // The number of a device that is not plugged in opens nothing: its old node may by now be
+    // another device's.
+    if (!target.connected)
+        refuse(ENODEV);
+    UniqueFd fd(::open(file.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    // errno is taken at once, before anything else can overwrite it.
     if (!fd)
         refuse(errno);
     termios original{};
@@ -781,5 +794,5 @@ void TermiosPort::setParityReplace(const QString& replacement) {
 }
 
 QString TermiosPort::devicePathFor(qint16 port) const {
-    return devicePathForPort(port);
+    return displayPath(resolve(port).file);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial_comm/port/device_map.h"
 #include "serial_comm/port/line_events.h"
 #include "serial_comm/port/line_settings.h"
 #include "serial_comm/port/port_control.h"
@@ -69,6 +70,9 @@ public:
 
     explicit TermiosPort(QObject* parent = nullptr);
     ~TermiosPort() override;
+
+    // Where each port number leads from now on (the next open); empty: deviceFileForPort.
+    void setDeviceResolver(serial_comm::DeviceResolver resolver);
 
     bool PortOpen() const override;
     void setPortOpen(bool open) override;
@@ -145,6 +149,7 @@ private:
     // Raises Send when the output count has fallen from at least SThreshold to below it.
     void observeOutputCount();
 
+    serial_comm::PortDevice resolve(qint16 port) const;
     // Throws ClosedPort for `operation` when the port is closed.
     void requireOpen(serial_comm::PortOperation operation) const;
     // A failure of `operation` on this port, naming the device it has open, or would open.
@@ -154,6 +159,7 @@ private:
     // A number that `operation` does not take.
     serial_comm::PortError outOfRange(serial_comm::PortOperation operation, qint32 value) const;
 
+    serial_comm::DeviceResolver resolver_;
     qint16 port_ = DefaultCommPort;
     serial_comm::LineSettings settings_;
     serial_comm::FlowControl flow_ = serial_comm::FlowControl::None;

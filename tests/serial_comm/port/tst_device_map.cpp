@@ -1,6 +1,9 @@
 #include "port_environment.h"
 #include "serial_comm/port/device_map.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace serial_comm;
@@ -15,6 +18,7 @@ private slots:
     void showsPathsByteForByte_data();
     void showsPathsByteForByte();
     void deviceExistsNow();
+    void lockFileIsNamedAfterTheDevice();
 };
 
 void TestDeviceMap::cleanup() {
@@ -63,6 +67,23 @@ void TestDeviceMap::showsPathsByteForByte() {
 void TestDeviceMap::deviceExistsNow() {
     QVERIFY(deviceExists(QStringLiteral("/dev/null")));
     QVERIFY(!deviceExists(QStringLiteral("/dev/linnet-no-such-device")));
+}
+
+void TestDeviceMap::lockFileIsNamedAfterTheDevice() {
+    // Through a chain of links, absolute and relative, as /dev/serial/by-id has them.
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("serial/by-id")));
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("ttyACM7"))));
+    QVERIFY(QFile::link(QStringLiteral("../../ttyACM7"),
+                        dir.filePath(QStringLiteral("serial/by-id/usb-Scanner-if00"))));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("serial/by-id/usb-Scanner-if00")),
+                        dir.filePath(QStringLiteral("scanner"))));
+    const QByteArray dev = QFile::encodeName(dir.path());
+    QCOMPARE(DeviceLockFile::pathFor("/var/lock", dev + "/scanner"),
+             QByteArray("/var/lock/LCK..null"));
+    QCOMPARE(DeviceLockFile::pathFor("/var/lock", dev + "/serial/by-id/usb-Scanner-if00"),
+             QByteArray("/var/lock/LCK..null"));
+    QCOMPARE(DeviceLockFile::pathFor("/l", "/dev/linnet-none"), QByteArray("/l/LCK..linnet-none"));
 }
 
 QTEST_MAIN(TestDeviceMap)

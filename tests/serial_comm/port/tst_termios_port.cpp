@@ -12,9 +12,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <clocale>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -559,6 +562,34 @@ private slots:
         QCOMPARE(refusal([&] { port_->setPortOpen(true); }),
                  u"COM7 (%1/caf\\xE9) is already open; close it before opening it again."_s.arg(
                      dir.path()));
+    }
+
+    void opensWhereTheResolverLeads() {
+        // The resolver decides over LINNET_COM7, at each open and in every message.
+        PtyPair other;
+        QList<qint16> asked;
+        bool connected = true;
+        port_->setDeviceResolver([&](qint16 port) {
+            asked << port;
+            return serial_comm::PortDevice{QFile::encodeName(other.slavePath()), connected};
+        });
+        QCOMPARE(port_->devicePathFor(7), other.slavePath());
+        port_->setPortOpen(true);
+        other.writeMaster("moved");
+        QTRY_COMPARE(received_, u"moved"_s);
+        QCOMPARE(pty_->readMaster(1, 0ms), QByteArray());
+        port_->setPortOpen(false);
+
+        // A device that is not plugged in is missing, whatever has its old node now.
+        connected = false;
+        QCOMPARE(refusal([&] { port_->setPortOpen(true); }),
+                 u"Cannot open COM7 (%1): "_s.arg(other.slavePath()) +
+                     QString::fromLocal8Bit(std::strerror(ENODEV)) +
+                     u". There is no such device: plug in the scanner, or set LINNET_COM7 to the "
+                     "device it uses (for example LINNET_COM7=/dev/ttyACM0)."_s);
+        QVERIFY(!port_->PortOpen());
+        QVERIFY(asked.size() >= 3 &&
+                std::all_of(asked.begin(), asked.end(), [](qint16 port) { return port == 7; }));
     }
 
     void reportsAHangUpOnce() {

@@ -1,0 +1,26 @@
+#include "app/device_resolver.h"
+
+#include "serial_comm/discovery/device_registry.h"
+
+#include <QFile>
+
+serial_comm::DeviceResolver registryResolver(const serial_comm::DeviceRegistry& registry) {
+    using serial_comm::PortTarget;
+    return [&registry](qint16 port) -> serial_comm::PortDevice {
+        const PortTarget target = registry.target(port);
+        switch (target.source) {
+        case PortTarget::Source::Override:
+            // The variable's bytes as they are: a name that is not valid text opens all the same.
+            return {serial_comm::deviceFileForPort(port), true};
+        case PortTarget::Source::AbsentDevice:
+            // Only for the message: where the device was in this run, if it was seen at all.
+            return {target.path.isEmpty() ? QByteArray("not connected")
+                                          : QFile::encodeName(target.path),
+                    false};
+        case PortTarget::Source::Device:
+        case PortTarget::Source::Fallback:
+            break;
+        }
+        return {QFile::encodeName(target.path), true};
+    };
+}

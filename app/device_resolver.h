@@ -1,0 +1,12 @@
+#pragma once
+
+#include "serial_comm/port/device_map.h"
+
+namespace serial_comm {
+class DeviceRegistry;
+}
+
+// Where the port's numbers lead in this program: LINNET_COM<n> when set, else the device present
+// with number n, else /dev/ttyS<n-1>; the number of a remembered device that is not plugged in
+// opens nothing. The registry must outlive the resolver.
+serial_comm::DeviceResolver registryResolver(const serial_comm::DeviceRegistry& registry);
