@@ -83,6 +83,7 @@ constexpr std::array Table = {
     AimSymbology{'L', '5', "MicroPDF417, GS1-128 emulation", Gs1},
     AimSymbology{'L', '*', "PDF417", Plain},
     // MSI modifiers disagree between sources; the raw modifier is shown instead.
+    AimSymbology{'M', '0', "MSI (modifier 0)", Plain},
     AimSymbology{'M', '*', "MSI", Plain},
     AimSymbology{'N', '*', "Anker code", Plain},
     AimSymbology{'O', '4', "Codablock F", Plain},
@@ -152,10 +153,13 @@ std::optional<AimIdentifier> readAimIdentifier(std::string_view data) {
     }
     if (!family)
         return std::nullopt;
+    // Modifier 0 is the plain form of a symbology without modifiers of its own.
     std::string name(family->name);
-    name += " (modifier ";
-    name += modifier;
-    name += ')';
+    if (modifier != '0') {
+        name += " (modifier ";
+        name += modifier;
+        name += ')';
+    }
     return AimIdentifier{std::string(data.substr(0, 3)), std::move(name), family->content};
 }
 

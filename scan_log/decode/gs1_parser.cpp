@@ -316,8 +316,12 @@ std::vector<Gs1Field> parseElementString(std::string_view data, int currentYear)
         const ElementExtent extent = extentOf(rest);
         if (extent.aiLength == 0) {
             if (rest.size() >= 2 && isDigit(rest[0]) && isDigit(rest[1]) && aiLength(rest) == 0) {
-                // No identifier starts with these digits: the rest up to a GS is its value.
-                const std::size_t end = std::min(rest.find(GS), rest.size());
+                // No identifier starts with these digits: its value has the prefix's
+                // pre-defined length, or runs up to a GS.
+                const auto fixed = static_cast<std::size_t>(predefinedDataLength(rest));
+                std::size_t end = std::min(rest.find(GS), rest.size());
+                if (fixed > 0)
+                    end = std::min(end, 2 + fixed);
                 fields.push_back(unknownField(rest.substr(0, 2), rest.substr(2, end - 2)));
                 pos += end;
                 continue;
@@ -489,8 +493,16 @@ void checkQualifiers(std::string_view key, std::span<Gs1Field> qualifiers) {
 }
 
 Gs1Field dlField(std::string_view ai, std::string_view encoded, bool query, int currentYear) {
+    if (ai.empty() || !allDigits(ai))
+        return Gs1Field{{},
+                        {},
+                        visibleForm(ai) + '/' + visibleForm(encoded),
+                        {},
+                        {std::string(gs1_problem::NotAnIdentifier)}};
     std::string value;
     const bool decoded = percentDecode(encoded, query, value);
+    if (!decoded)
+        value = encoded;
     const AiDefinition* definition = findAi(ai);
     Gs1Field field =
         definition ? describe(*definition, ai, value, currentYear) : unknownField(ai, value);
