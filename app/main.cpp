@@ -1,3 +1,4 @@
+#include "app/signal_quit.h"
 #include "first_paint.h"
 #include "main_window/form1.h"
 
@@ -11,6 +12,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Linnet-Test"));
     QApplication::setApplicationVersion(QStringLiteral(LINNET_VERSION));
     Form1 form;
+    // SIGTERM, SIGINT and SIGHUP close the port at once and end the program.
+    SignalQuit signalQuit(form.MSComm1());
     FirstPaintReporter firstPaint(form);
     if (qEnvironmentVariableIsSet("LINNET_REPORT_FIRST_PAINT"))
         app.installEventFilter(&firstPaint);

@@ -6,6 +6,7 @@
 #include "main_window/qt_prompts.h"
 #include "main_window/rich_text_box.h"
 #include "main_window/shape.h"
+#include "main_window/status_label.h"
 #include "main_window/twips.h"
 #include "serial_comm/port_control.h"
 #include "serial_comm/termios_port.h"
@@ -129,8 +130,7 @@ void Form1::buildForm() {
     termHex_->setAccessibleName(QStringLiteral("Received hexadecimal codes"));
     termHex_->setGeometry(twipsRect(840, 4680, 2175, 1575));
 
-    auto makeLabel = [client](const char* name, const QString& caption, QRect rect) {
-        auto* label = new QLabel(caption, client);
+    auto makeLabel = [](QLabel* label, const char* name, QRect rect) {
         label->setObjectName(QString::fromLatin1(name));
         label->setGeometry(rect);
         label->setAutoFillBackground(true);
@@ -140,11 +140,11 @@ void Form1::buildForm() {
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return label;
     };
-    label2_ = makeLabel("Label2", QStringLiteral("Status"), twipsRect(120, 8280, 615, 195));
+    label2_ = makeLabel(new QLabel(QStringLiteral("Status"), client), "Label2",
+                        twipsRect(120, 8280, 615, 195));
     label2_->setFont(msSansSerif975());
-    label1_ = makeLabel("Label1", QString(), twipsRect(720, 8220, 7695, 270));
-    label1_->setTextFormat(Qt::PlainText);
-    label1_->setAccessibleName(QStringLiteral("Status"));
+    // No accessible name of its own: screen readers get the message with it.
+    label1_ = makeLabel(new StatusLabel(client), "Label1", twipsRect(720, 8220, 7695, 270));
 
     lines_[0] = new LineControl(8520, 7560, 8520, 600, client);
     lines_[1] = new LineControl(0, 4080, 8520, 4080, client);
@@ -228,8 +228,16 @@ void Form1::buildMenus() {
     mHcts_ = addItem(mProp_, "MHCTS", "CTSH&olding...");
     mHdsr_ = addItem(mProp_, "MHDSR", "DSRHo&lding...");
 
-    connect(mSettings_, &QAction::triggered, this,
-            [this] { guarded([this] { MSettings_Click(); }); });
+    connect(mSettings_, &QAction::triggered, this, [this] { runCommand(&Form1::MSettings_Click); });
+}
+
+void Form1::runCommand(void (Form1::*handler)()) {
+    // A menu command runs once the call that chose it has returned. A screen reader's Press
+    // triggers the item inside its own request and would otherwise wait, and time out, while the
+    // command's prompt is open.
+    QMetaObject::invokeMethod(
+        this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); },
+        Qt::QueuedConnection);
 }
 
 void Form1::connectPortHandlers() {
@@ -238,7 +246,7 @@ void Form1::connectPortHandlers() {
         connect(item, &QAction::triggered, this, [this, item, handler] {
             if (item->isCheckable())
                 item->setChecked(!item->isChecked());
-            guarded([this, handler] { (this->*handler)(); });
+            runCommand(handler);
         });
     };
     onCommand(mOpen_, &Form1::MOpen_Click);

@@ -96,6 +96,8 @@ protected:
 private:
     void buildForm();
     void buildMenus();
+    // Runs a menu command's handler from the event loop, after the item's trigger has returned.
+    void runCommand(void (Form1::*handler)());
     void showSettingsDialog();
     void reportEscapedFailure(const QString& text);
     void connectPortHandlers();

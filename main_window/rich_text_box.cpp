@@ -753,7 +753,22 @@ bool RichTextBox::event(QEvent* event) {
         event->accept();
         return true;
     }
-    return QAbstractScrollArea::event(event);
+    const bool handled = QAbstractScrollArea::event(event);
+    // The frame is painted here, not in paintEvent, which paints the viewport.
+    if (event->type() == QEvent::Paint && hasFocus())
+        paintFocusFrame();
+    return handled;
+}
+
+void RichTextBox::paintFocusFrame() {
+    // The caret alone is easy to miss: the frame turns the highlight colour while the view has
+    // the focus, as a focused line edit's does.
+    const int width = std::max(1, frameWidth());
+    const QRegion ring = QRegion(rect()) - QRegion(rect().adjusted(width, width, -width, -width));
+    QPainter painter(this);
+    const QColor colour = palette().color(QPalette::Active, QPalette::Highlight);
+    for (const QRect& part : ring)
+        painter.fillRect(part, colour);
 }
 
 void RichTextBox::keyPressEvent(QKeyEvent* event) {

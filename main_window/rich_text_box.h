@@ -125,6 +125,7 @@ private:
     void revealCaret();
     void restartBlink();
     void updateCaretArea();
+    void paintFocusFrame();
     void typeCharacter(int code);
     void deleteBackward();
     void deleteForward();

@@ -3,7 +3,7 @@
 # Safe to run again: with everything present it only checks and returns.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev fonts-liberation xvfb xauth
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-private-dev fonts-liberation xvfb xauth
           dpkg-dev file desktop-file-utils appstream librsvg2-bin clang libclang-rt-14-dev)
 
 missing=()

@@ -24,6 +24,14 @@ QString portName(const PortControl& port) {
     return QStringLiteral("COM") + QString::number(port.CommPort());
 }
 
+// The first character of the text, whole: a character outside the Basic Multilingual Plane takes
+// two UTF-16 units, and its first unit alone is no character at all.
+QString firstCharacter(const QString& text) {
+    const bool pair =
+        text.size() >= 2 && text.at(0).isHighSurrogate() && text.at(1).isLowSurrogate();
+    return text.left(pair ? 2 : 1);
+}
+
 } // namespace
 
 // --- Lamps and line commands ---
@@ -207,7 +215,7 @@ void Form1::MParRep_Click() {
     // Cancel keeps the replacement character; only an empty answer given with OK clears it.
     if (cancelled)
         return;
-    trapStep(failure, [&] { port_->setParityReplace(PropertyText.left(1)); });
+    trapStep(failure, [&] { port_->setParityReplace(firstCharacter(PropertyText)); });
     if (!failure.isEmpty())
         prompts_->warn(failure);
 }

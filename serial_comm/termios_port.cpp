@@ -1,6 +1,7 @@
 #include "serial_comm/termios_port.h"
 
 #include "serial_comm/device_map.h"
+#include "serial_comm/exit_restore.h"
 
 #include <QFile>
 #include <QMetaObject>
@@ -83,6 +84,25 @@ LineCounters countersFrom(const serial_icounter_struct& c) {
     return counters;
 }
 
+// The text in double quotes for a message. A lone surrogate (half of a character beyond the Basic
+// Multilingual Plane) would show as garbage or nothing, so it is named by its code instead.
+QString quotedCharacters(const QString& text) {
+    QString quoted = QStringLiteral("\"");
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar unit = text.at(i);
+        if (unit.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            quoted += unit;
+            quoted += text.at(++i);
+        } else if (unit.isSurrogate()) {
+            quoted += QStringLiteral("U+") +
+                      QString::number(unit.unicode(), 16).toUpper().rightJustified(4, u'0');
+        } else {
+            quoted += unit;
+        }
+    }
+    return quoted + QStringLiteral("\"");
+}
+
 void stopNotifier(QSocketNotifier* notifier) {
     if (notifier == nullptr)
         return;
@@ -99,6 +119,9 @@ struct TermiosPort::OpenDevice {
     UniqueFd fd;
     termios original{}; // restored on close
     termios applied{};  // put back when a change is refused
+    // Restores `original` if the process exits with the device open; after `fd`, so that it is
+    // given up before the descriptor closes.
+    ExitRestore onExit;
     QSocketNotifier* reader = nullptr;
     QSocketNotifier* writer = nullptr;
     // Cleared for good when the driver answers that it has no such thing.
@@ -169,6 +192,7 @@ void TermiosPort::openDevice() {
     device->fd = std::move(fd);
     device->original = original;
     device->applied = original;
+    device->onExit = ExitRestore(device->fd.get(), original);
     device_ = std::move(device);
     try {
         applyLine(settings_, flow_);
@@ -646,16 +670,19 @@ QString TermiosPort::ParityReplace() const {
 }
 
 void TermiosPort::setParityReplace(const QString& replacement) {
-    if (replacement.size() > 1)
-        throw PortFailure(QStringLiteral("The parity replacement \"%1\" is too long; use one "
+    // Counted in characters, not UTF-16 units, so that a character beyond the Basic Multilingual
+    // Plane is refused for what it is (not one byte) and quoted whole.
+    const QList<uint> characters = replacement.toUcs4();
+    if (characters.size() > 1)
+        throw PortFailure(QStringLiteral("The parity replacement %1 is too long; use one "
                                          "character, or nothing to keep the received byte.")
-                              .arg(replacement));
+                              .arg(quotedCharacters(replacement)));
     // The replacement takes the place of one received byte, and Input holds bytes.
-    if (!replacement.isEmpty() && replacement.at(0).unicode() > 0xFF)
-        throw PortFailure(QStringLiteral("The parity replacement \"%1\" is not a one-byte "
+    if (!characters.isEmpty() && characters.at(0) > 0xFF)
+        throw PortFailure(QStringLiteral("The parity replacement %1 is not a one-byte "
                                          "character; use a character from U+0000 to U+00FF, or "
                                          "nothing to keep the received byte.")
-                              .arg(replacement));
+                              .arg(quotedCharacters(replacement)));
     parityReplace_ = replacement;
 }
 

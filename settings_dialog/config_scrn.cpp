@@ -8,8 +8,10 @@
 #include "serial_comm/port_control.h"
 #include "settings_dialog/settings_text.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -108,6 +110,61 @@ QRect comPortTwips(int index) {
     return twipsRect(left, 240 + 360 * row, 852, 252);
 }
 
+// The option where the keyboard enters a group: the one that is on, or the first when none is.
+QAbstractButton* entryOption(const QButtonGroup* group) {
+    if (group == nullptr)
+        return nullptr;
+    if (QAbstractButton* on = group->checkedButton())
+        return on;
+    const QList<QAbstractButton*> options = group->buttons();
+    return options.isEmpty() ? nullptr : options.first();
+}
+
+// Makes the group's entry option its only stop for Tab and Backtab, so that Tab moves from
+// group to group and lands on the option that is on.
+void keepTabStopOnEntry(const QButtonGroup* group) {
+    const QAbstractButton* entry = entryOption(group);
+    if (entry == nullptr)
+        return;
+    for (QAbstractButton* option : group->buttons()) {
+        const int policy = option->focusPolicy();
+        option->setFocusPolicy(
+            Qt::FocusPolicy(option == entry ? policy | Qt::TabFocus : policy & ~Qt::TabFocus));
+    }
+}
+
+// An option button of a group, as a keyboard user expects it: the arrow keys turn the next
+// option of the group on, and Tab enters the group at the option that is on.
+class OptionButton : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override {
+        // Qt gives the group's Tab stop to whichever option takes the focus; put it back.
+        QRadioButton::focusInEvent(event);
+        keepTabStopOnEntry(group());
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        // Qt's arrows move the focus to the next option of the group, and turn that one on only
+        // when the option they leave is on; from an option that is off they turn it on too.
+        QRadioButton::keyPressEvent(event);
+        switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            if (auto* next = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+                next && next != this && group() && next->group() == group() && !next->isChecked())
+                next->click();
+            break;
+        default:
+            break;
+        }
+    }
+};
+
 } // namespace
 
 ConfigScrn::ConfigScrn(Form1& form) : QDialog(nullptr), form_(form) {
@@ -152,32 +209,60 @@ void ConfigScrn::buildForm() {
         frame->setObjectName(QString::fromLatin1(frameDef.name));
         frame->setGeometry(twipsRect(frameDef.left, frameDef.top, frameDef.width, frameDef.height));
         QButtonGroup* group = addGroup(frame);
+        frame->installEventFilter(this);
 
         if (frameDef.group == Group::Port) {
             for (qint16 index = 1; index <= LastPort; ++index) {
-                auto* button = new QRadioButton(QStringLiteral("Com%1").arg(index), frame);
+                auto* button = new OptionButton(QStringLiteral("Com%1").arg(index), frame);
                 button->setObjectName(QStringLiteral("ComPort_%1").arg(index));
                 button->setGeometry(comPortTwips(index));
                 group->addButton(button, index);
-                connect(button, &QRadioButton::clicked, this,
-                        [this, index] { form_.guarded([this, index] { ComPort_Click(index); }); });
+                onChecked(button, [this, index] { ComPort_Click(index); });
                 comPort_[index] = button;
                 follow(button);
             }
             continue;
         }
         for (const OptionDef& def : frameDef.options) {
-            auto* button = new QRadioButton(QString::fromLatin1(def.caption), frame);
+            auto* button = new OptionButton(QString::fromLatin1(def.caption), frame);
             button->setObjectName(QString::fromLatin1(def.name));
             button->setGeometry(twipsRect(def.left, def.top, def.width, def.height));
             group->addButton(button);
             const Handler handler = def.handler;
-            connect(button, &QRadioButton::clicked, this,
-                    [this, handler] { form_.guarded([this, handler] { (this->*handler)(); }); });
+            onChecked(button, [this, handler] { (this->*handler)(); });
             options_.push_back({frameDef.group, QString::fromLatin1(def.value), button});
             follow(button);
         }
     }
+    for (const QButtonGroup* group : groups_)
+        keepTabStopOnEntry(group);
+}
+
+bool ConfigScrn::eventFilter(QObject* watched, QEvent* event) {
+    // A frame's access key enters its group at the option that is on, as Tab does; the frame
+    // itself would go back to the option that had the focus last.
+    if (event->type() == QEvent::Shortcut) {
+        if (auto* frame = qobject_cast<QGroupBox*>(watched)) {
+            if (QAbstractButton* entry = entryOption(frame->findChild<QButtonGroup*>())) {
+                entry->setFocus(Qt::ShortcutFocusReason);
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ConfigScrn::onChecked(QRadioButton* button, std::function<void()> handler) {
+    // Every way of turning an option on (a click, a key, a screen reader's Toggle, the load step)
+    // checks it, and only the turning on runs the handler: a click on an option that is on
+    // already changes nothing.
+    connect(button, &QRadioButton::toggled, this,
+            [this, button, handler = std::move(handler)](bool on) {
+                if (!on)
+                    return;
+                keepTabStopOnEntry(button->group());
+                form_.guarded(handler);
+            });
 }
 
 QButtonGroup* ConfigScrn::addGroup(QGroupBox* frame) {
@@ -231,7 +316,8 @@ void ConfigScrn::clearOptions() {
 void ConfigScrn::turnOn(Group group, const std::function<bool(const QString&)>& matches) {
     for (const Option& option : options_) {
         if (option.group == group && matches(option.value)) {
-            // A click, so the option's own handler records the value, as for the user's click.
+            // Turning it on runs the option's own handler, which records the value, as for the
+            // user's click.
             option.button->click();
             return;
         }

@@ -72,6 +72,8 @@ public:
     // Escape and the window's close button end the dialog the way Cancel does.
     void reject() override;
 
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
     // The groups of options; each frame is one.
     enum class Group { Baud, DataBits, StopBits, Echo, Parity, Port, Flow };
 
@@ -83,6 +85,8 @@ private:
     };
 
     void buildForm();
+    // Runs the handler whenever the option is turned on, however that happens.
+    void onChecked(QRadioButton* button, std::function<void()> handler);
     QButtonGroup* addGroup(QGroupBox* frame);
     void placeBesideMainWindow();
     void clearOptions();

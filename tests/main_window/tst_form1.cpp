@@ -4,6 +4,7 @@
 #include "main_window/twips.h"
 #include "settings_dialog/config_scrn.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
@@ -11,6 +12,44 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
+
+namespace {
+
+// Records the accessibility events sent while it lives. Qt hands events on only while its
+// accessibility is switched on, as a screen reader switches it on; the offscreen platform never
+// does that by itself.
+class AccessibleEvents {
+public:
+    AccessibleEvents() {
+        recorded().clear();
+        QAccessible::installUpdateHandler(&AccessibleEvents::record);
+        QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
+    }
+    ~AccessibleEvents() {
+        QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(false);
+        QAccessible::installUpdateHandler(nullptr);
+    }
+    AccessibleEvents(const AccessibleEvents&) = delete;
+    AccessibleEvents& operator=(const AccessibleEvents&) = delete;
+
+    int count(QObject* object, QAccessible::Event type) const {
+        return int(std::count(recorded().begin(), recorded().end(), std::pair(object, type)));
+    }
+
+private:
+    static QList<std::pair<QObject*, QAccessible::Event>>& recorded() {
+        static QList<std::pair<QObject*, QAccessible::Event>> events;
+        return events;
+    }
+    static void record(QAccessibleEvent* event) {
+        recorded().append({event->object(), event->type()});
+    }
+};
+
+} // namespace
 
 class TestForm1 : public QObject {
     Q_OBJECT
@@ -59,6 +98,70 @@ private slots:
                              "MHCTS|CTSH&olding... MHDSR|DSRHo&lding..."}));
     }
 
+    // The status line's message reaches screen readers in its accessible name, with a name-change
+    // event for every new message.
+    void statusLineForScreenReaders() {
+        FormHarness h;
+        auto* status = h.child<QLabel>(QStringLiteral("Label1"));
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(status);
+        QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Status"));
+        AccessibleEvents events;
+        h.port->forceOpen(true);
+        h.port->raise(5);
+        QTRY_COMPARE(status->text(), QStringLiteral("Change in CD Detected"));
+        QCOMPARE(accessible->text(QAccessible::Name),
+                 QStringLiteral("Status: Change in CD Detected"));
+        QCOMPARE(events.count(status, QAccessible::NameChanged), 1);
+        h.port->raise(5); // the same message again is no change
+        h.port->raise(3);
+        QTRY_COMPARE(accessible->text(QAccessible::Name),
+                     QStringLiteral("Status: Change in CTS Detected"));
+        QCOMPARE(events.count(status, QAccessible::NameChanged), 2);
+    }
+
+    // A screen reader's Press on a menu item or a button returns at once; the command runs
+    // afterwards, so its prompt does not hold the screen reader's request.
+    void commandsReturnBeforeTheirPrompts_data() {
+        QTest::addColumn<QString>("control"); // a menu item of "Properties" or a button
+        QTest::addColumn<QString>("shown");   // the prompt; empty: the settings dialog
+        QTest::newRow("InputLen") << "InputLen..."
+                                  << "Enter New InputLen:";
+        QTest::newRow("CDHolding") << "CDHolding..."
+                                   << "CDHolding = False";
+        QTest::newRow("Open COM Port") << "Open COM Port"
+                                       << "COM1 is  < Opened > and ready to scan barcode.";
+        QTest::newRow("Port Settings") << "Port Settings..."
+                                       << "";
+        QTest::newRow("open button") << "cmdOPEN"
+                                     << "COM1 is  < Opened > and ready to scan barcode.";
+    }
+    void commandsReturnBeforeTheirPrompts() {
+        QFETCH(QString, control);
+        QFETCH(QString, shown);
+        FormHarness h;
+        QAccessibleInterface* target = nullptr;
+        if (auto* button = h.child<QPushButton>(control)) {
+            target = QAccessible::queryAccessibleInterface(button);
+        } else {
+            for (QMenu* menu : h.form->findChildren<QMenu*>()) {
+                QAccessibleInterface* items = QAccessible::queryAccessibleInterface(menu);
+                for (int i = 0; i < items->childCount(); ++i)
+                    if (items->child(i)->text(QAccessible::Name) == control)
+                        target = items->child(i);
+            }
+        }
+        QVERIFY(target);
+        target->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(h.prompts->calls.isEmpty() && !h.form->configScrn());
+        if (shown.isEmpty()) {
+            QTRY_VERIFY(h.form->configScrn() && h.form->configScrn()->isVisible());
+            h.form->configScrn()->close();
+            return;
+        }
+        QTRY_COMPARE(h.prompts->calls.size(), 1);
+        QCOMPARE(h.prompts->calls[0].text, shown);
+    }
+
     // The client area is 8520 by 8580 twips; the views hang from the lines, whatever the size of
     // the window, and wrap at ten window widths. Focus starts on the open button.
     void layoutFocusAndResize() {
@@ -94,7 +197,7 @@ private slots:
         QTest::mouseClick(h.child<QPushButton>(QStringLiteral("cmdConfig")), Qt::LeftButton);
         ConfigScrn* dialog = h.form->configScrn();
         QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
-        h.child<QAction>(QStringLiteral("MSettings"))->trigger();
+        choose(h.child<QAction>(QStringLiteral("MSettings")));
         QCOMPARE(h.form->configScrn(), dialog);
         dialog->close();
     }

@@ -280,6 +280,26 @@ private slots:
         QVERIFY(screenMatches());
     }
 
+    // With the focus, the view's frame shows it in the highlight colour on every side.
+    void focusFrame() {
+        RichTextBox box;
+        showView(box);
+        box.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&box));
+        box.setFocus();
+        QTRY_VERIFY(box.hasFocus());
+        const QImage focused = box.grab().toImage();
+        box.clearFocus();
+        const QImage unfocused = box.grab().toImage();
+        const QColor highlight = box.palette().color(QPalette::Active, QPalette::Highlight);
+        const int w = box.width(), h = box.height();
+        for (const QPoint edge :
+             {QPoint(0, h / 2), QPoint(w / 2, 0), QPoint(w - 1, h / 2), QPoint(w / 2, h - 1)}) {
+            QCOMPARE(focused.pixelColor(edge), highlight);
+            QVERIFY(unfocused.pixelColor(edge) != highlight);
+        }
+    }
+
     void accessibleText() {
         RichTextBox box;
         box.setText(QStringLiteral("ab\r\ncd"));

@@ -66,7 +66,7 @@ private slots:
 
         h.port->failWrite(u"PortOpen"_s, QString());
         button(h, "cmdClear")->setFocus();
-        action(h, "MOpen")->trigger();
+        choose(action(h, "MOpen"));
         QVERIFY(h.port->PortOpen());
         QCOMPARE(controls(h), u"Close COM12 checked no Config"_s);
         QVERIFY(action(h, "MSettings")->isEnabled());
@@ -102,17 +102,17 @@ private slots:
         FormHarness h;
         h.port->forceOpen(true);
         h.port->setLines(true, false, true);
-        action(h, "MHCD")->trigger();
-        action(h, "MHDSR")->trigger();
+        choose(action(h, "MHCD"));
+        choose(action(h, "MHDSR"));
         QCOMPARE(h.form->PropertyText, u"False"_s);
         QAction* dtr = action(h, "MDTREnable");
-        dtr->trigger();
+        choose(dtr);
         QVERIFY(!h.port->DTREnable() && !dtr->isChecked());
-        dtr->trigger();
+        choose(dtr);
         QVERIFY(h.port->DTREnable() && dtr->isChecked());
         // A failure escaping a menu command is shown, and the check follows what the port says.
         h.port->failWrite(u"DTREnable"_s, u"DTR cannot be changed."_s);
-        dtr->trigger();
+        choose(dtr);
         QVERIFY(dtr->isChecked());
         QCOMPARE(shown(h), (QStringList{u"CDHolding = True"_s, u"DSRHolding = False"_s,
                                         u"DTR cannot be changed."_s}));
@@ -126,8 +126,8 @@ private slots:
         QTest::addColumn<QString>("warning");
         const auto row = [](const char* name, const char* item, const QVariant& answer,
                             const char* written, const char* warning = "") {
-            QTest::newRow(name) << QString::fromLatin1(item) << answer
-                                << QString::fromLatin1(written) << QString::fromLatin1(warning);
+            QTest::newRow(name) << QString::fromLatin1(item) << answer << QString::fromUtf8(written)
+                                << QString::fromLatin1(warning);
         };
         row("InputLen offered value", "MInputLen", u" 0"_s, "InputLen=0");
         row("SThreshold half to even", "MSThreshold", u"2.5"_s, "SThreshold=2");
@@ -136,6 +136,8 @@ private slots:
         row("number cancelled", "MInputLen", QVariant(), "");
         row("number cleared", "MSThreshold", u""_s, "");
         row("replacement: first character", "MParRep", u"xyz"_s, "ParityReplace=x");
+        row("replacement: first character beyond the BMP", "MParRep", u"\U0001F600x"_s,
+            "ParityReplace=\U0001F600");
         row("replacement cleared", "MParRep", u""_s, "ParityReplace=");
         row("replacement cancelled", "MParRep", QVariant(), "");
     }
@@ -154,7 +156,7 @@ private slots:
         h.form->PropertyText = u"True"_s; // left by a line query
         h.prompts->inputs.push_back(answer.isValid() ? std::optional(answer.toString())
                                                      : std::nullopt);
-        h.child<QAction>(item)->trigger();
+        choose(h.child<QAction>(item));
         const auto& input = h.prompts->calls.first();
         QCOMPARE(QStringList({input.text, input.title, input.defaultAnswer}).join(u'|'),
                  prompts.value(item));
@@ -168,7 +170,7 @@ private slots:
         FormHarness h;
         h.port->failRead(u"InputLen"_s, u"InputLen unreadable."_s);
         h.form->PropertyText = u"7"_s;
-        action(h, "MInputLen")->trigger();
+        choose(action(h, "MInputLen"));
         QCOMPARE(h.port->writes, QStringList{u"InputLen=7"_s});
         QCOMPARE(h.prompts->calls.size(), 1);
         QCOMPARE(h.prompts->calls[0].text, u"InputLen unreadable."_s);
@@ -177,10 +179,10 @@ private slots:
         FormHarness fresh;
         fresh.port->failRead(u"RThreshold"_s, u"unreadable"_s);
         fresh.port->failWrite(u"SThreshold"_s, u"SThreshold -1 refused."_s);
-        action(fresh, "MRThreshold")->trigger();
+        choose(action(fresh, "MRThreshold"));
         QVERIFY(fresh.prompts->calls.isEmpty());
         fresh.prompts->inputs.push_back(u"-1"_s);
-        action(fresh, "MSThreshold")->trigger();
+        choose(action(fresh, "MSThreshold"));
         QVERIFY(fresh.port->writes.isEmpty());
         QCOMPARE(fresh.port->SThreshold(), qint16(0));
         QCOMPARE(shown(fresh), QStringList{u"SThreshold -1 refused."_s});
@@ -188,7 +190,7 @@ private slots:
 
     void receivedCharactersReachBothViews() {
         FormHarness h;
-        action(h, "MOpen")->trigger();
+        choose(action(h, "MOpen"));
         h.port->setInputLen(1); // one character per Receive, every one shown all the same
         h.port->receive(u"AB\r\n"_s + QChar(0) + QChar(0xFF));
         QTRY_COMPARE(h.form->TermHex().Text(), u"41h 42h Dh Ah 0h FFh "_s);
@@ -218,7 +220,7 @@ private slots:
         QFETCH(QString, error);
         QFETCH(bool, cancel);
         FormHarness h;
-        action(h, "MOpen")->trigger();
+        choose(action(h, "MOpen"));
         h.prompts->calls.clear();
         h.port->setLines(false, true, false);
         h.prompts->answers = {cancel ? Prompts::Answer::Cancel : Prompts::Answer::Ok};

@@ -248,6 +248,16 @@ private slots:
             "The parity replacement \"\u20ac\" is not a one-byte character; use a character from "
             "U+0000 to U+00FF, or nothing to keep the received byte.",
             [](TermiosPort& p) { p.setParityReplace(u"\u20ac"_s); });
+        // Characters beyond the Basic Multilingual Plane are quoted whole, never half of one.
+        row("ParityReplace beyond the BMP", false,
+            "The parity replacement \"\U0001F600\" is not a one-byte character;",
+            [](TermiosPort& p) { p.setParityReplace(u"\U0001F600"_s); });
+        row("ParityReplace too long, beyond the BMP", false,
+            "The parity replacement \"\U0001F600x\" is too long;",
+            [](TermiosPort& p) { p.setParityReplace(u"\U0001F600x"_s); });
+        row("ParityReplace half a character", false,
+            "The parity replacement \"U+D83D\" is not a one-byte character;",
+            [](TermiosPort& p) { p.setParityReplace(QString(QChar(0xD83D))); });
         row("Output", false, "%1 is not open; open it before sending.",
             [](TermiosPort& p) { p.setOutput(u"x"_s); });
         row("Input", false, "%1 is not open; open it first.", [](TermiosPort& p) { p.Input(); });

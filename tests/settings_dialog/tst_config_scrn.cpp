@@ -5,6 +5,7 @@
 #include "serial_comm/termios_port.h"
 #include "settings_dialog/config_scrn.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QGroupBox>
 #include <QPushButton>
@@ -14,7 +15,7 @@
 namespace {
 
 ConfigScrn* openDialog(Form1& form) {
-    form.findChild<QAction*>(QStringLiteral("MSettings"))->trigger();
+    choose(form.findChild<QAction*>(QStringLiteral("MSettings")));
     if (!form.configScrn() || !form.configScrn()->isVisible())
         qFatal("the settings dialog did not open");
     return form.configScrn();
@@ -146,6 +147,96 @@ private slots:
         QCOMPARE(h.port->CommPort(), ok ? 17 : 1);
         QCOMPARE(EchoEnabled, VbFalse);
         QCOMPARE(pendingOf(dialog), QStringLiteral("17|600|O|7|2|3"));
+    }
+
+    // However an option is turned on, its handler records it: by the mouse, the keyboard, a
+    // screen reader's Toggle or Press, or from outside.
+    void everyWayOfChoosing_data() {
+        QTest::addColumn<QString>("way");
+        for (const char* way : {"mouse", "space", "toggle action", "press action", "setChecked"})
+            QTest::newRow(way) << QString::fromLatin1(way);
+    }
+    void everyWayOfChoosing() {
+        QFETCH(QString, way);
+        FormHarness h;
+        ConfigScrn* dialog = openDialog(*h.form);
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        for (const char* name : {"ComPort_2", "Baud96", "XonFlow", "EchoOff"}) {
+            QAbstractButton* option = button(dialog, QString::fromLatin1(name));
+            QAccessibleActionInterface* actions =
+                QAccessible::queryAccessibleInterface(option)->actionInterface();
+            if (way == "mouse")
+                click(dialog, QString::fromLatin1(name));
+            else if (way == "space")
+                QTest::keyClick(option, Qt::Key_Space);
+            else if (way == "toggle action")
+                actions->doAction(QAccessibleActionInterface::toggleAction());
+            else if (way == "press action")
+                actions->doAction(QAccessibleActionInterface::pressAction());
+            else
+                option->setChecked(true);
+            QTRY_VERIFY2(option->isChecked(), name);
+        }
+        QCOMPARE(EchoEnabled, VbFalse);
+        click(dialog, "OKButton");
+        QCOMPARE(h.port->writes.join(' '),
+                 QStringLiteral("CommPort=2 Settings=9600,N,8,1 Handshaking=1"));
+        QVERIFY(!dialog->isVisible());
+    }
+
+    // Each frame is one stop for Tab and its access key, at its option that is on (the first
+    // when none is); the arrows turn the next option of the frame on.
+    void keyboardInGroups_data() {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("steps"); // keys, or "on:NAME" for a screen reader's Toggle
+        QTest::addColumn<QString>("stops"); // the focus after each step
+        QTest::addColumn<QString>("pending");
+        auto row = [](const char* name, const char* settings, const char* steps, const char* stops,
+                      const char* pending) {
+            QTest::newRow(name) << settings << steps << stops << pending;
+        };
+        row("Tab", "115200,N,8,1", "Tab Tab Tab Tab Tab Tab Tab Tab Tab",
+            "CancelButton Baud1152 Data8 Stop1 EchoOn NoParity ComPort_1 NoFlow OKButton",
+            "1|115200|N|8|1|0");
+        row("Backtab", "9600,E,7,2", "Backtab Backtab Backtab", "NoFlow ComPort_1 EvenParity",
+            "1|9600|E|7|2|0");
+        row("access keys", "115200,N,8,1", "Alt+F Alt+B Alt+C Alt+S",
+            "NoFlow Baud1152 ComPort_1 Stop1", "1|115200|N|8|1|0");
+        row("arrows", "115200,N,8,1", "Alt+B Left Down Alt+F Down Down Up Alt+C Right",
+            "Baud1152 Baud384 Baud96 NoFlow XonFlow RTSFlow XonFlow ComPort_1 ComPort_10",
+            "10|9600|N|8|1|1");
+        row("none on", "1200,N,8,1", "Alt+B Right Tab Backtab", "Baud3 Baud6 Data8 Baud6",
+            "1|600|N|8|1|0");
+        row("checked, not focused last", "115200,N,8,1", "Alt+B Left Backtab on:Baud3 Alt+B Tab",
+            "Baud1152 Baud384 CancelButton CancelButton Baud3 Data8", "1|19200|N|8|1|0");
+    }
+    void keyboardInGroups() {
+        QFETCH(QString, settings);
+        QFETCH(QString, steps);
+        QFETCH(QString, stops);
+        QFETCH(QString, pending);
+        FormHarness h;
+        setPortState(*h.port, 1, settings, 0);
+        ConfigScrn* dialog = openDialog(*h.form);
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        button(dialog, "OKButton")->setFocus();
+        QStringList reached;
+        for (const QString& step : steps.split(' ')) {
+            QWidget* focus = QApplication::focusWidget();
+            if (step.startsWith("on:"))
+                QAccessible::queryAccessibleInterface(button(dialog, step.mid(3)))
+                    ->actionInterface()
+                    ->doAction(QAccessibleActionInterface::toggleAction());
+            else if (step.startsWith("Alt+"))
+                QTest::keyClick(focus, step.back().toLatin1(), Qt::AltModifier);
+            else
+                QTest::keyClick(focus, QKeySequence(step)[0].key());
+            reached << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(reached.join(' '), stops);
+        QCOMPARE(pendingOf(dialog), pending);
     }
 
     // Each row loads after a first load of port 5, 57600,E,7,2, Xon/Xoff: a group that finds no

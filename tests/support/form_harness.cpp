@@ -2,6 +2,9 @@
 
 #include "main_window/echo.h"
 
+#include <QAction>
+#include <QCoreApplication>
+
 FormHarness::FormHarness() {
     auto fakePort = std::make_unique<FakePort>();
     auto fakePrompts = std::make_unique<FakePrompts>();
@@ -15,3 +18,8 @@ FormHarness::FormHarness() {
 }
 
 FormHarness::~FormHarness() = default;
+
+void choose(QAction* item) {
+    item->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+}

@@ -19,3 +19,8 @@ struct FormHarness {
 
     template <typename T> T* child(const QString& name) const { return form->findChild<T*>(name); }
 };
+
+class QAction;
+
+// Chooses a menu command and runs what it starts, as the event loop does right after the choice.
+void choose(QAction* item);

@@ -1,0 +1,35 @@
+#include "main_window/status_label.h"
+
+#include <QAccessibleWidget>
+
+namespace {
+
+class StatusAccessible : public QAccessibleWidget {
+public:
+    explicit StatusAccessible(StatusLabel* label)
+        : QAccessibleWidget(label, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text type) const override {
+        if (type != QAccessible::Name)
+            return QAccessibleWidget::text(type);
+        const QString message = static_cast<const QLabel*>(widget())->text();
+        return message.isEmpty() ? QStringLiteral("Status") : QStringLiteral("Status: ") + message;
+    }
+};
+
+QAccessibleInterface* statusFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("StatusLabel") && object && object->isWidgetType())
+        return new StatusAccessible(static_cast<StatusLabel*>(object));
+    return nullptr;
+}
+
+} // namespace
+
+StatusLabel::StatusLabel(QWidget* parent) : QLabel(parent) {
+    static const bool installed = [] {
+        QAccessible::installFactory(statusFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    setTextFormat(Qt::PlainText);
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QLabel>
+
+// The status line's message. Screen readers know it as "Status: " followed by the message (just
+// "Status" while there is none), and they hear of every new message: a label without a fixed
+// accessible name announces a change of its text itself.
+class StatusLabel : public QLabel {
+    Q_OBJECT
+
+public:
+    explicit StatusLabel(QWidget* parent = nullptr);
+};
