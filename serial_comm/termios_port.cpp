@@ -103,6 +103,18 @@ QString quotedCharacters(const QString& text) {
     return quoted + QStringLiteral("\"");
 }
 
+// A break left on would hold the line at space after the port closed.
+struct BreakGuard {
+    int fd = -1;
+    BreakGuard() = default;
+    BreakGuard(const BreakGuard&) = delete;
+    BreakGuard& operator=(const BreakGuard&) = delete;
+    ~BreakGuard() {
+        if (fd >= 0)
+            ::ioctl(fd, TIOCCBRK);
+    }
+};
+
 void stopNotifier(QSocketNotifier* notifier) {
     if (notifier == nullptr)
         return;
@@ -129,6 +141,8 @@ struct TermiosPort::OpenDevice {
     bool hasLines = true;
     // A write found the device gone; the loss is reported from the event loop.
     bool lossPending = false;
+    // Clears a break still on when the device closes; after `fd`, so it runs before the close.
+    BreakGuard breakGuard;
 };
 
 TermiosPort::TermiosPort(QObject* parent)
@@ -137,6 +151,9 @@ TermiosPort::TermiosPort(QObject* parent)
     watch_.setObjectName(QStringLiteral("lineWatch"));
     watch_.setInterval(LinePollMs);
     connect(&watch_, &QTimer::timeout, this, &TermiosPort::watchLines);
+    breakEnd_.setParent(this);
+    breakEnd_.setSingleShot(true);
+    connect(&breakEnd_, &QTimer::timeout, this, &TermiosPort::endBreak);
 }
 
 TermiosPort::~TermiosPort() {
@@ -197,6 +214,7 @@ void TermiosPort::openDevice() {
     try {
         applyLine(settings_, flow_);
         applyDtr(dtr_);
+        applyRts(rts_);
     } catch (...) {
         ::tcsetattr(device_->fd.get(), TCSANOW, &device_->original);
         device_.reset();
@@ -426,6 +444,7 @@ void TermiosPort::acceptReceived(QByteArrayView bytes) {
 }
 
 void TermiosPort::appendInput(QByteArrayView bytes) {
+    emit bytesArrived(bytes.toByteArray(), monotonicMs());
     const qsizetype kept = std::min(bytes.size(), InputBufferSize - input_.size());
     if (kept > 0) {
         input_.append(bytes.first(kept));
@@ -502,8 +521,11 @@ void TermiosPort::setOutput(const QString& text) {
     writeQueued();
     // What the device took at once does not occupy the buffer; only the rest has to fit.
     const bool full = output_.size() > OutputBufferSize;
+    const qsizetype refused = full ? output_.size() - OutputBufferSize : 0;
     if (full)
         output_.truncate(OutputBufferSize);
+    if (refused < text.size())
+        emit bytesSent(text.first(text.size() - refused).toLatin1(), monotonicMs());
     enableWriter();
     observeOutputCount();
     updateWatch();
@@ -606,6 +628,9 @@ void TermiosPort::setHandshaking(qint32 mode) {
     if (device_)
         applyLine(settings_, *flow);
     flow_ = *flow;
+    // Leaving RTS/CTS flow control hands RTS back to the setting.
+    if (device_)
+        applyRts(rts_);
 }
 
 bool TermiosPort::CDHolding() const {
@@ -688,4 +713,52 @@ void TermiosPort::setParityReplace(const QString& replacement) {
 
 QString TermiosPort::devicePathFor(qint16 port) const {
     return devicePathForPort(port);
+}
+
+// --- break and RTS ---
+
+void TermiosPort::sendBreak() {
+    requireOpen();
+    // TIOCSBRK and a timer rather than tcsendbreak, which would hold the event loop for the
+    // whole break (0.25 to 0.5 s on Linux).
+    if (::ioctl(device_->fd.get(), TIOCSBRK) != 0)
+        throw PortFailure(QStringLiteral("%1 could not send a break: %2. Check that the device is "
+                                         "still connected.")
+                              .arg(where(), systemReason(errno)));
+    device_->breakGuard.fd = device_->fd.get();
+    breakEnd_.start(BreakMs);
+}
+
+void TermiosPort::endBreak() {
+    // A port closed during the break has cleared it already, and a port opened since is not
+    // in one.
+    if (!device_ || device_->breakGuard.fd < 0)
+        return;
+    ::ioctl(device_->fd.get(), TIOCCBRK);
+    device_->breakGuard.fd = -1;
+}
+
+bool TermiosPort::RTSEnable() const {
+    return rts_;
+}
+
+void TermiosPort::setRTSEnable(bool enable) {
+    if (device_)
+        applyRts(enable);
+    rts_ = enable;
+}
+
+void TermiosPort::applyRts(bool raised) {
+    if (flow_ == FlowControl::RtsCts || flow_ == FlowControl::Both)
+        return;
+    int bits = TIOCM_RTS;
+    if (::ioctl(device_->fd.get(), raised ? TIOCMBIS : TIOCMBIC, &bits) == 0)
+        return;
+    const int error = errno;
+    if (noModemLines(error))
+        return;
+    throw PortFailure(QStringLiteral("%1 could not %2 RTS: %3. Check that the device is still "
+                                     "connected, or close the port and open it again.")
+                          .arg(where(), raised ? QStringLiteral("raise") : QStringLiteral("drop"),
+                               systemReason(error)));
 }

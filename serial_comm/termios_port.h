@@ -87,6 +87,9 @@ public:
     QString ParityReplace() const override;
     void setParityReplace(const QString& replacement) override;
     QString devicePathFor(qint16 port) const override;
+    void sendBreak() override;
+    bool RTSEnable() const override;
+    void setRTSEnable(bool enable) override;
 
     // Received bytes dropped because the input buffer was full, since the port was opened.
     quint64 droppedInputBytes() const { return droppedInput_; }
@@ -104,6 +107,9 @@ private:
     // device as it was.
     void applyLine(const serial_comm::LineSettings& settings, serial_comm::FlowControl flow);
     void applyDtr(bool raised);
+    // Raises or drops RTS unless RTS/CTS flow control drives it.
+    void applyRts(bool raised);
+    void endBreak();
     std::optional<int> modemLines() const;
 
     // One look at the counters and lines; a device that answers that it has none is not asked
@@ -137,6 +143,7 @@ private:
     serial_comm::LineSettings settings_;
     serial_comm::FlowControl flow_ = serial_comm::FlowControl::None;
     bool dtr_ = true;
+    bool rts_ = true;
     qint16 inputLen_ = 0;
     qint16 rThreshold_ = 1;
     qint16 sThreshold_ = 0;
@@ -154,6 +161,8 @@ private:
     int outputSeen_ = 0;
 
     QTimer watch_;
+    // Ends a break sendBreak started; the break runs without holding up the event loop.
+    QTimer breakEnd_;
     serial_comm::LineSnapshot lastLook_;
     // Counter values the unmatched error counts were last brought up to.
     std::optional<serial_comm::LineCounters> errorsCounted_;
