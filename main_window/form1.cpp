@@ -8,6 +8,10 @@
 #include "main_window/shape.h"
 #include "main_window/status_label.h"
 #include "main_window/twips.h"
+#include "scan_log/window/file_chooser.h"
+#include "scan_log/window/recorder.h"
+#include "scan_log/window/scan_collector.h"
+#include "scan_log/window/scan_log_window.h"
 #include "serial_comm/port_control.h"
 #include "serial_comm/termios_port.h"
 #include "settings_dialog/config_scrn.h"
@@ -90,6 +94,7 @@ Form1::Form1(std::unique_ptr<PortControl> port, std::unique_ptr<Prompts> prompts
     buildForm();
     buildMenus();
     connectPortHandlers();
+    buildToolsMenu();
     cmdOpen_->setFocus();
 }
 
@@ -387,7 +392,10 @@ void Form1::MSettings_Click() {
 }
 
 void Form1::showSettingsDialog() {
-    if (!config_)
+    if (!config_) {
         config_ = std::make_unique<ConfigScrn>(*this);
+        // OK may have changed the flow control, which decides whether RTS can be set by hand.
+        connect(config_.get(), &QDialog::finished, this, [this] { showRtsState(); });
+    }
     config_->showDialog();
 }
