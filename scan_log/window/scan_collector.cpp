@@ -16,7 +16,7 @@ ScanCollector::ScanCollector(MonotonicClock clock, QObject* parent)
     silence_.setTimerType(Qt::PreciseTimer);
     connect(&silence_, &QTimer::timeout, this, &ScanCollector::silenceElapsed);
     frame_.setSingleShot(true);
-    frame_.setInterval(FrameMs);
+    frame_.setInterval(PublishMs);
     connect(&frame_, &QTimer::timeout, this, &ScanCollector::publish);
 }
 
@@ -73,16 +73,14 @@ void ScanCollector::take(std::vector<Scan>&& scans) {
         pending_.push_back(std::move(row));
     }
     // More than the log keeps, between two frames: the oldest would only be dropped again.
-    if (pending_.size() > 2 * ScanLogModel::MaxRows)
-        pending_.erase(pending_.begin(),
-                       pending_.end() - static_cast<std::ptrdiff_t>(ScanLogModel::MaxRows));
+    while (pending_.size() > ScanLogModel::MaxRows)
+        pending_.pop_front();
     if (!frame_.isActive())
         frame_.start();
 }
 
 void ScanCollector::publish() {
-    model_.append(std::move(pending_));
-    pending_.clear();
+    model_.append(pending_);
     emit changed();
 }
 

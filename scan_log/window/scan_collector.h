@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -31,8 +32,9 @@ class ScanCollector final : public QObject {
     Q_OBJECT
 
 public:
-    // New rows reach the model at most this often.
-    static constexpr int FrameMs = 16;
+    // New rows reach the model at most this often: well under a frame's rate, because every
+    // update of a shown table repaints it, and ten updates a second still read as live.
+    static constexpr int PublishMs = 100;
 
     explicit ScanCollector(MonotonicClock clock = monotonicMs, QObject* parent = nullptr);
 
@@ -64,7 +66,8 @@ private:
     ScanLogModel model_;
     ScanStats stats_;
     std::optional<qint64> previousLastMs_;
-    std::vector<ScanRow> pending_;
+    // Scans waiting for the next frame; a deque gives its memory back as it empties.
+    std::deque<ScanRow> pending_;
     // One single-shot timer at the splitter's deadline: no polling while the line is quiet.
     QTimer silence_;
     QTimer frame_;

@@ -113,7 +113,7 @@ const ScanInfo& ScanLogModel::info(const ScanRow& row) const {
     return decoded_.emplace(row.number, decodeScan(row.scan.bytes)).first->second;
 }
 
-void ScanLogModel::append(std::vector<ScanRow>&& rows) {
+void ScanLogModel::append(std::deque<ScanRow>& rows) {
     if (rows.empty())
         return;
     if (rows.size() > MaxRows)
@@ -127,8 +127,10 @@ void ScanLogModel::append(std::vector<ScanRow>&& rows) {
     }
     const int first = static_cast<int>(rows_.size());
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
-                 std::make_move_iterator(rows.end()));
+    while (!rows.empty()) {
+        rows_.push_back(std::move(rows.front()));
+        rows.pop_front();
+    }
     endInsertRows();
 }
 

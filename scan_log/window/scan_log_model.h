@@ -8,7 +8,6 @@
 #include <deque>
 #include <optional>
 #include <unordered_map>
-#include <vector>
 
 namespace scan_log {
 
@@ -53,8 +52,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // Adds rows at the end, dropping the oldest beyond MaxRows.
-    void append(std::vector<ScanRow>&& rows);
+    // Moves the rows to the end, dropping the oldest beyond MaxRows; `rows` is left empty.
+    void append(std::deque<ScanRow>& rows);
     void clear();
 
     const ScanRow& row(int index) const { return rows_.at(static_cast<std::size_t>(index)); }
