@@ -71,6 +71,9 @@ OpenWindow::OpenWindow() {
     form_ = std::make_unique<Form1>(std::make_unique<TermiosPort>(), std::move(prompts),
                                     std::make_unique<SteadyClock>(), echoEnabled_);
     form_->show();
+    // LINNET_BENCH_SCAN_LOG=1 measures with the Scan Log window open beside the main window.
+    if (qEnvironmentVariableIntValue("LINNET_BENCH_SCAN_LOG") == 1)
+        form_->MScanLog_Click();
     pollUntil([this] { return form_->windowHandle() && form_->windowHandle()->isExposed(); }, 5000,
               10);
     // Let the first frames and the window's start-up work settle.

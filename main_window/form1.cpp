@@ -9,6 +9,10 @@
 #include "main_window/twips.h"
 #include "main_window/version.h"
 #include "main_window/view/rich_text_box.h"
+#include "scan_log/window/file_chooser.h"
+#include "scan_log/window/recorder.h"
+#include "scan_log/window/scan_collector.h"
+#include "scan_log/window/scan_log_window.h"
 #include "serial_comm/port/port_control.h"
 #include "settings_dialog/config_scrn.h"
 
@@ -85,6 +89,7 @@ Form1::Form1(std::unique_ptr<PortControl> port, std::unique_ptr<Prompts> prompts
     buildForm();
     buildMenus();
     connectPortHandlers();
+    buildToolsMenu();
     cmdOpen_->setFocus();
 }
 
@@ -376,6 +381,8 @@ void Form1::showSettingsDialog() {
         // Whatever OK got through, the open button, menu check mark and settings button follow
         // the port as it is now.
         connect(config_.get(), &ConfigScrn::settingsApplied, this, &Form1::showPortState);
+        // OK may have changed the flow control, which decides whether RTS can be set by hand.
+        connect(config_.get(), &QDialog::finished, this, [this] { showRtsState(); });
     }
     config_->showDialog();
 }

@@ -20,6 +20,12 @@ class PortControl;
 class Prompts;
 class RichTextBox;
 class Shape;
+namespace scan_log {
+class FileChooser;
+class Recorder;
+class ScanCollector;
+class ScanLogWindow;
+} // namespace scan_log
 
 namespace serial_comm {
 class DeviceRegistry;
@@ -57,6 +63,13 @@ public:
     void setDeviceRegistry(serial_comm::DeviceRegistry* registry);
     serial_comm::DeviceRegistry* deviceRegistry() const { return registry_; }
 
+    // Tools: the Scan Log fed from the port since start-up, its window once shown (null before),
+    // the recorder, and the file dialog they ask (tests hand in a double).
+    scan_log::ScanCollector& scanLog() const { return *scanLog_; }
+    scan_log::ScanLogWindow* scanLogWindow() const { return scanLogWindow_.get(); }
+    scan_log::Recorder& recorder() const { return *recorder_; }
+    void setFileChooser(std::unique_ptr<scan_log::FileChooser> files);
+
     // Brings the open button's caption, the open command's check mark and the settings button
     // into line with the port's actual state.
     void showPortState();
@@ -85,6 +98,12 @@ public:
     void MSThreshold_Click();
     void MParRep_Click();
 
+    // Tools menu.
+    void MScanLog_Click();
+    void MRecord_Click();
+    void MBreak_Click();
+    void MRTSEnable_Click();
+
     // Line event waiting for the status line, and error waiting for the error prompt.
     QString EventMessage;
     QString ErrorMessage;
@@ -108,6 +127,9 @@ protected:
 private:
     void buildForm();
     void buildMenus();
+    void buildToolsMenu();
+    // The RTS item: checked while RTS is enabled, disabled while RTS/CTS flow control drives it.
+    void showRtsState();
     // Runs a menu command's handler from the event loop, after the item's trigger has returned.
     void runCommand(void (Form1::*handler)());
     void showSettingsDialog();
@@ -140,6 +162,10 @@ private:
     // The dialog is a window of its own (it outlives this window's closing) and lives until the
     // program ends.
     std::unique_ptr<ConfigScrn> config_;
+    std::unique_ptr<scan_log::FileChooser> files_;
+    std::unique_ptr<scan_log::ScanCollector> scanLog_;
+    std::unique_ptr<scan_log::ScanLogWindow> scanLogWindow_;
+    std::unique_ptr<scan_log::Recorder> recorder_;
 
     QPushButton* cmdConfig_ = nullptr;
     QPushButton* cmdOpen_ = nullptr;
@@ -165,6 +191,11 @@ private:
     QAction* mHcd_ = nullptr;
     QAction* mHcts_ = nullptr;
     QAction* mHdsr_ = nullptr;
+    QMenu* mTools_ = nullptr;
+    QAction* mScanLog_ = nullptr;
+    QAction* mRecord_ = nullptr;
+    QAction* mBreak_ = nullptr;
+    QAction* mRtsEnable_ = nullptr;
 
     serial_comm::DeviceRegistry* registry_ = nullptr;
     // The device the open port has open, when the registry follows it.

@@ -1,6 +1,7 @@
 # Refuses an include that goes up a layer or round a door. Run with
 #   cmake -DSOURCE_DIR=<repository> -P tests/check_layers.cmake
-# The port layer includes only itself, device discovery only itself, the views only themselves;
+# The port layer includes only itself, device discovery only itself, the views only themselves,
+# the scan decoders only themselves and the Scan Log window only itself and the decoders;
 # the windows include those three and each other, but the settings dialog never the main window,
 # and the views' accessibility interface never the view widget. Nothing includes app/.
 if(NOT SOURCE_DIR)
@@ -10,12 +11,15 @@ endif()
 set(port_layer "serial_comm/port/")
 set(discovery_layer "serial_comm/discovery/")
 set(view_layer "main_window/view/")
+set(scan_decode_layer "scan_log/decode/")
+set(scan_window_layer "scan_log/window/")
 set(window_layer "main_window/" "settings_dialog/" "serial_comm/handlers/")
 
 file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR}
     ${SOURCE_DIR}/serial_comm/*.h ${SOURCE_DIR}/serial_comm/*.cpp
     ${SOURCE_DIR}/main_window/*.h ${SOURCE_DIR}/main_window/*.cpp
-    ${SOURCE_DIR}/settings_dialog/*.h ${SOURCE_DIR}/settings_dialog/*.cpp)
+    ${SOURCE_DIR}/settings_dialog/*.h ${SOURCE_DIR}/settings_dialog/*.cpp
+    ${SOURCE_DIR}/scan_log/*.h ${SOURCE_DIR}/scan_log/*.cpp)
 
 set(faults)
 foreach(file IN LISTS files)
@@ -25,8 +29,13 @@ foreach(file IN LISTS files)
         set(allowed ${discovery_layer})
     elseif(file MATCHES "^main_window/view/")
         set(allowed ${view_layer})
+    elseif(file MATCHES "^scan_log/decode/")
+        set(allowed ${scan_decode_layer})
+    elseif(file MATCHES "^scan_log/window/")
+        set(allowed ${scan_decode_layer} ${scan_window_layer})
     else()
-        set(allowed ${port_layer} ${discovery_layer} ${view_layer} ${window_layer})
+        set(allowed ${port_layer} ${discovery_layer} ${view_layer} ${scan_decode_layer}
+            ${scan_window_layer} ${window_layer})
     endif()
     file(STRINGS ${SOURCE_DIR}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]*/")
     foreach(line IN LISTS lines)

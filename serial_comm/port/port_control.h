@@ -2,9 +2,11 @@
 
 #include "serial_comm/port/port_error.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <deque>
 #include <stdexcept>
 
@@ -136,6 +138,24 @@ public:
     virtual QString ParityReplace() const = 0;
     virtual void setParityReplace(const QString& replacement) = 0;
 
+    // Sends a break (the line held at space) of about BreakMs. Refused while closed.
+    virtual void sendBreak() = 0;
+
+    // RTS raised while open when true. Takes effect at once while open, except that under RTS/CTS
+    // flow control (Handshaking 2 or 3) the driver moves RTS itself: the setting is kept and
+    // applied when the port leaves that flow control or opens without it. A device without modem
+    // lines (a pseudo-terminal) keeps the setting as DTREnable does, with nothing to apply it to.
+    virtual bool RTSEnable() const = 0;
+    virtual void setRTSEnable(bool enable) = 0;
+
+    static constexpr int BreakMs = 250;
+
+    // Milliseconds on the clock that bytesArrived and bytesSent use: monotonic, never jumps.
+    static qint64 monotonicMs() {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    }
+
     // Code of the notification being handled (of the last one handled, outside a handler).
     qint16 CommEvent() const { return currentEvent_; }
 
@@ -148,6 +168,15 @@ signals:
     // The device went away while open (unplugged, hung up). The port is closed already when this
     // is emitted; the message says so in plain words.
     void deviceLost(const QString& message);
+
+    // Taps for the Scan Log and recording. bytesArrived gives every received byte once, in
+    // arrival order, as it enters the input buffer (after line-error marks are decoded, so a
+    // parity replacement appears as it will in Input), whatever InputLen and RThreshold are and
+    // whether or not the buffer had room for it; it changes nothing Input returns. bytesSent gives
+    // the characters an Output accepted. Both are emitted directly from inside the port's work,
+    // with monotonicMs() of that moment: a receiver must not call back into the port.
+    void bytesArrived(const QByteArray& bytes, qint64 msecs);
+    void bytesSent(const QByteArray& bytes, qint64 msecs);
 
 protected:
     // Queues a notification. A Receive is dropped when one is waiting already.

@@ -14,6 +14,8 @@ enum class PortOperation {
     SetSettings,
     SetHandshaking,
     SetDtr,
+    SetRts,
+    SendBreak,
     SetInputLen,
     SetRThreshold,
     SetSThreshold,
@@ -68,6 +70,8 @@ enum class FailureCause {
     SettingsNotTaken, // value (the settings text), systemError: tcsetattr refused
     ValueNotTaken,    // value (settings text), handshaking, refused: the device kept other values
     DtrNotSet,        // value ("true" to raise, "false" to drop), systemError
+    RtsNotSet,        // value ("true" to raise, "false" to drop), systemError
+    BreakNotSent,     // systemError
     DeviceLost,       // the device went away; the port is closed
 };
 

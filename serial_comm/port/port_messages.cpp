@@ -261,10 +261,16 @@ QString sentence(const PortError& e) {
     case FailureCause::ValueNotTaken:
         return valueNotTakenText(e);
     case FailureCause::DtrNotSet:
-        return QStringLiteral("%1 could not %2 DTR: %3. Check that the device is still "
+    case FailureCause::RtsNotSet:
+        return QStringLiteral("%1 could not %2 %3: %4. Check that the device is still "
                               "connected, or close the port and open it again.")
             .arg(where(e), e.value == u"true" ? QStringLiteral("raise") : QStringLiteral("drop"),
+                 e.cause == FailureCause::DtrNotSet ? QStringLiteral("DTR") : QStringLiteral("RTS"),
                  systemReason(e.systemError));
+    case FailureCause::BreakNotSent:
+        return QStringLiteral("%1 could not send a break: %2. Check that the device is still "
+                              "connected.")
+            .arg(where(e), systemReason(e.systemError));
     case FailureCause::DeviceLost:
         return QStringLiteral("%1 was disconnected; the port is closed.").arg(where(e));
     }

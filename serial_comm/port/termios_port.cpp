@@ -81,6 +81,18 @@ LineCounters countersFrom(const serial_icounter_struct& c) {
     return counters;
 }
 
+// A break left on would hold the line at space after the port closed.
+struct BreakGuard {
+    int fd = -1;
+    BreakGuard() = default;
+    BreakGuard(const BreakGuard&) = delete;
+    BreakGuard& operator=(const BreakGuard&) = delete;
+    ~BreakGuard() {
+        if (fd >= 0)
+            ::ioctl(fd, TIOCCBRK);
+    }
+};
+
 void stopNotifier(QSocketNotifier* notifier) {
     if (notifier == nullptr)
         return;
@@ -112,6 +124,8 @@ struct TermiosPort::OpenDevice {
     bool hasLines = true;
     // A write found the device gone; the loss is reported from the event loop.
     bool lossPending = false;
+    // Clears a break still on when the device closes; after `fd`, so it runs before the close.
+    BreakGuard breakGuard;
 };
 
 TermiosPort::TermiosPort(QObject* parent)
@@ -120,6 +134,9 @@ TermiosPort::TermiosPort(QObject* parent)
     watch_.setObjectName(QStringLiteral("lineWatch"));
     watch_.setInterval(LinePollMs);
     connect(&watch_, &QTimer::timeout, this, &TermiosPort::watchLines);
+    breakEnd_.setParent(this);
+    breakEnd_.setSingleShot(true);
+    connect(&breakEnd_, &QTimer::timeout, this, &TermiosPort::endBreak);
 }
 
 TermiosPort::~TermiosPort() {
@@ -249,6 +266,7 @@ void TermiosPort::openDevice() {
     try {
         applyLine(PortOperation::Open, settings_, flow_);
         applyDtr(dtr_);
+        applyRts(rts_);
     } catch (...) {
         ::tcsetattr(device_->fd.get(), TCSANOW, &device_->original);
         device_.reset();
@@ -505,6 +523,7 @@ void TermiosPort::acceptReceived(QByteArrayView bytes) {
 }
 
 void TermiosPort::appendInput(QByteArrayView bytes) {
+    emit bytesArrived(bytes.toByteArray(), monotonicMs());
     const qsizetype kept = std::min(bytes.size(), InputBufferSize - input_.size());
     if (kept > 0) {
         input_.append(bytes.first(kept));
@@ -584,6 +603,7 @@ void TermiosPort::setOutput(const QString& text) {
     // takes the count past SThreshold and back.
     observeOutputCount();
     writeQueued();
+    emit bytesSent(text.toLatin1(), monotonicMs());
     enableWriter();
     observeOutputCount();
     updateWatch();
@@ -716,6 +736,9 @@ void TermiosPort::setHandshaking(qint32 mode) {
         applyLine(PortOperation::SetHandshaking, settings_, *flow);
     flow_ = *flow;
     updateReader();
+    // Leaving RTS/CTS flow control hands RTS back to the setting.
+    if (device_)
+        applyRts(rts_);
 }
 
 bool TermiosPort::CDHolding() const {
@@ -795,4 +818,56 @@ void TermiosPort::setParityReplace(const QString& replacement) {
 
 QString TermiosPort::devicePathFor(qint16 port) const {
     return displayPath(resolve(port).file);
+}
+
+// --- break and RTS ---
+
+void TermiosPort::sendBreak() {
+    requireOpen(PortOperation::SendBreak);
+    // TIOCSBRK and a timer rather than tcsendbreak, which would hold the event loop for the
+    // whole break (0.25 to 0.5 s on Linux).
+    if (::ioctl(device_->fd.get(), TIOCSBRK) != 0) {
+        const int error = errno;
+        PortError refused = failure(PortOperation::SendBreak, failureKind(error, DeviceState::Open),
+                                    FailureCause::BreakNotSent);
+        refused.systemError = error;
+        throw PortFailure(refused);
+    }
+    device_->breakGuard.fd = device_->fd.get();
+    breakEnd_.start(BreakMs);
+}
+
+void TermiosPort::endBreak() {
+    // A port closed during the break has cleared it already, and a port opened since is not
+    // in one.
+    if (!device_ || device_->breakGuard.fd < 0)
+        return;
+    ::ioctl(device_->fd.get(), TIOCCBRK);
+    device_->breakGuard.fd = -1;
+}
+
+bool TermiosPort::RTSEnable() const {
+    return rts_;
+}
+
+void TermiosPort::setRTSEnable(bool enable) {
+    if (device_)
+        applyRts(enable);
+    rts_ = enable;
+}
+
+void TermiosPort::applyRts(bool raised) {
+    if (flow_ == FlowControl::RtsCts || flow_ == FlowControl::Both)
+        return;
+    int bits = TIOCM_RTS;
+    if (::ioctl(device_->fd.get(), raised ? TIOCMBIS : TIOCMBIC, &bits) == 0)
+        return;
+    const int error = errno;
+    if (noModemLines(error))
+        return;
+    PortError refused = failure(PortOperation::SetRts, failureKind(error, DeviceState::Open),
+                                FailureCause::RtsNotSet);
+    refused.value = raised ? QStringLiteral("true") : QStringLiteral("false");
+    refused.systemError = error;
+    throw PortFailure(refused);
 }

@@ -100,6 +100,9 @@ public:
     QString ParityReplace() const override;
     void setParityReplace(const QString& replacement) override;
     QString devicePathFor(qint16 port) const override;
+    void sendBreak() override;
+    bool RTSEnable() const override;
+    void setRTSEnable(bool enable) override;
 
     // Received bytes dropped because the input buffer was full, since the port was opened.
     quint64 droppedInputBytes() const { return droppedInput_; }
@@ -118,6 +121,9 @@ private:
     void applyLine(serial_comm::PortOperation operation, const serial_comm::LineSettings& settings,
                    serial_comm::FlowControl flow);
     void applyDtr(bool raised);
+    // Raises or drops RTS unless RTS/CTS flow control drives it.
+    void applyRts(bool raised);
+    void endBreak();
     // The one read of the modem lines (TIOCMGET), as TIOCM_* bits; nullopt when the port is
     // closed or the device did not answer, and then errno says why.
     std::optional<int> modemLines() const;
@@ -164,6 +170,7 @@ private:
     serial_comm::LineSettings settings_;
     serial_comm::FlowControl flow_ = serial_comm::FlowControl::None;
     bool dtr_ = true;
+    bool rts_ = true;
     qint16 inputLen_ = 0;
     qint16 rThreshold_ = 1;
     qint16 sThreshold_ = 0;
@@ -183,6 +190,8 @@ private:
     int outputSeen_ = 0;
 
     QTimer watch_;
+    // Ends a break sendBreak started; the break runs without holding up the event loop.
+    QTimer breakEnd_;
     serial_comm::LineSnapshot lastLook_;
     // Counter values the unmatched error counts were last brought up to.
     std::optional<serial_comm::LineCounters> errorsCounted_;

@@ -122,7 +122,9 @@ private slots:
                              "MProp|&Properties: MInputLen|&InputLen... MRThreshold|&RThreshold... "
                              "MSThreshold|&SThreshold... MParRep|P&arityReplace... "
                              "MDTREnable|&DTREnable|off Bar3|- MHCD|&CDHolding... "
-                             "MHCTS|CTSH&olding... MHDSR|DSRHo&lding..."}));
+                             "MHCTS|CTSH&olding... MHDSR|DSRHo&lding...",
+                             "MTools|&Tools: MScanLog|Scan &Log... MRecord|&Record to File...|off "
+                             "MBreak|Send &Break MRTSEnable|R&TS|on"}));
     }
 
     // The status line's message reaches screen readers in its accessible name, with a name-change

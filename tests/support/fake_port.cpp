@@ -10,6 +10,7 @@ void FakePort::fail(QHash<QString, QString>& failures, const QString& property,
 
 void FakePort::receive(const QString& characters) {
     input_ += characters;
+    emit bytesArrived(characters.toLatin1(), tapTime());
     if (open_ && rThreshold_ > 0 && input_.size() >= rThreshold_)
         raiseEvent(CommEventCode::Receive);
 }
@@ -42,6 +43,13 @@ void FakePort::setPortOpen(bool open) {
 void FakePort::setOutput(const QString& text) {
     requireOpen();
     sent += write("Output", text);
+    emit bytesSent(text.toLatin1(), tapTime());
+}
+
+void FakePort::sendBreak() {
+    requireOpen();
+    checkWrite("Break", QStringLiteral("true"));
+    ++breaks;
 }
 
 QString FakePort::Input() {

@@ -25,8 +25,11 @@ public:
         dsr_ = dsr;
         cts_ = cts;
     }
-    // Adds received characters and raises Receive as the real port would.
+    // Adds received characters, passes them to bytesArrived and raises Receive as the real port
+    // would.
     void receive(const QString& characters);
+    // Arrival time bytesArrived and bytesSent report; the monotonic clock when negative.
+    qint64 tapMs = -1;
     void raise(qint16 code) { raiseEvent(code); }
     void setPendingOutput(int count) { pendingOutput_ = count; }
     // Opens or closes without any check, as another part of the program may have done.
@@ -36,6 +39,7 @@ public:
     QStringList writes; // "Property=value" for every accepted write, in order
     QString sent;       // every character written to Output
     int inputReads = 0;
+    int breaks = 0;
 
     // --- the contract ---
     bool PortOpen() const override { return read("PortOpen", open_); }
@@ -65,6 +69,9 @@ public:
     void setParityReplace(const QString& replacement) override {
         parityReplace_ = write("ParityReplace", replacement);
     }
+    void sendBreak() override;
+    bool RTSEnable() const override { return read("RTSEnable", rts_); }
+    void setRTSEnable(bool enable) override { rts_ = write("RTSEnable", enable); }
     QString devicePathFor(qint16 port) const override {
         return QStringLiteral("/dev/fake%1").arg(port);
     }
@@ -90,6 +97,7 @@ private:
     void checkRead(const char* property) const;
     void checkWrite(const char* property, const QString& value);
     void requireOpen() const;
+    qint64 tapTime() const { return tapMs >= 0 ? tapMs : monotonicMs(); }
 
     QHash<QString, QString> readFailures_;
     QHash<QString, QString> writeFailures_;
@@ -101,6 +109,7 @@ private:
     int pendingOutput_ = 0;
     bool cd_ = false, dsr_ = false, cts_ = false;
     bool dtr_ = true;
+    bool rts_ = true;
     qint16 inputLen_ = 0;
     qint16 rThreshold_ = 1;
     qint16 sThreshold_ = 0;

@@ -1,0 +1,143 @@
+// The Tools menu: the Scan Log, recording to a file, sending a break, and the RTS line.
+
+#include "main_window/failure_text.h"
+#include "main_window/form1.h"
+#include "main_window/prompts.h"
+#include "scan_log/window/file_chooser.h"
+#include "scan_log/window/recorder.h"
+#include "scan_log/window/scan_collector.h"
+#include "scan_log/window/scan_log_window.h"
+#include "serial_comm/port/port_control.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStandardPaths>
+
+namespace {
+
+const QString TranscriptFilter = QStringLiteral("Transcript (*.log)");
+const QString RawFilter = QStringLiteral("Raw received bytes (*.bin)");
+
+} // namespace
+
+void Form1::buildToolsMenu() {
+    files_ = std::make_unique<scan_log::QtFileChooser>();
+    // The log and the recorder take every byte from start-up on, whatever the window shows.
+    scanLog_ = std::make_unique<scan_log::ScanCollector>();
+    recorder_ = std::make_unique<scan_log::Recorder>();
+    connect(port_.get(), &PortControl::bytesArrived, scanLog_.get(),
+            &scan_log::ScanCollector::receive);
+    connect(port_.get(), &PortControl::bytesArrived, recorder_.get(),
+            &scan_log::Recorder::received);
+    connect(port_.get(), &PortControl::bytesSent, recorder_.get(), &scan_log::Recorder::sent);
+
+    mTools_ = menuBar()->addMenu(QStringLiteral("&Tools"));
+    mTools_->setObjectName(QStringLiteral("MTools"));
+    mTools_->menuAction()->setObjectName(QStringLiteral("MTools"));
+    mTools_->setToolTipsVisible(true);
+    auto addItem = [this](const char* name, const char* caption) {
+        QAction* action = mTools_->addAction(QString::fromLatin1(caption));
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    mScanLog_ = addItem("MScanLog", "Scan &Log...");
+    mScanLog_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    mRecord_ = addItem("MRecord", "&Record to File...");
+    mRecord_->setCheckable(true);
+    mBreak_ = addItem("MBreak", "Send &Break");
+    mRtsEnable_ = addItem("MRTSEnable", "R&TS");
+    mRtsEnable_->setCheckable(true);
+    showRtsState();
+
+    auto onCommand = [this](QAction* item, void (Form1::*handler)()) {
+        connect(item, &QAction::triggered, this, [this, item, handler] {
+            // The handler sets the check mark from what actually happened.
+            if (item->isCheckable())
+                item->setChecked(!item->isChecked());
+            runCommand(handler);
+        });
+    };
+    onCommand(mScanLog_, &Form1::MScanLog_Click);
+    onCommand(mRecord_, &Form1::MRecord_Click);
+    onCommand(mBreak_, &Form1::MBreak_Click);
+    onCommand(mRtsEnable_, &Form1::MRTSEnable_Click);
+    connect(mTools_, &QMenu::aboutToShow, this, [this] { guarded([this] { showRtsState(); }); });
+
+    connect(recorder_.get(), &scan_log::Recorder::recordingChanged, mRecord_, &QAction::setChecked);
+    // Reported from the event loop: the failure may be found inside the port's own work.
+    connect(
+        recorder_.get(), &scan_log::Recorder::failed, this,
+        [this](const QString& message) { guarded([this, &message] { prompts_->warn(message); }); },
+        Qt::QueuedConnection);
+}
+
+void Form1::setFileChooser(std::unique_ptr<scan_log::FileChooser> files) {
+    // The window keeps a reference to the chooser: a window made already is made again.
+    scanLogWindow_.reset();
+    files_ = std::move(files);
+}
+
+void Form1::showRtsState() {
+    const qint32 flow = port_->Handshaking();
+    const bool byHand = flow != 2 && flow != 3;
+    mRtsEnable_->setEnabled(byHand);
+    mRtsEnable_->setToolTip(
+        byHand ? QStringLiteral("Raises or drops the RTS line")
+               : QStringLiteral("RTS is driven by the RTS/CTS flow control chosen in the port "
+                                "settings; choose no flow control or Xon/Xoff to set it here"));
+    mRtsEnable_->setChecked(port_->RTSEnable());
+}
+
+void Form1::MScanLog_Click() {
+    if (!scanLogWindow_)
+        scanLogWindow_ = std::make_unique<scan_log::ScanLogWindow>(
+            *scanLog_, *files_, [this](const QString& text) { prompts_->warn(text); }, this);
+    scanLogWindow_->show();
+    scanLogWindow_->raise();
+    scanLogWindow_->activateWindow();
+}
+
+void Form1::MRecord_Click() {
+    if (recorder_->recording()) {
+        recorder_->stop();
+        mRecord_->setChecked(recorder_->recording());
+        return;
+    }
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString proposed =
+        QDir(folder).filePath(scan_log::Recorder::defaultFileName(QDateTime::currentDateTime()));
+    QString filter = TranscriptFilter;
+    const QString path =
+        files_->saveFileName(this, QStringLiteral("Record to File"), proposed,
+                             TranscriptFilter + QStringLiteral(";;") + RawFilter, &filter);
+    if (path.isEmpty())
+        return;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const bool raw =
+        suffix == QStringLiteral("bin") || (suffix != QStringLiteral("log") && filter == RawFilter);
+    QString error;
+    if (!recorder_->start(
+            path, raw ? scan_log::Recorder::Kind::Raw : scan_log::Recorder::Kind::Transcript,
+            &error))
+        prompts_->warn(error);
+    mRecord_->setChecked(recorder_->recording());
+}
+
+void Form1::MBreak_Click() {
+    QString failure;
+    trapStep(failure, [this] { port_->sendBreak(); });
+    if (!failure.isEmpty())
+        prompts_->warn(failure);
+}
+
+void Form1::MRTSEnable_Click() {
+    QString failure;
+    trapStep(failure, [this] { port_->setRTSEnable(!port_->RTSEnable()); });
+    showRtsState();
+    if (!failure.isEmpty())
+        prompts_->warn(failure);
+}

@@ -1,0 +1,172 @@
+#include "scan_log/decode/scan_info.h"
+
+#include "scan_log/decode/aim_identifier.h"
+#include "scan_log/decode/gs1_check_digit.h"
+#include "scan_log/decode/gs1_parser.h"
+#include "scan_log/decode/scan_splitter.h"
+#include "scan_log/decode/visible_bytes.h"
+
+#include <chrono>
+#include <vector>
+
+namespace scan_log {
+
+namespace {
+
+constexpr char GS = '\x1D';
+constexpr char STX = '\x02';
+constexpr char ETX = '\x03';
+// A format 05 envelope (GS1 data) from ISO/IEC 15434, and its trailer.
+constexpr std::string_view EnvelopeStart = "[)>\x1E"
+                                           "05\x1D";
+constexpr std::string_view EnvelopeEnd = "\x1E\x04";
+
+// One check text for all the checked keys among `fields`: "ok" when all are right, else the
+// wrong ones.
+std::string checkOfFields(const std::vector<Gs1Field>& fields) {
+    std::vector<const Gs1Field*> checked;
+    for (const Gs1Field& field : fields)
+        if (!field.check.empty())
+            checked.push_back(&field);
+    if (checked.empty())
+        return {};
+    if (checked.size() == 1)
+        return checked.front()->check;
+    std::string text;
+    for (const Gs1Field* field : checked) {
+        if (field->check == "ok")
+            continue;
+        if (!text.empty())
+            text += "; ";
+        text += '(' + field->ai + ") " + field->check;
+    }
+    return text.empty() ? "ok" : text;
+}
+
+void showFields(ScanInfo& info, const std::vector<Gs1Field>& fields) {
+    info.gs1Fields = gs1Summary(fields);
+    info.check = checkOfFields(fields);
+}
+
+bool isCleanParse(const std::vector<Gs1Field>& fields) {
+    for (const Gs1Field& field : fields)
+        if (!field.problems.empty())
+            return false;
+    return !fields.empty();
+}
+
+// A bare GTIN after an EAN/UPC or ITF identifier; an add-on, in the same packet or as a second
+// identifier, is left out of the check.
+std::string gtinCheck(const AimIdentifier& aim, std::string_view data) {
+    const std::size_t second = data.find("]E");
+    if (second != std::string_view::npos)
+        data = data.substr(0, second);
+    if (aim.id == "]E3" && (data.size() == 15 || data.size() == 18))
+        data = data.substr(0, 13);
+    if (aim.id == "]I1" && data.size() != 14)
+        return {};
+    return checkDigitText(data);
+}
+
+void guess(ScanInfo& info, std::string_view data, int currentYear) {
+    info.isGuess = true;
+    if (data.starts_with(GS)) {
+        info.symbology = "GS1 element string";
+        showFields(info, parseElementString(data, currentYear));
+        return;
+    }
+    if (data.starts_with(EnvelopeStart)) {
+        data.remove_prefix(EnvelopeStart.size());
+        if (data.ends_with(EnvelopeEnd))
+            data.remove_suffix(EnvelopeEnd.size());
+        info.symbology = "GS1 data in an ISO/IEC 15434 envelope";
+        showFields(info, parseElementString(data, currentYear));
+        return;
+    }
+    if (allDigits(data) && checkDigitText(data) == "ok") {
+        switch (data.size()) {
+        case 8:
+            info.symbology = "EAN-8";
+            break;
+        case 12:
+            info.symbology = "UPC-A";
+            break;
+        case 13:
+            info.symbology = "EAN-13";
+            break;
+        case 14:
+            info.symbology = "GTIN-14";
+            break;
+        default:
+            break;
+        }
+        if (!info.symbology.empty()) {
+            info.check = "ok";
+            return;
+        }
+    }
+    if (const auto fields = parseDigitalLink(data, currentYear)) {
+        info.symbology = "GS1 Digital Link";
+        showFields(info, *fields);
+        return;
+    }
+    info.symbology = "text";
+}
+
+int yearNow() {
+    using namespace std::chrono;
+    const year_month_day today{floor<days>(system_clock::now())};
+    return static_cast<int>(today.year());
+}
+
+} // namespace
+
+ScanInfo decodeScan(std::string_view bytes) {
+    return decodeScan(bytes, yearNow());
+}
+
+ScanInfo decodeScan(std::string_view bytes, int currentYear) {
+    ScanInfo info;
+    const Terminator terminator = terminatorOf(bytes);
+    std::string_view data = bytes.substr(0, bytes.size() - terminatorLength(terminator));
+    info.terminator = terminatorName(terminator);
+    info.data = visibleForm(data);
+
+    // A frame of STX ... ETX around the message is the scanner's, not the symbol's.
+    if (data.starts_with(STX))
+        data.remove_prefix(1);
+    if (data.ends_with(ETX))
+        data.remove_suffix(1);
+    if (data.empty())
+        return info;
+
+    const auto aim = readAimIdentifier(data);
+    if (!aim) {
+        guess(info, data, currentYear);
+        return info;
+    }
+    info.symbology = aim->symbology;
+    data.remove_prefix(aim->id.size());
+    switch (aim->content) {
+    case AimContent::Gs1:
+        showFields(info, parseElementString(data, currentYear));
+        break;
+    case AimContent::Gs1Unconfirmed: {
+        // Only one weak source says GS1 data follows: show elements only when they parse.
+        const auto fields = parseElementString(data, currentYear);
+        if (isCleanParse(fields))
+            showFields(info, fields);
+        break;
+    }
+    case AimContent::Gtin:
+        info.check = gtinCheck(*aim, data);
+        break;
+    case AimContent::Plain:
+        if (const auto fields = parseDigitalLink(data, currentYear))
+            showFields(info, *fields);
+        break;
+    }
+    return info;
+}
+
+} // namespace scan_log

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace scan_log {
+
+// What the Scan Log shows about one scan.
+struct ScanInfo {
+    std::string symbology;  // e.g. "GS1-128", "EAN-13"; empty for a scan without data
+    bool isGuess = false;   // no symbology identifier: guessed from the data
+    std::string check;      // "ok", "check digit should be 7", or empty where nothing is checked
+    std::string gs1Fields;  // one line of GS1 elements, or empty
+    std::string data;       // every byte visible, terminator left out
+    std::string terminator; // "CR", "LF", "CR LF", "TAB", or empty
+
+    // The symbology, with " (guess)" after a guessed one.
+    std::string symbologyText() const { return isGuess ? symbology + " (guess)" : symbology; }
+
+    bool operator==(const ScanInfo&) const = default;
+};
+
+// Explains a scan (its bytes with the terminator, as the splitter gives them): the symbology
+// from its identifier or a guess, check digits, GS1 elements, the visible data. Dates are read
+// with the current year for their century.
+ScanInfo decodeScan(std::string_view bytes);
+
+// The same with a given current year.
+ScanInfo decodeScan(std::string_view bytes, int currentYear);
+
+} // namespace scan_log

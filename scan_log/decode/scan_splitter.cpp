@@ -1,0 +1,169 @@
+#include "scan_log/decode/scan_splitter.h"
+
+#include <algorithm>
+
+namespace scan_log {
+
+std::string_view terminatorName(Terminator terminator) {
+    switch (terminator) {
+    case Terminator::CR:
+        return "CR";
+    case Terminator::LF:
+        return "LF";
+    case Terminator::CRLF:
+        return "CR LF";
+    case Terminator::Tab:
+        return "TAB";
+    case Terminator::None:
+        break;
+    }
+    return "";
+}
+
+Terminator terminatorOf(std::string_view bytes) {
+    if (bytes.empty())
+        return Terminator::None;
+    switch (bytes.back()) {
+    case '\r':
+        return Terminator::CR;
+    case '\t':
+        return Terminator::Tab;
+    case '\n':
+        return bytes.size() >= 2 && bytes[bytes.size() - 2] == '\r' ? Terminator::CRLF
+                                                                    : Terminator::LF;
+    default:
+        return Terminator::None;
+    }
+}
+
+std::size_t terminatorLength(Terminator terminator) {
+    switch (terminator) {
+    case Terminator::None:
+        return 0;
+    case Terminator::CRLF:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
+namespace {
+
+// The first CR, LF or TAB in `bytes`, or npos. A plain loop: find_first_of calls memchr for
+// every byte, which is slow on long runs of data.
+std::size_t findTerminator(std::string_view bytes) {
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        const char c = bytes[at];
+        if (c <= '\r' && (c == '\r' || c == '\n' || c == '\t'))
+            return at;
+    }
+    return std::string_view::npos;
+}
+
+} // namespace
+
+void ScanSplitter::setSilence(Milliseconds silence) {
+    silence_ = std::clamp(silence, MinSilence, MaxSilence);
+}
+
+std::optional<ScanSplitter::Milliseconds> ScanSplitter::deadline() const {
+    if (!started_)
+        return std::nullopt;
+    return current_.lastArrival + silence_;
+}
+
+void ScanSplitter::start(Milliseconds arrival) {
+    started_ = true;
+    current_.firstArrival = arrival;
+    current_.lastArrival = arrival;
+}
+
+void ScanSplitter::finish(std::vector<Scan>& out, Terminator terminator, bool cut) {
+    current_.terminator = terminator;
+    current_.cut = cut;
+    out.push_back(std::move(current_));
+    current_ = Scan{};
+    started_ = false;
+    heldAfterCR_ = false;
+}
+
+std::vector<Scan> ScanSplitter::feed(std::string_view bytes, Milliseconds arrival) {
+    std::vector<Scan> out;
+    if (bytes.empty())
+        return out;
+    // A silence before these bytes ends what was waiting.
+    if (started_ && arrival - current_.lastArrival >= silence_)
+        finish(out, heldAfterCR_ ? Terminator::CR : Terminator::None, false);
+
+    std::size_t at = 0;
+    if (heldAfterCR_) {
+        if (bytes.front() == '\n') {
+            current_.bytes.push_back('\n');
+            current_.lastArrival = arrival;
+            finish(out, Terminator::CRLF, false);
+            at = 1;
+        } else {
+            finish(out, Terminator::CR, false);
+        }
+    }
+
+    while (at < bytes.size()) {
+        if (!started_)
+            start(arrival);
+        // Look for a terminator only as far as the scan may still grow.
+        const std::size_t room = MaxScanBytes - current_.bytes.size();
+        const std::string_view window = bytes.substr(at, room);
+        const std::size_t found = findTerminator(window);
+        current_.lastArrival = arrival;
+        if (found == std::string_view::npos) {
+            current_.bytes.append(window);
+            at += window.size();
+            if (current_.bytes.size() == MaxScanBytes)
+                finish(out, Terminator::None, true);
+            continue;
+        }
+        current_.bytes.append(window.substr(0, found + 1));
+        at += found + 1;
+        switch (window[found]) {
+        case '\n':
+            finish(out, Terminator::LF, false);
+            break;
+        case '\t':
+            finish(out, Terminator::Tab, false);
+            break;
+        default: // CR: its LF may be the next byte, here or in a later read
+            if (at == bytes.size()) {
+                heldAfterCR_ = true;
+            } else if (bytes[at] == '\n') {
+                current_.bytes.push_back('\n');
+                ++at;
+                finish(out, Terminator::CRLF, false);
+            } else {
+                finish(out, Terminator::CR, false);
+            }
+        }
+    }
+    return out;
+}
+
+std::vector<Scan> ScanSplitter::tick(Milliseconds now) {
+    std::vector<Scan> out;
+    if (started_ && now - current_.lastArrival >= silence_)
+        finish(out, heldAfterCR_ ? Terminator::CR : Terminator::None, false);
+    return out;
+}
+
+std::vector<Scan> ScanSplitter::flush() {
+    std::vector<Scan> out;
+    if (started_)
+        finish(out, heldAfterCR_ ? Terminator::CR : Terminator::None, false);
+    return out;
+}
+
+void ScanSplitter::reset() {
+    current_ = Scan{};
+    started_ = false;
+    heldAfterCR_ = false;
+}
+
+} // namespace scan_log

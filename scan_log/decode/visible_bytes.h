@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace scan_log {
+
+// The name of a control character (0x00-0x1F and 0x7F), such as "CR" or "GS"; empty for any
+// other byte.
+std::string_view controlName(unsigned char byte);
+
+// `bytes` with every byte visible: control characters by name in angle brackets (<CR>, <GS>,
+// <DEL>), bytes 80h-FFh as two lower-case hex digits in angle brackets (<e9>), printable ASCII
+// and space as they are. Lower case keeps byte FFh (<ff>) apart from form feed (<FF>).
+std::string visibleForm(std::string_view bytes);
+
+// Appends the visible form of `bytes` to `out`.
+void appendVisibleForm(std::string& out, std::string_view bytes);
+
+} // namespace scan_log

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "scan_log/window/monotonic_clock.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+namespace scan_log {
+
+// Records what goes over the port to a file, from the user-interface thread without holding it
+// up: lines are collected in memory and written every FlushMs, and sooner when much is waiting.
+// Goes on across closing and opening the port; ends with stop(), a failing write, or its end.
+class Recorder final : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Kind {
+        // One line per received block and per sent key: ISO 8601 local time to the millisecond,
+        // RX or TX, the bytes in visible form.
+        Transcript,
+        // The received bytes, byte for byte.
+        Raw,
+    };
+    static constexpr int FlushMs = 1000;
+    // Waiting bytes that bring the next write forward to the next turn of the event loop.
+    static constexpr qsizetype SoonBytes = 256 * 1024;
+    // One write() hands the file system at most this much.
+    static constexpr qsizetype ChunkBytes = 64 * 1024;
+
+    explicit Recorder(MonotonicClock clock = monotonicMs, QObject* parent = nullptr);
+    // Writes what is waiting and closes the file, reporting nothing.
+    ~Recorder() override;
+
+    // linnet-YYYYMMDD-HHMMSS.log
+    static QString defaultFileName(const QDateTime& when);
+
+    // Creates or empties the file and starts recording into it; on failure returns false and
+    // sets `error` to a sentence for the user.
+    bool start(const QString& path, Kind kind, QString* error);
+    // Writes what is waiting and closes the file.
+    void stop();
+    bool recording() const { return file_ != nullptr; }
+    QString path() const { return path_; }
+
+    void received(const QByteArray& bytes, qint64 msecs);
+    void sent(const QByteArray& bytes, qint64 msecs);
+
+signals:
+    // A write failed: recording has stopped and the message says so. Once per recording.
+    void failed(const QString& message);
+    // Recording started or stopped, for whatever reason.
+    void recordingChanged(bool recording);
+
+private:
+    void addLine(const char* direction, const QByteArray& bytes, qint64 msecs);
+    void waiting();
+    // Hands what is waiting to the file; false when a write failed (recording has then stopped).
+    bool flush();
+    void close();
+
+    MonotonicClock clock_;
+    std::unique_ptr<QFile> file_;
+    QString path_;
+    Kind kind_ = Kind::Transcript;
+    QByteArray buffer_;
+    QTimer flushTimer_;
+    bool soonQueued_ = false;
+    quint64 session_ = 0;
+};
+
+} // namespace scan_log

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "scan_log/decode/scan_splitter.h"
+#include "scan_log/window/monotonic_clock.h"
+#include "scan_log/window/scan_log_model.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <optional>
+#include <vector>
+
+namespace scan_log {
+
+// Figures about the scans since the log was last cleared.
+struct ScanStats {
+    quint64 count = 0;
+    std::optional<qint64> shortestGapMs;
+    std::optional<qint64> longestGapMs;
+    qint64 firstMs = 0; // first byte of the first scan, monotonic
+    qint64 lastMs = 0;  // first byte of the latest scan, monotonic
+
+    // Average scans a minute from the first scan to the latest; none before two scans.
+    std::optional<double> perMinute() const;
+};
+
+// Splits every received byte into scans from program start, whether or not the window is open,
+// and hands them to the model at most once a frame.
+class ScanCollector final : public QObject {
+    Q_OBJECT
+
+public:
+    // New rows reach the model at most this often: well under a frame's rate, because every
+    // update of a shown table repaints it, and ten updates a second still read as live.
+    static constexpr int PublishMs = 100;
+
+    explicit ScanCollector(MonotonicClock clock = monotonicMs, QObject* parent = nullptr);
+
+    // Bytes as they arrived, with their arrival time on the monotonic clock.
+    void receive(const QByteArray& bytes, qint64 msecs);
+
+    // The silence after which a scan without terminator ends, 5 to 2000 ms.
+    void setSilenceMs(int ms);
+    int silenceMs() const;
+
+    // Empties the log and its figures; a scan still arriving goes on into the emptied log.
+    void clear();
+
+    ScanLogModel& model() { return model_; }
+    const ScanStats& stats() const { return stats_; }
+
+signals:
+    // New rows reached the model (or the log was cleared); the figures changed with them.
+    void changed();
+
+private:
+    void take(std::vector<Scan>&& scans);
+    void armSilence();
+    void silenceElapsed();
+    void publish();
+
+    MonotonicClock clock_;
+    ScanSplitter splitter_;
+    ScanLogModel model_;
+    ScanStats stats_;
+    std::optional<qint64> previousLastMs_;
+    // Scans waiting for the next frame; a deque gives its memory back as it empties.
+    std::deque<ScanRow> pending_;
+    // One single-shot timer at the splitter's deadline: no polling while the line is quiet.
+    QTimer silence_;
+    QTimer frame_;
+};
+
+} // namespace scan_log

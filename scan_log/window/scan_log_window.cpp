@@ -1,0 +1,182 @@
+#include "scan_log/window/scan_log_window.h"
+
+#include "scan_log/window/file_chooser.h"
+#include "scan_log/window/scan_collector.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace scan_log {
+
+namespace {
+
+QString gapText(const std::optional<qint64>& ms) {
+    return ms ? QStringLiteral("%1 ms").arg(*ms) : QStringLiteral("-");
+}
+
+} // namespace
+
+ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files,
+                             std::function<void(QString)> warn, QWidget* parent)
+    : QWidget(parent, Qt::Window), log_(log), files_(files), warn_(std::move(warn)) {
+    setObjectName(QStringLiteral("ScanLog"));
+    setWindowTitle(QStringLiteral("Scan Log"));
+    resize(900, 480);
+
+    auto* figures = new QHBoxLayout;
+    auto addFigure = [this, figures](const char* name, const QString& tip) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setToolTip(tip);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        figures->addWidget(label);
+        return label;
+    };
+    count_ = addFigure("scanCount", QStringLiteral("Scans since the log was last cleared"));
+    rate_ = addFigure("scanRate",
+                      QStringLiteral("Average from the first scan to the latest, since the log "
+                                     "was last cleared"));
+    shortest_ = addFigure("shortestGap",
+                          QStringLiteral("Shortest time between the end of a scan and the start "
+                                         "of the next"));
+    longest_ = addFigure("longestGap", QStringLiteral("Longest time between the end of a scan "
+                                                      "and the start of the next"));
+    figures->addStretch();
+    auto* silenceLabel = new QLabel(QStringLiteral("&Silence ends a scan after"), this);
+    silence_ = new QSpinBox(this);
+    silence_->setObjectName(QStringLiteral("silence"));
+    silence_->setRange(5, 2000);
+    silence_->setSuffix(QStringLiteral(" ms"));
+    silence_->setValue(log_.silenceMs());
+    silence_->setToolTip(QStringLiteral("Bytes followed by this much silence form a scan even "
+                                        "without CR, LF or TAB at their end"));
+    silenceLabel->setBuddy(silence_);
+    figures->addWidget(silenceLabel);
+    figures->addWidget(silence_);
+
+    table_ = new QTableView(this);
+    table_->setObjectName(QStringLiteral("table"));
+    table_->setAccessibleName(QStringLiteral("Scans"));
+    table_->setModel(&log_.model());
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setWordWrap(false);
+    table_->setAlternatingRowColors(true);
+    // Every row the same height, set once: the view never measures rows, however many there are.
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    const int widths[ScanLogModel::ColumnCount] = {60, 90, 70, 90, 55, 260, 75, 140, 160, 300};
+    for (int column = 0; column < ScanLogModel::ColumnCount; ++column)
+        table_->setColumnWidth(column, widths[column]);
+
+    auto* buttons = new QHBoxLayout;
+    auto addButton = [this, buttons](const char* name, const QString& caption) {
+        auto* button = new QPushButton(caption, this);
+        button->setObjectName(QString::fromLatin1(name));
+        buttons->addWidget(button);
+        return button;
+    };
+    QPushButton* clear = addButton("clearButton", QStringLiteral("C&lear"));
+    QPushButton* copy = addButton("copyButton", QStringLiteral("&Copy"));
+    QPushButton* save = addButton("saveCsvButton", QStringLiteral("Save &As CSV..."));
+    buttons->addStretch();
+    copy->setToolTip(QStringLiteral("Copies the selected rows as tab-separated text"));
+
+    auto* copyAction = new QAction(this);
+    copyAction->setShortcut(QKeySequence::Copy);
+    copyAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(copyAction);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(figures);
+    layout->addWidget(table_, 1);
+    layout->addLayout(buttons);
+
+    connect(clear, &QPushButton::clicked, this, &ScanLogWindow::clearLog);
+    connect(copy, &QPushButton::clicked, this, &ScanLogWindow::copySelection);
+    connect(copyAction, &QAction::triggered, this, &ScanLogWindow::copySelection);
+    connect(save, &QPushButton::clicked, this, &ScanLogWindow::saveCsv);
+    connect(silence_, &QSpinBox::valueChanged, &log_, &ScanCollector::setSilenceMs);
+    connect(&log_, &ScanCollector::changed, this, [this] {
+        if (isVisible())
+            showFigures();
+    });
+    connect(&log_.model(), &QAbstractItemModel::rowsAboutToBeInserted, this,
+            &ScanLogWindow::rowsAboutToArrive);
+    connect(&log_.model(), &QAbstractItemModel::rowsInserted, this, &ScanLogWindow::rowsArrived);
+    showFigures();
+}
+
+void ScanLogWindow::showEvent(QShowEvent* event) {
+    showFigures();
+    QWidget::showEvent(event);
+}
+
+void ScanLogWindow::showFigures() {
+    const ScanStats& stats = log_.stats();
+    count_->setText(QStringLiteral("Scans: %1").arg(stats.count));
+    const std::optional<double> perMinute = stats.perMinute();
+    rate_->setText(QStringLiteral("Per minute: %1")
+                       .arg(perMinute ? QString::number(*perMinute, 'f', 1) : QStringLiteral("-")));
+    shortest_->setText(QStringLiteral("Shortest gap: %1").arg(gapText(stats.shortestGapMs)));
+    longest_->setText(QStringLiteral("Longest gap: %1").arg(gapText(stats.longestGapMs)));
+}
+
+void ScanLogWindow::rowsAboutToArrive() {
+    // New rows keep the newest in sight only while the user has not scrolled away from it.
+    const QScrollBar* bar = table_->verticalScrollBar();
+    followEnd_ = bar->value() >= bar->maximum();
+}
+
+void ScanLogWindow::rowsArrived() {
+    if (followEnd_ && isVisible())
+        table_->scrollToBottom();
+}
+
+void ScanLogWindow::clearLog() {
+    log_.clear();
+}
+
+void ScanLogWindow::copySelection() {
+    QList<int> rows;
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    if (rows.isEmpty())
+        return;
+    QApplication::clipboard()->setText(log_.model().tabSeparated(rows));
+}
+
+void ScanLogWindow::saveCsv() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString path = files_.saveFileName(
+        this, QStringLiteral("Save As CSV"), QDir(folder).filePath(QStringLiteral("scan-log.csv")),
+        QStringLiteral("Comma-separated values (*.csv)"), nullptr);
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    const QByteArray text = log_.model().csv();
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        warn_(
+            QStringLiteral("Could not save the Scan Log to %1: %2.").arg(path, file.errorString()));
+}
+
+} // namespace scan_log

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QTableView;
+
+namespace scan_log {
+
+class FileChooser;
+class ScanCollector;
+
+// The Scan Log: every scan as a row with what it means, the figures above, and Clear, Copy and
+// Save As CSV. A window of its own that does not block the main window; closing it only hides
+// it, and the log goes on filling.
+class ScanLogWindow final : public QWidget {
+    Q_OBJECT
+
+public:
+    // `warn` shows a failure (a CSV file that could not be written) in a warning box.
+    ScanLogWindow(ScanCollector& log, FileChooser& files, std::function<void(QString)> warn,
+                  QWidget* parent = nullptr);
+
+    QTableView& table() const { return *table_; }
+
+    void clearLog();
+    // The selected rows as tab-separated text, on the clipboard.
+    void copySelection();
+    // Asks for a file and writes every kept row to it.
+    void saveCsv();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void showFigures();
+    void rowsAboutToArrive();
+    void rowsArrived();
+
+    ScanCollector& log_;
+    FileChooser& files_;
+    std::function<void(QString)> warn_;
+    QTableView* table_ = nullptr;
+    QLabel* count_ = nullptr;
+    QLabel* rate_ = nullptr;
+    QLabel* shortest_ = nullptr;
+    QLabel* longest_ = nullptr;
+    QSpinBox* silence_ = nullptr;
+    bool followEnd_ = true;
+};
+
+} // namespace scan_log

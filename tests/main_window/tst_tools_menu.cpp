@@ -1,0 +1,81 @@
+#include "form_harness.h"
+#include "main_window/shape.h"
+#include "settings_dialog/config_scrn.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+// Send Break and RTS in the Tools menu, with the port a double.
+class TestToolsMenu : public QObject {
+    Q_OBJECT
+
+private slots:
+    void breakGoesToTheOpenPortOrIsRefused() {
+        FormHarness h;
+        QAction* item = h.child<QAction>(u"MBreak"_s);
+        choose(item);
+        QCOMPARE(h.port->breaks, 0);
+        QCOMPARE(h.prompts->messages().size(), 1);
+        QCOMPARE(h.prompts->messages()[0].text, u"The port is not open."_s);
+        QCOMPARE(h.prompts->messages()[0].icon, Prompts::Icon::Exclamation);
+        h.port->forceOpen(true);
+        choose(item);
+        QCOMPARE(h.port->breaks, 1);
+        QCOMPARE(h.prompts->messages().size(), 1);
+    }
+
+    // Like DTREnable: the mark follows what the port reads back, and a refusal is shown.
+    void rtsSwitchesAndFollowsThePort() {
+        FormHarness h;
+        QAction* item = h.child<QAction>(u"MRTSEnable"_s);
+        QVERIFY(item->isChecked() && item->isEnabled());
+        choose(item);
+        QVERIFY(!h.port->RTSEnable());
+        QVERIFY(!item->isChecked());
+        choose(item);
+        QVERIFY(h.port->RTSEnable() && item->isChecked());
+        QCOMPARE(h.port->writes, QStringList({u"RTSEnable=false"_s, u"RTSEnable=true"_s}));
+
+        h.port->failWrite(u"RTSEnable"_s, u"COM1 could not drop RTS."_s);
+        choose(item);
+        QVERIFY(item->isChecked());
+        QCOMPARE(h.prompts->messages().size(), 1);
+        QCOMPARE(h.prompts->messages()[0].text, u"COM1 could not drop RTS."_s);
+        // The lamp under "RTS" keeps its look whatever the line does.
+        QCOMPARE(h.form->shapeMSCommPins(7).stateText(), u"RTS: not monitored"_s);
+    }
+
+    // While RTS/CTS flow control drives the line the item is off, and says why; the state is
+    // brought up to date when the menu opens and when the settings dialog closes.
+    void rtsDisabledUnderRtsCtsFlowControl_data() {
+        QTest::addColumn<int>("handshaking");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("none") << 0 << true;
+        QTest::newRow("Xon/Xoff") << 1 << true;
+        QTest::newRow("RTS") << 2 << false;
+        QTest::newRow("Xon and RTS") << 3 << false;
+    }
+    void rtsDisabledUnderRtsCtsFlowControl() {
+        QFETCH(int, handshaking);
+        QFETCH(bool, enabled);
+        FormHarness h;
+        QAction* item = h.child<QAction>(u"MRTSEnable"_s);
+        h.port->setHandshaking(handshaking);
+        auto* tools = h.form->findChild<QMenu*>(u"MTools"_s);
+        emit tools->aboutToShow();
+        QCOMPARE(item->isEnabled(), enabled);
+        QCOMPARE(item->toolTip().contains(u"RTS/CTS flow control"), !enabled);
+        QVERIFY(tools->toolTipsVisible());
+
+        h.port->setHandshaking(0);
+        h.form->cmdConfig_Click();
+        h.form->configScrn()->reject();
+        QTRY_VERIFY(item->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestToolsMenu)
+#include "tst_tools_menu.moc"

@@ -1,0 +1,259 @@
+#include "scan_log/decode/aim_identifier.h"
+#include "scan_log/decode/gs1_check_digit.h"
+#include "scan_log/decode/scan_info.h"
+#include "scan_log/decode/visible_bytes.h"
+
+#include <QTest>
+
+#include <set>
+
+using namespace scan_log;
+
+namespace {
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+class TestScanDecode : public QObject {
+    Q_OBJECT
+
+private slots:
+    void visibleForm_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("visible");
+        QByteArray controls;
+        for (int byte = 0; byte < 32; ++byte)
+            controls += static_cast<char>(byte);
+        controls += '\x7F';
+        QTest::newRow("every control character")
+            << controls
+            << QStringLiteral("<NUL><SOH><STX><ETX><EOT><ENQ><ACK><BEL><BS><HT><LF><VT><FF><CR>"
+                              "<SO><SI><DLE><DC1><DC2><DC3><DC4><NAK><SYN><ETB><CAN><EM><SUB>"
+                              "<ESC><FS><GS><RS><US><DEL>");
+        QTest::newRow("high bytes in lower case, apart from form feed")
+            << QByteArray("\x80\xE9\xFF\x0C") << QStringLiteral("<80><e9><ff><FF>");
+        QTest::newRow("printable as it is")
+            << QByteArray(" !<CR>~AZaz09") << QStringLiteral(" !<CR>~AZaz09");
+        QTest::newRow("UTF-8 shows its bytes")
+            << QByteArray("\xC3\xA9") << QStringLiteral("<c3><a9>");
+    }
+    void visibleForm() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, visible);
+        QCOMPARE(q(scan_log::visibleForm(bytes.toStdString())), visible);
+    }
+
+    void aimIdentifiers_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("symbology");
+        QTest::addColumn<bool>("gs1");
+        const auto row = [](const char* data, const char* symbology, bool gs1) {
+            QTest::newRow(data) << QByteArray(data) << QString::fromUtf8(symbology) << gs1;
+        };
+        row("]E04006381333931", "EAN-13 or UPC-A", false);
+        row("]E496385074", "EAN-8", false);
+        row("]C0ABC", "Code 128", false);
+        row("]C101", "GS1-128", true);
+        row("]A0X", "Code 39", false);
+        row("]A7AIMID", "Code 39 Full ASCII, check character verified and removed", false);
+        row("]I0123", "Interleaved 2 of 5", false);
+        row("]e001", "GS1 DataBar", true);
+        row("]Q1https://", "QR Code", false);
+        row("]Q3", "QR Code with GS1 data", true);
+        row("]Q4", "QR Code with GS1 data and ECI", true);
+        row("]d1", "Data Matrix", false);
+        row("]d2", "GS1 DataMatrix", true);
+        row("]d5", "GS1 DataMatrix with ECI", true);
+        row("]L0", "PDF417", false);
+        row("]L2ABCD", "PDF417, basic channel", false);
+        row("]z0", "Aztec", false);
+        row("]z1", "Aztec with GS1 data", true);
+        row("]zA", "Aztec, structured append, ECI, GS1 data", true);
+        row("]zC123", "Aztec Rune", false);
+        row("]J1", "GS1 DotCode", true);
+        row("]F4", "Codabar, check character removed", false);
+        row("]M1", "MSI (modifier 1)", false);
+        row("]S0", "2 of 5 (non-interleaved)", false);
+        row("]XF", "DX film edge", false);
+        row("]C9", "Code 128 (modifier 9)", false);
+        row("]Z0", "not from a barcode (keyboard entry)", false);
+    }
+    void aimIdentifiers() {
+        QFETCH(QByteArray, data);
+        QFETCH(QString, symbology);
+        QFETCH(bool, gs1);
+        const auto aim = readAimIdentifier(data.toStdString());
+        QVERIFY(aim);
+        QCOMPARE(q(aim->id), QString::fromLatin1(data.left(3)));
+        QCOMPARE(q(aim->symbology), symbology);
+        QCOMPARE(aim->announcesGs1(), gs1);
+    }
+
+    void notAimIdentifiers_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::newRow("too short") << QByteArray("]C");
+        QTest::newRow("no such code character") << QByteArray("]y0abc");
+        QTest::newRow("modifier not a digit or capital") << QByteArray("]C+abc");
+        QTest::newRow("no flag") << QByteArray("C1abc");
+        QTest::newRow("flag later") << QByteArray("x]C1");
+    }
+    void notAimIdentifiers() {
+        QFETCH(QByteArray, data);
+        QVERIFY(!readAimIdentifier(data.toStdString()));
+    }
+
+    // Each code character has a row for unlisted modifiers, and no row comes twice.
+    void aimTableIsConsistent() {
+        std::set<std::pair<char, char>> rows;
+        std::set<char> codes;
+        std::set<char> families;
+        for (const AimSymbology& row : aimSymbologies()) {
+            QVERIFY2(rows.insert({row.code, row.modifier}).second, row.name.data());
+            codes.insert(row.code);
+            if (row.modifier == '*')
+                families.insert(row.code);
+        }
+        QCOMPARE(families, codes);
+        QCOMPARE(codes.size(), std::size_t(28));
+    }
+
+    void checkDigits_data() {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QString>("check");
+        // The worked examples as published, and with the last digit one off.
+        const struct {
+            const char* name;
+            const char* key;
+        } examples[] = {
+            {"EAN-13", "4006381333931"},   {"UPC-A", "036000291452"},      {"EAN-8", "96385074"},
+            {"GTIN-14", "09521234543213"}, {"SSCC", "106141411234567897"}, {"GLN", "0614141123452"},
+        };
+        for (const auto& example : examples) {
+            const QByteArray key(example.key);
+            QTest::addRow("%s", example.name) << key << QStringLiteral("ok");
+            QByteArray oneOff = key;
+            oneOff.back() = static_cast<char>('0' + (key.back() - '0' + 1) % 10);
+            QTest::addRow("%s, check digit one off", example.name)
+                << oneOff << QStringLiteral("check digit should be ") + QChar(key.back());
+        }
+        // Weights 3 and 1 catch a swap of neighbours that differ by other than 5.
+        QTest::newRow("EAN-13, two digits swapped")
+            << QByteArray("4060381333931") << QStringLiteral("check digit should be 3");
+        QTest::newRow("GTIN-14, last two data digits swapped")
+            << QByteArray("09521234543123") << QStringLiteral("check digit should be 1");
+        QTest::newRow("letters") << QByteArray("40063813339A1") << QString();
+        QTest::newRow("one digit") << QByteArray("7") << QString();
+        QTest::newRow("all zeros") << QByteArray("00000000") << QStringLiteral("ok");
+    }
+    void checkDigits() {
+        QFETCH(QByteArray, key);
+        QFETCH(QString, check);
+        QCOMPARE(q(checkDigitText(key.toStdString())), check);
+    }
+
+    void scans_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("symbology");
+        QTest::addColumn<QString>("check");
+        QTest::addColumn<QString>("fields");
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<QString>("terminator");
+        const auto row = [](const char* name, const QByteArray& bytes, const char* symbology,
+                            const char* check, const char* fields, const char* data,
+                            const char* terminator) {
+            QTest::newRow(name) << bytes << QString::fromUtf8(symbology) << QString::fromUtf8(check)
+                                << QString::fromUtf8(fields) << QString::fromUtf8(data)
+                                << QString::fromUtf8(terminator);
+        };
+        // What scanners send with AIM identifiers on.
+        row("EAN-13", "]E04006381333931\r\n", "EAN-13 or UPC-A", "ok", "", "]E04006381333931",
+            "CR LF");
+        row("UPC-A as 13 digits", "]E00036000291452\r", "EAN-13 or UPC-A", "ok", "",
+            "]E00036000291452", "CR");
+        row("EAN-8, wrong check digit", "]E496385075\n", "EAN-8", "check digit should be 4", "",
+            "]E496385075", "LF");
+        row("EAN-13 with add-on in one packet", "]E3400638133393112\r",
+            "EAN-13 or UPC-A with add-on", "ok", "", "]E3400638133393112", "CR");
+        row("EAN-13 with add-on as a second packet", "]E04006381333931]E112\r", "EAN-13 or UPC-A",
+            "ok", "", "]E04006381333931]E112", "CR");
+        row("ITF-14", "]I119521234543210\t", "Interleaved 2 of 5, check digit verified", "ok", "",
+            "]I119521234543210", "TAB");
+        row("DataBar", "]e00109521234543213\r\n", "GS1 DataBar", "ok",
+            "(01) GTIN 09521234543213 ok", "]e00109521234543213", "CR LF");
+        row("GS1-128",
+            "]C101095212345432131726123110ABC123\x1D"
+            "2112345\r\n",
+            "GS1-128", "ok",
+            "(01) GTIN 09521234543213 ok; (17) expiry 2026-12-31; (10) batch ABC123; "
+            "(21) serial 12345",
+            "]C101095212345432131726123110ABC123<GS>2112345", "CR LF");
+        row("GS1 DataMatrix, two keys, one wrong",
+            "]d20109521234543213\x1D"
+            "4100614141123453",
+            "GS1 DataMatrix", "(410) check digit should be 2",
+            "(01) GTIN 09521234543213 ok; (410) ship to GLN 0614141123453 check digit should be 2",
+            "]d20109521234543213<GS>4100614141123453", "");
+        row("QR Code with a Digital Link", "]Q1https://id.gs1.org/01/09521234543213/10/ABC123\r",
+            "QR Code", "ok", "(01) GTIN 09521234543213 ok; (10) batch ABC123",
+            "]Q1https://id.gs1.org/01/09521234543213/10/ABC123", "CR");
+        row("QR Code with a plain address", "]Q1https://example.com/\r", "QR Code", "", "",
+            "]Q1https://example.com/", "CR");
+        row("PDF417", "]L2ABCD\r", "PDF417, basic channel", "", "", "]L2ABCD", "CR");
+        row("unconfirmed GS1, not GS1 after all", "]K1HELLO\r", "Code 16K with GS1 data", "", "",
+            "]K1HELLO", "CR");
+        row("unconfirmed GS1 that parses", "]K10109521234543213\r", "Code 16K with GS1 data", "ok",
+            "(01) GTIN 09521234543213 ok", "]K10109521234543213", "CR");
+        // Without an identifier: guesses.
+        row("digits as EAN-13", "4006381333931\r\n", "EAN-13 (guess)", "ok", "", "4006381333931",
+            "CR LF");
+        row("digits as UPC-A", "036000291452\r", "UPC-A (guess)", "ok", "", "036000291452", "CR");
+        row("digits as EAN-8", "96385074\r", "EAN-8 (guess)", "ok", "", "96385074", "CR");
+        row("digits as GTIN-14", "09521234543213\r", "GTIN-14 (guess)", "ok", "", "09521234543213",
+            "CR");
+        row("13 digits with a wrong check digit", "4006381333932\r", "text (guess)", "", "",
+            "4006381333932", "CR");
+        row("digits of another length", "1234567\r", "text (guess)", "", "", "1234567", "CR");
+        row("Digital Link", "https://id.gs1.org/01/09521234543213?17=260230\r",
+            "GS1 Digital Link (guess)", "ok",
+            "(01) GTIN 09521234543213 ok; (17) expiry 260230 [date does not exist]",
+            "https://id.gs1.org/01/09521234543213?17=260230", "CR");
+        row("FNC1 sent as a leading GS",
+            "\x1D"
+            "0104006381333931"
+            "10LOT-7\r",
+            "GS1 element string (guess)", "ok", "(01) GTIN 04006381333931 ok; (10) batch LOT-7",
+            "<GS>010400638133393110LOT-7", "CR");
+        row("ISO/IEC 15434 envelope",
+            "[)>\x1E"
+            "05\x1D"
+            "0104006381333931\x1E\x04\r",
+            "GS1 data in an ISO/IEC 15434 envelope (guess)", "ok", "(01) GTIN 04006381333931 ok",
+            "[)><RS>05<GS>0104006381333931<RS><EOT>", "CR");
+        row("framed by STX and ETX", "\x02]E04006381333931\x03\r", "EAN-13 or UPC-A", "ok", "",
+            "<STX>]E04006381333931<ETX>", "CR");
+        row("text", "LINNET-TEST-0001\r\n", "text (guess)", "", "", "LINNET-TEST-0001", "CR LF");
+        row("a terminator alone", "\r\n", "", "", "", "", "CR LF");
+        row("cut scan without terminator", QByteArray(10, '\xFF'), "text (guess)", "", "",
+            "<ff><ff><ff><ff><ff><ff><ff><ff><ff><ff>", "");
+    }
+    void scans() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, symbology);
+        QFETCH(QString, check);
+        QFETCH(QString, fields);
+        QFETCH(QString, data);
+        QFETCH(QString, terminator);
+        const ScanInfo info = decodeScan(bytes.toStdString(), 2025);
+        QCOMPARE(q(info.symbologyText()), symbology);
+        QCOMPARE(q(info.check), check);
+        QCOMPARE(q(info.gs1Fields), fields);
+        QCOMPARE(q(info.data), data);
+        QCOMPARE(q(info.terminator), terminator);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestScanDecode)
+#include "tst_scan_decode.moc"

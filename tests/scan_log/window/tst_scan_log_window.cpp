@@ -1,0 +1,221 @@
+#include "fake_file_chooser.h"
+#include "form_harness.h"
+#include "main_window/view/rich_text_box.h"
+#include "scan_log/window/scan_collector.h"
+#include "scan_log/window/scan_log_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+using scan_log::ScanLogModel;
+
+namespace {
+
+// A main window on the fake port with the Scan Log shown and its file dialog answered by a double.
+struct LogHarness : FormHarness {
+    FakeFileChooser* files;
+    scan_log::ScanLogWindow* window = nullptr;
+
+    LogHarness() {
+        auto chooser = std::make_unique<FakeFileChooser>();
+        files = chooser.get();
+        form->setFileChooser(std::move(chooser));
+        port->forceOpen(true);
+    }
+    void showLog() {
+        choose(child<QAction>(u"MScanLog"_s));
+        window = form->scanLogWindow();
+    }
+    ScanLogModel& model() const { return form->scanLog().model(); }
+    QString cell(int row, int column) const { return model().cellText(row, column); }
+    QString figure(const char* name) const {
+        return window->findChild<QLabel*>(QString::fromLatin1(name))->text();
+    }
+    void click(const char* button) const {
+        window->findChild<QPushButton*>(QString::fromLatin1(button))->click();
+    }
+};
+
+} // namespace
+
+class TestScanLogWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void opensAsAWindowOfItsOwn() {
+        LogHarness h;
+        QAction* item = h.child<QAction>(u"MScanLog"_s);
+        QCOMPARE(item->text(), u"Scan &Log..."_s);
+        QCOMPARE(item->shortcut(), QKeySequence(u"Ctrl+L"_s));
+        h.form->show();
+        h.showLog();
+        QVERIFY(h.window && h.window->isVisible());
+        QCOMPARE(h.window->objectName(), u"ScanLog"_s);
+        QCOMPARE(h.window->windowTitle(), u"Scan Log"_s);
+        QVERIFY(h.window->isWindow() && !h.window->isModal());
+        // Choosing it again brings the same window back.
+        h.window->close();
+        h.showLog();
+        QCOMPARE(h.form->scanLogWindow(), h.window);
+        QVERIFY(h.window->isVisible());
+    }
+
+    // Rows show what each scan is; they reach the table together, once a frame.
+    void rowsAppearDecodedOncePerFrame() {
+        LogHarness h;
+        QSignalSpy inserted(&h.model(), &QAbstractItemModel::rowsInserted);
+        h.port->receive(u"]E04006381333931\r\n"_s);
+        h.port->receive(u"]C1010400638133393117261231\x1d"
+                        "10LOT-7\r\n"_s);
+        h.port->receive(u"]E04006381333932\t\x01\xe9\r\n"_s);
+        QCOMPARE(h.model().rowCount(), 0);
+        QTRY_COMPARE(h.model().rowCount(), 4);
+        QCOMPARE(inserted.count(), 1);
+
+        QCOMPARE(h.cell(0, ScanLogModel::Number), u"1"_s);
+        QCOMPARE(h.cell(0, ScanLogModel::Data), u"]E04006381333931"_s);
+        QCOMPARE(h.cell(0, ScanLogModel::Terminator), u"CR LF"_s);
+        QCOMPARE(h.cell(0, ScanLogModel::Bytes), u"18"_s);
+        QCOMPARE(h.cell(0, ScanLogModel::Symbology), u"EAN-13 or UPC-A"_s);
+        QCOMPARE(h.cell(0, ScanLogModel::Check), u"ok"_s);
+        QVERIFY(h.cell(0, ScanLogModel::Gap).isEmpty());
+        QVERIFY(QRegularExpression(u"^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"_s)
+                    .match(h.cell(0, ScanLogModel::Time))
+                    .hasMatch());
+        QCOMPARE(h.cell(1, ScanLogModel::Symbology), u"GS1-128"_s);
+        QVERIFY2(h.cell(1, ScanLogModel::Gs1Fields).startsWith(u"(01) GTIN 04006381333931 ok; "),
+                 qPrintable(h.cell(1, ScanLogModel::Gs1Fields)));
+        QVERIFY(h.cell(1, ScanLogModel::Gs1Fields).contains(u"(10) batch LOT-7"));
+        // A tab ends a scan; what follows it is the next one.
+        QCOMPARE(h.cell(2, ScanLogModel::Data), u"]E04006381333932"_s);
+        QCOMPARE(h.cell(2, ScanLogModel::Terminator), u"TAB"_s);
+        QCOMPARE(h.cell(2, ScanLogModel::Check), u"check digit should be 1"_s);
+        QCOMPARE(h.cell(3, ScanLogModel::Data), u"<SOH><e9>"_s);
+    }
+
+    // The log takes the bytes as they arrive, not as the window's handlers read them: with
+    // InputLen 1 and RThreshold 0 nothing is read, and the log still splits every scan.
+    void independentOfInputLenAndRThreshold() {
+        LogHarness h;
+        h.port->setInputLen(1);
+        h.port->setRThreshold(0);
+        h.port->receive(u"A1\rB2\rC3"_s);
+        QTRY_COMPARE(h.model().rowCount(), 3);
+        QCOMPARE(h.cell(0, ScanLogModel::Data) + h.cell(1, ScanLogModel::Data) +
+                     h.cell(2, ScanLogModel::Data),
+                 u"A1B2C3"_s);
+        QCOMPARE(h.cell(2, ScanLogModel::Terminator), QString());
+        QCOMPARE(h.port->inputReads, 0);
+        QCOMPARE(h.port->InBufferCount(), 8);
+        QCOMPARE(h.port->Input(), u"A"_s);
+        QCOMPARE(h.form->Term().Text(), QString());
+    }
+
+    void silenceEndsAScan() {
+        LogHarness h;
+        h.showLog();
+        auto* silence = h.window->findChild<QSpinBox*>(u"silence"_s);
+        QCOMPARE(silence->value(), 50);
+        QCOMPARE(silence->minimum(), 5);
+        QCOMPARE(silence->maximum(), 2000);
+        silence->setValue(2000);
+        h.port->receive(u"NO-END"_s);
+        QTest::qWait(100);
+        QCOMPARE(h.model().rowCount(), 0);
+        // A shorter silence lets the waiting scan go at its new deadline.
+        silence->setValue(5);
+        QTRY_COMPARE(h.model().rowCount(), 1);
+        QCOMPARE(h.cell(0, ScanLogModel::Data), u"NO-END"_s);
+    }
+
+    void figuresClearCopyAndCsv() {
+        LogHarness h;
+        h.showLog();
+        const qint64 start = 5'000'000;
+        const std::pair<qint64, const char*> arrivals[] = {
+            {0, "A"}, {0, "1\t"}, {100, "B,\"2\"\t"}, {130, "C\t"}};
+        for (const auto& [at, text] : arrivals) {
+            h.port->tapMs = start + at;
+            h.port->receive(QString::fromLatin1(text));
+        }
+        QTRY_COMPARE(h.model().rowCount(), 3);
+        QCOMPARE(h.figure("scanCount"), u"Scans: 3"_s);
+        QCOMPARE(h.figure("shortestGap"), u"Shortest gap: 30 ms"_s);
+        QCOMPARE(h.figure("longestGap"), u"Longest gap: 100 ms"_s);
+        QCOMPARE(h.figure("scanRate"), u"Per minute: 923.1"_s);
+        QCOMPARE(h.cell(1, ScanLogModel::Gap), u"100"_s);
+
+        QTableView& table = h.window->table();
+        table.selectRow(2);
+        table.selectionModel()->select(h.model().index(0, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        h.click("copyButton");
+        const QStringList lines = QApplication::clipboard()->text().split(u'\n');
+        QCOMPARE(lines.size(), 3); // two rows and the end of the last
+        QCOMPARE(
+            lines[0].split(u'\t').mid(0, 1) + lines[0].split(u'\t').mid(2, 6),
+            QStringList({u"1"_s, QString(), u"0"_s, u"3"_s, u"A1"_s, u"TAB"_s, u"text (guess)"_s}));
+        QCOMPARE(lines[1].split(u'\t').size(), int(ScanLogModel::ColumnCount));
+        QVERIFY(lines[1].startsWith(u"3\t"));
+
+        QTemporaryDir dir;
+        h.files->answer = dir.filePath(u"log.csv"_s);
+        h.click("saveCsvButton");
+        QFile csv(h.files->answer);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> rows = csv.readAll().split('\n');
+        QCOMPARE(rows.size(), 5);
+        QCOMPARE(rows[0], "No.,Time,Gap (ms),Duration (ms),Bytes,Data,Terminator,Symbology,Check,"
+                          "GS1 fields\r");
+        QVERIFY2(rows[2].startsWith("2,") && rows[2].contains(",100,0,6,\"B,\"\"2\"\"\",TAB,"),
+                 rows[2].constData());
+        QVERIFY(h.prompts->messages().isEmpty());
+
+        // A file that cannot be written is said so, and nothing else changes.
+        h.files->answer = dir.filePath(u"missing/log.csv"_s);
+        h.click("saveCsvButton");
+        QCOMPARE(h.prompts->messages().size(), 1);
+        QVERIFY(h.prompts->messages()[0].text.startsWith(u"Could not save the Scan Log to "));
+
+        h.click("clearButton");
+        QCOMPARE(h.model().rowCount(), 0);
+        QCOMPARE(h.figure("scanCount"), u"Scans: 0"_s);
+        QCOMPARE(h.figure("longestGap"), u"Longest gap: -"_s);
+        h.port->tapMs = start + 200;
+        h.port->receive(u"D\t"_s);
+        QTRY_COMPARE(h.model().rowCount(), 1);
+        QCOMPARE(h.cell(0, ScanLogModel::Number), u"1"_s);
+        QCOMPARE(h.cell(0, ScanLogModel::Gap), QString());
+    }
+
+    // The log keeps the latest 100,000 scans; older ones leave first.
+    void keepsTheLatestScans() {
+        scan_log::ScanCollector log;
+        const int extra = 5;
+        QByteArray scans;
+        for (int i = 0; i < int(ScanLogModel::MaxRows) + extra; ++i)
+            scans += QByteArray::number(i) + '\t';
+        log.receive(scans.left(scans.size() / 2), 1);
+        log.receive(scans.mid(scans.size() / 2), 2);
+        QTRY_COMPARE(log.model().rowCount(), int(ScanLogModel::MaxRows));
+        QCOMPARE(log.stats().count, ScanLogModel::MaxRows + extra);
+        QCOMPARE(log.model().cellText(0, ScanLogModel::Number), QString::number(extra + 1));
+        QCOMPARE(log.model().cellText(0, ScanLogModel::Data), QString::number(extra));
+        log.receive("last\t", 3);
+        QTRY_COMPARE(log.model().cellText(int(ScanLogModel::MaxRows) - 1, ScanLogModel::Data),
+                     u"last"_s);
+        QCOMPARE(log.model().rowCount(), int(ScanLogModel::MaxRows));
+    }
+};
+
+QTEST_MAIN(TestScanLogWindow)
+#include "tst_scan_log_window.moc"
