@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks what a packager would, on a build made by scripts/build.sh in build/ (or $LINNET_BUILD_DIR):
 # builds the Debian package with CPack, validates the desktop entry and the AppStream metainfo,
-# checks the package's file list and dependencies, unpacks it into a temporary root and starts the
-# unpacked program on the offscreen platform. Any problem ends the script with a non-zero status.
+# checks the package's file list and dependencies, runs lintian on it (any error or warning fails),
+# unpacks it into a temporary root and starts the unpacked program on the offscreen platform. Any
+# problem ends the script with a non-zero status.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${LINNET_BUILD_DIR:-$root/build}
@@ -17,7 +18,7 @@ fail() {
 }
 step() { echo "== package-check: $*"; }
 
-for tool in cpack desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps; do
+for tool in cpack desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps lintian; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup.sh installs it)"
 done
 [ -f "$build/CPackConfig.cmake" ] || fail "no CPack configuration in $build: run scripts/build.sh first"
@@ -72,11 +73,13 @@ files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./|/|' | s
 expected=$(sort <<EOF
 /usr/bin/linnet-test
 /usr/share/applications/$app_id.desktop
+/usr/share/doc/linnet-test/changelog.gz
 /usr/share/doc/linnet-test/copyright
 /usr/share/icons/hicolor/16x16/apps/$app_id.png
 /usr/share/icons/hicolor/32x32/apps/$app_id.png
 /usr/share/icons/hicolor/48x48/apps/$app_id.png
 /usr/share/icons/hicolor/scalable/apps/$app_id.svg
+/usr/share/man/man1/linnet-test.1.gz
 /usr/share/metainfo/$app_id.metainfo.xml
 EOF
 )
@@ -85,6 +88,13 @@ extra=$(comm -23 <(echo "$files") <(echo "$expected"))
 [ -z "$missing" ] || fail "missing from the package: $(tr '\n' ' ' <<<"$missing")"
 [ -z "$extra" ] || fail "unexpected in the package (add them to this check if wanted): $(tr '\n' ' ' <<<"$extra")"
 echo "file list: ok ($(wc -l <<<"$files") files)"
+
+step "lintian"
+# Info-level notes (pedantic ones included) are shown but do not fail the check. Lintian's remark
+# that it runs as root goes to standard error and is left out.
+lintian --fail-on error,warning --display-info --pedantic "$deb" 2> >(grep -v 'running with root privileges' >&2) ||
+    fail "lintian reported errors or warnings"
+echo "lintian: no errors or warnings"
 
 step "unpacked into a temporary root"
 tmp=$(mktemp -d)
@@ -97,6 +107,11 @@ for size in 16 32 48; do
     file -b "$icon" | grep -q "PNG image data, $size x $size," || fail "$icon is not a ${size}x$size PNG"
 done
 appstreamcli validate-tree --no-net "$tmp/root" || fail "appstreamcli validate-tree rejected the unpacked tree"
+zcat "$tmp/root/usr/share/doc/linnet-test/changelog.gz" >"$tmp/changelog"
+changelog_version=$(dpkg-parsechangelog -l "$tmp/changelog" -S Version)
+[ "$changelog_version" = "$version" ] ||
+    fail "the changelog's latest entry is $changelog_version, the package $version"
+echo "changelog: latest entry $changelog_version"
 if ldd "$bin" | grep -q 'not found'; then
     ldd "$bin"
     fail "the unpacked program has unresolved libraries"

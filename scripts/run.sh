@@ -36,10 +36,11 @@ if [ -n "${LINNET_COM1:-}" ]; then
     echo "COM1 uses $LINNET_COM1"
 else
     # The simulator writes a line for every code and for what the program sends it; that goes to
-    # a file, so that it neither clutters the terminal nor blocks on a pipe nobody reads.
+    # a file, so that it neither clutters the terminal nor blocks on a pipe nobody reads. Its codes
+    # carry AIM symbology identifiers and include GS1 element strings, as the Scan Log decodes them.
     sim_dir=$(mktemp -d "${TMPDIR:-/tmp}/linnet-scanner-sim.XXXXXX")
     : >"$sim_dir/output"
-    "$build/linnet-scanner-sim" --quiet >"$sim_dir/output" &
+    "$build/linnet-scanner-sim" --quiet --aim --gs1 >"$sim_dir/output" &
     sim_pid=$!
     device=
     for _ in $(seq 100); do

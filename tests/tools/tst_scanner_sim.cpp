@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 
@@ -95,6 +96,60 @@ Kind kindOf(const QByteArray& code) {
     return !code.isEmpty() && code.size() <= 48 ? Kind::Code128 : Kind::Invalid;
 }
 
+// The GS1 check digit, worked out here from the rule: weights 3, 1, 3, ... from the right of the
+// digits before it, and the check digit makes the sum a multiple of ten.
+bool gs1CheckDigitOk(const QByteArray& key) {
+    int sum = 0;
+    for (qsizetype i = key.size() - 2, weight = 3; i >= 0; --i, weight = 4 - weight)
+        sum += (key[i] - '0') * weight;
+    return key.back() - '0' == (10 - sum % 10) % 10;
+}
+
+// The application identifiers the simulator uses, with their data length (0: variable, ended by
+// GS unless last) and whether the data is a key with a check digit.
+struct Ai {
+    QByteArray id;
+    int length;
+    bool key;
+};
+const QList<Ai> gs1Ais = {{"00", 18, true}, {"01", 14, true},   {"02", 14, true}, {"11", 6, false},
+                          {"17", 6, false}, {"3103", 6, false}, {"10", 0, false}, {"21", 0, false},
+                          {"37", 0, false}, {"400", 0, false}};
+
+// Reads an element string into its identifiers, counting the keys whose check digit is wrong.
+// Empty when it does not read: an unknown identifier, a fixed field cut short or with non-digits,
+// an empty variable field or a GS at the very end.
+QByteArrayList gs1Fields(const QByteArray& data, int& wrongKeys) {
+    QByteArrayList ids;
+    qsizetype at = 0;
+    while (at < data.size()) {
+        const auto ai = std::find_if(gs1Ais.begin(), gs1Ais.end(), [&](const Ai& candidate) {
+            return data.mid(at).startsWith(candidate.id);
+        });
+        if (ai == gs1Ais.end())
+            return {};
+        at += ai->id.size();
+        QByteArray value;
+        if (ai->length > 0) {
+            value = data.mid(at, ai->length);
+            at += ai->length;
+            const bool allDigits = std::all_of(value.begin(), value.end(),
+                                               [](char c) { return c >= '0' && c <= '9'; });
+            if (value.size() != ai->length || !allDigits)
+                return {};
+            wrongKeys += ai->key && !gs1CheckDigitOk(value);
+        } else {
+            const qsizetype separator = data.indexOf('\x1d', at);
+            value = data.mid(at, separator < 0 ? -1 : separator - at);
+            at = separator < 0 ? data.size() : separator + 1;
+            if (value.isEmpty() || (separator >= 0 && at == data.size()))
+                return {};
+        }
+        ids << ai->id;
+    }
+    return ids;
+}
+
 } // namespace
 
 class TestScannerSim : public QObject {
@@ -140,6 +195,93 @@ private slots:
         QVERIFY(sim.process.waitForFinished(1000));
         QVERIFY(sim.process.exitStatus() == QProcess::NormalExit && sim.process.exitCode() == 0);
         QVERIFY(!QFileInfo(link).isSymLink());
+    }
+
+    // Identifiers before every code, GS1 element strings with GS after the variable-length fields
+    // but the last, right check digits, and a wrong one in exactly every Nth GS1 code.
+    void sendsAimIdentifiersAndGs1Codes_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("aim");
+        QTest::addColumn<bool>("gs1");
+        QTest::addColumn<int>("badEvery");
+        QTest::newRow("identifiers") << QStringList{"--aim"} << true << false << 0;
+        QTest::newRow("GS1, every 5th wrong by default")
+            << QStringList{"--gs1"} << false << true << 5;
+        QTest::newRow("both, every 3rd wrong")
+            << QStringList{"--aim", "--gs1", "--bad-check-every", "3"} << true << true << 3;
+        QTest::newRow("both, never wrong")
+            << QStringList{"--gs1", "--aim", "--bad-check-every", "0"} << true << true << 0;
+    }
+    void sendsAimIdentifiersAndGs1Codes() {
+        QFETCH(QStringList, options);
+        QFETCH(bool, aim);
+        QFETCH(bool, gs1);
+        QFETCH(int, badEvery);
+        Simulator sim(QStringList{"--interval", "0.004", "--quiet"} + options);
+        Device device(sim.path);
+        const QByteArray ids[] = {"]E0", "]C0", "]Q1", "]C1", "]d2"};
+        const int kinds = gs1 ? 5 : 3;
+        // Codes sent before the port was opened may arrive cut: start at the next EAN-13.
+        QByteArray code = device.readCode("\r\n");
+        for (int skipped = 0; kindOf(code.mid(aim ? 3 : 0)) != Kind::Ean13; ++skipped) {
+            QVERIFY(!code.isEmpty() && skipped < kinds);
+            code = device.readCode("\r\n");
+        }
+
+        const QList<QByteArrayList> gs1Forms = {
+            {"01", "17", "10", "21"}, {"00", "02", "37", "400"}, {"01", "11", "21", "10", "3103"}};
+        QList<int> wrongOnes; // ordinals of the GS1 codes with a wrong check digit
+        int gs1Codes = 0;
+        for (int i = 0; i < kinds * 8; ++i, code = device.readCode("\r\n")) {
+            const int kind = i % kinds;
+            QVERIFY2(code.startsWith(ids[kind]) == aim, code.left(40).constData());
+            const QByteArray data = aim ? code.mid(3) : code;
+            if (kind == 0)
+                QCOMPARE(kindOf(data), Kind::Ean13);
+            else if (kind == 1)
+                QVERIFY(kindOf(data) == Kind::Code128 && data.startsWith("LINNET-TEST-"));
+            else if (kind == 2)
+                QCOMPARE(kindOf(data), Kind::TwoD);
+            if (kind < 3)
+                continue;
+            int wrongKeys = 0;
+            const QByteArrayList fields = gs1Fields(data, wrongKeys);
+            QVERIFY2(gs1Forms.contains(fields) && (kind == 4) == (fields.size() == 5),
+                     code.constData());
+            QVERIFY(std::all_of(data.begin(), data.end(),
+                                [](char c) { return c == '\x1d' || (c >= 0x20 && c < 0x7f); }));
+            QVERIFY(wrongKeys <= 1);
+            if (wrongKeys == 1)
+                wrongOnes << gs1Codes;
+            ++gs1Codes;
+        }
+        if (!gs1)
+            return;
+        QCOMPARE(gs1Codes, 16);
+        if (badEvery == 0) {
+            QVERIFY(wrongOnes.isEmpty());
+            return;
+        }
+        // The first wrong one depends on where reading began; from there, every Nth to the end.
+        QVERIFY(!wrongOnes.isEmpty() && wrongOnes.first() < badEvery);
+        QCOMPARE(wrongOnes.size(), (gs1Codes - 1 - wrongOnes.first()) / badEvery + 1);
+        for (qsizetype i = 1; i < wrongOnes.size(); ++i)
+            QCOMPARE(wrongOnes[i] - wrongOnes[i - 1], badEvery);
+    }
+
+    void refusesOptionsThatDoNotFit_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("wrong check digits without GS1 codes")
+            << QStringList{"--aim", "--bad-check-every", "2"};
+        QTest::newRow("not a number") << QStringList{"--gs1", "--bad-check-every", "x"};
+    }
+    void refusesOptionsThatDoNotFit() {
+        QFETCH(QStringList, options);
+        QProcess process;
+        process.start(QStringLiteral(SCANNER_SIM), options);
+        QVERIFY(process.waitForFinished(5000));
+        QCOMPARE(process.exitCode(), 2);
+        QVERIFY(process.readAllStandardOutput().isEmpty()); // no device was made
     }
 
     void streamDeliversExactlyTheBytesAsked() {

@@ -43,6 +43,13 @@ constexpr const char* usageText =
     "                         starting when the device is opened (its input is flushed)\n"
     "  --rate BYTES_PER_SEC   pace of the stream (0 or absent: as fast as the reader takes it)\n"
     "  --link PATH            also make PATH a symbolic link to the device (removed at exit)\n"
+    "  --aim                  start every code with its AIM symbology identifier: ]E0 EAN-13,\n"
+    "                         ]C0 Code 128, ]Q1 QR Code, ]C1 GS1-128, ]d2 GS1 DataMatrix\n"
+    "  --gs1                  add a GS1-128 and a GS1 DataMatrix code to the turn: GS1 element\n"
+    "                         strings, with GS (1Dh) after every variable-length field that is\n"
+    "                         not the last\n"
+    "  --bad-check-every N    give every Nth GS1 code a wrong check digit (default 5 with --gs1;\n"
+    "                         0: never)\n"
     "  --quiet                do not print the codes sent\n"
     "SIGINT and SIGTERM stop it.\n";
 
@@ -54,6 +61,9 @@ struct Options {
     double rate = 0;
     std::string link;
     bool quiet = false;
+    bool aim = false;
+    bool gs1 = false;
+    std::optional<std::uint64_t> badCheckEvery;
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -77,8 +87,10 @@ Options parseOptions(int argc, char** argv) {
             std::fputs(usageText, stdout);
             std::exit(0);
         }
-        if (option == "--quiet") {
-            options.quiet = true;
+        if (option == "--quiet" || option == "--aim" || option == "--gs1") {
+            (option == "--quiet" ? options.quiet
+             : option == "--aim" ? options.aim
+                                 : options.gs1) = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -112,6 +124,8 @@ Options parseOptions(int argc, char** argv) {
                 usageError("--rate must be 0 or more bytes per second");
         } else if (option == "--link") {
             options.link = value;
+        } else if (option == "--bad-check-every") {
+            options.badCheckEvery = number<std::uint64_t>(option, value);
         } else {
             usageError("unknown option " + std::string(option));
         }
@@ -120,6 +134,8 @@ Options parseOptions(int argc, char** argv) {
         usageError("--count and --stream do not go together");
     if (options.rate > 0 && !options.stream)
         usageError("--rate paces a --stream");
+    if (options.badCheckEvery && !options.gs1)
+        usageError("--bad-check-every applies to the codes of --gs1");
     return options;
 }
 
@@ -153,39 +169,116 @@ void say(const std::string& line) {
     std::fflush(stdout);
 }
 
-// The check digit makes the number one that a point-of-sale system accepts.
-std::string ean13(std::string_view first12) {
+// The GS1 check digit (GTIN, SSCC, GLN): weights 3 and 1 alternate from the rightmost digit of
+// the body, and the check digit brings the weighted sum up to a multiple of ten. Counting from
+// the right lets one routine serve every length.
+char gs1CheckDigit(std::string_view body) {
     int sum = 0;
-    for (std::size_t i = 0; i < first12.size(); ++i)
-        sum += (first12[i] - '0') * (i % 2 == 0 ? 1 : 3);
-    return std::string(first12) + static_cast<char>('0' + (10 - sum % 10) % 10);
+    int weight = 3;
+    for (auto digit = body.rbegin(); digit != body.rend(); ++digit) {
+        sum += (*digit - '0') * weight;
+        weight = 4 - weight;
+    }
+    return static_cast<char>('0' + (10 - sum % 10) % 10);
 }
 
+// The body with its check digit; a wrong one (any other digit) when asked.
+std::string withCheckDigit(std::string_view body, bool wrong = false) {
+    const char check = gs1CheckDigit(body);
+    return std::string(body) + (wrong ? static_cast<char>('0' + (check - '0' + 7) % 10) : check);
+}
+
+std::string digits(std::uint64_t value, int width) {
+    std::string text = std::to_string(value);
+    return std::string(width > static_cast<int>(text.size()) ? width - text.size() : 0, '0') + text;
+}
+
+// GS1 ends a variable-length field with the group separator when another field follows; the
+// scanner sends FNC1 as this byte.
+constexpr char groupSeparator = '\x1d';
+
+// One code as the scanner reads it: the data, the AIM symbology identifier a scanner puts before
+// it when set to, and whether a check digit in it is wrong on purpose.
+struct Code {
+    std::string data;
+    std::string_view aimId;
+    bool wrongCheck = false;
+};
+
 // The codes a scanner reads off a shelf, in turn: a product number, a label text, and a 2D code
-// that carries a product URL with batch data (a few hundred characters, as such codes do).
+// that carries a product URL with batch data (a few hundred characters, as such codes do). With
+// GS1 codes asked for, a logistics label in GS1-128 and a GS1 DataMatrix from a pack follow.
 class CodeSource {
 public:
+    explicit CodeSource(const Options& options)
+        : aim_(options.aim), gs1_(options.gs1),
+          badCheckEvery_(options.gs1 ? options.badCheckEvery.value_or(5) : 0) {}
+
+    // The code with its identifier (when asked for), without the terminator.
     std::string next() {
+        const Code code = nextCode();
+        lastWasWrong_ = code.wrongCheck;
+        return aim_ ? std::string(code.aimId) + code.data : code.data;
+    }
+
+    // Whether the last code carries a wrong check digit on purpose.
+    bool lastWasWrong() const { return lastWasWrong_; }
+
+private:
+    Code nextCode() {
+        const std::uint64_t kinds = gs1_ ? 5 : 3;
         const std::uint64_t n = produced_++;
-        const std::uint64_t round = n / 3 + 1;
-        switch (n % 3) {
+        const std::uint64_t round = n / kinds + 1;
+        switch (n % kinds) {
         case 0: {
             static constexpr std::string_view products[] = {"400638133393", "590123412345",
                                                             "978014300723"};
-            return ean13(products[(n / 3) % std::size(products)]);
+            return {withCheckDigit(products[(n / kinds) % std::size(products)]), "]E0"};
         }
         case 1:
-            return "LINNET-TEST-" + digits(round % 10000, 4);
+            return {"LINNET-TEST-" + digits(round % 10000, 4), "]C0"};
+        case 2:
+            return {twoDimensional(round), "]Q1"};
+        case 3:
+            return gs1Label(round);
         default:
-            return twoDimensional(round);
+            return gs1Pack(round);
         }
     }
 
-private:
-    static std::string digits(std::uint64_t value, int width) {
-        std::string text = std::to_string(value);
-        return std::string(width > static_cast<int>(text.size()) ? width - text.size() : 0, '0') +
-               text;
+    // Every badCheckEvery_-th GS1 code gets a wrong check digit.
+    bool nextGs1IsWrong() { return badCheckEvery_ > 0 && ++gs1Produced_ % badCheckEvery_ == 0; }
+
+    static std::string_view gtinBody(std::uint64_t round) {
+        static constexpr std::string_view bodies[] = {"0950600013435", "0400638133393",
+                                                      "1952123454321"};
+        return bodies[round % std::size(bodies)];
+    }
+
+    // GS1-128, in turn: a trade item with expiry, batch and serial number; a pallet label with
+    // its SSCC, the GTIN of its contents, their count and the order number.
+    Code gs1Label(std::uint64_t round) {
+        const bool wrong = nextGs1IsWrong();
+        static constexpr std::string_view expiries[] = {"261231", "270630", "280229"};
+        if (round % 2 == 1)
+            return {"01" + withCheckDigit(gtinBody(round), wrong) + "17" +
+                        std::string(expiries[round % std::size(expiries)]) + "10LOT-" +
+                        std::to_string(round % 100) + groupSeparator + "21SN" + digits(round, 4),
+                    "]C1", wrong};
+        return {"00" + withCheckDigit("09506000" + digits(round % 1'000'000'000, 9), wrong) + "02" +
+                    withCheckDigit(gtinBody(round)) + "37" + std::to_string(round % 48 + 1) +
+                    groupSeparator + "400PO-" + digits(88213 + round, 5),
+                "]C1", wrong};
+    }
+
+    // GS1 DataMatrix on a pack: GTIN, production date, serial number, batch and net weight.
+    Code gs1Pack(std::uint64_t round) {
+        const bool wrong = nextGs1IsWrong();
+        return {"01" + withCheckDigit(gtinBody(round + 1), wrong) + "11240715" + "21" +
+                    digits(round * 7919 % 100'000'000, 8) + groupSeparator + "10B" +
+                    digits(round % 1000, 3) + groupSeparator + "3103" +
+                    digits(500 + round % 100, 6),
+                "]d2", wrong};
     }
 
     static std::string twoDimensional(std::uint64_t round) {
@@ -202,7 +295,12 @@ private:
         return code;
     }
 
+    bool aim_;
+    bool gs1_;
+    std::uint64_t badCheckEvery_;
     std::uint64_t produced_ = 0;
+    std::uint64_t gs1Produced_ = 0;
+    bool lastWasWrong_ = false;
 };
 
 int signalPipe[2] = {-1, -1};
@@ -263,7 +361,8 @@ constexpr int staleInputLimit = 3072;
 
 class Scanner {
 public:
-    Scanner(const Options& options, const PseudoTerminal& pty) : options_(options), pty_(pty) {}
+    Scanner(const Options& options, const PseudoTerminal& pty)
+        : options_(options), pty_(pty), codes_(options) {}
 
     int run() {
         start_ = Clock::now();
@@ -318,7 +417,8 @@ private:
             ::tcflush(pty_.deviceSide(), TCIFLUSH);
         pending_ = code + options_.terminator;
         if (!options_.quiet)
-            say("sent: " + escaped(pending_));
+            say("sent: " + escaped(pending_) +
+                (codes_.lastWasWrong() ? " (check digit wrong on purpose)" : ""));
     }
 
     // Returns whether it added bytes.
