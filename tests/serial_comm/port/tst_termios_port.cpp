@@ -1,4 +1,5 @@
 #include "port_environment.h"
+#include "port_refusal.h"
 #include "pty_pair.h"
 #include "serial_comm/port/termios_port.h"
 
@@ -33,26 +34,6 @@ using namespace std::chrono_literals;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// The description a refused operation gives, or an empty text when it was not refused.
-QString refusal(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const PortFailure& failure) {
-        return failure.description();
-    }
-    return {};
-}
-
-// The failure of a refused operation, or nothing when it was not refused.
-std::optional<PortFailure> failureOf(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const PortFailure& failure) {
-        return failure;
-    }
-    return std::nullopt;
-}
 
 // The fields of a failure beyond operation, kind, cause, port and device, where they are set.
 QString valuesOf(const PortError& error) {

@@ -5,6 +5,7 @@
 // the attributes bound for the test's pseudo-terminal before the kernel sees them.
 
 #include "port_environment.h"
+#include "port_refusal.h"
 #include "pty_pair.h"
 #include "serial_comm/port/termios_port.h"
 
@@ -67,15 +68,6 @@ class TestTermiosRefusal : public QObject {
         return t;
     }
     QString where() const { return u"COM7 (%1)"_s.arg(pty_->slavePath()); }
-
-    std::optional<PortFailure> failureOf(const std::function<void()>& operation) {
-        try {
-            operation();
-        } catch (const PortFailure& failure) {
-            return failure;
-        }
-        return std::nullopt;
-    }
 
 private slots:
     void initTestCase() { clearPortVariables(); }

@@ -1,3 +1,4 @@
+#include "port_refusal.h"
 #include "pty_pair.h"
 #include "serial_comm/port/termios_port.h"
 
@@ -14,19 +15,6 @@
 
 using namespace std::chrono_literals;
 using namespace Qt::Literals::StringLiterals;
-
-namespace {
-
-QString refusal(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const PortFailure& failure) {
-        return failure.description();
-    }
-    return {};
-}
-
-} // namespace
 
 // The taps the Scan Log and the recorder read, and the break and RTS commands, on a
 // pseudo-terminal whose master side plays the device.

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "serial_comm/port/port_control.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// The failure of a refused port operation, or nothing when it was not refused.
+inline std::optional<PortFailure> failureOf(const std::function<void()>& operation) {
+    try {
+        operation();
+    } catch (const PortFailure& failure) {
+        return failure;
+    }
+    return std::nullopt;
+}
+
+// The description a refused operation gives, or an empty text when it was not refused.
+inline QString refusal(const std::function<void()>& operation) {
+    const std::optional<PortFailure> failure = failureOf(operation);
+    return failure ? failure->description() : QString();
+}
