@@ -52,6 +52,8 @@ public:
     qint64 itemEnd(size_t index) const { return itemEnd_[index]; }
     // After join: processor time of the writer thread, and what went wrong (empty when nothing).
     qint64 writerCpuNs() const { return writerCpuNs_; }
+    // After join: how often the writer thread slept and was woken (voluntary context switches).
+    qint64 writerWakeUps() const { return writerWakeUps_; }
     QString failure() const { return failure_; }
 
 private:
@@ -72,6 +74,7 @@ private:
     std::vector<qint64> itemWriteNs_;
     std::vector<qint64> itemEnd_;
     qint64 writerCpuNs_ = 0;
+    qint64 writerWakeUps_ = 0;
     QString failure_;
 };
 
