@@ -118,6 +118,9 @@ private:
     void applyFont();
     void relayout();
     void updateScrollBars();
+    // Scroll bar changes made meanwhile come from arriving data: the bars repaint at their own
+    // pace.
+    void setScrollBarsPaced(bool paced);
     bool followingEnd() const;
     void updateRows(int first, int last);
     int rowTop(int row) const;

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <memory>
@@ -169,6 +170,10 @@ private:
     int outputSeen_ = 0;
 
     QTimer watch_;
+    // Read pacing: while small pieces keep arriving close together, the read notifier rests and
+    // this timer reads what came meanwhile (see readAvailable).
+    QTimer readPace_;
+    QElapsedTimer lastRead_;
     serial_comm::LineSnapshot lastLook_;
     // Counter values the unmatched error counts were last brought up to.
     std::optional<serial_comm::LineCounters> errorsCounted_;
