@@ -392,10 +392,18 @@ void RichTextBox::flushDisplay() {
     const int caretRow = caretCell().row;
     const int selectionTop = std::min(rows_.cellOf(start, true).row, caretRow);
     const int selectionBottom = std::max(rows_.cellOf(end).row, caretRow);
+    // A change of text repaints from its row to the last row of the text, or of the text as it
+    // was when that was longer; the selection and caret repaint only where they moved.
+    const int rowCount = rows_.rowCount();
     if (paintFrom_ != INT_MAX)
-        updateRows(rows_.cellOf(paintFrom_, true).row, INT_MAX);
-    updateRows(shownSelectionTop_, shownSelectionBottom_);
-    updateRows(selectionTop, selectionBottom);
+        updateRows(rows_.cellOf(paintFrom_, true).row, std::max(rowCount, shownRowCount_) - 1);
+    shownRowCount_ = rowCount;
+    const Shown shown{start, end, caretPosition(), upstream_};
+    if (shown != shown_ || !caretOn_) {
+        updateRows(shownSelectionTop_, shownSelectionBottom_);
+        updateRows(selectionTop, selectionBottom);
+    }
+    shown_ = shown;
     shownSelectionTop_ = selectionTop;
     shownSelectionBottom_ = selectionBottom;
     paintFrom_ = INT_MAX;
