@@ -42,13 +42,16 @@ constexpr const char* UsageText =
     "  --quick     a short smoke run: 1 run, shortened workloads (figures not comparable)\n"
     "  --only      run only these measurements: flood (both floods, with the responsiveness\n"
     "              and memory figures), flood-lines, flood-random, cpu-stream, cpu-scans,\n"
-    "              latency-idle, latency-stream, inputlen1, startup\n";
+    "              latency-idle, latency-stream, inputlen1, startup, idle (both idle runs),\n"
+    "              idle-unfocused, idle-focused\n";
 
 // In the order they run.
 const QStringList Measurements = {
-    QStringLiteral("startup"),        QStringLiteral("flood"),     QStringLiteral("latency-idle"),
-    QStringLiteral("latency-stream"), QStringLiteral("cpu-scans"), QStringLiteral("cpu-stream"),
-    QStringLiteral("inputlen1"),
+    QStringLiteral("startup"),      QStringLiteral("flood"),
+    QStringLiteral("latency-idle"), QStringLiteral("latency-stream"),
+    QStringLiteral("cpu-scans"),    QStringLiteral("cpu-stream"),
+    QStringLiteral("inputlen1"),    QStringLiteral("idle-unfocused"),
+    QStringLiteral("idle-focused"),
 };
 
 // A measurement run that has not finished in this time is ended.
@@ -103,6 +106,9 @@ std::optional<Options> parseOptions(const QStringList& arguments) {
                 } else if (name == QLatin1String("memory") ||
                            name == QLatin1String("responsiveness")) {
                     options.only << QStringLiteral("flood");
+                } else if (name == QLatin1String("idle")) {
+                    options.only << QStringLiteral("idle-unfocused")
+                                 << QStringLiteral("idle-focused");
                 } else if (Measurements.contains(name)) {
                     options.only << name;
                 } else {
@@ -157,6 +163,10 @@ int runChild(int argc, char** argv, const Options& options) {
         runProcessor(workload, false, report);
     else if (options.child == QLatin1String("cpu-stream"))
         runProcessor(workload, true, report);
+    else if (options.child == QLatin1String("idle-unfocused"))
+        runIdle(workload, false, report);
+    else if (options.child == QLatin1String("idle-focused"))
+        runIdle(workload, true, report);
     else if (options.child == QLatin1String("inputlen1"))
         runInputLenOne(workload, report);
     else

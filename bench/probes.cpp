@@ -38,6 +38,25 @@ qint64 threadCpuNs() {
     return cpuNs(RUSAGE_THREAD);
 }
 
+namespace {
+
+ContextSwitches switches(int who) {
+    rusage usage{};
+    if (getrusage(who, &usage) != 0)
+        return {};
+    return {usage.ru_nvcsw, usage.ru_nivcsw};
+}
+
+} // namespace
+
+ContextSwitches readContextSwitches() {
+    return switches(RUSAGE_SELF);
+}
+
+ContextSwitches threadContextSwitches() {
+    return switches(RUSAGE_THREAD);
+}
+
 Memory readMemory() {
     Memory memory;
     std::FILE* status = std::fopen("/proc/self/status", "re");

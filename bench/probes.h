@@ -14,6 +14,19 @@ qint64 nowNs();
 qint64 processCpuNs();
 qint64 threadCpuNs();
 
+// Times the threads of this process went to sleep and were woken again (voluntary context
+// switches), and how often they were taken off a core while they still had work (involuntary
+// ones, which other work on the machine causes). A thread with nothing to do sleeps, so each
+// wake-up is one voluntary switch. These are the counters /proc/self/task/*/status shows, summed
+// over every thread of the process, those that have ended included (getrusage).
+struct ContextSwitches {
+    qint64 voluntary = 0;
+    qint64 involuntary = 0;
+};
+ContextSwitches readContextSwitches();
+// The same for the calling thread only.
+ContextSwitches threadContextSwitches();
+
 struct Memory {
     double rssMiB = 0;  // resident now (VmRSS)
     double peakMiB = 0; // highest resident since start or since resetPeakMemory (VmHWM)

@@ -73,6 +73,7 @@ void PtyDevice::resetJob() {
     bytesWritten_ = 0;
     itemsStarted_ = 0;
     writerCpuNs_ = 0;
+    writerWakeUps_ = 0;
     failure_.clear();
 }
 
@@ -151,6 +152,7 @@ void PtyDevice::runFlood(qint64 totalBytes, Payload payload) {
 
 void PtyDevice::runSchedule() {
     const qint64 cpuStart = threadCpuNs();
+    const qint64 wakeUpsStart = threadContextSwitches().voluntary;
     XorShift random(0xD1B54A32D192ED03ull);
     std::vector<char> line;
     const qint64 start = nowNs();
@@ -168,6 +170,7 @@ void PtyDevice::runSchedule() {
             break;
     }
     writerCpuNs_ = threadCpuNs() - cpuStart;
+    writerWakeUps_ = threadContextSwitches().voluntary - wakeUpsStart;
 }
 
 } // namespace bench

@@ -54,6 +54,8 @@ public:
     qint64 itemEnd(size_t index) const { return itemEnd_[index]; }
     // After join: processor time of the writer thread, and what went wrong (empty when nothing).
     qint64 writerCpuNs() const { return writerCpuNs_; }
+    // After join: how often the writer thread slept and was woken (voluntary context switches).
+    qint64 writerWakeUps() const { return writerWakeUps_; }
     QString failure() const { return failure_; }
 
 private:
@@ -74,6 +76,7 @@ private:
     std::vector<qint64> itemWriteNs_;
     std::vector<qint64> itemEnd_;
     qint64 writerCpuNs_ = 0;
+    qint64 writerWakeUps_ = 0;
     QString failure_;
 };
 

@@ -8,7 +8,11 @@
 #include "main_window/form1.h"
 #include "serial_comm/port/port_control.h"
 
+#include <QApplication>
+#include <QGuiApplication>
+#include <QProcess>
 #include <QStringList>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstdio>
@@ -53,6 +57,21 @@ void notePrompts(const QString& where, const OpenWindow& window, RunReport& repo
     report.figure(QStringLiteral("%1: prompts shown").arg(where), double(prompts.size()));
 }
 
+// Makes the window the active one. Without a window manager (Xvfb) the window system may ignore
+// the request; xdotool then gives the window the input focus as a person's click would.
+bool activate(QWidget& window) {
+    window.activateWindow();
+    window.raise();
+    if (pollUntil([&] { return window.isActiveWindow(); }, 1000, 10))
+        return true;
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return false;
+    QProcess::execute(
+        QStringLiteral("xdotool"),
+        {QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window.winId())});
+    return pollUntil([&] { return window.isActiveWindow(); }, 2000, 10);
+}
+
 } // namespace
 
 Workload Workload::quick() {
@@ -60,6 +79,7 @@ Workload Workload::quick() {
     workload.floodBytes = 2 << 20;
     workload.floodTimeoutMs = 30'000;
     workload.cpuSeconds = 5;
+    workload.idleSeconds = 5;
     workload.idleScans = 30;
     workload.latencyStreamSeconds = 3;
     workload.inputLenSeconds = 3;
@@ -279,12 +299,14 @@ void runProcessor(const Workload& workload, bool stream, RunReport& report) {
     DisplayTracker tracker(window.form(), false);
     runFor(500);
     const qint64 cpuStart = processCpuNs();
+    const qint64 wakeUpsStart = readContextSwitches().voluntary;
     const qint64 start = nowNs();
     window.device().startSchedule(std::move(items));
     const bool finished =
         runUntil([&] { return tracker.counted() >= total; }, tracker, (seconds + 30) * 1000);
     const qint64 end = nowNs();
     const qint64 cpuEnd = processCpuNs();
+    const qint64 wakeUpsEnd = readContextSwitches().voluntary;
     window.device().stop();
     // The writer thread plays the device; its time is not the program's.
     const double percent =
@@ -302,15 +324,60 @@ void runProcessor(const Workload& workload, bool stream, RunReport& report) {
                   tracker.receiveNotifications() / wallSeconds);
     report.figure(QStringLiteral("%1: view refreshes a second").arg(QLatin1String(id)),
                   (tracker.refreshes(0) + tracker.refreshes(1)) / 2 / wallSeconds);
+    const double wakeUps =
+        double(wakeUpsEnd - wakeUpsStart - window.device().writerWakeUps()) / wallSeconds;
+    report.figure(QStringLiteral("%1: wake-ups a second").arg(QLatin1String(id)), wakeUps);
     progress(QStringLiteral("%1: %2 % of a core over %3 s, %4 Receive notifications, %5 / %6 "
-                            "view refreshes")
+                            "view refreshes, %7 wake-ups a second")
                  .arg(QLatin1String(id))
                  .arg(percent, 0, 'f', 3)
                  .arg(wallSeconds, 0, 'f', 1)
                  .arg(tracker.receiveNotifications())
                  .arg(tracker.refreshes(0))
-                 .arg(tracker.refreshes(1)));
+                 .arg(tracker.refreshes(1))
+                 .arg(wakeUps, 0, 'f', 1));
     notePrompts(QLatin1String(id), window, report);
+}
+
+void runIdle(const Workload& workload, bool focused, RunReport& report) {
+    const char* cpuId = focused ? "idle-focused-cpu" : "idle-cpu";
+    const char* wakeUpsId = focused ? "idle-focused-wakeups" : "idle-wakeups";
+    const QString where = focused ? QStringLiteral("idle, focused") : QStringLiteral("idle");
+    OpenWindow window;
+    QWidget& form = window.form();
+    if (focused && !activate(form)) {
+        report.note(QStringLiteral("%1: the window could not be made active").arg(where));
+        return;
+    }
+    // Let what opening the port and focusing started (the first frames, a tool tip timer) end.
+    runFor(1000);
+    const QWidget* focus = QApplication::focusWidget();
+    const qint64 cpuStart = processCpuNs();
+    const ContextSwitches switchesStart = readContextSwitches();
+    const qint64 start = nowNs();
+    runFor(workload.idleSeconds * 1000);
+    const qint64 end = nowNs();
+    const qint64 cpuEnd = processCpuNs();
+    const ContextSwitches switchesEnd = readContextSwitches();
+    const double seconds = double(end - start) / 1e9;
+    const double percent = double(cpuEnd - cpuStart) / double(end - start) * 100;
+    // The timer that ends the wait wakes the program once; that one is the bench's.
+    const double wakeUps = double(switchesEnd.voluntary - switchesStart.voluntary - 1) / seconds;
+    report.value(cpuId, percent);
+    report.value(wakeUpsId, wakeUps);
+    report.figure(QStringLiteral("%1: involuntary context switches a second").arg(where),
+                  double(switchesEnd.involuntary - switchesStart.involuntary) / seconds);
+    if (focused)
+        report.note(QStringLiteral("%1: the window was active, the focus on %2")
+                        .arg(where, focus ? QString::fromUtf8(focus->metaObject()->className()) +
+                                                QLatin1Char(' ') + focus->objectName()
+                                          : QStringLiteral("nothing")));
+    progress(QStringLiteral("%1: %2 % of a core, %3 wake-ups a second over %4 s")
+                 .arg(where)
+                 .arg(percent, 0, 'f', 4)
+                 .arg(wakeUps, 0, 'f', 2)
+                 .arg(seconds, 0, 'f', 1));
+    notePrompts(where, window, report);
 }
 
 void runInputLenOne(const Workload& workload, RunReport& report) {

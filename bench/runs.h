@@ -9,6 +9,7 @@ struct Workload {
     qint64 floodBytes = 16 << 20;
     int floodTimeoutMs = 90'000;
     int cpuSeconds = 30;
+    int idleSeconds = 30;
     int idleScans = 100;
     int latencyStreamSeconds = 10;
     int inputLenSeconds = 10;
@@ -36,6 +37,9 @@ public:
 void runFloods(const Workload& workload, bool lines, bool random, RunReport& report);
 void runLatency(const Workload& workload, bool underStream, unsigned seed, RunReport& report);
 void runProcessor(const Workload& workload, bool stream, RunReport& report);
+// Port open, nothing arriving, window shown (focused: the active window): processor time and
+// wake-ups.
+void runIdle(const Workload& workload, bool focused, RunReport& report);
 void runInputLenOne(const Workload& workload, RunReport& report);
 
 } // namespace bench

@@ -38,6 +38,10 @@ Table::Table() {
     add("flood-random", "Flood of random bytes (MB/s)", ">= 20", Need::AtLeast, 20, 1);
     add("cpu-stream", "CPU, 115,200-baud stream (% of a core)", "<= 2", Need::AtMost, 2, 2);
     add("cpu-scans", "CPU, a 20-byte scan every 100 ms (%)", "<= 0.5", Need::AtMost, 0.5, 2);
+    add("idle-cpu", "CPU, port open, nothing arriving (%)", "<= 0.05", Need::AtMost, 0.05, 3);
+    add("idle-wakeups", "Wake-ups a second, idle", "<= 5", Need::AtMost, 5, 2);
+    add("idle-focused-cpu", "CPU, idle, window focused (%)", "<= 0.05", Need::AtMost, 0.05, 3);
+    add("idle-focused-wakeups", "Wake-ups a second, idle, focused", "<= 5", Need::AtMost, 5, 2);
     add("latency-idle", "Latency p99, single scans (ms)", "<= 20", Need::AtMost, 20, 1);
     add("latency-stream", "Latency p99, 115,200-baud stream (ms)", "<= 50", Need::AtMost, 50, 1);
     add("blocked", "UI thread blocked, floods (ms)", "<= 20", Need::AtMost, 20, 1);

@@ -9,6 +9,10 @@ constexpr int FrameMs = 16;
 constexpr int StreamFrameMs = 33;
 constexpr int StreamAfterFrames = 10;
 constexpr int QuietMs = 2 * FrameMs;
+// A frame that would end this soon is taken as ended: a timer of a few milliseconds would cost a
+// wake-up of its own and gain nothing (a port that reads a stream every 30 ms meets a 33 ms frame
+// 3 ms early).
+constexpr int SlackMs = 4;
 
 std::chrono::nanoseconds steadyNow() {
     return std::chrono::steady_clock::now().time_since_epoch();
@@ -29,7 +33,8 @@ int FramePacer::delayForChange() {
     }
     ++busyFrames_;
     const int frame = busyFrames_ > StreamAfterFrames ? StreamFrameMs : FrameMs;
-    return static_cast<int>(std::max<long long>(0, frame - since));
+    const long long delay = frame - since;
+    return delay <= SlackMs ? 0 : static_cast<int>(delay);
 }
 
 void FramePacer::refreshed() {

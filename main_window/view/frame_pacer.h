@@ -10,7 +10,8 @@
 // that follow each other closely wait for the rest of the frame (16 ms, 60 Hz), so that a stream
 // costs one refresh per frame. Once changes have come in every frame for a while (ten frames) the
 // frames are stretched to 33 ms: a stream then costs half the processor time, and each change
-// still shows well within a twentieth of a second.
+// still shows well within a twentieth of a second. A frame that would end within a few
+// milliseconds is taken as ended rather than waited for.
 class FramePacer {
 public:
     // The time on a clock that never jumps.

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPaintEvent>
@@ -19,6 +20,8 @@ namespace {
 
 // Blank space around the text, as a QTextDocument keeps on every side.
 constexpr int Margin = 4;
+// The height of the bands the background is filled in.
+constexpr int BackgroundBand = 64;
 // How often a drag outside the viewport scrolls on.
 constexpr int DragScrollMs = 50;
 
@@ -90,24 +93,51 @@ bool isViewKey(const QKeyEvent& event) {
 
 // A scroll bar that repaints only when it looks different. Data arriving changes a view's
 // scroll range at every frame, yet the handle of a long text rarely moves by a whole pixel, and
-// the scroll bars' repaints would otherwise cost more than the text's.
+// the scroll bars' repaints would otherwise cost more than the text's. While data streams in, a
+// handle that does move is repainted at most every PaceMs: the user reads the text, not the
+// handle, and the bar is up to date a quarter of a second later. What the user does to the bar,
+// or to the view, shows at once.
 class ViewScrollBar : public QScrollBar {
 public:
+    static constexpr int PaceMs = 250;
+
     ViewScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {}
+
+    // Changes made while this is set come from arriving data and are paced.
+    void setPaced(bool paced) { paced_ = paced; }
 
 protected:
     void sliderChange(SliderChange change) override {
         if (change == SliderRangeChange || change == SliderValueChange) {
-            QStyleOptionSlider option;
-            initStyleOption(&option);
-            const Look look{style()->subControlRect(QStyle::CC_ScrollBar, &option,
-                                                    QStyle::SC_ScrollBarSlider, this),
-                            value() == minimum(), value() == maximum()};
-            if (look == shown_)
+            if (look() == shown_)
                 return;
-            shown_ = look;
+            if (paced_ && !isSliderDown() && lastPaint_.isValid()) {
+                const qint64 since = lastPaint_.elapsed();
+                if (since < PaceMs) {
+                    if (!pending_.isActive())
+                        pending_.start(int(PaceMs - since), this);
+                    return;
+                }
+            }
         }
         QScrollBar::sliderChange(change);
+    }
+
+    void paintEvent(QPaintEvent* event) override {
+        shown_ = look();
+        lastPaint_.start();
+        pending_.stop();
+        QScrollBar::paintEvent(event);
+    }
+
+    void timerEvent(QTimerEvent* event) override {
+        if (event->timerId() != pending_.timerId()) {
+            QScrollBar::timerEvent(event);
+            return;
+        }
+        pending_.stop();
+        if (look() != shown_)
+            update();
     }
 
 private:
@@ -117,7 +147,19 @@ private:
         bool atMaximum = false;
         bool operator==(const Look&) const = default;
     };
+
+    Look look() const {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
+                                        this),
+                value() == minimum(), value() == maximum()};
+    }
+
     Look shown_;
+    bool paced_ = false;
+    QElapsedTimer lastPaint_;
+    QBasicTimer pending_;
 };
 
 } // namespace
@@ -128,6 +170,9 @@ RichTextBox::RichTextBox(QWidget* parent) : QAbstractScrollArea(parent) {
     setHorizontalScrollBar(new ViewScrollBar(Qt::Horizontal, this));
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
+    // The paint event fills the background itself (see paintEvent).
+    viewport()->setAutoFillBackground(false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
 
     QFont font(QStringLiteral("Courier New"));
     font.setPointSizeF(9.75);
@@ -326,6 +371,7 @@ void RichTextBox::flushDisplay() {
     if (!pending_)
         return;
     pending_ = false;
+    setScrollBarsPaced(true);
     QScrollBar* vertical = verticalScrollBar();
     const bool follow = followingEnd();
     ensureIndex();
@@ -339,16 +385,25 @@ void RichTextBox::flushDisplay() {
         vertical->setValue(Margin + rows_.cellOf(keepAtTop_).row * lineHeight() + keepAtTopOffset_);
     }
     keepAtTop_ = -1;
+    setScrollBarsPaced(false);
 
     const int start = model_.SelStart();
     const int end = start + model_.SelLength();
     const int caretRow = caretCell().row;
     const int selectionTop = std::min(rows_.cellOf(start, true).row, caretRow);
     const int selectionBottom = std::max(rows_.cellOf(end).row, caretRow);
+    // A change of text repaints from its row to the last row of the text, or of the text as it
+    // was when that was longer; the selection and caret repaint only where they moved.
+    const int rowCount = rows_.rowCount();
     if (paintFrom_ != INT_MAX)
-        updateRows(rows_.cellOf(paintFrom_, true).row, INT_MAX);
-    updateRows(shownSelectionTop_, shownSelectionBottom_);
-    updateRows(selectionTop, selectionBottom);
+        updateRows(rows_.cellOf(paintFrom_, true).row, std::max(rowCount, shownRowCount_) - 1);
+    shownRowCount_ = rowCount;
+    const Shown shown{start, end, caretPosition(), upstream_};
+    if (shown != shown_ || !caretOn_) {
+        updateRows(shownSelectionTop_, shownSelectionBottom_);
+        updateRows(selectionTop, selectionBottom);
+    }
+    shown_ = shown;
     shownSelectionTop_ = selectionTop;
     shownSelectionBottom_ = selectionBottom;
     paintFrom_ = INT_MAX;
@@ -358,6 +413,12 @@ void RichTextBox::flushDisplay() {
     pacer_.refreshed();
     ++refreshCount_;
     emit displayRefreshed();
+}
+
+void RichTextBox::setScrollBarsPaced(bool paced) {
+    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()})
+        if (auto* viewBar = dynamic_cast<ViewScrollBar*>(bar))
+            viewBar->setPaced(paced);
 }
 
 int RichTextBox::rowTop(int row) const {
@@ -454,6 +515,15 @@ int RichTextBox::positionAt(const QPoint& point) const {
 void RichTextBox::paintEvent(QPaintEvent* event) {
     ensureIndex();
     QPainter painter(viewport());
+    // Filled in bands a few rows high: Qt's raster engine hands a fill of more than about a
+    // hundred scan lines to helper threads, and waking them costs more than the fill.
+    const QBrush background = viewport()->palette().brush(viewport()->backgroundRole());
+    for (const QRect& part : event->region()) {
+        for (int top = part.top(); top <= part.bottom(); top += BackgroundBand)
+            painter.fillRect(QRect(part.left(), top, part.width(),
+                                   std::min(BackgroundBand, part.bottom() + 1 - top)),
+                             background);
+    }
     const QRect area = event->rect();
     const int scrollX = horizontalScrollBar()->value();
     const int scrollY = verticalScrollBar()->value();

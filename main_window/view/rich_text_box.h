@@ -118,6 +118,9 @@ private:
     void applyFont();
     void relayout();
     void updateScrollBars();
+    // Scroll bar changes made meanwhile come from arriving data: the bars repaint at their own
+    // pace.
+    void setScrollBarsPaced(bool paced);
     bool followingEnd() const;
     void updateRows(int first, int last);
     int rowTop(int row) const;
@@ -152,6 +155,16 @@ private:
     int paintFrom_ = INT_MAX;
     int shownSelectionTop_ = 0;
     int shownSelectionBottom_ = 0;
+    int shownRowCount_ = 0;
+    // The selection and caret the screen shows.
+    struct Shown {
+        int selectionStart = -1;
+        int selectionEnd = -1;
+        int caret = -1;
+        bool upstream = false;
+        bool operator==(const Shown&) const = default;
+    };
+    Shown shown_;
     int refreshCount_ = 0;
     // While the user reads further up, the text at the top of the viewport stays there when the
     // front of the text is cut: its position and how far its row is scrolled past.

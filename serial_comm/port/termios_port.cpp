@@ -52,6 +52,16 @@ namespace {
 // notifier fires again for the rest.
 constexpr qsizetype kMaxReadPerWake = 64 << 10;
 
+// A device that sends small pieces close together (a 115,200-baud stream of short lines: 720 a
+// second) would wake the program for each. Once a read of less than kPaceBelowBytes follows the
+// last within kReadPaceMs, the notifier rests and the port reads every kReadPaceMs instead, until
+// a read finds nothing. A piece after a quiet spell is still read at once; the views show
+// changes once a frame anyway (about 30 ms while data streams in), so the pace adds no delay the
+// user could see, and the kernel's buffer holds far more than a pause's worth. Larger reads
+// (a flood) are never paced.
+constexpr int kReadPaceMs = 30;
+constexpr qsizetype kPaceBelowBytes = 4096;
+
 // With VMIN and VTIME 0 a read of an idle device returns 0 just as a hung-up one does; only poll
 // tells them apart.
 bool hungUp(int fd) {
@@ -137,6 +147,11 @@ TermiosPort::TermiosPort(QObject* parent)
     breakEnd_.setParent(this);
     breakEnd_.setSingleShot(true);
     connect(&breakEnd_, &QTimer::timeout, this, &TermiosPort::endBreak);
+    readPace_.setParent(this);
+    readPace_.setSingleShot(true);
+    readPace_.setTimerType(Qt::PreciseTimer);
+    readPace_.setInterval(kReadPaceMs);
+    connect(&readPace_, &QTimer::timeout, this, &TermiosPort::readAvailable);
 }
 
 TermiosPort::~TermiosPort() {
@@ -305,6 +320,8 @@ void TermiosPort::closeDevice(bool restoreAttributes) {
     stopNotifier(device->reader);
     stopNotifier(device->writer);
     watch_.stop();
+    readPace_.stop();
+    lastRead_.invalidate();
     input_.clear();
     output_.clear();
     dropEvents();
@@ -460,6 +477,8 @@ void TermiosPort::updateWatch() {
 void TermiosPort::readAvailable() {
     if (!device_)
         return;
+    // Called by the pace timer: pacing goes on while its reads find something.
+    const bool paced = sender() == &readPace_;
     const int fd = device_->fd.get();
     std::array<char, 16384> chunk;
     qsizetype taken = 0;
@@ -485,6 +504,11 @@ void TermiosPort::readAvailable() {
         loseDevice();
         return;
     }
+    const bool close = lastRead_.isValid() && lastRead_.elapsed() < kReadPaceMs;
+    if (taken > 0 && taken < kPaceBelowBytes && (close || readPace_.isActive() || paced))
+        readPace_.start();
+    if (taken > 0)
+        lastRead_.start();
     updateReader();
     raiseReceiveIfDue();
 }
@@ -496,9 +520,11 @@ void TermiosPort::updateReader() {
     // Without handshaking nothing would hold the sender: the port reads eagerly, and what does
     // not fit is dropped and reported (RxOver).
     const bool handshaking = flow_ != FlowControl::None;
-    if (reader.isEnabled() && handshaking && input_.size() >= FlowHoldMark)
+    if (reader.isEnabled() &&
+        (readPace_.isActive() || (handshaking && input_.size() >= FlowHoldMark)))
         reader.setEnabled(false);
-    else if (!reader.isEnabled() && (!handshaking || input_.size() <= FlowResumeMark))
+    else if (!reader.isEnabled() && !readPace_.isActive() &&
+             (!handshaking || input_.size() <= FlowResumeMark))
         reader.setEnabled(true);
 }
 

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <memory>
@@ -192,6 +193,10 @@ private:
     QTimer watch_;
     // Ends a break sendBreak started; the break runs without holding up the event loop.
     QTimer breakEnd_;
+    // Read pacing: while small pieces keep arriving close together, the read notifier rests and
+    // this timer reads what came meanwhile (see readAvailable).
+    QTimer readPace_;
+    QElapsedTimer lastRead_;
     serial_comm::LineSnapshot lastLook_;
     // Counter values the unmatched error counts were last brought up to.
     std::optional<serial_comm::LineCounters> errorsCounted_;

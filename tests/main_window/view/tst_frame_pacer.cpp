@@ -34,6 +34,9 @@ private slots:
         QTest::newRow("right after a refresh, a whole frame") << "r0 c0=16";
         QTest::newRow("whole milliseconds elapsed count") << "r0 c4.9=12";
         QTest::newRow("late in the frame, at once") << "r0 c20=0";
+        QTest::newRow("a frame that ends within 4 ms is not waited for") << "r0 c12=0 r12 c17=11";
+        QTest::newRow("a stream read every 30 ms shows at once")
+            << stream(11) + " r400 c430=0 r430 c460=0";
         QTest::newRow("ten busy frames of 16 ms") << stream(10);
         QTest::newRow("then frames stretch to 33 ms") << stream(13);
         QTest::newRow("a quiet spell ends the stretch")

@@ -4,6 +4,8 @@
 #include <QAccessible>
 #include <QAccessibleTextInterface>
 #include <QClipboard>
+#include <QElapsedTimer>
+#include <QPaintEvent>
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QScrollBar>
@@ -66,6 +68,38 @@ void showView(RichTextBox& box, QSize size = {300, 200}) {
     box.resize(size);
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
+}
+
+// Counts the paint events a widget gets and the area they cover.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) : widget_(widget) { widget->installEventFilter(this); }
+    ~PaintCounter() override { widget_->removeEventFilter(this); }
+    int count = 0;
+    QRegion area;
+    void reset() {
+        count = 0;
+        area = QRegion();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++count;
+            area += static_cast<QPaintEvent*>(event)->region();
+        }
+        return false;
+    }
+
+private:
+    QWidget* widget_;
+};
+
+// Brings the screen up to date and lets the paints that asks for happen.
+void settle(RichTextBox& box) {
+    box.flushDisplay();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
 }
 
 } // namespace
@@ -298,6 +332,89 @@ private slots:
             QCOMPARE(focused.pixelColor(edge), highlight);
             QVERIFY(unfocused.pixelColor(edge) != highlight);
         }
+    }
+
+    // What the screen repaints: an append at the end of a view that shows the end, without
+    // scrolling, repaints the last row only; the caret moving to the end of the text repaints its
+    // row; a refresh with nothing new repaints nothing.
+    void repaintsOnlyWhatChanged_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<int>("rowsRepainted");
+        QTest::newRow("to the last row") << "one\r\ntwo\r\nthr"
+                                         << "ee" << 1;
+        QTest::newRow("a line break and a new row") << "one\r\ntwo"
+                                                    << "\r\nthree" << 2;
+        QTest::newRow("nothing") << "one\r\ntwo"
+                                 << "" << 0;
+    }
+    void repaintsOnlyWhatChanged() {
+        QFETCH(QString, before);
+        QFETCH(QString, block);
+        QFETCH(int, rowsRepainted);
+        RichTextBox box;
+        showView(box, {300, 200});
+        receive(box, before);
+        settle(box);
+        PaintCounter paints(box.viewport());
+        receive(box, block);
+        settle(box);
+        const int rowHeight = box.characterRect(0).height();
+        QVERIFY2(paints.area.boundingRect().height() <= rowsRepainted * rowHeight,
+                 qPrintable(QStringLiteral("%1 rows").arg(
+                     double(paints.area.boundingRect().height()) / rowHeight)));
+        if (rowsRepainted > 0)
+            QVERIFY(paints.area.boundingRect().bottom() >=
+                    box.characterRect(box.TextLength()).top());
+        paints.reset();
+        box.setSelStart(box.TextLength()); // where the caret already is
+        settle(box);
+        QCOMPARE(paints.count, 0);
+    }
+
+    // A view that streams lines: its vertical scroll bar, whose range grows with every line, is
+    // repainted only when its handle moves, and then at most four times a second; the text
+    // follows at every refresh.
+    void scrollBarRepaints() {
+        RichTextBox box;
+        showView(box, {300, 200});
+        QScrollBar& bar = *box.verticalScrollBar();
+        // Read from the top of a long text: the handle stays at the top, at its shortest.
+        for (int i = 0; i < 2000; ++i)
+            receive(box, QStringLiteral("line %1\r").arg(i));
+        settle(box);
+        bar.setValue(0);
+        QCoreApplication::processEvents();
+        PaintCounter barPaints(&bar);
+        for (int i = 0; i < 50; ++i) {
+            receive(box, QStringLiteral("more\r"));
+            settle(box);
+        }
+        QCOMPARE(barPaints.count, 0);
+
+        // Following the end: the handle moves, but the bar is repainted at its own pace.
+        bar.setValue(bar.maximum());
+        settle(box);
+        QTest::qWait(300);
+        barPaints.reset();
+        PaintCounter textPaints(box.viewport());
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < 40; ++i) {
+            receive(box, QString(40, QChar(u'x')) + QStringLiteral("\r"));
+            settle(box);
+        }
+        const qint64 elapsed = clock.elapsed();
+        QCOMPARE(textPaints.count, 40);
+        QVERIFY2(
+            barPaints.count <= 1 + elapsed / 250,
+            qPrintable(QStringLiteral("%1 paints in %2 ms").arg(barPaints.count).arg(elapsed)));
+        // The last position shows once the pace allows.
+        QTRY_COMPARE(barPaints.count > 0 && bar.value() == bar.maximum(), true);
+        QTest::qWait(300);
+        const int settled = barPaints.count;
+        QTest::qWait(300);
+        QCOMPARE(barPaints.count, settled);
     }
 
     void accessibleText() {
