@@ -272,8 +272,17 @@ void Form1::connectPortHandlers() {
             guarded([this, &code] {
                 try {
                     Term_KeyPress(code);
-                } catch (...) {
+                } catch (const PortFailure& failure) {
                     // A key that could not be sent is not shown either.
+                    code = 0;
+                    // A full transmit buffer is reported once for the whole episode by the
+                    // port's own notification; a box for every key typed meanwhile would bury
+                    // the user in prompts.
+                    if (failure.error().operation == serial_comm::PortOperation::Output &&
+                        failure.error().kind == serial_comm::FailureKind::Busy)
+                        return;
+                    throw;
+                } catch (...) {
                     code = 0;
                     throw;
                 }
