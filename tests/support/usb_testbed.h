@@ -31,8 +31,11 @@ struct Usb {
     QString usbPath() const {
         return QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/") + port;
     }
+    QString interfacePath() const {
+        return usbPath() + QLatin1Char('/') + port + QStringLiteral(":1.0");
+    }
     QString ttyPath() const {
-        const QString interface = usbPath() + QLatin1Char('/') + port + QStringLiteral(":1.0");
+        const QString interface = interfacePath();
         return driver == QLatin1String("cdc_acm")
                    ? interface + QStringLiteral("/tty/") + tty
                    : interface + QLatin1Char('/') + tty + QStringLiteral("/tty/") + tty;
@@ -40,7 +43,7 @@ struct Usb {
     // The tty, the usb-serial port (adapters), the interface, the USB device.
     QStringList devicePaths() const {
         QStringList paths{ttyPath()};
-        const QString interface = usbPath() + QLatin1Char('/') + port + QStringLiteral(":1.0");
+        const QString interface = interfacePath();
         if (driver != QLatin1String("cdc_acm"))
             paths << interface + QLatin1Char('/') + tty;
         return paths << interface << usbPath();
@@ -64,7 +67,7 @@ struct Usb {
             text += QStringLiteral("A: product=%1\n").arg(product);
         if (!serial.isEmpty())
             text += QStringLiteral("A: serial=%1\n").arg(serial);
-        const QString interface = usbPath() + QLatin1Char('/') + port + QStringLiteral(":1.0");
+        const QString interface = interfacePath();
         const bool acm = driver == QLatin1String("cdc_acm");
         text += QStringLiteral("\nP: %1\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n"
                                "E: DRIVER=%2\nL: driver=../../../../../../bus/usb/drivers/%2\n"
@@ -88,43 +91,37 @@ struct Usb {
 };
 
 inline Usb scanner() {
-    Usb d;
-    d.port = QStringLiteral("1-2");
-    d.tty = QStringLiteral("ttyACM0");
-    d.vendorId = QStringLiteral("1209");
-    d.productId = QStringLiteral("0001");
-    d.manufacturer = QStringLiteral("Scanner Maker");
-    d.product = QStringLiteral("Area-Imaging Scanner");
-    d.serial = QStringLiteral("20150CE5C5");
-    d.byId =
-        QStringLiteral("/dev/serial/by-id/usb-Scanner_Maker_Area-Imaging_Scanner_20150CE5C5-if00");
-    return d;
+    return {.port = QStringLiteral("1-2"),
+            .tty = QStringLiteral("ttyACM0"),
+            .vendorId = QStringLiteral("1209"),
+            .productId = QStringLiteral("0001"),
+            .manufacturer = QStringLiteral("Scanner Maker"),
+            .product = QStringLiteral("Area-Imaging Scanner"),
+            .serial = QStringLiteral("20150CE5C5"),
+            .byId = QStringLiteral(
+                "/dev/serial/by-id/usb-Scanner_Maker_Area-Imaging_Scanner_20150CE5C5-if00")};
 }
 
 inline Usb ftdi() {
-    Usb d;
-    d.port = QStringLiteral("1-3");
-    d.tty = QStringLiteral("ttyUSB0");
-    d.vendorId = QStringLiteral("0403");
-    d.productId = QStringLiteral("6001");
-    d.manufacturer = QStringLiteral("FTDI");
-    d.product = QStringLiteral("FT232R USB UART");
-    d.serial = QStringLiteral("A50285BI");
-    d.driver = QStringLiteral("ftdi_sio");
-    return d;
+    return {.port = QStringLiteral("1-3"),
+            .tty = QStringLiteral("ttyUSB0"),
+            .vendorId = QStringLiteral("0403"),
+            .productId = QStringLiteral("6001"),
+            .manufacturer = QStringLiteral("FTDI"),
+            .product = QStringLiteral("FT232R USB UART"),
+            .serial = QStringLiteral("A50285BI"),
+            .driver = QStringLiteral("ftdi_sio")};
 }
 
 // An adapter that gives neither names nor a serial number; udev's database knows its ids.
 inline Usb ch340() {
-    Usb d;
-    d.port = QStringLiteral("1-4");
-    d.tty = QStringLiteral("ttyUSB1");
-    d.vendorId = QStringLiteral("1a86");
-    d.productId = QStringLiteral("7523");
-    d.driver = QStringLiteral("ch341");
-    d.databaseVendor = QStringLiteral("QinHeng Electronics");
-    d.databaseModel = QStringLiteral("CH340 serial converter");
-    return d;
+    return {.port = QStringLiteral("1-4"),
+            .tty = QStringLiteral("ttyUSB1"),
+            .vendorId = QStringLiteral("1a86"),
+            .productId = QStringLiteral("7523"),
+            .driver = QStringLiteral("ch341"),
+            .databaseVendor = QStringLiteral("QinHeng Electronics"),
+            .databaseModel = QStringLiteral("CH340 serial converter")};
 }
 
 inline const QString onBoardUarts =

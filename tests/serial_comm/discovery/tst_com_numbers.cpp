@@ -75,356 +75,317 @@ class TestComNumbers : public QObject {
     Q_OBJECT
 
 private slots:
-    void onBoardPortsKeepTheirNumbers_data();
-    void onBoardPortsKeepTheirNumbers();
-    void givesAndKeepsNumbers_data();
-    void givesAndKeepsNumbers();
-    void assigningMarksTheDeviceSeen();
-    void fileTextRoundTrips();
-    void damagedLinesAreLeftOut_data();
-    void damagedLinesAreLeftOut();
-    void damagedFileIsSaidOnceAndRebuilt();
-    void unwritableFolderIsSaidOnce();
-    void identities_data();
-    void identities();
-    void namesAndTooltips_data();
-    void namesAndTooltips();
-    void connectedNow_data();
-    void connectedNow();
-    void permissionAdvice_data();
-    void permissionAdvice();
-    void groupOfARealNode();
+    void onBoardPortsKeepTheirNumbers_data() {
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<int>("number");
+        QTest::newRow("ttyS0") << "/dev/ttyS0" << 1;
+        QTest::newRow("ttyS1") << "/dev/ttyS1" << 2;
+        QTest::newRow("ttyS17 is the last") << "/dev/ttyS17" << 18;
+        QTest::newRow("ttyS18 has none") << "/dev/ttyS18" << 0;
+        QTest::newRow("USB") << "/dev/ttyUSB0" << 0;
+        QTest::newRow("no digits") << "/dev/ttyS" << 0;
+        QTest::newRow("elsewhere") << "/tmp/ttyS0" << 0;
+    }
+
+    void onBoardPortsKeepTheirNumbers() {
+        QFETCH(QString, node);
+        QFETCH(int, number);
+        QCOMPARE(ComTable::onBoardNumber(node), number);
+    }
+
+    void givesAndKeepsNumbers_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QList<int>>("reserved");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("identity");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("after");
+
+        QTest::newRow("first device gets COM3")
+            << "" << QList<int>{} << QStringList{} << "a" << 3 << "a=3@500";
+        QTest::newRow("an on-board UART holds COM3")
+            << "" << QList<int>{1, 3} << QStringList{} << "a" << 4 << "a=4@500";
+        QTest::newRow("a remembered device keeps its number")
+            << "a=7@10" << QList<int>{} << QStringList{} << "a" << 7 << "a=7@500";
+        QTest::newRow("new devices pass remembered numbers")
+            << "a=3@10 b=4@10" << QList<int>{} << QStringList{} << "c" << 5
+            << "a=3@10 b=4@10 c=5@500";
+        QTest::newRow("the lowest gap first") << "a=3@10 b=5@10" << QList<int>{} << QStringList{}
+                                              << "c" << 4 << "a=3@10 c=4@500 b=5@10";
+        QTest::newRow("an on-board UART took a remembered number")
+            << "a=3@10 b=4@10" << QList<int>{3} << QStringList{} << "a" << 5 << "b=4@10 a=5@500";
+        QTest::newRow("all taken: the one unseen longest gives up its number")
+            << fullTable({{9, 5}}) << QList<int>{} << QStringList{} << "new" << 9
+            << fullTable().replace(QStringLiteral("d9=9@109"), QStringLiteral("new=9@500"));
+        QTest::newRow("all taken: a present device keeps its number")
+            << fullTable({{9, 5}}) << QList<int>{} << QStringList{"d9"} << "new" << 3
+            << fullTable({{9, 5}}).replace(QStringLiteral("d3=3@103"), QStringLiteral("new=3@500"));
+        QTest::newRow("all taken, equally old: the lower number goes")
+            << fullTable({{12, 1}, {6, 1}}) << QList<int>{} << QStringList{} << "new" << 6
+            << fullTable({{12, 1}}).replace(QStringLiteral("d6=6@106"),
+                                            QStringLiteral("new=6@500"));
+        QStringList everyone;
+        for (int n = 3; n <= 18; ++n)
+            everyone << QStringLiteral("d%1").arg(n);
+        QTest::newRow("all taken and present: none")
+            << fullTable() << QList<int>{} << everyone << "new" << 0 << fullTable();
+    }
+
+    void givesAndKeepsNumbers() {
+        QFETCH(QString, before);
+        QFETCH(QList<int>, reserved);
+        QFETCH(QStringList, present);
+        QFETCH(QString, identity);
+        QFETCH(int, number);
+        QFETCH(QString, after);
+
+        ComTable table(entriesFrom(before));
+        QCOMPARE(table.assign(identity, 500, QSet<int>(reserved.begin(), reserved.end()),
+                              QSet<QString>(present.begin(), present.end())),
+                 number);
+        QCOMPARE(textOf(table.entries()), textOf(entriesFrom(after)));
+        QCOMPARE(table.numberOf(identity), number);
+        if (number > 0)
+            QCOMPARE(table.identityOf(number), identity);
+    }
+
+    void assigningMarksTheDeviceSeen() {
+        // Unplugging marks the device seen last then; of two absent devices the one unplugged
+        // earlier gives up its number first.
+        ComTable table(entriesFrom(fullTable()));
+        QVERIFY(table.touch(QStringLiteral("d4"), 1000));
+        QVERIFY(table.touch(QStringLiteral("d3"), 2000));
+        QVERIFY(!table.touch(QStringLiteral("nobody"), 2000));
+        QCOMPARE(table.assign(QStringLiteral("x"), 3000, {}, {}), 5);
+        QCOMPARE(table.assign(QStringLiteral("y"), 3001, {}, {}), 6);
+        QVERIFY(table.forget(QStringLiteral("x")));
+        QCOMPARE(table.numberOf(QStringLiteral("x")), 0);
+    }
+
+    void fileTextRoundTrips() {
+        const QList<ComEntry> entries = {
+            {QStringLiteral("usb 1209:0001 serial 20150CE5C5 if 00"), 4, 1717000000},
+            {QStringLiteral("usb-port /devices/pci0000:00/0000:00:14.0/usb1/1-4 if 00"), 3, 42},
+        };
+        const QByteArray text = formatComTable(entries);
+        QVERIFY(text.startsWith("# "));
+        const ParsedComTable parsed = parseComTable(text);
+        QCOMPARE(parsed.badLines, 0);
+        QCOMPARE(textOf(parsed.entries), textOf(entries));
+    }
+
+    void damagedLinesAreLeftOut_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<int>("badLines");
+
+        QTest::newRow("good") << QByteArray("3 10 a b c\n\n# note\n4 20 d\n") << "a b c=3@10 d=4@20"
+                              << 0;
+        QTest::newRow("no line end, blanks around") << QByteArray("  5 7 x  ") << "x=5@7" << 0;
+        QTest::newRow("garbage") << QByteArray("\x01\xff\xfe junk\n3 10 a\n") << "a=3@10" << 1;
+        QTest::newRow("no identity") << QByteArray("3 10\n3 10 \n4 1 b\n") << "b=4@1" << 2;
+        QTest::newRow("numbers outside COM3 to COM18")
+            << QByteArray("2 1 a\n19 1 b\n-3 1 c\n18 1 d\n") << "d=18@1" << 3;
+        QTest::newRow("not numbers") << QByteArray("x 1 a\n3 y b\n3.5 1 c\n") << "" << 3;
+        QTest::newRow("a number claimed twice: the first holds")
+            << QByteArray("3 1 a\n3 2 b\n") << "a=3@1" << 1;
+        QTest::newRow("a device listed twice: the first holds")
+            << QByteArray("3 1 a\n4 2 a\n") << "a=3@1" << 1;
+    }
+
+    void damagedLinesAreLeftOut() {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, kept);
+        QFETCH(int, badLines);
+        const ParsedComTable parsed = parseComTable(text);
+        QCOMPARE(textOf(parsed.entries), kept);
+        QCOMPARE(parsed.badLines, badLines);
+    }
+
+    void damagedFileIsSaidOnce() {
+        QTemporaryDir dir;
+        ComTableFile file(dir.path());
+        QVERIFY(file.load().isEmpty()); // no file yet: nothing to say
+
+        {
+            QFile raw(file.path());
+            QVERIFY(raw.open(QIODevice::WriteOnly));
+            raw.write("3 10 a\nthis is not a line of the table\n");
+        }
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("com-numbers is damaged: 1 line")));
+        QCOMPARE(textOf(file.load()), QStringLiteral("a=3@10"));
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        file.load(); // said once only
+
+        // A file that cannot be read at all (a folder in its place) gives an empty table.
+        QTemporaryDir other;
+        ComTableFile blocked(other.path());
+        QVERIFY(QDir().mkpath(blocked.path()));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot read")));
+        QVERIFY(blocked.load().isEmpty());
+    }
+
+    void identities_data() {
+        QTest::addColumn<SerialDevice>("device");
+        QTest::addColumn<QString>("identity");
+
+        SerialDevice moved = scanner();
+        moved.node = QStringLiteral("/dev/ttyACM1");
+        moved.physicalPath = QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/1-6");
+        const QString scannerKey = QStringLiteral("usb 1209:0001 serial 20150CE5C5 if 00");
+        QTest::newRow("by serial number") << scanner() << scannerKey;
+        QTest::newRow("moved to another port and node: the same") << moved << scannerKey;
+
+        SerialDevice noSerial = scanner();
+        noSerial.serialNumber.clear();
+        QTest::newRow("no serial number: by port")
+            << noSerial << "usb-port /devices/pci0000:00/0000:00:14.0/usb1/1-2 if 00";
+        SerialDevice second = scanner();
+        second.interfaceNumber = QStringLiteral("01");
+        QTest::newRow("second interface") << second << "usb 1209:0001 serial 20150CE5C5 if 01";
+        QTest::newRow("on-board") << onBoard(0) << "onboard /dev/ttyS0";
+    }
+
+    void identities() {
+        QFETCH(SerialDevice, device);
+        QFETCH(QString, identity);
+        QCOMPARE(device.identity(), identity);
+    }
+
+    void namesAndTooltips_data() {
+        QTest::addColumn<PortInfo>("port");
+        QTest::addColumn<QString>("tooltip");
+
+        const QString scannerName = QStringLiteral("Area-Imaging Scanner by Scanner Maker (USB "
+                                                   "1209:0001, serial 20150CE5C5) on /dev/ttyACM0");
+        QTest::newRow("present") << PortInfo{3, {}, scanner(), {}, true}
+                                 << "COM3: " + scannerName + ", connected";
+        QTest::newRow("gone") << PortInfo{3, {}, scanner(), {}, false}
+                              << "COM3: " + scannerName + ", not connected";
+        QTest::newRow("on-board") << PortInfo{1, {}, onBoard(0), {}, true}
+                                  << "COM1: on-board serial port /dev/ttyS0, connected";
+
+        SerialDevice bare = scanner();
+        bare.manufacturer.clear();
+        bare.product.clear();
+        bare.serialNumber.clear();
+        bare.driver = QStringLiteral("ch341");
+        bare.node = QStringLiteral("/dev/ttyUSB0");
+        QTest::newRow("adapter without names or serial")
+            << PortInfo{4, {}, bare, {}, true}
+            << "COM4: USB-serial adapter (USB 1209:0001) on /dev/ttyUSB0, connected";
+        SerialDevice dual = bare;
+        dual.interfaceNumber = QStringLiteral("01");
+        dual.product = QStringLiteral("Dual RS232");
+        QTest::newRow("second port of a dual adapter")
+            << PortInfo{5, {}, dual, {}, true}
+            << "COM5: Dual RS232 (USB 1209:0001, interface 01) on /dev/ttyUSB0, connected";
+        SerialDevice platform;
+        platform.kind = SerialKind::Platform;
+        platform.node = QStringLiteral("/dev/ttyAMA0");
+        platform.driver = QStringLiteral("uart-pl011");
+        QTest::newRow("platform UART") << PortInfo{6, {}, platform, {}, true}
+                                       << "COM6: serial port /dev/ttyAMA0 (uart-pl011), connected";
+        SerialDevice link;
+        link.kind = SerialKind::Bluetooth;
+        link.node = QStringLiteral("/dev/rfcomm0");
+        QTest::newRow("Bluetooth") << PortInfo{7, {}, link, {}, false}
+                                   << "COM7: Bluetooth serial link /dev/rfcomm0, not connected";
+        QTest::newRow("remembered from an earlier run")
+            << PortInfo{8, {}, std::nullopt, QStringLiteral("usb 1209:0001 serial X if 00"), false}
+            << "COM8: kept for a device seen before (usb 1209:0001 serial X if 00), not connected";
+        QTest::newRow("override") << PortInfo{3, QStringLiteral("/dev/pts/7"), scanner(), {}, true}
+                                  << "COM3: /dev/pts/7 (set by LINNET_COM3), connected";
+        QTest::newRow("nothing") << PortInfo{9, {}, std::nullopt, {}, false}
+                                 << "COM9: no serial device has this number";
+    }
+
+    void namesAndTooltips() {
+        QFETCH(PortInfo, port);
+        QFETCH(QString, tooltip);
+        QCOMPARE(portTooltipText(port), tooltip);
+    }
+
+    void connectedNow_data() {
+        QTest::addColumn<QList<NumberedDevice>>("present");
+        QTest::addColumn<QString>("text");
+
+        QTest::newRow("the scanner")
+            << QList<NumberedDevice>{{3, scanner()}}
+            << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0). Choose Com3 in Port "
+               "Setting.";
+        QTest::newRow("an on-board port and the scanner")
+            << QList<NumberedDevice>{{1, onBoard(0)}, {3, scanner()}}
+            << "Connected now: COM1 = on-board serial port (/dev/ttyS0), COM3 = Area-Imaging "
+               "Scanner (/dev/ttyACM0). Choose Com3 in Port Setting.";
+        SerialDevice other = scanner();
+        other.node = QStringLiteral("/dev/ttyUSB0");
+        other.product = QStringLiteral("FT232R USB UART");
+        QTest::newRow("two devices, one without a number")
+            << QList<NumberedDevice>{{3, scanner()}, {0, other}}
+            << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0), no number = FT232R USB "
+               "UART (/dev/ttyUSB0). Choose Com3 in Port Setting.";
+        QTest::newRow("two numbered devices")
+            << QList<NumberedDevice>{{3, scanner()}, {4, other}}
+            << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0), COM4 = FT232R USB UART "
+               "(/dev/ttyUSB0). Choose the scanner's number in Port Setting.";
+        QTest::newRow("only an on-board port")
+            << QList<NumberedDevice>{{1, onBoard(0)}}
+            << "Connected now: COM1 = on-board serial port (/dev/ttyS0). Choose Com1 in Port "
+               "Setting.";
+        QTest::newRow("none") << QList<NumberedDevice>{} << noSerialDeviceText();
+    }
+
+    void connectedNow() {
+        QFETCH(QList<NumberedDevice>, present);
+        QFETCH(QString, text);
+        QCOMPARE(connectedNowText(present), text);
+        if (present.isEmpty()) {
+            QVERIFY(text.contains(QLatin1String("cable")));
+            QVERIFY(text.contains(QLatin1String("keyboard")));
+        }
+    }
+
+    void permissionAdvice_data() {
+        QTest::addColumn<GroupAccess>("access");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("not a member")
+            << GroupAccess{QStringLiteral("dialout"), false, false}
+            << "/dev/ttyACM0 belongs to the group \"dialout\", which your user is not in: add it "
+               "first (sudo usermod -aG dialout $USER), then log out and in again.";
+        QTest::newRow("added since logging in")
+            << GroupAccess{QStringLiteral("uucp"), false, true}
+            << "/dev/ttyACM0 belongs to the group \"uucp\". Your user was added to it after this "
+               "session began: log out and in again.";
+        QTest::newRow("a member already")
+            << GroupAccess{QStringLiteral("dialout"), true, true}
+            << "/dev/ttyACM0 belongs to the group \"dialout\", which your user is in, yet it may "
+               "not be opened: check its permissions (ls -l /dev/ttyACM0).";
+    }
+
+    void permissionAdvice() {
+        QFETCH(GroupAccess, access);
+        QFETCH(QString, text);
+        QCOMPARE(permissionHintText(QStringLiteral("/dev/ttyACM0"), access), text);
+    }
+
+    void groupOfARealNode() {
+        // A file of our own has our group, which this session has.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("node"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const std::optional<GroupAccess> access = groupAccessOf(path);
+        QVERIFY(access.has_value());
+        QVERIFY(access->inSession);
+        QVERIFY(access->inAccount);
+        QVERIFY(!access->group.isEmpty());
+        QVERIFY(!groupAccessOf(dir.filePath(QStringLiteral("missing"))).has_value());
+        QVERIFY(permissionHint(dir.filePath(QStringLiteral("missing"))).isEmpty());
+    }
 };
-
-void TestComNumbers::onBoardPortsKeepTheirNumbers_data() {
-    QTest::addColumn<QString>("node");
-    QTest::addColumn<int>("number");
-    QTest::newRow("ttyS0") << "/dev/ttyS0" << 1;
-    QTest::newRow("ttyS1") << "/dev/ttyS1" << 2;
-    QTest::newRow("ttyS17 is the last") << "/dev/ttyS17" << 18;
-    QTest::newRow("ttyS18 has none") << "/dev/ttyS18" << 0;
-    QTest::newRow("USB") << "/dev/ttyUSB0" << 0;
-    QTest::newRow("no digits") << "/dev/ttyS" << 0;
-    QTest::newRow("elsewhere") << "/tmp/ttyS0" << 0;
-}
-
-void TestComNumbers::onBoardPortsKeepTheirNumbers() {
-    QFETCH(QString, node);
-    QFETCH(int, number);
-    QCOMPARE(ComTable::onBoardNumber(node), number);
-}
-
-void TestComNumbers::givesAndKeepsNumbers_data() {
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<QList<int>>("reserved");
-    QTest::addColumn<QStringList>("present");
-    QTest::addColumn<QString>("identity");
-    QTest::addColumn<int>("number");
-    QTest::addColumn<QString>("after");
-
-    QTest::newRow("first device gets COM3")
-        << "" << QList<int>{} << QStringList{} << "a" << 3 << "a=3@500";
-    QTest::newRow("an on-board UART holds COM3")
-        << "" << QList<int>{1, 3} << QStringList{} << "a" << 4 << "a=4@500";
-    QTest::newRow("a remembered device keeps its number")
-        << "a=7@10" << QList<int>{} << QStringList{} << "a" << 7 << "a=7@500";
-    QTest::newRow("new devices pass remembered numbers")
-        << "a=3@10 b=4@10" << QList<int>{} << QStringList{} << "c" << 5 << "a=3@10 b=4@10 c=5@500";
-    QTest::newRow("the lowest gap first")
-        << "a=3@10 b=5@10" << QList<int>{} << QStringList{} << "c" << 4 << "a=3@10 c=4@500 b=5@10";
-    QTest::newRow("an on-board UART took a remembered number")
-        << "a=3@10 b=4@10" << QList<int>{3} << QStringList{} << "a" << 5 << "b=4@10 a=5@500";
-    QTest::newRow("all taken: the one unseen longest gives up its number")
-        << fullTable({{9, 5}}) << QList<int>{} << QStringList{} << "new" << 9
-        << fullTable().replace(QStringLiteral("d9=9@109"), QStringLiteral("new=9@500"));
-    QTest::newRow("all taken: a present device keeps its number")
-        << fullTable({{9, 5}}) << QList<int>{} << QStringList{"d9"} << "new" << 3
-        << fullTable({{9, 5}}).replace(QStringLiteral("d3=3@103"), QStringLiteral("new=3@500"));
-    QTest::newRow("all taken, equally old: the lower number goes")
-        << fullTable({{12, 1}, {6, 1}}) << QList<int>{} << QStringList{} << "new" << 6
-        << fullTable({{12, 1}}).replace(QStringLiteral("d6=6@106"), QStringLiteral("new=6@500"));
-    QStringList everyone;
-    for (int n = 3; n <= 18; ++n)
-        everyone << QStringLiteral("d%1").arg(n);
-    QTest::newRow("all taken and present: none")
-        << fullTable() << QList<int>{} << everyone << "new" << 0 << fullTable();
-}
-
-void TestComNumbers::givesAndKeepsNumbers() {
-    QFETCH(QString, before);
-    QFETCH(QList<int>, reserved);
-    QFETCH(QStringList, present);
-    QFETCH(QString, identity);
-    QFETCH(int, number);
-    QFETCH(QString, after);
-
-    ComTable table(entriesFrom(before));
-    QCOMPARE(table.assign(identity, 500, QSet<int>(reserved.begin(), reserved.end()),
-                          QSet<QString>(present.begin(), present.end())),
-             number);
-    QCOMPARE(textOf(table.entries()), textOf(entriesFrom(after)));
-    QCOMPARE(table.numberOf(identity), number);
-    if (number > 0)
-        QCOMPARE(table.identityOf(number), identity);
-}
-
-void TestComNumbers::assigningMarksTheDeviceSeen() {
-    // Unplugging marks the device seen last then; of two absent devices the one unplugged
-    // earlier gives up its number first.
-    ComTable table(entriesFrom(fullTable()));
-    QVERIFY(table.touch(QStringLiteral("d4"), 1000));
-    QVERIFY(table.touch(QStringLiteral("d3"), 2000));
-    QVERIFY(!table.touch(QStringLiteral("nobody"), 2000));
-    QCOMPARE(table.assign(QStringLiteral("x"), 3000, {}, {}), 5);
-    QCOMPARE(table.assign(QStringLiteral("y"), 3001, {}, {}), 6);
-    QVERIFY(table.forget(QStringLiteral("x")));
-    QCOMPARE(table.numberOf(QStringLiteral("x")), 0);
-}
-
-void TestComNumbers::fileTextRoundTrips() {
-    const QList<ComEntry> entries = {
-        {QStringLiteral("usb 1209:0001 serial 20150CE5C5 if 00"), 4, 1717000000},
-        {QStringLiteral("usb-port /devices/pci0000:00/0000:00:14.0/usb1/1-4 if 00"), 3, 42},
-    };
-    const QByteArray text = formatComTable(entries);
-    QVERIFY(text.startsWith("# "));
-    const ParsedComTable parsed = parseComTable(text);
-    QCOMPARE(parsed.badLines, 0);
-    QCOMPARE(textOf(parsed.entries), textOf(entries));
-}
-
-void TestComNumbers::damagedLinesAreLeftOut_data() {
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QString>("kept");
-    QTest::addColumn<int>("badLines");
-
-    QTest::newRow("good") << QByteArray("3 10 a b c\n\n# note\n4 20 d\n") << "a b c=3@10 d=4@20"
-                          << 0;
-    QTest::newRow("no line end, blanks around") << QByteArray("  5 7 x  ") << "x=5@7" << 0;
-    QTest::newRow("garbage") << QByteArray("\x01\xff\xfe junk\n3 10 a\n") << "a=3@10" << 1;
-    QTest::newRow("no identity") << QByteArray("3 10\n3 10 \n4 1 b\n") << "b=4@1" << 2;
-    QTest::newRow("numbers outside COM3 to COM18")
-        << QByteArray("2 1 a\n19 1 b\n-3 1 c\n18 1 d\n") << "d=18@1" << 3;
-    QTest::newRow("not numbers") << QByteArray("x 1 a\n3 y b\n3.5 1 c\n") << "" << 3;
-    QTest::newRow("a number claimed twice: the first holds")
-        << QByteArray("3 1 a\n3 2 b\n") << "a=3@1" << 1;
-    QTest::newRow("a device listed twice: the first holds")
-        << QByteArray("3 1 a\n4 2 a\n") << "a=3@1" << 1;
-}
-
-void TestComNumbers::damagedLinesAreLeftOut() {
-    QFETCH(QByteArray, text);
-    QFETCH(QString, kept);
-    QFETCH(int, badLines);
-    const ParsedComTable parsed = parseComTable(text);
-    QCOMPARE(textOf(parsed.entries), kept);
-    QCOMPARE(parsed.badLines, badLines);
-}
-
-void TestComNumbers::damagedFileIsSaidOnceAndRebuilt() {
-    QTemporaryDir dir;
-    ComTableFile file(dir.path());
-    QVERIFY(file.load().isEmpty()); // no file yet: nothing to say
-
-    {
-        QFile raw(file.path());
-        QVERIFY(raw.open(QIODevice::WriteOnly));
-        raw.write("3 10 a\nthis is not a line of the table\n");
-    }
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression(QStringLiteral("com-numbers is damaged: 1 line")));
-    QCOMPARE(textOf(file.load()), QStringLiteral("a=3@10"));
-    QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
-    file.load(); // said once only
-
-    QVERIFY(file.save(entriesFrom(QStringLiteral("a=3@10 b=4@11"))));
-    QFile raw(file.path());
-    QVERIFY(raw.open(QIODevice::ReadOnly));
-    const ParsedComTable parsed = parseComTable(raw.readAll());
-    QCOMPARE(parsed.badLines, 0);
-    QCOMPARE(textOf(parsed.entries), QStringLiteral("a=3@10 b=4@11"));
-
-    // A file that cannot be read at all (a folder in its place) gives an empty table.
-    QTemporaryDir other;
-    ComTableFile blocked(other.path());
-    QVERIFY(QDir().mkpath(blocked.path()));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot read")));
-    QVERIFY(blocked.load().isEmpty());
-}
-
-void TestComNumbers::unwritableFolderIsSaidOnce() {
-    QTemporaryDir dir;
-    const QString notAFolder = dir.filePath(QStringLiteral("file"));
-    QFile plain(notAFolder);
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.close();
-
-    ComTableFile file(notAFolder);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot write")));
-    QVERIFY(!file.save(entriesFrom(QStringLiteral("a=3@1"))));
-    QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
-    QVERIFY(!file.save(entriesFrom(QStringLiteral("a=3@2"))));
-}
-
-void TestComNumbers::identities_data() {
-    QTest::addColumn<SerialDevice>("device");
-    QTest::addColumn<QString>("identity");
-
-    SerialDevice moved = scanner();
-    moved.node = QStringLiteral("/dev/ttyACM1");
-    moved.physicalPath = QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/1-6");
-    const QString scannerKey = QStringLiteral("usb 1209:0001 serial 20150CE5C5 if 00");
-    QTest::newRow("by serial number") << scanner() << scannerKey;
-    QTest::newRow("moved to another port and node: the same") << moved << scannerKey;
-
-    SerialDevice noSerial = scanner();
-    noSerial.serialNumber.clear();
-    QTest::newRow("no serial number: by port")
-        << noSerial << "usb-port /devices/pci0000:00/0000:00:14.0/usb1/1-2 if 00";
-    SerialDevice second = scanner();
-    second.interfaceNumber = QStringLiteral("01");
-    QTest::newRow("second interface") << second << "usb 1209:0001 serial 20150CE5C5 if 01";
-    QTest::newRow("on-board") << onBoard(0) << "onboard /dev/ttyS0";
-}
-
-void TestComNumbers::identities() {
-    QFETCH(SerialDevice, device);
-    QFETCH(QString, identity);
-    QCOMPARE(device.identity(), identity);
-}
-
-void TestComNumbers::namesAndTooltips_data() {
-    QTest::addColumn<PortInfo>("port");
-    QTest::addColumn<QString>("tooltip");
-
-    const QString scannerName = QStringLiteral("Area-Imaging Scanner by Scanner Maker (USB "
-                                               "1209:0001, serial 20150CE5C5) on /dev/ttyACM0");
-    QTest::newRow("present") << PortInfo{3, {}, scanner(), {}, true}
-                             << "COM3: " + scannerName + ", connected";
-    QTest::newRow("gone") << PortInfo{3, {}, scanner(), {}, false}
-                          << "COM3: " + scannerName + ", not connected";
-    QTest::newRow("on-board") << PortInfo{1, {}, onBoard(0), {}, true}
-                              << "COM1: on-board serial port /dev/ttyS0, connected";
-
-    SerialDevice bare = scanner();
-    bare.manufacturer.clear();
-    bare.product.clear();
-    bare.serialNumber.clear();
-    bare.driver = QStringLiteral("ch341");
-    bare.node = QStringLiteral("/dev/ttyUSB0");
-    QTest::newRow("adapter without names or serial")
-        << PortInfo{4, {}, bare, {}, true}
-        << "COM4: USB-serial adapter (USB 1209:0001) on /dev/ttyUSB0, connected";
-    SerialDevice dual = bare;
-    dual.interfaceNumber = QStringLiteral("01");
-    dual.product = QStringLiteral("Dual RS232");
-    QTest::newRow("second port of a dual adapter")
-        << PortInfo{5, {}, dual, {}, true}
-        << "COM5: Dual RS232 (USB 1209:0001, interface 01) on /dev/ttyUSB0, connected";
-    SerialDevice platform;
-    platform.kind = SerialKind::Platform;
-    platform.node = QStringLiteral("/dev/ttyAMA0");
-    platform.driver = QStringLiteral("uart-pl011");
-    QTest::newRow("platform UART") << PortInfo{6, {}, platform, {}, true}
-                                   << "COM6: serial port /dev/ttyAMA0 (uart-pl011), connected";
-    SerialDevice link;
-    link.kind = SerialKind::Bluetooth;
-    link.node = QStringLiteral("/dev/rfcomm0");
-    QTest::newRow("Bluetooth") << PortInfo{7, {}, link, {}, false}
-                               << "COM7: Bluetooth serial link /dev/rfcomm0, not connected";
-    QTest::newRow("remembered from an earlier run")
-        << PortInfo{8, {}, std::nullopt, QStringLiteral("usb 1209:0001 serial X if 00"), false}
-        << "COM8: kept for a device seen before (usb 1209:0001 serial X if 00), not connected";
-    QTest::newRow("override") << PortInfo{3, QStringLiteral("/dev/pts/7"), scanner(), {}, true}
-                              << "COM3: /dev/pts/7 (set by LINNET_COM3), connected";
-    QTest::newRow("nothing") << PortInfo{9, {}, std::nullopt, {}, false}
-                             << "COM9: no serial device has this number";
-}
-
-void TestComNumbers::namesAndTooltips() {
-    QFETCH(PortInfo, port);
-    QFETCH(QString, tooltip);
-    QCOMPARE(portTooltipText(port), tooltip);
-}
-
-void TestComNumbers::connectedNow_data() {
-    QTest::addColumn<QList<NumberedDevice>>("present");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("the scanner")
-        << QList<NumberedDevice>{{3, scanner()}}
-        << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0). Choose Com3 in Port "
-           "Setting.";
-    QTest::newRow("an on-board port and the scanner")
-        << QList<NumberedDevice>{{1, onBoard(0)}, {3, scanner()}}
-        << "Connected now: COM1 = on-board serial port (/dev/ttyS0), COM3 = Area-Imaging "
-           "Scanner (/dev/ttyACM0). Choose Com3 in Port Setting.";
-    SerialDevice other = scanner();
-    other.node = QStringLiteral("/dev/ttyUSB0");
-    other.product = QStringLiteral("FT232R USB UART");
-    QTest::newRow("two devices, one without a number")
-        << QList<NumberedDevice>{{3, scanner()}, {0, other}}
-        << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0), no number = FT232R USB "
-           "UART (/dev/ttyUSB0). Choose Com3 in Port Setting.";
-    QTest::newRow("two numbered devices")
-        << QList<NumberedDevice>{{3, scanner()}, {4, other}}
-        << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0), COM4 = FT232R USB UART "
-           "(/dev/ttyUSB0). Choose the scanner's number in Port Setting.";
-    QTest::newRow("only an on-board port")
-        << QList<NumberedDevice>{{1, onBoard(0)}}
-        << "Connected now: COM1 = on-board serial port (/dev/ttyS0). Choose Com1 in Port "
-           "Setting.";
-    QTest::newRow("none") << QList<NumberedDevice>{} << noSerialDeviceText();
-}
-
-void TestComNumbers::connectedNow() {
-    QFETCH(QList<NumberedDevice>, present);
-    QFETCH(QString, text);
-    QCOMPARE(connectedNowText(present), text);
-    if (present.isEmpty()) {
-        QVERIFY(text.contains(QLatin1String("cable")));
-        QVERIFY(text.contains(QLatin1String("keyboard")));
-    }
-}
-
-void TestComNumbers::permissionAdvice_data() {
-    QTest::addColumn<GroupAccess>("access");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("not a member")
-        << GroupAccess{QStringLiteral("dialout"), false, false}
-        << "/dev/ttyACM0 belongs to the group \"dialout\", which your user is not in: add it "
-           "first (sudo usermod -aG dialout $USER), then log out and in again.";
-    QTest::newRow("added since logging in")
-        << GroupAccess{QStringLiteral("uucp"), false, true}
-        << "/dev/ttyACM0 belongs to the group \"uucp\". Your user was added to it after this "
-           "session began: log out and in again.";
-    QTest::newRow("a member already")
-        << GroupAccess{QStringLiteral("dialout"), true, true}
-        << "/dev/ttyACM0 belongs to the group \"dialout\", which your user is in, yet it may "
-           "not be opened: check its permissions (ls -l /dev/ttyACM0).";
-}
-
-void TestComNumbers::permissionAdvice() {
-    QFETCH(GroupAccess, access);
-    QFETCH(QString, text);
-    QCOMPARE(permissionHintText(QStringLiteral("/dev/ttyACM0"), access), text);
-}
-
-void TestComNumbers::groupOfARealNode() {
-    // A file of our own has our group, which this session has.
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("node"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    const std::optional<GroupAccess> access = groupAccessOf(path);
-    QVERIFY(access.has_value());
-    QVERIFY(access->inSession);
-    QVERIFY(access->inAccount);
-    QVERIFY(!access->group.isEmpty());
-    QVERIFY(!groupAccessOf(dir.filePath(QStringLiteral("missing"))).has_value());
-    QVERIFY(permissionHint(dir.filePath(QStringLiteral("missing"))).isEmpty());
-}
 
 QTEST_GUILESS_MAIN(TestComNumbers)
 #include "tst_com_numbers.moc"

@@ -13,7 +13,6 @@
 #include "usb_testbed.h"
 
 #include <QAction>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -21,7 +20,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
 
 #include <unistd.h>
 
@@ -215,65 +213,6 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
         QVERIFY(!program.port->PortOpen());
         QCOMPARE(program.prompts->messages().size(), before);
-    }
-
-    void timings() {
-        // Not a pass/fail check: start-up of the program's devices and window with a few devices
-        // present, and the way from a plug event to the port choice's tooltip.
-        QVERIFY(bed_->add(onBoardUarts));
-        QVERIFY(bed_->plug(ftdi()));
-        QVERIFY(bed_->plug(ch340()));
-        QVERIFY(bed_->add(otherTerminals));
-        QElapsedTimer timer;
-        timer.start();
-        Program program(config_->path());
-        const qint64 startUp = timer.nsecsElapsed();
-        ConfigScrn* dialog = program.showDialog();
-        QVERIFY(dialog != nullptr);
-        // Whether a port choice's tooltip says the scanner is connected.
-        const auto tipSaysConnected = [&] {
-            for (int n = 1; n <= 18; ++n)
-                if (program.option(u"ComPort_%1"_s.arg(n))
-                        ->toolTip()
-                        .endsWith(u"on /dev/ttyACM1, connected"_s))
-                    return true;
-            return false;
-        };
-        QVERIFY(!tipSaysConnected());
-
-        QList<qint64> toTooltip;
-        QList<qint64> eventToTooltip;
-        bool there = false;
-        // The dialog's tooltips change inside the registry's signal, before this later
-        // connection sees it.
-        qint64 seen = -1;
-        connect(program.registry.get(), &serial_comm::DeviceRegistry::devicesChanged, this, [&] {
-            if (seen < 0 && tipSaysConnected() == there)
-                seen = timer.nsecsElapsed();
-        });
-        for (int round = 0; round < 20; ++round) {
-            seen = -1;
-            timer.restart();
-            if (there)
-                bed_->unplug(scanner().at(u"1-8"_s, u"ttyACM1"_s));
-            else
-                QVERIFY(bed_->plug(scanner().at(u"1-8"_s, u"ttyACM1"_s)));
-            there = !there;
-            const qint64 sent = timer.nsecsElapsed();
-            QTRY_VERIFY(seen >= 0);
-            toTooltip << seen;
-            eventToTooltip << seen - sent;
-        }
-        std::sort(toTooltip.begin(), toTooltip.end());
-        std::sort(eventToTooltip.begin(), eventToTooltip.end());
-        qInfo("registry and window at start (6 serial ports listed, table written, window "
-              "built): %.2f ms",
-              startUp / 1e6);
-        qInfo("plug or unplug to the port choice's tooltip, median of 20 (testbed's own work "
-              "included): %.2f ms (max %.2f ms)",
-              toTooltip.at(10) / 1e6, toTooltip.last() / 1e6);
-        qInfo("the testbed's event sent to the tooltip, median of 20: %.2f ms (max %.2f ms)",
-              eventToTooltip.at(10) / 1e6, eventToTooltip.last() / 1e6);
     }
 };
 
