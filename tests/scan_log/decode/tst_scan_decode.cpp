@@ -53,30 +53,20 @@ private slots:
         const auto row = [](const char* data, const char* symbology, bool gs1) {
             QTest::newRow(data) << QByteArray(data) << QString::fromUtf8(symbology) << gs1;
         };
+        // Exact rows, letter modifiers, the family row for an unlisted modifier, and GS1 flags.
         row("]E04006381333931", "EAN-13 or UPC-A", false);
-        row("]E496385074", "EAN-8", false);
         row("]C0ABC", "Code 128", false);
         row("]C101", "GS1-128", true);
-        row("]A0X", "Code 39", false);
         row("]A7AIMID", "Code 39 Full ASCII, check character verified and removed", false);
-        row("]I0123", "Interleaved 2 of 5", false);
         row("]e001", "GS1 DataBar", true);
         row("]Q1https://", "QR Code", false);
         row("]Q3", "QR Code with GS1 data", true);
-        row("]Q4", "QR Code with GS1 data and ECI", true);
-        row("]d1", "Data Matrix", false);
         row("]d2", "GS1 DataMatrix", true);
-        row("]d5", "GS1 DataMatrix with ECI", true);
-        row("]L0", "PDF417", false);
-        row("]L2ABCD", "PDF417, basic channel", false);
-        row("]z0", "Aztec", false);
         row("]z1", "Aztec with GS1 data", true);
         row("]zA", "Aztec, structured append, ECI, GS1 data", true);
         row("]zC123", "Aztec Rune", false);
         row("]J1", "GS1 DotCode", true);
-        row("]F4", "Codabar, check character removed", false);
         row("]M1", "MSI (modifier 1)", false);
-        row("]S0", "2 of 5 (non-interleaved)", false);
         row("]XF", "DX film edge", false);
         row("]C9", "Code 128 (modifier 9)", false);
         row("]Z0", "not from a barcode (keyboard entry)", false);
@@ -117,7 +107,6 @@ private slots:
                 families.insert(row.code);
         }
         QCOMPARE(families, codes);
-        QCOMPARE(codes.size(), std::size_t(28));
     }
 
     void checkDigits_data() {
@@ -171,8 +160,6 @@ private slots:
         // What scanners send with AIM identifiers on.
         row("EAN-13", "]E04006381333931\r\n", "EAN-13 or UPC-A", "ok", "", "]E04006381333931",
             "CR LF");
-        row("UPC-A as 13 digits", "]E00036000291452\r", "EAN-13 or UPC-A", "ok", "",
-            "]E00036000291452", "CR");
         row("EAN-8, wrong check digit", "]E496385075\n", "EAN-8", "check digit should be 4", "",
             "]E496385075", "LF");
         row("EAN-13 with add-on in one packet", "]E3400638133393112\r",
@@ -201,7 +188,6 @@ private slots:
             "]Q1https://id.gs1.org/01/09521234543213/10/ABC123", "CR");
         row("QR Code with a plain address", "]Q1https://example.com/\r", "QR Code", "", "",
             "]Q1https://example.com/", "CR");
-        row("PDF417", "]L2ABCD\r", "PDF417, basic channel", "", "", "]L2ABCD", "CR");
         row("unconfirmed GS1, not GS1 after all", "]K1HELLO\r", "Code 16K with GS1 data", "", "",
             "]K1HELLO", "CR");
         row("unconfirmed GS1 that parses", "]K10109521234543213\r", "Code 16K with GS1 data", "ok",
