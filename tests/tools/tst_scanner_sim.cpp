@@ -1,5 +1,7 @@
 // The scanner simulator, run as a process and read through its device side, as the program does.
 
+#include "scan_log/decode/gs1_parser.h"
+
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -96,56 +98,17 @@ Kind kindOf(const QByteArray& code) {
     return !code.isEmpty() && code.size() <= 48 ? Kind::Code128 : Kind::Invalid;
 }
 
-// The GS1 check digit, worked out here from the rule: weights 3, 1, 3, ... from the right of the
-// digits before it, and the check digit makes the sum a multiple of ten.
-bool gs1CheckDigitOk(const QByteArray& key) {
-    int sum = 0;
-    for (qsizetype i = key.size() - 2, weight = 3; i >= 0; --i, weight = 4 - weight)
-        sum += (key[i] - '0') * weight;
-    return key.back() - '0' == (10 - sum % 10) % 10;
-}
-
-// The application identifiers the simulator uses, with their data length (0: variable, ended by
-// GS unless last) and whether the data is a key with a check digit.
-struct Ai {
-    QByteArray id;
-    int length;
-    bool key;
-};
-const QList<Ai> gs1Ais = {{"00", 18, true}, {"01", 14, true},   {"02", 14, true}, {"11", 6, false},
-                          {"17", 6, false}, {"3103", 6, false}, {"10", 0, false}, {"21", 0, false},
-                          {"37", 0, false}, {"400", 0, false}};
-
-// Reads an element string into its identifiers, counting the keys whose check digit is wrong.
-// Empty when it does not read: an unknown identifier, a fixed field cut short or with non-digits,
-// an empty variable field or a GS at the very end.
+// The identifiers of an element string, counting the keys whose check digit is wrong. Empty
+// when it does not read cleanly: any field with a problem, or a GS at the very end.
 QByteArrayList gs1Fields(const QByteArray& data, int& wrongKeys) {
+    if (data.endsWith('\x1d'))
+        return {};
     QByteArrayList ids;
-    qsizetype at = 0;
-    while (at < data.size()) {
-        const auto ai = std::find_if(gs1Ais.begin(), gs1Ais.end(), [&](const Ai& candidate) {
-            return data.mid(at).startsWith(candidate.id);
-        });
-        if (ai == gs1Ais.end())
+    for (const scan_log::Gs1Field& field : scan_log::parseElementString(data.toStdString(), 2025)) {
+        if (!field.problems.empty())
             return {};
-        at += ai->id.size();
-        QByteArray value;
-        if (ai->length > 0) {
-            value = data.mid(at, ai->length);
-            at += ai->length;
-            const bool allDigits = std::all_of(value.begin(), value.end(),
-                                               [](char c) { return c >= '0' && c <= '9'; });
-            if (value.size() != ai->length || !allDigits)
-                return {};
-            wrongKeys += ai->key && !gs1CheckDigitOk(value);
-        } else {
-            const qsizetype separator = data.indexOf('\x1d', at);
-            value = data.mid(at, separator < 0 ? -1 : separator - at);
-            at = separator < 0 ? data.size() : separator + 1;
-            if (value.isEmpty() || (separator >= 0 && at == data.size()))
-                return {};
-        }
-        ids << ai->id;
+        wrongKeys += !field.check.empty() && field.check != "ok";
+        ids << QByteArray::fromStdString(field.ai);
     }
     return ids;
 }
