@@ -378,7 +378,7 @@ private slots:
         QTest::addColumn<int>("systemError");
         QTest::addColumn<QString>("device"); // %1 stands for the pseudo-terminal
         QTest::addColumn<QString>("values"); // the fields that matter, as valuesOf shows them
-        QTest::addColumn<QString>("text");   // the whole sentence, where given
+        QTest::addColumn<QString>("text");   // the whole sentence, where no other test has it
         using K = FailureKind;
         using C = FailureCause;
         using O = PortOperation;
@@ -399,11 +399,8 @@ private slots:
             "CommPort 0", false, O::SetCommPort, K::RefusedValue, C::OutOfRange, "value=0",
             [](TermiosPort& p) { p.setCommPort(0); },
             "Port number 0 is not valid; use a number from 1 to 18.");
-        row(
-            "Settings", false, O::SetSettings, K::RefusedValue, C::InvalidSettings,
-            "value=9600,N,9,1 field=9", [](TermiosPort& p) { p.setSettings(u"9600,N,9,1"_s); },
-            "The settings \"9600,N,9,1\" are not valid: the data bits \"9\" are not supported; use "
-            "7 or 8.");
+        row("Settings", false, O::SetSettings, K::RefusedValue, C::InvalidSettings,
+            "value=9600,N,9,1 field=9", [](TermiosPort& p) { p.setSettings(u"9600,N,9,1"_s); });
         row("Handshaking", false, O::SetHandshaking, K::RefusedValue, C::OutOfRange, "value=4",
             [](TermiosPort& p) { p.setHandshaking(4); });
         row("InputLen", false, O::SetInputLen, K::RefusedValue, C::OutOfRange, "value=-1",
@@ -443,25 +440,16 @@ private slots:
         row("close", false, O::Close, K::ClosedPort, C::AlreadyClosed, "",
             [](TermiosPort& p) { p.setPortOpen(false); });
         row("open a missing device", false, O::Open, K::Missing, C::OpenRefused, "",
-            openAt("/dev/linnet-none"),
-            "Cannot open COM7 (/dev/linnet-none): No such file or directory. There is no such "
-            "device: plug in the scanner, or set LINNET_COM7 to the device it uses (for example "
-            "LINNET_COM7=/dev/ttyACM0).",
-            ENOENT, "/dev/linnet-none");
+            openAt("/dev/linnet-none"), "", ENOENT, "/dev/linnet-none");
         row("open what is no terminal", false, O::Open, K::NotSerial, C::OpenRefused, "",
             openAt("/dev/null"), "", ENOTTY, "/dev/null");
-        row(
-            "open", true, O::Open, K::OpenPort, C::AlreadyOpen, "",
-            [](TermiosPort& p) { p.setPortOpen(true); },
-            "%1 is already open; close it before opening it again.");
+        row("open", true, O::Open, K::OpenPort, C::AlreadyOpen, "",
+            [](TermiosPort& p) { p.setPortOpen(true); });
         row("CommPort while open", true, O::SetCommPort, K::OpenPort, C::ChangeWhileOpen, "",
             [](TermiosPort& p) { p.setCommPort(3); });
-        row(
-            "Output beyond one byte", true, O::Output, K::RefusedValue, C::NotOneByte,
+        row("Output beyond one byte", true, O::Output, K::RefusedValue, C::NotOneByte,
             "position=11 character=U+20AC",
-            [](TermiosPort& p) { p.setOutput(u"ok \u00ff then \u20ac"_s); },
-            "%1 cannot send the text: character 11 is U+20AC, which is not one byte; only "
-            "characters U+0000 to U+00FF can be sent.");
+            [](TermiosPort& p) { p.setOutput(u"ok \u00ff then \u20ac"_s); });
         // Characters are counted whole: the emoji is the third, and is named whole.
         row("Output beyond the Basic Multilingual Plane", true, O::Output, K::RefusedValue,
             C::NotOneByte, "position=3 character=U+1F600",
