@@ -21,12 +21,12 @@ namespace testbed {
 // A USB serial device as the kernel shows it: the USB device, its interface, for a USB-serial
 // adapter the driver's port, and the tty.
 struct Usb {
-    QString port; // hub port chain: "1-2"
-    QString tty;  // "ttyACM0"
-    QString vendorId, productId, manufacturer, product, serial;
+    QString port = {}; // hub port chain: "1-2"
+    QString tty = {};  // "ttyACM0"
+    QString vendorId = {}, productId = {}, manufacturer = {}, product = {}, serial = {};
     QString driver = QStringLiteral("cdc_acm");
-    QString databaseVendor, databaseModel; // udev's hardware database names
-    QString byId;
+    QString databaseVendor = {}, databaseModel = {}; // udev's hardware database names
+    QString byId = {};
 
     QString usbPath() const {
         return QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/") + port;
