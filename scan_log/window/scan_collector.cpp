@@ -16,7 +16,6 @@ ScanCollector::ScanCollector(MonotonicClock clock, QObject* parent)
     silence_.setTimerType(Qt::PreciseTimer);
     connect(&silence_, &QTimer::timeout, this, &ScanCollector::silenceElapsed);
     frame_.setSingleShot(true);
-    frame_.setInterval(PublishMs);
     connect(&frame_, &QTimer::timeout, this, &ScanCollector::publish);
 }
 
@@ -75,11 +74,14 @@ void ScanCollector::take(std::vector<Scan>&& scans) {
     // More than the log keeps, between two frames: the oldest would only be dropped again.
     while (pending_.size() > ScanLogModel::MaxRows)
         pending_.pop_front();
-    if (!frame_.isActive())
-        frame_.start();
+    if (!frame_.isActive()) {
+        const qint64 steady = publishedMs_ ? *publishedMs_ + SteadyPublishMs - now : 0;
+        frame_.start(static_cast<int>(std::clamp<qint64>(steady, PublishMs, SteadyPublishMs)));
+    }
 }
 
 void ScanCollector::publish() {
+    publishedMs_ = clock_();
     model_.append(pending_);
     emit changed();
 }

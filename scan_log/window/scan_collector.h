@@ -32,9 +32,12 @@ class ScanCollector final : public QObject {
     Q_OBJECT
 
 public:
-    // New rows reach the model at most this often: well under a frame's rate, because every
-    // update of a shown table repaints it, and ten updates a second still read as live.
+    // New rows reach the model this long after the first of them, when rows come seldom (a
+    // person scanning): soon enough to feel immediate.
     static constexpr int PublishMs = 100;
+    // While rows keep coming (a stream), they reach the model at most this often: every update
+    // of a shown table repaints all its rows, and a few updates a second still read as live.
+    static constexpr int SteadyPublishMs = 500;
 
     explicit ScanCollector(MonotonicClock clock = monotonicMs, QObject* parent = nullptr);
 
@@ -66,6 +69,8 @@ private:
     ScanLogModel model_;
     ScanStats stats_;
     std::optional<qint64> previousLastMs_;
+    // When rows last reached the model, on the monotonic clock.
+    std::optional<qint64> publishedMs_;
     // Scans waiting for the next frame; a deque gives its memory back as it empties.
     std::deque<ScanRow> pending_;
     // One single-shot timer at the splitter's deadline: no polling while the line is quiet.

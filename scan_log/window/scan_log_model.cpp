@@ -66,7 +66,11 @@ QVariant ScanLogModel::data(const QModelIndex& index, int role) const {
             column == Number || column == Gap || column == Duration || column == Bytes;
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
     }
-    if (role != Qt::DisplayRole)
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        return {};
+    // The tip shows what a narrow column cuts off, for the columns that can be long.
+    if (role == Qt::ToolTipRole && column != Data && column != Symbology && column != Check &&
+        column != Gs1Fields)
         return {};
     QString text = cellText(index.row(), column);
     if (column == Data && text.size() > MaxShownData)
