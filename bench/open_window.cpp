@@ -5,10 +5,12 @@
 
 #include "main_window/clock.h"
 #include "main_window/form1.h"
+#include "scan_log/window/recorder.h"
 #include "serial_comm/port/port_control.h"
 #include "serial_comm/port/termios_port.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 #include <QWindow>
 
@@ -74,6 +76,16 @@ OpenWindow::OpenWindow() {
     // LINNET_BENCH_SCAN_LOG=1 measures with the Scan Log window open beside the main window.
     if (qEnvironmentVariableIntValue("LINNET_BENCH_SCAN_LOG") == 1)
         form_->MScanLog_Click();
+    // LINNET_BENCH_RECORD=FILE records what arrives to FILE while measuring: the raw bytes when
+    // its name ends in .bin, a transcript otherwise.
+    if (const QString path = qEnvironmentVariable("LINNET_BENCH_RECORD"); !path.isEmpty()) {
+        const bool raw = QFileInfo(path).suffix() == QLatin1String("bin");
+        QString error;
+        if (!form_->recorder().start(
+                path, raw ? scan_log::Recorder::Kind::Raw : scan_log::Recorder::Kind::Transcript,
+                &error))
+            throw std::runtime_error(error.toStdString());
+    }
     pollUntil([this] { return form_->windowHandle() && form_->windowHandle()->isExposed(); }, 5000,
               10);
     // Let the first frames and the window's start-up work settle.

@@ -78,85 +78,112 @@ void ScanSplitter::start(Milliseconds arrival) {
     current_.lastArrival = arrival;
 }
 
-void ScanSplitter::finish(std::vector<Scan>& out, Terminator terminator, bool cut) {
-    current_.terminator = terminator;
-    current_.cut = cut;
-    out.push_back(std::move(current_));
-    current_ = Scan{};
+void ScanSplitter::finish(const ScanSink& sink, Terminator terminator, bool cut) {
+    sink(ScanView{current_.bytes, current_.firstArrival, current_.lastArrival, terminator, cut});
+    // The bytes' room stays for the next scan.
+    current_.bytes.clear();
     started_ = false;
     heldAfterCR_ = false;
 }
 
+namespace {
+
+ScanSink collectInto(std::vector<Scan>& out) {
+    return [&out](const ScanView& scan) { out.push_back(scan.toScan()); };
+}
+
+} // namespace
+
 std::vector<Scan> ScanSplitter::feed(std::string_view bytes, Milliseconds arrival) {
     std::vector<Scan> out;
+    feed(bytes, arrival, collectInto(out));
+    return out;
+}
+
+void ScanSplitter::feed(std::string_view bytes, Milliseconds arrival, const ScanSink& sink) {
     if (bytes.empty())
-        return out;
+        return;
     // A silence before these bytes ends what was waiting.
     if (started_ && arrival - current_.lastArrival >= silence_)
-        finish(out, heldAfterCR_ ? Terminator::CR : Terminator::None, false);
+        finish(sink, heldAfterCR_ ? Terminator::CR : Terminator::None, false);
 
     std::size_t at = 0;
     if (heldAfterCR_) {
         if (bytes.front() == '\n') {
             current_.bytes.push_back('\n');
             current_.lastArrival = arrival;
-            finish(out, Terminator::CRLF, false);
+            finish(sink, Terminator::CRLF, false);
             at = 1;
         } else {
-            finish(out, Terminator::CR, false);
+            finish(sink, Terminator::CR, false);
         }
     }
 
     while (at < bytes.size()) {
-        if (!started_)
-            start(arrival);
         // Look for a terminator only as far as the scan may still grow.
-        const std::size_t room = MaxScanBytes - current_.bytes.size();
+        const std::size_t room = MaxScanBytes - (started_ ? current_.bytes.size() : 0);
         const std::string_view window = bytes.substr(at, room);
         const std::size_t found = findTerminator(window);
-        current_.lastArrival = arrival;
         if (found == std::string_view::npos) {
+            if (!started_)
+                start(arrival);
+            current_.lastArrival = arrival;
             current_.bytes.append(window);
             at += window.size();
             if (current_.bytes.size() == MaxScanBytes)
-                finish(out, Terminator::None, true);
+                finish(sink, Terminator::None, true);
             continue;
         }
-        current_.bytes.append(window.substr(0, found + 1));
-        at += found + 1;
+        std::size_t end = at + found + 1; // past the terminator
+        Terminator terminator = Terminator::CR;
         switch (window[found]) {
         case '\n':
-            finish(out, Terminator::LF, false);
+            terminator = Terminator::LF;
             break;
         case '\t':
-            finish(out, Terminator::Tab, false);
+            terminator = Terminator::Tab;
             break;
         default: // CR: its LF may be the next byte, here or in a later read
-            if (at == bytes.size()) {
+            if (end == bytes.size()) {
+                if (!started_)
+                    start(arrival);
+                current_.lastArrival = arrival;
+                current_.bytes.append(bytes.substr(at, end - at));
                 heldAfterCR_ = true;
-            } else if (bytes[at] == '\n') {
-                current_.bytes.push_back('\n');
-                ++at;
-                finish(out, Terminator::CRLF, false);
-            } else {
-                finish(out, Terminator::CR, false);
+                return;
+            }
+            if (bytes[end] == '\n') {
+                ++end;
+                terminator = Terminator::CRLF;
             }
         }
+        if (!started_) {
+            // The whole scan lies in these bytes.
+            sink(ScanView{bytes.substr(at, end - at), arrival, arrival, terminator, false});
+        } else {
+            current_.bytes.append(bytes.substr(at, end - at));
+            current_.lastArrival = arrival;
+            finish(sink, terminator, false);
+        }
+        at = end;
     }
-    return out;
 }
 
 std::vector<Scan> ScanSplitter::tick(Milliseconds now) {
     std::vector<Scan> out;
-    if (started_ && now - current_.lastArrival >= silence_)
-        finish(out, heldAfterCR_ ? Terminator::CR : Terminator::None, false);
+    tick(now, collectInto(out));
     return out;
+}
+
+void ScanSplitter::tick(Milliseconds now, const ScanSink& sink) {
+    if (started_ && now - current_.lastArrival >= silence_)
+        finish(sink, heldAfterCR_ ? Terminator::CR : Terminator::None, false);
 }
 
 std::vector<Scan> ScanSplitter::flush() {
     std::vector<Scan> out;
     if (started_)
-        finish(out, heldAfterCR_ ? Terminator::CR : Terminator::None, false);
+        finish(collectInto(out), heldAfterCR_ ? Terminator::CR : Terminator::None, false);
     return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,20 @@ struct Scan {
     bool operator==(const Scan&) const = default;
 };
 
+// A scan as the splitter hands it to a sink: its bytes are valid only during the call.
+struct ScanView {
+    std::string_view bytes;
+    std::chrono::milliseconds firstArrival{0};
+    std::chrono::milliseconds lastArrival{0};
+    Terminator terminator = Terminator::None;
+    bool cut = false;
+
+    Scan toScan() const { return {std::string(bytes), firstArrival, lastArrival, terminator, cut}; }
+};
+
+// Receives each scan the splitter completes, in order.
+using ScanSink = std::function<void(const ScanView&)>;
+
 // Splits received bytes into scans where a scanner ends them: after a terminator (CR, LF,
 // CR LF or TAB, which stays part of the scan), after a silence, or at the length limit.
 //
@@ -60,9 +75,13 @@ public:
     // The scans completed by `bytes`, which arrived at `arrival`, in order. Bytes that end no
     // scan yet are kept for later.
     std::vector<Scan> feed(std::string_view bytes, Milliseconds arrival);
+    // The same, handed to `sink` one by one. A scan that lies whole in `bytes` is handed on
+    // where it lies, without a copy.
+    void feed(std::string_view bytes, Milliseconds arrival, const ScanSink& sink);
 
     // The scan waiting for more bytes, if a silence has passed since its last byte at `now`.
     std::vector<Scan> tick(Milliseconds now);
+    void tick(Milliseconds now, const ScanSink& sink);
 
     // Whatever is waiting, as a scan (the port closed, or the log is being cleared).
     std::vector<Scan> flush();
@@ -78,10 +97,11 @@ public:
     std::optional<Milliseconds> deadline() const;
 
 private:
-    void finish(std::vector<Scan>& out, Terminator terminator, bool cut);
+    void finish(const ScanSink& sink, Terminator terminator, bool cut);
     void start(Milliseconds arrival);
 
     Milliseconds silence_ = DefaultSilence;
+    // The scan still arriving: its bytes so far (terminator and cut unused).
     Scan current_;
     bool started_ = false;
     bool heldAfterCR_ = false; // current_ ends with a CR that may still gain an LF

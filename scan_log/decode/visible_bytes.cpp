@@ -1,6 +1,7 @@
 #include "scan_log/decode/visible_bytes.h"
 
 #include <array>
+#include <cstring>
 
 namespace scan_log {
 
@@ -21,24 +22,61 @@ std::string_view controlName(unsigned char byte) {
     return {};
 }
 
-void appendVisibleForm(std::string& out, std::string_view bytes) {
-    static constexpr char Hex[] = "0123456789abcdef";
-    out.reserve(out.size() + bytes.size());
+namespace {
+
+// The visible form of every byte, made once: a recorded flood turns megabytes a second into it.
+struct VisibleTable {
+    struct Entry {
+        char text[MaxVisibleCharsPerByte];
+        unsigned char size;
+    };
+    Entry entries[256]{};
+
+    VisibleTable() {
+        static constexpr char Hex[] = "0123456789abcdef";
+        for (int byte = 0; byte < 256; ++byte) {
+            std::string form;
+            if (byte >= 0x20 && byte < 0x7F) {
+                form = static_cast<char>(byte);
+            } else if (byte >= 0x80) {
+                form = {'<', Hex[byte >> 4], Hex[byte & 0xF], '>'};
+            } else {
+                form = '<' + std::string(controlName(static_cast<unsigned char>(byte))) + '>';
+            }
+            Entry& entry = entries[byte];
+            form.copy(entry.text, MaxVisibleCharsPerByte);
+            entry.size = static_cast<unsigned char>(form.size());
+        }
+    }
+};
+
+const VisibleTable& visibleTable() {
+    static const VisibleTable table;
+    return table;
+}
+
+} // namespace
+
+std::size_t writeVisibleForm(char* out, std::string_view bytes) {
+    const VisibleTable& table = visibleTable();
+    char* at = out;
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x20 && byte < 0x7F) {
-            out.push_back(c);
-        } else if (byte >= 0x80) {
-            out.push_back('<');
-            out.push_back(Hex[byte >> 4]);
-            out.push_back(Hex[byte & 0xF]);
-            out.push_back('>');
+            *at++ = c;
         } else {
-            out.push_back('<');
-            out.append(controlName(byte));
-            out.push_back('>');
+            const VisibleTable::Entry& entry = table.entries[byte];
+            std::memcpy(at, entry.text, MaxVisibleCharsPerByte);
+            at += entry.size;
         }
     }
+    return static_cast<std::size_t>(at - out);
+}
+
+void appendVisibleForm(std::string& out, std::string_view bytes) {
+    const std::size_t before = out.size();
+    out.resize(before + bytes.size() * MaxVisibleCharsPerByte);
+    out.resize(before + writeVisibleForm(out.data() + before, bytes));
 }
 
 std::string visibleForm(std::string_view bytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,12 @@ std::string visibleForm(std::string_view bytes);
 
 // Appends the visible form of `bytes` to `out`.
 void appendVisibleForm(std::string& out, std::string_view bytes);
+
+// The most characters the visible form of one byte takes ("<ESC>").
+inline constexpr std::size_t MaxVisibleCharsPerByte = 5;
+
+// Writes the visible form of `bytes` to `out`, which has room for MaxVisibleCharsPerByte
+// characters per byte, and returns how many it wrote.
+std::size_t writeVisibleForm(char* out, std::string_view bytes);
 
 } // namespace scan_log

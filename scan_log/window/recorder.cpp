@@ -4,8 +4,6 @@
 
 #include <QMetaObject>
 
-#include <string>
-
 namespace scan_log {
 
 Recorder::Recorder(MonotonicClock clock, QObject* parent)
@@ -77,16 +75,33 @@ void Recorder::sent(const QByteArray& bytes, qint64 msecs) {
 }
 
 void Recorder::addLine(const char* direction, const QByteArray& bytes, qint64 msecs) {
-    QDateTime when = QDateTime::fromMSecsSinceEpoch(wallMsFor(msecs, clock_()));
-    when.setOffsetFromUtc(when.offsetFromUtc());
-    buffer_.append(when.toString(Qt::ISODateWithMs).toLatin1());
+    const qint64 wall = wallMsFor(msecs, clock_());
+    const qint64 second = wall >= 0 ? wall / 1000 : (wall - 999) / 1000;
+    // The date, time and offset are written out once a second; lines within it reuse them.
+    if (second != timeSecond_ || timeBefore_.isEmpty()) {
+        QDateTime when = QDateTime::fromMSecsSinceEpoch(second * 1000);
+        when.setOffsetFromUtc(when.offsetFromUtc());
+        const QByteArray iso = when.toString(Qt::ISODateWithMs).toLatin1();
+        const qsizetype dot = iso.indexOf('.');
+        timeBefore_ = iso.left(dot + 1);
+        timeAfter_ = iso.mid(dot + 4);
+        timeSecond_ = second;
+    }
+    const auto millis = static_cast<int>(wall - second * 1000);
+    buffer_.append(timeBefore_);
+    buffer_.append(static_cast<char>('0' + millis / 100));
+    buffer_.append(static_cast<char>('0' + millis / 10 % 10));
+    buffer_.append(static_cast<char>('0' + millis % 10));
+    buffer_.append(timeAfter_);
     buffer_.append(' ');
     buffer_.append(direction);
     buffer_.append(' ');
-    std::string visible;
-    appendVisibleForm(visible,
-                      std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    buffer_.append(visible.data(), static_cast<qsizetype>(visible.size()));
+    const qsizetype before = buffer_.size();
+    buffer_.resize(before + bytes.size() * static_cast<qsizetype>(MaxVisibleCharsPerByte));
+    const std::size_t written = writeVisibleForm(
+        buffer_.data() + before,
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    buffer_.resize(before + static_cast<qsizetype>(written));
     buffer_.append('\n');
 }
 

@@ -71,6 +71,11 @@ private:
     QTimer flushTimer_;
     bool soonQueued_ = false;
     quint64 session_ = 0;
+    // The transcript's time of the second timeSecond_ (ms since the epoch / 1000), around its
+    // milliseconds: "2026-05-04T10:11:12." and "+02:00".
+    qint64 timeSecond_ = 0;
+    QByteArray timeBefore_;
+    QByteArray timeAfter_;
 };
 
 } // namespace scan_log

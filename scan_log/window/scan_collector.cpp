@@ -11,18 +11,19 @@ std::optional<double> ScanStats::perMinute() const {
 }
 
 ScanCollector::ScanCollector(MonotonicClock clock, QObject* parent)
-    : QObject(parent), clock_(std::move(clock)), model_(this) {
+    : QObject(parent), clock_(std::move(clock)), model_(this),
+      take_([this](const ScanView& scan) { take(scan); }) {
     silence_.setSingleShot(true);
     silence_.setTimerType(Qt::PreciseTimer);
     connect(&silence_, &QTimer::timeout, this, &ScanCollector::silenceElapsed);
     frame_.setSingleShot(true);
-    frame_.setInterval(PublishMs);
     connect(&frame_, &QTimer::timeout, this, &ScanCollector::publish);
 }
 
 void ScanCollector::receive(const QByteArray& bytes, qint64 msecs) {
-    take(splitter_.feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                        std::chrono::milliseconds(msecs)));
+    readClocks();
+    splitter_.feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                   std::chrono::milliseconds(msecs), take_);
     // An armed timer stays as it is: when it fires early (more bytes came since), it is armed
     // again for the later deadline, so a steady stream restarts no timer per read.
     if (!silence_.isActive())
@@ -36,8 +37,14 @@ void ScanCollector::armSilence() {
     silence_.start(static_cast<int>(std::clamp<qint64>(deadline->count() - clock_(), 0, 60000)));
 }
 
+void ScanCollector::readClocks() {
+    nowMs_ = clock_();
+    wallMinusMonotonicMs_ = wallMsFor(nowMs_, nowMs_) - nowMs_;
+}
+
 void ScanCollector::silenceElapsed() {
-    take(splitter_.tick(std::chrono::milliseconds(clock_())));
+    readClocks();
+    splitter_.tick(std::chrono::milliseconds(nowMs_), take_);
     armSilence();
 }
 
@@ -51,41 +58,44 @@ void ScanCollector::setSilenceMs(int ms) {
     armSilence();
 }
 
-void ScanCollector::take(std::vector<Scan>&& scans) {
-    if (scans.empty())
-        return;
-    const qint64 now = clock_();
-    for (Scan& scan : scans) {
-        ScanRow row;
-        const qint64 first = scan.firstArrival.count();
-        row.number = ++stats_.count;
-        row.wallMs = wallMsFor(first, now);
-        if (previousLastMs_ && stats_.count > 1) {
-            row.gapMs = std::max<qint64>(0, first - *previousLastMs_);
-            stats_.shortestGapMs = std::min(stats_.shortestGapMs.value_or(*row.gapMs), *row.gapMs);
-            stats_.longestGapMs = std::max(stats_.longestGapMs.value_or(*row.gapMs), *row.gapMs);
-        }
-        if (stats_.count == 1)
-            stats_.firstMs = first;
-        stats_.lastMs = first;
-        previousLastMs_ = scan.lastArrival.count();
-        row.scan = std::move(scan);
-        pending_.push_back(std::move(row));
+void ScanCollector::take(const ScanView& scan) {
+    ScanTimes times;
+    const qint64 first = scan.firstArrival.count();
+    ++stats_.count;
+    times.wallMs = first + wallMinusMonotonicMs_;
+    times.durationMs = (scan.lastArrival - scan.firstArrival).count();
+    if (previousLastMs_ && stats_.count > 1) {
+        const qint64 gap = std::max<qint64>(0, first - *previousLastMs_);
+        times.gapMs = gap;
+        stats_.shortestGapMs = std::min(stats_.shortestGapMs.value_or(gap), gap);
+        stats_.longestGapMs = std::max(stats_.longestGapMs.value_or(gap), gap);
     }
-    // More than the log keeps, between two frames: the oldest would only be dropped again.
-    while (pending_.size() > ScanLogModel::MaxRows)
-        pending_.pop_front();
-    if (!frame_.isActive())
-        frame_.start();
+    if (stats_.count == 1)
+        stats_.firstMs = first;
+    stats_.lastMs = first;
+    previousLastMs_ = scan.lastArrival.count();
+    model_.stage(scan.bytes, scan.cut, times);
+    // A flood: the oldest rows leave with the next publication, so it comes now, before what
+    // waits for it outgrows a quarter of the log.
+    if (model_.staged() >= ScanLogModel::MaxRows / 4 &&
+        static_cast<std::size_t>(model_.rowCount()) + model_.staged() > ScanLogModel::MaxRows) {
+        frame_.stop();
+        publish();
+        return;
+    }
+    if (!frame_.isActive()) {
+        const qint64 steady = publishedMs_ ? *publishedMs_ + SteadyPublishMs - nowMs_ : 0;
+        frame_.start(static_cast<int>(std::clamp<qint64>(steady, PublishMs, SteadyPublishMs)));
+    }
 }
 
 void ScanCollector::publish() {
-    model_.append(pending_);
+    publishedMs_ = clock_();
+    model_.publish();
     emit changed();
 }
 
 void ScanCollector::clear() {
-    pending_.clear();
     frame_.stop();
     stats_ = {};
     model_.clear();

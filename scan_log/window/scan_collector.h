@@ -8,9 +8,7 @@
 #include <QObject>
 #include <QTimer>
 
-#include <deque>
 #include <optional>
-#include <vector>
 
 namespace scan_log {
 
@@ -27,14 +25,18 @@ struct ScanStats {
 };
 
 // Splits every received byte into scans from program start, whether or not the window is open,
-// and hands them to the model at most once a frame.
+// keeps them in the model as they complete, and shows them (publishes them to the model's views)
+// at most a few times a second.
 class ScanCollector final : public QObject {
     Q_OBJECT
 
 public:
-    // New rows reach the model at most this often: well under a frame's rate, because every
-    // update of a shown table repaints it, and ten updates a second still read as live.
+    // New rows reach the model this long after the first of them, when rows come seldom (a
+    // person scanning): soon enough to feel immediate.
     static constexpr int PublishMs = 100;
+    // While rows keep coming (a stream), they reach the model at most this often: every update
+    // of a shown table repaints all its rows, and a few updates a second still read as live.
+    static constexpr int SteadyPublishMs = 500;
 
     explicit ScanCollector(MonotonicClock clock = monotonicMs, QObject* parent = nullptr);
 
@@ -56,7 +58,9 @@ signals:
     void changed();
 
 private:
-    void take(std::vector<Scan>&& scans);
+    // Reads the monotonic clock and the wall clock, once for all scans of one read.
+    void readClocks();
+    void take(const ScanView& scan);
     void armSilence();
     void silenceElapsed();
     void publish();
@@ -66,8 +70,12 @@ private:
     ScanLogModel model_;
     ScanStats stats_;
     std::optional<qint64> previousLastMs_;
-    // Scans waiting for the next frame; a deque gives its memory back as it empties.
-    std::deque<ScanRow> pending_;
+    // When rows last reached the model, on the monotonic clock.
+    std::optional<qint64> publishedMs_;
+    // The clock's reading, and the wall-clock time less it, for the scans of one read.
+    qint64 nowMs_ = 0;
+    qint64 wallMinusMonotonicMs_ = 0;
+    ScanSink take_;
     // One single-shot timer at the splitter's deadline: no polling while the line is quiet.
     QTimer silence_;
     QTimer frame_;

@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+
 namespace scan_log {
 
 namespace {
@@ -24,7 +26,7 @@ QString csvField(const QString& text) {
 ScanLogModel::ScanLogModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int ScanLogModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(shown_);
 }
 
 int ScanLogModel::columnCount(const QModelIndex& parent) const {
@@ -66,7 +68,11 @@ QVariant ScanLogModel::data(const QModelIndex& index, int role) const {
             column == Number || column == Gap || column == Duration || column == Bytes;
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
     }
-    if (role != Qt::DisplayRole)
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        return {};
+    // The tip shows what a narrow column cuts off, for the columns that can be long.
+    if (role == Qt::ToolTipRole && column != Data && column != Symbology && column != Check &&
+        column != Gs1Fields)
         return {};
     QString text = cellText(index.row(), column);
     if (column == Data && text.size() > MaxShownData)
@@ -74,69 +80,109 @@ QVariant ScanLogModel::data(const QModelIndex& index, int role) const {
     return text;
 }
 
-QString ScanLogModel::cellText(int rowIndex, int column) const {
-    const ScanRow& r = row(rowIndex);
+std::string_view ScanLogModel::bytes(int row) const {
+    const Record& r = record(row);
+    return {chunks_[r.chunk - firstChunk_].get() + r.offset, r.size};
+}
+
+QString ScanLogModel::cellText(int row, int column) const {
+    const Record& r = record(row);
     switch (column) {
     case Number:
-        return QString::number(r.number);
+        return QString::number(number(row));
     case Time:
         return QDateTime::fromMSecsSinceEpoch(r.wallMs).toString(QStringLiteral("hh:mm:ss.zzz"));
     case Gap:
-        return r.gapMs ? QString::number(*r.gapMs) : QString();
+        return r.gapMs == NoGap ? QString() : QString::number(r.gapMs);
     case Duration:
-        return QString::number((r.scan.lastArrival - r.scan.firstArrival).count());
+        return QString::number(r.durationMs);
     case Bytes:
-        return QString::number(r.scan.bytes.size());
+        return QString::number(r.size);
     case Data:
-        return fromUtf8(info(r).data);
+        return fromUtf8(info(row).data);
     case Terminator:
-        return r.scan.cut ? QStringLiteral("cut") : fromUtf8(info(r).terminator);
+        return r.cut ? QStringLiteral("cut") : fromUtf8(info(row).terminator);
     case Symbology:
-        return fromUtf8(info(r).symbologyText());
+        return fromUtf8(info(row).symbologyText());
     case Check:
-        return fromUtf8(info(r).check);
+        return fromUtf8(info(row).check);
     case Gs1Fields:
-        return fromUtf8(info(r).gs1Fields);
+        return fromUtf8(info(row).gs1Fields);
     default:
         return {};
     }
 }
 
-const ScanInfo& ScanLogModel::info(const ScanRow& row) const {
-    if (const auto found = decoded_.find(row.number); found != decoded_.end())
+const ScanInfo& ScanLogModel::info(int row) const {
+    const quint64 key = number(row);
+    if (const auto found = decoded_.find(key); found != decoded_.end())
         return found->second;
     if (decodedOrder_.size() >= CacheSize) {
         decoded_.erase(decodedOrder_.front());
         decodedOrder_.pop_front();
     }
-    decodedOrder_.push_back(row.number);
-    return decoded_.emplace(row.number, decodeScan(row.scan.bytes)).first->second;
+    decodedOrder_.push_back(key);
+    return decoded_.emplace(key, decodeScan(bytes(row))).first->second;
 }
 
-void ScanLogModel::append(std::deque<ScanRow>& rows) {
-    if (rows.empty())
+void ScanLogModel::stage(std::string_view scan, bool cut, const ScanTimes& times) {
+    if (chunks_.empty() || chunkUsed_ + scan.size() > chunkSize_) {
+        chunkSize_ = std::max(ChunkBytes, scan.size());
+        chunks_.push_back(std::make_unique<char[]>(chunkSize_));
+        chunkUsed_ = 0;
+    }
+    std::copy(scan.begin(), scan.end(), chunks_.back().get() + chunkUsed_);
+    const auto clamp32 = [](qint64 ms) {
+        return static_cast<quint32>(std::clamp<qint64>(ms, 0, NoGap - 1));
+    };
+    records_.push_back(Record{times.wallMs, firstChunk_ + static_cast<quint32>(chunks_.size() - 1),
+                              static_cast<quint32>(chunkUsed_), static_cast<quint32>(scan.size()),
+                              times.gapMs ? clamp32(*times.gapMs) : NoGap,
+                              clamp32(times.durationMs), cut});
+    chunkUsed_ += scan.size();
+}
+
+void ScanLogModel::dropOldest(std::size_t count) {
+    records_.erase(records_.begin(), records_.begin() + static_cast<std::ptrdiff_t>(count));
+    firstNumber_ += count;
+    const quint32 stillUsed = records_.empty()
+                                  ? firstChunk_ + static_cast<quint32>(chunks_.size()) - 1
+                                  : records_.front().chunk;
+    while (firstChunk_ < stillUsed) {
+        chunks_.pop_front();
+        ++firstChunk_;
+    }
+}
+
+void ScanLogModel::publish() {
+    if (staged() == 0)
         return;
-    if (rows.size() > MaxRows)
-        rows.erase(rows.begin(), rows.end() - static_cast<std::ptrdiff_t>(MaxRows));
-    const std::size_t total = rows_.size() + rows.size();
-    if (total > MaxRows) {
-        const auto leaving = static_cast<int>(total - MaxRows);
-        beginRemoveRows({}, 0, leaving - 1);
-        rows_.erase(rows_.begin(), rows_.begin() + leaving);
-        endRemoveRows();
+    if (records_.size() > MaxRows) {
+        const std::size_t leaving = records_.size() - MaxRows;
+        const std::size_t leavingRows = std::min(leaving, shown_);
+        if (leavingRows > 0) {
+            beginRemoveRows({}, 0, static_cast<int>(leavingRows) - 1);
+            shown_ -= leavingRows;
+            dropOldest(leavingRows);
+            endRemoveRows();
+        }
+        // Staged scans that would only leave again are dropped unseen.
+        dropOldest(leaving - leavingRows);
     }
-    const int first = static_cast<int>(rows_.size());
-    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    while (!rows.empty()) {
-        rows_.push_back(std::move(rows.front()));
-        rows.pop_front();
-    }
+    beginInsertRows({}, static_cast<int>(shown_), static_cast<int>(records_.size()) - 1);
+    shown_ = records_.size();
     endInsertRows();
 }
 
 void ScanLogModel::clear() {
     beginResetModel();
-    rows_.clear();
+    records_.clear();
+    shown_ = 0;
+    firstNumber_ = 1;
+    chunks_.clear();
+    firstChunk_ = 0;
+    chunkUsed_ = 0;
+    chunkSize_ = 0;
     decoded_.clear();
     decodedOrder_.clear();
     endResetModel();

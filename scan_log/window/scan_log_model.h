@@ -6,18 +6,18 @@
 #include <QAbstractTableModel>
 
 #include <deque>
+#include <memory>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 
 namespace scan_log {
 
-// One scan as the log keeps it: the raw bytes and times; what they mean is worked out only when
-// a row is shown or copied.
-struct ScanRow {
-    Scan scan;
-    quint64 number = 0;          // 1 for the first scan since the log was cleared
+// What the log learns of a scan besides its bytes.
+struct ScanTimes {
     qint64 wallMs = 0;           // wall-clock time of the first byte, ms since the epoch
     std::optional<qint64> gapMs; // from the previous scan's last byte to this one's first
+    qint64 durationMs = 0;       // from the first byte to the last
 };
 
 // The kept scans as a table, oldest first. Holds at most MaxRows; older ones leave first.
@@ -52,11 +52,18 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // Moves the rows to the end, dropping the oldest beyond MaxRows; `rows` is left empty.
-    void append(std::deque<ScanRow>& rows);
+    // Keeps a scan to be shown with the next publish(); `bytes` include the terminator.
+    void stage(std::string_view bytes, bool cut, const ScanTimes& times);
+    // Scans kept since the last publish().
+    std::size_t staged() const { return records_.size() - shown_; }
+    // The staged scans become rows (one insertion), and the oldest beyond MaxRows leave.
+    void publish();
     void clear();
 
-    const ScanRow& row(int index) const { return rows_.at(static_cast<std::size_t>(index)); }
+    // The number of the scan in `row`: 1 for the first since the log was cleared.
+    quint64 number(int row) const { return firstNumber_ + static_cast<quint64>(row); }
+    // Its bytes, terminator included.
+    std::string_view bytes(int row) const;
     // The whole text of a cell, as copied and saved.
     QString cellText(int row, int column) const;
 
@@ -66,9 +73,35 @@ public:
     QByteArray csv() const;
 
 private:
-    const ScanInfo& info(const ScanRow& row) const;
+    // One scan in 32 bytes; its bytes lie in one of the chunks. Rows are many (a flood of short
+    // lines fills the log in a second), so they hold no allocation of their own.
+    struct Record {
+        qint64 wallMs;
+        quint32 chunk;  // sequence number of the chunk holding the bytes
+        quint32 offset; // of the first byte in the chunk
+        quint32 size;
+        quint32 gapMs; // NoGap for none
+        quint32 durationMs;
+        bool cut;
+    };
+    static constexpr quint32 NoGap = 0xFFFF'FFFF;
+    // Bytes of scans, one chunk after another; a scan never spans two. Chunks leave with the
+    // last row whose bytes they hold.
+    static constexpr std::size_t ChunkBytes = 256 * 1024;
 
-    std::deque<ScanRow> rows_;
+    const Record& record(int row) const { return records_[static_cast<std::size_t>(row)]; }
+    const ScanInfo& info(int row) const;
+    // Drops the oldest `count` records (rows or staged) and the chunks no record uses any more.
+    void dropOldest(std::size_t count);
+
+    // Rows first (shown_ of them), then the scans staged for the next publish().
+    std::deque<Record> records_;
+    std::size_t shown_ = 0;
+    quint64 firstNumber_ = 1;
+    std::deque<std::unique_ptr<char[]>> chunks_;
+    quint32 firstChunk_ = 0;    // sequence number of chunks_.front()
+    std::size_t chunkUsed_ = 0; // bytes used in chunks_.back()
+    std::size_t chunkSize_ = 0; // size of chunks_.back()
     mutable std::unordered_map<quint64, ScanInfo> decoded_;
     mutable std::deque<quint64> decodedOrder_;
 };

@@ -2,6 +2,7 @@
 
 #include "scan_log/window/file_chooser.h"
 #include "scan_log/window/scan_collector.h"
+#include "scan_log/window/scan_row_delegate.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,23 +40,28 @@ ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files,
     resize(900, 480);
 
     auto* figures = new QHBoxLayout;
-    auto addFigure = [this, figures](const char* name, const QString& tip) {
-        auto* label = new QLabel(this);
+    // Each figure has a fixed size, wide enough for its longest text: a new text then changes
+    // no size, and the window lays nothing out again when the figures change.
+    auto addFigure = [this, figures](const char* name, const QString& widest, const QString& tip) {
+        auto* label = new QLabel(widest, this);
         label->setObjectName(QString::fromLatin1(name));
         label->setToolTip(tip);
-        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        label->setFixedSize(label->sizeHint().width() + label->fontMetrics().averageCharWidth(),
+                            label->sizeHint().height());
         figures->addWidget(label);
         return label;
     };
-    count_ = addFigure("scanCount", QStringLiteral("Scans since the log was last cleared"));
-    rate_ = addFigure("scanRate",
+    count_ = addFigure("scanCount", QStringLiteral("Scans: 0000000000"),
+                       QStringLiteral("Scans since the log was last cleared"));
+    rate_ = addFigure("scanRate", QStringLiteral("Per minute: 0000000.0"),
                       QStringLiteral("Average from the first scan to the latest, since the log "
                                      "was last cleared"));
-    shortest_ = addFigure("shortestGap",
+    shortest_ = addFigure("shortestGap", QStringLiteral("Shortest gap: 0000000 ms"),
                           QStringLiteral("Shortest time between the end of a scan and the start "
                                          "of the next"));
-    longest_ = addFigure("longestGap", QStringLiteral("Longest time between the end of a scan "
-                                                      "and the start of the next"));
+    longest_ = addFigure("longestGap", QStringLiteral("Longest gap: 0000000 ms"),
+                         QStringLiteral("Longest time between the end of a scan and the start of "
+                                        "the next"));
     figures->addStretch();
     auto* silenceLabel = new QLabel(QStringLiteral("&Silence ends a scan after"), this);
     silence_ = new QSpinBox(this);
@@ -73,6 +79,9 @@ ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files,
     table_->setObjectName(QStringLiteral("table"));
     table_->setAccessibleName(QStringLiteral("Scans"));
     table_->setModel(&log_.model());
+    table_->setItemDelegate(new ScanRowDelegate(table_));
+    // Rows of alternating colours part the scans; grid lines would only add to every repaint.
+    table_->setShowGrid(false);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setWordWrap(false);

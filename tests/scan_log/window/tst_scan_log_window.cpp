@@ -206,7 +206,9 @@ private slots:
             scans += QByteArray::number(i) + '\t';
         log.receive(scans.left(scans.size() / 2), 1);
         log.receive(scans.mid(scans.size() / 2), 2);
-        QTRY_COMPARE(log.model().rowCount(), int(ScanLogModel::MaxRows));
+        QTRY_COMPARE(log.model().number(int(ScanLogModel::MaxRows) - 1),
+                     quint64(ScanLogModel::MaxRows + extra));
+        QCOMPARE(log.model().rowCount(), int(ScanLogModel::MaxRows));
         QCOMPARE(log.stats().count, ScanLogModel::MaxRows + extra);
         QCOMPARE(log.model().cellText(0, ScanLogModel::Number), QString::number(extra + 1));
         QCOMPARE(log.model().cellText(0, ScanLogModel::Data), QString::number(extra));
@@ -214,6 +216,34 @@ private slots:
         QTRY_COMPARE(log.model().cellText(int(ScanLogModel::MaxRows) - 1, ScanLogModel::Data),
                      u"last"_s);
         QCOMPARE(log.model().rowCount(), int(ScanLogModel::MaxRows));
+    }
+
+    // The model keeps the scans' bytes in shared chunks: scans of every size up to the limit
+    // come back whole, also when older scans and their chunks have left.
+    void keepsEveryScansBytes() {
+        ScanLogModel model;
+        std::vector<std::string> scans;
+        const std::size_t sizes[] = {1, 17, 65537, 200'000, 65537, 3, 131'072, 0, 9};
+        char fill = 'a';
+        for (std::size_t size : sizes) {
+            scans.emplace_back(size, fill++);
+            model.stage(scans.back(), false, {});
+        }
+        QCOMPARE(model.rowCount(), 0);
+        model.publish();
+        QCOMPARE(model.rowCount(), int(std::size(sizes)));
+        for (int row = 0; row < model.rowCount(); ++row)
+            QVERIFY2(model.bytes(row) == scans[std::size_t(row)], qPrintable(QString::number(row)));
+
+        // Enough small scans to push the big ones out.
+        for (std::size_t i = 0; i < ScanLogModel::MaxRows; ++i)
+            model.stage(std::to_string(i), false, {});
+        model.publish();
+        QCOMPARE(model.rowCount(), int(ScanLogModel::MaxRows));
+        QCOMPARE(model.number(0), quint64(std::size(sizes) + 1));
+        QCOMPARE(model.bytes(0), std::string_view("0"));
+        QCOMPARE(model.cellText(int(ScanLogModel::MaxRows) - 1, ScanLogModel::Data),
+                 QString::number(ScanLogModel::MaxRows - 1));
     }
 };
 
