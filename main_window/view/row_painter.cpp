@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -96,31 +95,34 @@ void RowPainter::prepareAtlas(const Colours& colours, int pixelRatio) {
     atlasRatio_ = pixelRatio;
     cells_.clear();
     for (auto& table : latin1Cells_)
-        table.fill(-1);
+        table.fill(nullptr);
     for (auto& hash : otherCells_)
         hash.clear();
 }
 
 const RowPainter::Cell* RowPainter::cellOf(char16_t c, bool selected) {
-    int* index = nullptr;
+    const Cell** found = nullptr;
     if (c < 0x100) {
-        index = &latin1Cells_[selected][c];
+        found = &latin1Cells_[selected][c];
     } else {
-        auto found = otherCells_[selected].find(c);
-        if (found == otherCells_[selected].end())
-            found = otherCells_[selected].insert(c, -1);
-        index = &*found;
+        auto other = otherCells_[selected].find(c);
+        if (other == otherCells_[selected].end())
+            other = otherCells_[selected].insert(c, nullptr);
+        found = &*other;
     }
-    if (*index == -1) {
+    if (!*found) {
         Cell cell = renderCell(c, selected);
         if (cell.image.isNull()) {
-            *index = -2;
+            *found = &noCell_;
         } else {
             cells_.push_back(std::move(cell));
-            *index = int(cells_.size()) - 1;
+            Cell& kept = cells_.back();
+            kept.bits = kept.image.constBits();
+            kept.stride = kept.image.bytesPerLine();
+            *found = &kept;
         }
     }
-    return *index >= 0 ? &cells_[*index] : nullptr;
+    return *found != &noCell_ ? *found : nullptr;
 }
 
 RowPainter::Cell RowPainter::renderCell(char16_t c, bool selected) {
@@ -175,7 +177,6 @@ void RowPainter::paintCells(QPainter& painter, QStringView text, const ViewRows&
     const int ratio = int(painter.device()->devicePixelRatio());
     prepareAtlas(colours, ratio);
     const int cellWidth = charWidth_ * ratio, cellHeight = lineHeight_ * ratio;
-    const int cellBytes = cellWidth * int(sizeof(QRgb));
     // Glyphs whose ink leaves their cell, and characters the font lacks, are drawn over the
     // copied rows the blending way.
     QList<quint32> glyphs[2];
@@ -204,11 +205,11 @@ void RowPainter::paintCells(QPainter& painter, QStringView text, const ViewRows&
         uchar* const bits = rowImage_.bits();
         const qsizetype stride = rowImage_.bytesPerLine();
         auto put = [&](int column, const Cell& cell) {
-            const uchar* source = cell.image.constBits();
-            const qsizetype sourceStride = cell.image.bytesPerLine();
-            uchar* target = bits + qsizetype(column - from) * cellBytes;
-            for (int y = 0; y < cellHeight; ++y)
-                std::memcpy(target + y * stride, source + y * sourceStride, cellBytes);
+            const uchar* source = cell.bits;
+            uchar* target = bits + qsizetype(column - from) * cellWidth * qsizetype(sizeof(QRgb));
+            for (int y = 0; y < cellHeight; ++y, source += cell.stride, target += stride)
+                std::copy_n(reinterpret_cast<const QRgb*>(source), cellWidth,
+                            reinterpret_cast<QRgb*>(target));
         };
         for (int column = from; column < to; ++column) {
             const int p = row.start + column;
@@ -218,7 +219,10 @@ void RowPainter::paintCells(QPainter& painter, QStringView text, const ViewRows&
                 continue;
             }
             const char16_t c = text[p].unicode();
-            if (const Cell* cell = cellOf(c, selected); cell && !cell->overflows) {
+            const Cell* cell = c < 0x100 ? latin1Cells_[selected][c] : nullptr;
+            if (!cell || cell == &noCell_)
+                cell = cellOf(c, selected);
+            if (cell && !cell->overflows) {
                 put(column, *cell);
                 continue;
             }

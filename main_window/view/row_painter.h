@@ -67,6 +67,9 @@ private:
         QImage image;
         // Its glyph's ink reaches outside the cell: drawn blended over the copied row.
         bool overflows = false;
+        // The image's pixels, looked up once.
+        const uchar* bits = nullptr;
+        qsizetype stride = 0;
     };
     quint32 glyphOf(char16_t c);
     quint32 lookUpGlyph(char16_t c);
@@ -98,11 +101,13 @@ private:
     QHash<char16_t, quint32> otherGlyphs_;
     int glyphLookups_ = 0;
 
-    // The atlas: cells_ holds the rendered cells; the index of a character's cell, plain [0] or
-    // selected [1], is in a table for Latin-1 and a hash for the rest (-1: not rendered yet).
+    // The atlas: cells_ holds the rendered cells; a character's cell, plain [0] or selected [1],
+    // is found in a table for Latin-1 and a hash for the rest (nullptr: not rendered yet;
+    // &noCell_: none, the character is drawn by font fallback).
     std::deque<Cell> cells_;
-    std::array<std::array<int, 256>, 2> latin1Cells_{};
-    QHash<char16_t, int> otherCells_[2];
+    Cell noCell_;
+    std::array<std::array<const Cell*, 256>, 2> latin1Cells_{};
+    QHash<char16_t, const Cell*> otherCells_[2];
     Colours atlasColours_;
     int atlasRatio_ = 0;
     int cellRenders_ = 0;
