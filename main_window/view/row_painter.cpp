@@ -93,6 +93,10 @@ void RowPainter::prepareAtlas(const Colours& colours, int pixelRatio) {
         return;
     atlasColours_ = colours;
     atlasRatio_ = pixelRatio;
+    clearAtlas();
+}
+
+void RowPainter::clearAtlas() {
     cells_.clear();
     for (auto& table : latin1Cells_)
         table.fill(nullptr);
@@ -109,6 +113,11 @@ const RowPainter::Cell* RowPainter::cellOf(char16_t c, bool selected) {
         if (other == otherCells_[selected].end())
             other = otherCells_[selected].insert(c, nullptr);
         found = &*other;
+    }
+    if (!*found && cells_.size() + otherCells_[0].size() + otherCells_[1].size() >= MaxCells) {
+        // Text of many scripts would grow the atlas without end: it starts afresh instead.
+        clearAtlas();
+        found = c < 0x100 ? &latin1Cells_[selected][c] : &*otherCells_[selected].insert(c, nullptr);
     }
     if (!*found) {
         Cell cell = renderCell(c, selected);

@@ -78,6 +78,7 @@ private:
     Cell renderCell(char16_t c, bool selected);
     // Empties the atlas when the colours or the device's pixel ratio differ from its own.
     void prepareAtlas(const Colours& colours, int pixelRatio);
+    void clearAtlas();
     bool canUseCells(const QPainter& painter, const Colours& colours) const;
     void paintCells(QPainter& painter, QStringView text, const ViewRows& rows, int firstRow,
                     int lastRow, int firstColumn, int endColumn, QPoint origin, int selectionStart,
@@ -105,6 +106,9 @@ private:
     // is found in a table for Latin-1 and a hash for the rest (nullptr: not rendered yet;
     // &noCell_: none, the character is drawn by font fallback).
     std::deque<Cell> cells_;
+    // The most cells (and characters without one) the atlas keeps: Latin-1 plain and selected,
+    // and as many others (about a megabyte at the default font).
+    static constexpr std::size_t MaxCells = 2048;
     Cell noCell_;
     std::array<std::array<const Cell*, 256>, 2> latin1Cells_{};
     QHash<char16_t, const Cell*> otherCells_[2];

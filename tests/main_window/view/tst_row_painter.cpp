@@ -199,6 +199,21 @@ private slots:
         paintFrom(0, inactive);
         QVERIFY(rowPainter.cellRenders() > renders);
     }
+
+    // The atlas is bounded: after thousands of distinct characters it starts afresh, and cells
+    // rendered then are the same as before.
+    void atlasIsBounded() {
+        RowPainter rowPainter(viewFont());
+        const QImage first = paint(rowPainter, QStringLiteral("ab"), 2);
+        const int renders = rowPainter.cellRenders();
+        QString many;
+        for (char16_t c = 0x2000; c < 0x2000 + 3000; ++c)
+            many += QChar(c);
+        paint(rowPainter, many, 100);
+        const int afterMany = rowPainter.cellRenders();
+        QCOMPARE(paint(rowPainter, QStringLiteral("ab"), 2), first);
+        QCOMPARE(rowPainter.cellRenders(), afterMany + renders);
+    }
 };
 
 QTEST_MAIN(TestRowPainter)
