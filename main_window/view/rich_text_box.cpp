@@ -537,9 +537,10 @@ void RichTextBox::paintEvent(QPaintEvent* event) {
     const QPalette::ColorGroup group = !isEnabled()       ? QPalette::Disabled
                                        : isActiveWindow() ? QPalette::Active
                                                           : QPalette::Inactive;
-    const RowPainter::Colours colours{palette().color(group, QPalette::Text),
-                                      palette().color(group, QPalette::HighlightedText),
-                                      palette().color(group, QPalette::Highlight)};
+    const RowPainter::Colours colours{
+        palette().color(group, QPalette::Text), palette().color(group, QPalette::HighlightedText),
+        palette().color(group, QPalette::Highlight),
+        background.style() == Qt::SolidPattern ? background.color() : QColor()};
     const QPoint origin(Margin - scrollX, Margin - scrollY);
     rowPainter_.paintRows(painter, model_.Text(), rows_, firstRow, lastRow, firstColumn, endColumn,
                           origin, selStart, selStart + model_.SelLength(), colours);

@@ -1,5 +1,5 @@
-// The row painter on its own, painting into images: glyphs one per column, the selection, and
-// a glyph cache that looks each character up once.
+// The row painter on its own, painting into images: glyphs one per column, the selection, a
+// glyph cache that looks each character up once, and an atlas that renders each cell once.
 #include "main_window/view/row_painter.h"
 
 #include <QImage>
@@ -10,7 +10,7 @@
 
 namespace {
 
-const RowPainter::Colours colours{Qt::black, Qt::white, Qt::blue};
+const RowPainter::Colours colours{Qt::black, Qt::white, Qt::blue, Qt::white};
 const QPoint origin(4, 4);
 
 QFont viewFont() {
@@ -20,23 +20,25 @@ QFont viewFont() {
     return font;
 }
 
-QImage blank(const RowPainter& painter, int columns, int rows) {
-    QImage image(origin.x() * 2 + columns * painter.charWidth(),
-                 origin.y() * 2 + rows * painter.lineHeight(), QImage::Format_ARGB32_Premultiplied);
+QImage blank(const RowPainter& painter, int columns, int rows, int ratio = 1) {
+    QImage image((origin.x() * 2 + columns * painter.charWidth()) * ratio,
+                 (origin.y() * 2 + rows * painter.lineHeight()) * ratio,
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::white);
     return image;
 }
 
 // All rows of text, laid out at `columns`, with the given selection.
 QImage paint(RowPainter& rowPainter, const QString& text, int columns, int selectionStart = 0,
-             int selectionEnd = 0) {
+             int selectionEnd = 0, const RowPainter::Colours& with = colours, int ratio = 1) {
     ViewRows rows;
     rows.setColumns(columns);
     rows.update(text, 0);
-    QImage image = blank(rowPainter, columns, rows.rowCount());
+    QImage image = blank(rowPainter, columns, rows.rowCount(), ratio);
     QPainter painter(&image);
     rowPainter.paintRows(painter, text, rows, 0, rows.rowCount() - 1, 0, columns, origin,
-                         selectionStart, selectionEnd, colours);
+                         selectionStart, selectionEnd, with);
     return image;
 }
 
@@ -53,12 +55,28 @@ class TestRowPainter : public QObject {
 
 private slots:
     // Each character is the font's own glyph, drawn with its left edge at its column and on the
-    // row's baseline, as drawing that one character as text there would show it.
+    // row's baseline, as drawing that one character as text there would show it: pixel for
+    // pixel, whether copied from cells rendered on the background or blended onto the target
+    // (no background colour given), on a device of one or two pixels a point.
+    void glyphsSitInTheirColumns_data() {
+        QTest::addColumn<bool>("cells");
+        QTest::addColumn<int>("ratio");
+        QTest::newRow("cells") << true << 1;
+        QTest::newRow("cells, ratio 2") << true << 2;
+        QTest::newRow("blended") << false << 1;
+        QTest::newRow("blended, ratio 2") << false << 2;
+    }
     void glyphsSitInTheirColumns() {
+        QFETCH(bool, cells);
+        QFETCH(int, ratio);
         RowPainter rowPainter(viewFont());
+        RowPainter::Colours with = colours;
+        if (!cells)
+            with.background = QColor();
         const QString row = QStringLiteral("Hi_8é~");
-        const QImage painted = paint(rowPainter, row, row.size());
-        QImage expected = blank(rowPainter, row.size(), 1);
+        const QImage painted = paint(rowPainter, row, row.size(), 0, 0, with, ratio);
+        QCOMPARE(rowPainter.cellRenders() > 0, cells);
+        QImage expected = blank(rowPainter, row.size(), 1, ratio);
         QPainter painter(&expected);
         painter.setFont(viewFont());
         painter.setPen(colours.text);
@@ -144,6 +162,57 @@ private slots:
         rowPainter.setFont(bigger);
         QVERIFY(paint(rowPainter, QStringLiteral("abca \x01"), 8) != first);
         QCOMPARE(rowPainter.glyphLookups(), 8);
+    }
+
+    // Each cell is rendered once for its colours: painting rows again, or the same rows shifted
+    // sideways (as a long line scrolled in the hex view is), renders no cell again and copies
+    // the same pixels to the new place. New colours render the cells afresh.
+    void cellsRenderOnce() {
+        RowPainter rowPainter(viewFont());
+        const QString text = QStringLiteral("0A 1B 2C ").repeated(5);
+        ViewRows rows;
+        rows.setColumns(text.size());
+        rows.update(text, 0);
+        const int columns = 20;
+        auto paintFrom = [&](int firstColumn, const RowPainter::Colours& with) {
+            QImage image = blank(rowPainter, columns, 1);
+            QPainter painter(&image);
+            const QPoint shifted(origin.x() - firstColumn * rowPainter.charWidth(), origin.y());
+            rowPainter.paintRows(painter, text, rows, 0, 0, firstColumn, firstColumn + columns,
+                                 shifted, 3, 9, with);
+            return image;
+        };
+        const QImage first = paintFrom(0, colours);
+        const int renders = rowPainter.cellRenders();
+        // 0 A 1 B 2 C and a blank plain; 1 B 2 C and a blank selected.
+        QCOMPARE(renders, 7 + 5);
+        QCOMPARE(paintFrom(0, colours), first);
+        QCOMPARE(rowPainter.cellRenders(), renders);
+        // Shifted by nine columns: what showed from column 9 on now shows from column 0.
+        const QImage shifted = paintFrom(9, colours);
+        QCOMPARE(rowPainter.cellRenders(), renders);
+        const QRect kept(origin,
+                         QSize((columns - 9) * rowPainter.charWidth(), rowPainter.lineHeight()));
+        QCOMPARE(shifted.copy(kept), first.copy(kept.translated(9 * rowPainter.charWidth(), 0)));
+        RowPainter::Colours inactive = colours;
+        inactive.highlight = Qt::gray;
+        paintFrom(0, inactive);
+        QVERIFY(rowPainter.cellRenders() > renders);
+    }
+
+    // The atlas is bounded: after thousands of distinct characters it starts afresh, and cells
+    // rendered then are the same as before.
+    void atlasIsBounded() {
+        RowPainter rowPainter(viewFont());
+        const QImage first = paint(rowPainter, QStringLiteral("ab"), 2);
+        const int renders = rowPainter.cellRenders();
+        QString many;
+        for (char16_t c = 0x2000; c < 0x2000 + 3000; ++c)
+            many += QChar(c);
+        paint(rowPainter, many, 100);
+        const int afterMany = rowPainter.cellRenders();
+        QCOMPARE(paint(rowPainter, QStringLiteral("ab"), 2), first);
+        QCOMPARE(rowPainter.cellRenders(), afterMany + renders);
     }
 };
 
