@@ -7,15 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${LINNET_BUILD_DIR:-$root/build}
 out=${1:-$root/docs/scanlog.png}
 
-need=()
-for tool in xvfb-run xdotool import; do
-    command -v "$tool" >/dev/null || need+=("$tool")
-done
-if [ ${#need[@]} -gt 0 ]; then
-    sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends xvfb xauth xdotool imagemagick
-fi
+"$root/scripts/picture-tools.sh"
 # An existing build needs only the program and the simulator brought up to date.
 if [ -f "$build/build.ninja" ]; then
     cmake --build "$build" --target linnet-test linnet-scanner-sim >/dev/null

@@ -8,15 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${LINNET_BUILD_DIR:-$root/build}
 out=${1:-$root/docs/scanner-tooltip.png}
 
-need=()
-for tool in xvfb-run xdotool import; do
-    command -v "$tool" >/dev/null || need+=("$tool")
-done
-if [ ${#need[@]} -gt 0 ]; then
-    sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends xvfb xauth xdotool imagemagick
-fi
+"$root/scripts/picture-tools.sh"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" >/dev/null
 
