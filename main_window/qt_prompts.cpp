@@ -8,6 +8,8 @@ Prompts::Answer QtPrompts::messageBox(const QString& text, Buttons buttons, Icon
                                       const QString& title) {
     QMessageBox box(parent_);
     box.setWindowTitle(title.isEmpty() ? AppTitle : title);
+    // Messages carry names and paths from outside: never taken for rich text.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon) {
     case Icon::None:

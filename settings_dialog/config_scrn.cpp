@@ -1,5 +1,7 @@
 #include "settings_dialog/config_scrn.h"
 
+#include "outside_text/outside_text.h"
+
 #include "main_window/failure_text.h"
 #include "main_window/prompts.h"
 #include "main_window/twips.h"
@@ -358,13 +360,13 @@ void ConfigScrn::refreshPortTooltips() {
     for (qint16 index = 1; index <= LastPort; ++index) {
         QRadioButton* button = comPort_[index];
         const QString tip = tipFor(index);
-        if (tip == button->toolTip())
+        if (tip == button->accessibleDescription())
             continue;
-        button->setToolTip(tip);
+        button->setToolTip(outside_text::toolTip(tip));
         button->setAccessibleDescription(tip);
         // A tooltip on show keeps its text; the one under the pointer is shown afresh.
         if (QToolTip::isVisible() && button->underMouse())
-            QToolTip::showText(QCursor::pos(), tip, button);
+            QToolTip::showText(QCursor::pos(), button->toolTip(), button);
     }
 }
 

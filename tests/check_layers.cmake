@@ -8,22 +8,26 @@ if(NOT SOURCE_DIR)
     message(FATAL_ERROR "SOURCE_DIR is not set")
 endif()
 
-set(port_layer "serial_comm/port/")
-set(discovery_layer "serial_comm/discovery/")
+set(text_layer "outside_text/")
+set(port_layer "serial_comm/port/" ${text_layer})
+set(discovery_layer "serial_comm/discovery/" ${text_layer})
 set(view_layer "main_window/view/")
 set(scan_decode_layer "scan_log/decode/")
-set(scan_window_layer "scan_log/window/")
+set(scan_window_layer "scan_log/window/" ${text_layer})
 set(window_layer "main_window/" "settings_dialog/" "serial_comm/handlers/")
 
 file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR}
     ${SOURCE_DIR}/serial_comm/*.h ${SOURCE_DIR}/serial_comm/*.cpp
     ${SOURCE_DIR}/main_window/*.h ${SOURCE_DIR}/main_window/*.cpp
     ${SOURCE_DIR}/settings_dialog/*.h ${SOURCE_DIR}/settings_dialog/*.cpp
-    ${SOURCE_DIR}/scan_log/*.h ${SOURCE_DIR}/scan_log/*.cpp)
+    ${SOURCE_DIR}/scan_log/*.h ${SOURCE_DIR}/scan_log/*.cpp
+    ${SOURCE_DIR}/outside_text/*.h ${SOURCE_DIR}/outside_text/*.cpp)
 
 set(faults)
 foreach(file IN LISTS files)
-    if(file MATCHES "^serial_comm/port/")
+    if(file MATCHES "^outside_text/")
+        set(allowed ${text_layer})
+    elseif(file MATCHES "^serial_comm/port/")
         set(allowed ${port_layer})
     elseif(file MATCHES "^serial_comm/discovery/")
         set(allowed ${discovery_layer})

@@ -1,5 +1,7 @@
 #include "scan_log/window/scan_log_model.h"
 
+#include "outside_text/outside_text.h"
+
 #include <QDateTime>
 
 #include <algorithm>
@@ -77,7 +79,8 @@ QVariant ScanLogModel::data(const QModelIndex& index, int role) const {
     QString text = cellText(index.row(), column);
     if (column == Data && text.size() > MaxShownData)
         text = text.left(MaxShownData) + QStringLiteral("...");
-    return text;
+    // A scan that looks like HTML is shown as what it is, not rendered.
+    return role == Qt::ToolTipRole ? outside_text::toolTip(text) : text;
 }
 
 std::string_view ScanLogModel::bytes(int row) const {

@@ -1,7 +1,9 @@
 #include "serial_comm/discovery/device_registry.h"
 
 #include <QDateTime>
-#include <QFileInfo>
+#include <QFile>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -9,8 +11,14 @@ namespace serial_comm {
 
 namespace {
 
-QString overridePath(int number) {
-    return qEnvironmentVariable(QStringLiteral("LINNET_COM%1").arg(number).toLatin1().constData());
+// LINNET_COM<n> as bytes: a path that is not valid text is still the path open() gets.
+QByteArray overridePath(int number) {
+    return qgetenv(("LINNET_COM" + QByteArray::number(number)).constData());
+}
+
+bool pathExists(const QByteArray& path) {
+    struct stat status {};
+    return ::stat(path.constData(), &status) == 0;
 }
 
 } // namespace
@@ -117,8 +125,8 @@ std::optional<SerialDevice> DeviceRegistry::deviceForNumber(int number) const {
 
 PortTarget DeviceRegistry::target(int number) const {
     using Source = PortTarget::Source;
-    if (const QString path = overridePath(number); !path.isEmpty())
-        return {Source::Override, path};
+    if (const QByteArray path = overridePath(number); !path.isEmpty())
+        return {Source::Override, QFile::decodeName(path)};
     if (const std::optional<SerialDevice> device = deviceForNumber(number))
         return {Source::Device, device->node};
     if (const QString identity = table_.identityOf(number); !identity.isEmpty())
@@ -131,7 +139,7 @@ QString DeviceRegistry::tooltipText(int number) const {
     port.number = number;
     port.overridePath = overridePath(number);
     if (!port.overridePath.isEmpty()) {
-        port.present = QFileInfo::exists(port.overridePath);
+        port.present = pathExists(port.overridePath);
     } else if (std::optional<SerialDevice> device = deviceForNumber(number)) {
         port.device = std::move(device);
         port.present = true;
@@ -145,7 +153,11 @@ QString DeviceRegistry::tooltipText(int number) const {
 }
 
 QString DeviceRegistry::connectedNowText() const {
-    return serial_comm::connectedNowText(numberedDevices());
+    QList<OverriddenPort> overrides;
+    for (int number = 1; number <= ComTable::lastNumber; ++number)
+        if (const QByteArray path = overridePath(number); !path.isEmpty())
+            overrides.append({number, path, pathExists(path)});
+    return serial_comm::connectedNowText(overrides, numberedDevices());
 }
 
 } // namespace serial_comm

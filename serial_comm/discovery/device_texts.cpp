@@ -1,5 +1,9 @@
 #include "serial_comm/discovery/device_texts.h"
 
+#include "outside_text/outside_text.h"
+
+#include <QSet>
+
 #include <QFile>
 
 #include <grp.h>
@@ -14,18 +18,19 @@ namespace serial_comm {
 
 QString portTooltipText(const PortInfo& port) {
     const QString name = QStringLiteral("COM%1").arg(port.number);
-    const QString state =
-        port.present ? QStringLiteral("connected") : QStringLiteral("not connected");
+    const bool onBoard = port.device && port.device->kind == SerialKind::OnBoard;
+    const QString state = !port.present ? QStringLiteral("not connected")
+                          : onBoard     ? QStringLiteral("present")
+                                        : QStringLiteral("connected");
     if (!port.overridePath.isEmpty())
         return QStringLiteral("%1: %2 (set by LINNET_COM%3), %4")
-            .arg(name, port.overridePath)
-            .arg(port.number)
-            .arg(state);
+            .arg(name, outside_text::visible(port.overridePath), QString::number(port.number),
+                 state);
     if (port.device)
         return QStringLiteral("%1: %2, %3").arg(name, port.device->displayName(), state);
     if (!port.rememberedIdentity.isEmpty())
         return QStringLiteral("%1: kept for a device seen before (%2), not connected")
-            .arg(name, port.rememberedIdentity);
+            .arg(name, outside_text::visible(port.rememberedIdentity));
     return QStringLiteral("%1: no serial device has this number").arg(name);
 }
 
@@ -36,26 +41,48 @@ QString noSerialDeviceText() {
                           "scanning a set-up code from its manual.");
 }
 
-QString connectedNowText(const QList<NumberedDevice>& present) {
-    if (present.isEmpty())
-        return noSerialDeviceText();
-    QStringList items;
-    QList<int> pluggable; // numbers of devices other than the on-board ports
-    for (const NumberedDevice& entry : present) {
-        const QString label = entry.number > 0 ? QStringLiteral("COM%1").arg(entry.number)
-                                               : QStringLiteral("no number");
-        items << QStringLiteral("%1 = %2 (%3)")
-                     .arg(label, entry.device.shortName(), entry.device.node);
-        if (entry.number > 0 && entry.device.kind != SerialKind::OnBoard)
-            pluggable << entry.number;
+QString connectedNowText(const QList<OverriddenPort>& overrides,
+                         const QList<NumberedDevice>& present) {
+    QStringList connected;
+    QStringList onBoard;
+    QList<int> choices; // numbers that open something connected
+    QSet<int> overridden;
+    for (const OverriddenPort& port : overrides) {
+        overridden.insert(port.number);
+        if (!port.present)
+            continue;
+        connected << QStringLiteral("COM%1 = %2 (set by LINNET_COM%1)")
+                         .arg(QString::number(port.number), outside_text::visible(port.path));
+        choices << port.number;
     }
-    QString text = QStringLiteral("Connected now: %1.").arg(items.join(QStringLiteral(", ")));
-    if (pluggable.size() == 1)
-        text += QStringLiteral(" Choose Com%1 in Port Setting.").arg(pluggable.first());
-    else if (pluggable.size() > 1)
+    for (const NumberedDevice& entry : present) {
+        const bool reachable = entry.number > 0 && !overridden.contains(entry.number);
+        const QString label = reachable ? QStringLiteral("COM%1").arg(entry.number)
+                              : entry.number > 0
+                                  ? QStringLiteral("none while LINNET_COM%1 is set").arg(entry.number)
+                                  : QStringLiteral("no number");
+        const QString item = QStringLiteral("%1 = %2 (%3)")
+                                 .arg(label, entry.device.shortName(),
+                                      outside_text::visible(entry.device.node));
+        if (entry.device.kind == SerialKind::OnBoard) {
+            onBoard << item;
+        } else {
+            connected << item;
+            if (reachable)
+                choices << entry.number;
+        }
+    }
+    QString text = connected.isEmpty()
+                       ? noSerialDeviceText()
+                       : QStringLiteral("Connected now: %1.").arg(connected.join(QStringLiteral(", ")));
+    if (!onBoard.isEmpty())
+        text += QStringLiteral(" On-board serial ports present (nothing is known to be attached): "
+                               "%1.")
+                    .arg(onBoard.join(QStringLiteral(", ")));
+    if (choices.size() == 1)
+        text += QStringLiteral(" Choose Com%1 in Port Setting.").arg(choices.first());
+    else if (choices.size() > 1)
         text += QStringLiteral(" Choose the scanner's number in Port Setting.");
-    else if (present.size() == 1 && present.first().number > 0)
-        text += QStringLiteral(" Choose Com%1 in Port Setting.").arg(present.first().number);
     return text;
 }
 

@@ -2,6 +2,7 @@
 
 #include "serial_comm/discovery/serial_device.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -12,7 +13,7 @@ namespace serial_comm {
 // What is known about one COM number, for describing it.
 struct PortInfo {
     int number = 0;
-    QString overridePath;               // LINNET_COM<n>, when set
+    QByteArray overridePath;            // LINNET_COM<n>, when set: bytes, as open() gets them
     std::optional<SerialDevice> device; // the device with the number, present or seen this run
     QString rememberedIdentity;         // a device remembered from earlier runs holds it
     bool present = false;               // the device (or the override's path) is there now
@@ -20,7 +21,7 @@ struct PortInfo {
 
 // "COM3: Area-Imaging Scanner by Scanner Maker (USB 1209:0001, serial 20150CE5C5) on
 // /dev/ttyACM0, connected", "..., not connected", "COM1: on-board serial port /dev/ttyS0,
-// connected".
+// present" (an on-board port is there, but nothing is known to be attached to it).
 QString portTooltipText(const PortInfo& port);
 
 struct NumberedDevice {
@@ -28,9 +29,18 @@ struct NumberedDevice {
     SerialDevice device;
 };
 
-// "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0). Choose Com3 in Port Setting.";
-// with nothing present, noSerialDeviceText().
-QString connectedNowText(const QList<NumberedDevice>& present);
+// A port number that LINNET_COM<n> leads to a path of its own.
+struct OverriddenPort {
+    int number = 0;
+    QByteArray path;
+    bool present = false; // the path exists now
+};
+
+// The ports as they will open, the variables first: "Connected now: COM1 = /dev/pts/3 (set by
+// LINNET_COM1), COM3 = Area-Imaging Scanner (/dev/ttyACM0). Choose Com3 in Port Setting.". An
+// on-board port is only "present". With nothing connected, noSerialDeviceText() first.
+QString connectedNowText(const QList<OverriddenPort>& overrides,
+                         const QList<NumberedDevice>& present);
 
 // What to check when no serial device is present.
 QString noSerialDeviceText();

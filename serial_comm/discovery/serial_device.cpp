@@ -1,5 +1,7 @@
 #include "serial_comm/discovery/serial_device.h"
 
+#include "outside_text/outside_text.h"
+
 #include <QRegularExpression>
 
 namespace serial_comm {
@@ -25,7 +27,7 @@ QString SerialDevice::identity() const {
 
 QString SerialDevice::shortName() const {
     if (!product.isEmpty())
-        return product;
+        return outside_text::visible(product);
     switch (kind) {
     case SerialKind::OnBoard:
         return QStringLiteral("on-board serial port");
@@ -42,21 +44,23 @@ QString SerialDevice::shortName() const {
 
 QString SerialDevice::displayName() const {
     if (kind != SerialKind::Usb) {
-        QString text = shortName() + QLatin1Char(' ') + node;
+        QString text = shortName() + QLatin1Char(' ') + outside_text::visible(node);
         if (kind == SerialKind::Platform && !driver.isEmpty())
-            text += QStringLiteral(" (%1)").arg(driver);
+            text += QStringLiteral(" (%1)").arg(outside_text::visible(driver));
         return text;
     }
     QString text = shortName();
     if (!manufacturer.isEmpty())
-        text += QStringLiteral(" by ") + manufacturer;
-    QStringList details{QStringLiteral("USB %1:%2").arg(vendorId, productId)};
+        text += QStringLiteral(" by ") + outside_text::visible(manufacturer);
+    QStringList details{QStringLiteral("USB %1:%2").arg(outside_text::visible(vendorId),
+                                                         outside_text::visible(productId))};
     if (!serialNumber.isEmpty())
-        details << QStringLiteral("serial ") + serialNumber;
+        details << QStringLiteral("serial ") + outside_text::visible(serialNumber);
     // A device with several ports (dual FTDI) tells them apart by interface.
     if (!interfaceNumber.isEmpty() && interfaceNumber != QLatin1String("00"))
-        details << QStringLiteral("interface ") + interfaceNumber;
-    return text + QStringLiteral(" (%1) on %2").arg(details.join(QStringLiteral(", ")), node);
+        details << QStringLiteral("interface ") + outside_text::visible(interfaceNumber);
+    return text + QStringLiteral(" (%1) on %2")
+                      .arg(details.join(QStringLiteral(", ")), outside_text::visible(node));
 }
 
 int SerialDevice::onBoardIndex() const {

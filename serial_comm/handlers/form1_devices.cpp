@@ -3,6 +3,7 @@
 
 #include "main_window/failure_text.h"
 #include "main_window/form1.h"
+#include "outside_text/outside_text.h"
 #include "main_window/prompts.h"
 #include "serial_comm/discovery/device_registry.h"
 #include "serial_comm/handlers/device_advice.h"
@@ -46,7 +47,7 @@ void Form1::showOpenButtonTip() {
     if (registry_ == nullptr)
         return;
     const QString tip = registry_->tooltipText(port_->CommPort());
-    cmdOpen_->setToolTip(tip);
+    cmdOpen_->setToolTip(outside_text::toolTip(tip));
     cmdOpen_->setAccessibleDescription(tip);
 }
 

@@ -4,6 +4,7 @@
 #include "main_window/echo.h"
 #include "main_window/failure_text.h"
 #include "main_window/form1.h"
+#include "main_window/status_label.h"
 #include "main_window/prompts.h"
 #include "main_window/shape.h"
 #include "main_window/view/rich_text_box.h"
@@ -156,7 +157,7 @@ void Form1::MSComm1_OnComm() {
     }
 
     if (!EventMessage.isEmpty()) {
-        label1_->setText(EventMessage);
+        label1_->showMessage(EventMessage);
         EventMessage.clear();
     } else if (!ErrorMessage.isEmpty()) {
         prompts_->beep();

@@ -1,5 +1,7 @@
 #include "serial_comm/port/device_map.h"
 
+#include "outside_text/outside_text.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -30,40 +32,8 @@ QByteArray deviceFileForPort(qint16 port) {
     return "/dev/ttyS" + QByteArray::number(port - 1);
 }
 
-QString displayPath(const QByteArray& path) {
-    QString shown;
-    shown.reserve(path.size());
-    qsizetype i = 0;
-    while (i < path.size()) {
-        const auto lead = static_cast<unsigned char>(path.at(i));
-        const qsizetype length = lead < 0x80             ? 1
-                                 : (lead & 0xE0) == 0xC0 ? 2
-                                 : (lead & 0xF0) == 0xE0 ? 3
-                                 : (lead & 0xF8) == 0xF0 ? 4
-                                                         : 0;
-        bool valid = length > 0 && i + length <= path.size();
-        for (qsizetype k = 1; valid && k < length; ++k)
-            valid = (static_cast<unsigned char>(path.at(i + k)) & 0xC0) == 0x80;
-        if (valid) {
-            // The decoder turns what UTF-8 forbids (overlong forms, surrogates) into U+FFFD;
-            // only an encoded U+FFFD itself may come out as one.
-            const QByteArrayView sequence = QByteArrayView(path).sliced(i, length);
-            const QString character = QString::fromUtf8(sequence);
-            if (!character.contains(QChar::ReplacementCharacter) || sequence == "\xEF\xBF\xBD") {
-                shown += character;
-                i += length;
-                continue;
-            }
-        }
-        shown +=
-            QStringLiteral("\\x") + QString::number(lead, 16).toUpper().rightJustified(2, u'0');
-        ++i;
-    }
-    return shown;
-}
-
 QString devicePathForPort(qint16 port) {
-    return displayPath(deviceFileForPort(port));
+    return outside_text::visible(deviceFileForPort(port));
 }
 
 bool deviceExists(const QString& path) {

@@ -32,10 +32,6 @@ struct PortDevice {
 // present. Without one, a port opens deviceFileForPort.
 using DeviceResolver = std::function<PortDevice(qint16 port)>;
 
-// A path for messages: valid UTF-8 as its characters, every other byte as \xHH (a name made in
-// another encoding still shows which byte is where).
-QString displayPath(const QByteArray& path);
-
 // The device COMn opens, for display.
 QString devicePathForPort(qint16 port);
 

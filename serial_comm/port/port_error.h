@@ -105,7 +105,7 @@ struct PortError {
     FailureKind kind = FailureKind::Other;
     FailureCause cause = FailureCause::Text;
     qint16 port = 0;
-    QString device;      // the device's path for display (displayPath)
+    QString device;      // the device's path for display (outside_text::visible)
     int systemError = 0; // errno of the step that failed; 0 when no system call failed
 
     QString value; // what was written, as text: "4", "9600,N,9,1", the parity replacement

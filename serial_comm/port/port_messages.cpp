@@ -1,5 +1,7 @@
 #include "serial_comm/port/port_messages.h"
 
+#include "outside_text/outside_text.h"
+
 #include "serial_comm/port/device_map.h"
 
 #include <QStringList>
@@ -89,7 +91,8 @@ QString inUseText(const PortError& e) {
     for (const DeviceHolder& holder : e.holders)
         named.append(
             QStringLiteral("%1 (process %2)")
-                .arg(holder.name.isEmpty() ? QStringLiteral("another program") : holder.name,
+                .arg(holder.name.isEmpty() ? QStringLiteral("another program")
+                                           : outside_text::visible(holder.name),
                      QString::number(holder.pid)));
     return QStringLiteral("%1 is in use by %2: close %3, then open the port again.")
         .arg(where(e), listed(named),

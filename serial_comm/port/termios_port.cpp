@@ -1,5 +1,7 @@
 #include "serial_comm/port/termios_port.h"
 
+#include "outside_text/outside_text.h"
+
 #include "serial_comm/port/device_map.h"
 #include "serial_comm/port/exit_restore.h"
 #include "serial_comm/port/port_messages.h"
@@ -207,7 +209,7 @@ void TermiosPort::openDevice() {
     // must open all the same.
     const PortDevice target = resolve(port_);
     const QByteArray file = target.file;
-    const QString path = displayPath(file);
+    const QString path = outside_text::visible(file);
     const auto openError = [&](FailureKind kind, FailureCause cause) {
         PortError error = failure(PortOperation::Open, kind, cause);
         error.device = path;
@@ -249,7 +251,7 @@ void TermiosPort::openDevice() {
         break;
     case DeviceLockFile::Outcome::Unsafe: {
         PortError error = openError(FailureKind::Other, FailureCause::LockFileUnsafe);
-        error.lockFile = displayPath(lock->path());
+        error.lockFile = outside_text::visible(lock->path());
         throw PortFailure(error);
     }
     }
@@ -843,7 +845,7 @@ void TermiosPort::setParityReplace(const QString& replacement) {
 }
 
 QString TermiosPort::devicePathFor(qint16 port) const {
-    return displayPath(resolve(port).file);
+    return outside_text::visible(resolve(port).file);
 }
 
 // --- break and RTS ---

@@ -398,7 +398,7 @@ private slots:
         port.setPortOpen(true);
 
         ConfigScrn* dialog = openDialog(form);
-        const QString tip = button(dialog, "ComPort_2")->toolTip();
+        const QString tip = button(dialog, "ComPort_2")->accessibleDescription();
         QVERIFY2(tip.contains(second.slavePath() + ", which is present"), qPrintable(tip));
         click(dialog, "Baud96 EvenParity ComPort_2 OKButton");
         QVERIFY2(prompts.calls.isEmpty(), qPrintable(prompts.calls.value(0).text));
@@ -409,7 +409,7 @@ private slots:
         QCOMPARE(first.readMaster(1, std::chrono::milliseconds(50)), QByteArray());
 
         openDialog(form);
-        QVERIFY(button(dialog, "ComPort_3")->toolTip().contains("not present"));
+        QVERIFY(button(dialog, "ComPort_3")->accessibleDescription().contains("not present"));
         click(dialog, "ComPort_3 OKButton");
         QCOMPARE(prompts.messages().size(), 1);
         QVERIFY(prompts.messages()[0].text.contains("COM3"));

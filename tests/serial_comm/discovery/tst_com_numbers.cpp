@@ -12,6 +12,7 @@
 Q_DECLARE_METATYPE(serial_comm::PortInfo)
 Q_DECLARE_METATYPE(serial_comm::GroupAccess)
 Q_DECLARE_METATYPE(serial_comm::NumberedDevice)
+Q_DECLARE_METATYPE(serial_comm::OverriddenPort)
 
 using namespace serial_comm;
 
@@ -264,7 +265,7 @@ private slots:
         QTest::newRow("gone") << PortInfo{3, {}, scanner(), {}, false}
                               << "COM3: " + scannerName + ", not connected";
         QTest::newRow("on-board") << PortInfo{1, {}, onBoard(0), {}, true}
-                                  << "COM1: on-board serial port /dev/ttyS0, connected";
+                                  << "COM1: on-board serial port /dev/ttyS0, present";
 
         SerialDevice bare = scanner();
         bare.manufacturer.clear();
@@ -295,8 +296,17 @@ private slots:
         QTest::newRow("remembered from an earlier run")
             << PortInfo{8, {}, std::nullopt, QStringLiteral("usb 1209:0001 serial X if 00"), false}
             << "COM8: kept for a device seen before (usb 1209:0001 serial X if 00), not connected";
-        QTest::newRow("override") << PortInfo{3, QStringLiteral("/dev/pts/7"), scanner(), {}, true}
+        QTest::newRow("override") << PortInfo{3, QByteArray("/dev/pts/7"), scanner(), {}, true}
                                   << "COM3: /dev/pts/7 (set by LINNET_COM3), connected";
+        QTest::newRow("override with placeholders and a byte that is no text")
+            << PortInfo{1, QByteArray("/tmp/a%1b%2/dev\xFF"), std::nullopt, {}, true}
+            << "COM1: /tmp/a%1b%2/dev\\xFF (set by LINNET_COM1), connected";
+        SerialDevice hostile = scanner();
+        hostile.product = QStringLiteral("<img src=/dev/zero>\u202Eevil\n");
+        QTest::newRow("device strings that look like markup or reorder the line")
+            << PortInfo{3, {}, hostile, {}, true}
+            << "COM3: <img src=/dev/zero>\\u202Eevil\\n by Scanner Maker (USB 1209:0001, serial "
+               "20150CE5C5) on /dev/ttyACM0, connected";
         QTest::newRow("nothing") << PortInfo{9, {}, std::nullopt, {}, false}
                                  << "COM9: no serial device has this number";
     }
@@ -308,39 +318,57 @@ private slots:
     }
 
     void connectedNow_data() {
+        QTest::addColumn<QList<OverriddenPort>>("overrides");
         QTest::addColumn<QList<NumberedDevice>>("present");
         QTest::addColumn<QString>("text");
 
+        using Devices = QList<NumberedDevice>;
+        using Overrides = QList<OverriddenPort>;
         QTest::newRow("the scanner")
-            << QList<NumberedDevice>{{3, scanner()}}
+            << Overrides{} << Devices{{3, scanner()}}
             << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0). Choose Com3 in Port "
                "Setting.";
         QTest::newRow("an on-board port and the scanner")
-            << QList<NumberedDevice>{{1, onBoard(0)}, {3, scanner()}}
-            << "Connected now: COM1 = on-board serial port (/dev/ttyS0), COM3 = Area-Imaging "
-               "Scanner (/dev/ttyACM0). Choose Com3 in Port Setting.";
+            << Overrides{} << Devices{{1, onBoard(0)}, {3, scanner()}}
+            << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0). On-board serial ports "
+               "present (nothing is known to be attached): COM1 = on-board serial port "
+               "(/dev/ttyS0). Choose Com3 in Port Setting.";
         SerialDevice other = scanner();
         other.node = QStringLiteral("/dev/ttyUSB0");
         other.product = QStringLiteral("FT232R USB UART");
         QTest::newRow("two devices, one without a number")
-            << QList<NumberedDevice>{{3, scanner()}, {0, other}}
+            << Overrides{} << Devices{{3, scanner()}, {0, other}}
             << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0), no number = FT232R USB "
                "UART (/dev/ttyUSB0). Choose Com3 in Port Setting.";
         QTest::newRow("two numbered devices")
-            << QList<NumberedDevice>{{3, scanner()}, {4, other}}
+            << Overrides{} << Devices{{3, scanner()}, {4, other}}
             << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0), COM4 = FT232R USB UART "
                "(/dev/ttyUSB0). Choose the scanner's number in Port Setting.";
-        QTest::newRow("only an on-board port")
-            << QList<NumberedDevice>{{1, onBoard(0)}}
-            << "Connected now: COM1 = on-board serial port (/dev/ttyS0). Choose Com1 in Port "
-               "Setting.";
-        QTest::newRow("none") << QList<NumberedDevice>{} << noSerialDeviceText();
+        QTest::newRow("only an on-board port: nothing is connected")
+            << Overrides{} << Devices{{1, onBoard(0)}}
+            << noSerialDeviceText() +
+                   " On-board serial ports present (nothing is known to be attached): COM1 = "
+                   "on-board serial port (/dev/ttyS0).";
+        // COM1 opens the simulator of LINNET_COM1, not the on-board port that has the number.
+        QTest::newRow("a variable leads COM1 elsewhere")
+            << Overrides{{1, "/dev/pts/3", true}, {5, "/dev/gone", false}}
+            << Devices{{1, onBoard(0)}}
+            << "Connected now: COM1 = /dev/pts/3 (set by LINNET_COM1). On-board serial ports "
+               "present (nothing is known to be attached): none while LINNET_COM1 is set = "
+               "on-board serial port (/dev/ttyS0). Choose Com1 in Port Setting.";
+        SerialDevice hostile = scanner();
+        hostile.product = QStringLiteral("\u202Eevil");
+        QTest::newRow("a name that would reverse the line")
+            << Overrides{} << Devices{{3, hostile}}
+            << "Connected now: COM3 = \\u202Eevil (/dev/ttyACM0). Choose Com3 in Port Setting.";
+        QTest::newRow("none") << Overrides{} << Devices{} << noSerialDeviceText();
     }
 
     void connectedNow() {
+        QFETCH(QList<OverriddenPort>, overrides);
         QFETCH(QList<NumberedDevice>, present);
         QFETCH(QString, text);
-        QCOMPARE(connectedNowText(present), text);
+        QCOMPARE(connectedNowText(overrides, present), text);
         if (present.isEmpty()) {
             QVERIFY(text.contains(QLatin1String("cable")));
             QVERIFY(text.contains(QLatin1String("keyboard")));

@@ -208,7 +208,7 @@ private slots:
         QSignalSpy changed(reg.get(), &DeviceRegistry::devicesChanged);
         QCOMPARE(reg->tooltipText(3), QStringLiteral("COM3: no serial device has this number"));
         QCOMPARE(reg->tooltipText(1), QStringLiteral("COM1: on-board serial port /dev/ttyS0, "
-                                                     "connected"));
+                                                     "present"));
 
         const QString name = QStringLiteral("COM3: Area-Imaging Scanner by Scanner Maker (USB "
                                             "1209:0001, serial 20150CE5C5) on /dev/ttyACM0");
@@ -219,8 +219,9 @@ private slots:
             QCOMPARE(reg->tooltipText(3), name + QStringLiteral(", connected"));
             QCOMPARE(
                 reg->connectedNowText(),
-                QStringLiteral("Connected now: COM1 = on-board serial port (/dev/ttyS0), COM3 = "
-                               "Area-Imaging Scanner (/dev/ttyACM0). Choose Com3 in Port "
+                QStringLiteral("Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0). "
+                               "On-board serial ports present (nothing is known to be attached): "
+                               "COM1 = on-board serial port (/dev/ttyS0). Choose Com3 in Port "
                                "Setting."));
             const PortTarget present = reg->target(3);
             QCOMPARE(present.source, PortTarget::Source::Device);

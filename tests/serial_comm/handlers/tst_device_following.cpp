@@ -109,25 +109,25 @@ private slots:
         Program program(config_->path());
         ConfigScrn* dialog = program.showDialog();
         QVERIFY(dialog != nullptr && dialog->isVisible());
-        QCOMPARE(program.option(u"ComPort_3"_s)->toolTip(),
+        QCOMPARE(program.option(u"ComPort_3"_s)->accessibleDescription(),
                  u"COM3: no serial device has this number"_s);
 
         // Plugged in while the dialog is open: the tooltips follow.
         QVERIFY(bed_->plug(scanner()));
-        QTRY_COMPARE(program.option(u"ComPort_3"_s)->toolTip(), ScannerTip);
+        QTRY_COMPARE(program.option(u"ComPort_3"_s)->accessibleDescription(), ScannerTip);
         QCOMPARE(program.option(u"ComPort_3"_s)->accessibleDescription(), ScannerTip);
 
         // The user picks the number whose tooltip names the scanner.
         QAbstractButton* chosen = nullptr;
         for (int n = 1; n <= 18; ++n)
             if (QAbstractButton* b = program.option(u"ComPort_%1"_s.arg(n));
-                b->toolTip().contains(u"Area-Imaging Scanner"_s))
+                b->accessibleDescription().contains(u"Area-Imaging Scanner"_s))
                 chosen = b;
         QVERIFY(chosen != nullptr);
         chosen->click();
         program.option(u"OKButton"_s)->click();
         QCOMPARE(program.form->cmdOPEN().text(), u"Open COM3"_s);
-        QCOMPARE(program.form->cmdOPEN().toolTip(), ScannerTip);
+        QCOMPARE(program.form->cmdOPEN().accessibleDescription(), ScannerTip);
 
         program.form->cmdOPEN().click();
         QCOMPARE(program.lastMessage(), Opened);
@@ -141,7 +141,7 @@ private slots:
         QCOMPARE(program.prompts->messages().last().icon, Prompts::Icon::Exclamation);
         QVERIFY(!program.port->PortOpen());
         QCOMPARE(program.form->cmdOPEN().text(), u"Open COM3"_s);
-        QCOMPARE(program.form->cmdOPEN().toolTip(), ScannerTip.chopped(9) + u"not connected"_s);
+        QCOMPARE(program.form->cmdOPEN().accessibleDescription(), ScannerTip.chopped(9) + u"not connected"_s);
 
         // Back: the same open command runs, with its usual message, and data arrives again.
         QVERIFY(bed_->plug(scanner()));

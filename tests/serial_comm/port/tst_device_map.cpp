@@ -1,5 +1,6 @@
 #include "port_environment.h"
 #include "serial_comm/port/device_map.h"
+#include "outside_text/outside_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,7 +58,7 @@ void TestDeviceMap::showsPathsByteForByte_data() {
 void TestDeviceMap::showsPathsByteForByte() {
     QFETCH(QByteArray, path);
     QFETCH(QString, shown);
-    QCOMPARE(displayPath(path), shown);
+    QCOMPARE(outside_text::visible(path), shown);
     // The variable's bytes go to open() unchanged.
     qputenv("LINNET_COM3", path);
     QCOMPARE(deviceFileForPort(3), path);
