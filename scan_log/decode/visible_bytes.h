@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,9 +12,15 @@ namespace scan_log {
 std::string_view controlName(unsigned char byte);
 
 // `bytes` with every byte visible: control characters by name in angle brackets (<CR>, <GS>,
-// <DEL>), bytes 80h-FFh as two lower-case hex digits in angle brackets (<e9>), printable ASCII
-// and space as they are. Lower case keeps byte FFh (<ff>) apart from form feed (<FF>).
+// <DEL>), bytes 80h-FFh as two lower-case hex digits in angle brackets (<e9>), "<" doubled
+// ("<<"), the other printable ASCII characters and space as they are. Lower case keeps byte FFh
+// (<ff>) apart from form feed (<FF>); the doubled "<" keeps a received "<GS>" apart from byte
+// 1Dh, so the form reads back into the exact bytes (bytesOfVisibleForm).
 std::string visibleForm(std::string_view bytes);
+
+// The bytes whose visible form is `text`, or nothing when `text` is not one (an unknown name in
+// brackets, a single "<", a character outside printable ASCII).
+std::optional<std::string> bytesOfVisibleForm(std::string_view text);
 
 // Appends the visible form of `bytes` to `out`.
 void appendVisibleForm(std::string& out, std::string_view bytes);

@@ -35,8 +35,14 @@ private slots:
                               "<ESC><FS><GS><RS><US><DEL>");
         QTest::newRow("high bytes in lower case, apart from form feed")
             << QByteArray("\x80\xE9\xFF\x0C") << QStringLiteral("<80><e9><ff><FF>");
-        QTest::newRow("printable as it is")
-            << QByteArray(" !<CR>~AZaz09") << QStringLiteral(" !<CR>~AZaz09");
+        QTest::newRow("printable as it is, but a received < doubled")
+            << QByteArray(" !<CR>~AZaz09") << QStringLiteral(" !<<CR>~AZaz09");
+        QTest::newRow("the bytes 41 1D 42 0D 0A") << QByteArray("A\x1D" "B\r\n")
+                                                  << QStringLiteral("A<GS>B<CR><LF>");
+        QTest::newRow("the text A<GS>B<CR><LF>")
+            << QByteArray("A<GS>B<CR><LF>") << QStringLiteral("A<<GS>B<<CR><<LF>");
+        QTest::newRow("byte FFh and the text <ff>")
+            << QByteArray("\xFF<ff>") << QStringLiteral("<ff><<ff>");
         QTest::newRow("UTF-8 shows its bytes")
             << QByteArray("\xC3\xA9") << QStringLiteral("<c3><a9>");
     }
@@ -44,6 +50,33 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, visible);
         QCOMPARE(q(scan_log::visibleForm(bytes.toStdString())), visible);
+        QCOMPARE(bytesOfVisibleForm(visible.toStdString()), std::optional(bytes.toStdString()));
+    }
+
+    // Every byte value, alone and between others, reads back into itself.
+    void visibleFormReadsBack() {
+        std::string all;
+        for (int byte = 0; byte < 256; ++byte) {
+            const std::string one(1, static_cast<char>(byte));
+            QCOMPARE(bytesOfVisibleForm(scan_log::visibleForm(one)), std::optional(one));
+            all += one + "<" + one;
+        }
+        QCOMPARE(bytesOfVisibleForm(scan_log::visibleForm(all)), std::optional(all));
+    }
+
+    void notAVisibleForm_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a single <") << QStringLiteral("A<B");
+        QTest::newRow("an open bracket at the end") << QStringLiteral("A<");
+        QTest::newRow("an unknown name") << QStringLiteral("<CRX>");
+        QTest::newRow("a low byte as hex") << QStringLiteral("<1d>");
+        QTest::newRow("upper-case hex of a high byte") << QStringLiteral("<E9>");
+        QTest::newRow("a control character itself") << QStringLiteral("A\rB");
+        QTest::newRow("empty brackets") << QStringLiteral("<>");
+    }
+    void notAVisibleForm() {
+        QFETCH(QString, text);
+        QCOMPARE(bytesOfVisibleForm(text.toStdString()), std::nullopt);
     }
 
     void aimIdentifiers_data() {
