@@ -39,8 +39,9 @@ public:
     // linnet-YYYYMMDD-HHMMSS.log
     static QString defaultFileName(const QDateTime& when);
 
-    // Creates or empties the file and starts recording into it; on failure returns false and
-    // sets `error` to a sentence for the user.
+    // Creates or empties the file and starts recording into it; on failure (also when it is not
+    // a regular file: a FIFO or a device would hold up the program) returns false and sets
+    // `error` to a sentence for the user.
     bool start(const QString& path, Kind kind, QString* error);
     // Writes what is waiting and closes the file.
     void stop();
@@ -61,6 +62,8 @@ private:
     void waiting();
     // Hands what is waiting to the file; false when a write failed (recording has then stopped).
     bool flush();
+    // Stops recording with one report of why; always false.
+    bool fail(const QString& reason);
     void close();
 
     MonotonicClock clock_;

@@ -11,6 +11,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -137,22 +142,66 @@ private slots:
         QCOMPARE(h.prompts->messages()[0].icon, Prompts::Icon::Exclamation);
     }
 
-    // /dev/full refuses every write with ENOSPC, as a full disk does. Recording stops with one
-    // warning, whether the write comes when much is waiting or when recording is stopped; the port
-    // and the views go on.
-    void fullDiskStopsRecordingOnce_data() {
-        QTest::addColumn<bool>("flood");
-        QTest::newRow("much waiting") << true;
-        QTest::newRow("on stop") << false;
+    // Only a regular file is recorded into: a FIFO would hold open() (and later the writes) on
+    // the user-interface thread, a device would take the data somewhere else. Neither is touched.
+    void onlyRegularFiles_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO without a reader") << u"fifo"_s;
+        QTest::newRow("device") << u"/dev/null"_s;
+        QTest::newRow("folder") << u"folder"_s;
     }
-    void fullDiskStopsRecordingOnce() {
-        QFETCH(bool, flood);
+    void onlyRegularFiles() {
+        QFETCH(QString, kind);
         RecordHarness h;
-        h.files->answer = u"/dev/full"_s;
-        h.files->filter = u"Raw received bytes (*.bin)"_s;
+        QString path = kind;
+        if (kind == u"fifo") {
+            path = h.dir.filePath(u"fifo"_s);
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == u"folder") {
+            path = h.dir.path();
+        }
+        h.files->answer = path;
+        choose(h.record());
+        QVERIFY(!h.record()->isChecked());
+        QCOMPARE(h.prompts->messages().size(), 1);
+        const QString text = h.prompts->messages()[0].text;
+        QVERIFY2(text.startsWith(u"Cannot record to "_s + path) &&
+                     text.contains(u"not a regular file"),
+                 qPrintable(text));
+    }
+
+    // Recording stops with one warning when a write fails or the file is gone, whether that is
+    // seen when much is waiting or when recording is stopped; the port and the views go on.
+    void failureStopsRecordingOnce_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("flood");
+        QTest::addColumn<QString>("reason");
+        // A file size limit makes writes past it fail (EFBIG), as a full disk does.
+        QTest::newRow("write fails, much waiting") << u"limit"_s << true << u"too large"_s;
+        QTest::newRow("write fails, on stop") << u"limit"_s << false << u"too large"_s;
+        QTest::newRow("file deleted") << u"deleted"_s << false << u"deleted"_s;
+    }
+    void failureStopsRecordingOnce() {
+        QFETCH(QString, fault);
+        QFETCH(bool, flood);
+        QFETCH(QString, reason);
+        RecordHarness h;
+        const QString path = h.dir.filePath(u"r.bin"_s);
+        h.files->answer = path;
         choose(h.record());
         QVERIFY(h.record()->isChecked());
         h.port->receive(u"AB\r"_s);
+        rlimit before{};
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_FSIZE, &before); });
+        if (fault == u"limit") {
+            ::signal(SIGXFSZ, SIG_IGN);
+            rlimit small = before;
+            small.rlim_cur = 1;
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        } else {
+            QVERIFY(QFile::remove(path));
+        }
         if (flood) {
             // Straight to the recorder: the views would take their time over that much.
             h.form->recorder().received(QByteArray(scan_log::Recorder::SoonBytes, 'x'), 0);
@@ -162,17 +211,30 @@ private slots:
         }
         QTRY_COMPARE(h.prompts->messages().size(), 1);
         const auto message = h.prompts->messages()[0];
-        QVERIFY2(message.text.startsWith(u"Recording to /dev/full has stopped: ") &&
-                     message.text.contains(u"space"),
+        QVERIFY2(message.text.startsWith(u"Recording to "_s + path + u" has stopped: "_s) &&
+                     message.text.contains(reason),
                  qPrintable(message.text));
         QCOMPARE(message.icon, Prompts::Icon::Exclamation);
         QVERIFY(!h.form->recorder().recording());
 
         h.port->receive(u"more\r"_s);
-        QTest::qWait(50);
+        QTRY_VERIFY(h.form->Term().Text().contains(u"more"));
         QCOMPARE(h.prompts->messages().size(), 1);
         QVERIFY(h.port->PortOpen());
-        QTRY_VERIFY(h.form->Term().Text().contains(u"more"));
+    }
+
+    // What waits is written whole, in as many writes as it takes.
+    void writesAllThatWaits() {
+        scan_log::Recorder recorder;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.bin"_s);
+        QVERIFY(recorder.start(path, scan_log::Recorder::Kind::Raw, nullptr));
+        QByteArray data;
+        for (int i = 0; data.size() < 3 * scan_log::Recorder::ChunkBytes + 17; ++i)
+            data += QByteArray::number(i) + ' ';
+        recorder.received(data, 0);
+        recorder.stop();
+        QCOMPARE(RecordHarness::contents(path), data);
     }
 };
 
