@@ -31,6 +31,11 @@ extern "C" void onQuitSignal(int signal) {
 } // namespace
 
 SignalQuit::SignalQuit(PortControl& port, QObject* parent) : QObject(parent), port_(port) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    pipeIgnored_ = ::sigaction(SIGPIPE, &ignore, &previousPipe_) == 0;
+
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
         return; // the signals keep their default action: the program ends as before
@@ -56,6 +61,8 @@ SignalQuit::~SignalQuit() {
     for (std::size_t i = 0; i < Signals.size(); ++i)
         if (installed_[i])
             ::sigaction(Signals[i], &previous_[i], nullptr);
+    if (pipeIgnored_)
+        ::sigaction(SIGPIPE, &previousPipe_, nullptr);
     const int writeFd = wakeFd;
     wakeFd = -1;
     if (writeFd >= 0)

@@ -15,8 +15,11 @@ class QSocketNotifier;
 // event loop with 128 plus the signal's number, as a shell reports a program ended by a signal.
 // The window's close handler does not run, so nothing can keep the program open.
 //
-// A signal that was ignored when the program started (nohup) stays ignored. One object at a time
-// per process; its destructor puts the previous handlers back.
+// A signal that was ignored when the program started (nohup) stays ignored. SIGPIPE is ignored
+// while the object lives: a write to a pipe or socket whose reader has gone fails with EPIPE,
+// which the writer reports like any other failed write, instead of ending the program with the
+// device left in the program's settings. One object at a time per process; its destructor puts
+// the previous handlers back.
 class SignalQuit : public QObject {
 public:
     explicit SignalQuit(PortControl& port, QObject* parent = nullptr);
@@ -37,5 +40,7 @@ private:
     QSocketNotifier* notifier_ = nullptr;
     std::array<struct sigaction, Signals.size()> previous_{};
     std::array<bool, Signals.size()> installed_{};
+    struct sigaction previousPipe_ {};
+    bool pipeIgnored_ = false;
     int received_ = 0;
 };

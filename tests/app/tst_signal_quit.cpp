@@ -3,6 +3,8 @@
 // the settings it had before the program opened it. The program runs as a child process
 // (signal_quit_child) on a pseudo-terminal whose settings the test reads from its own side.
 
+#include "app/signal_quit.h"
+#include "fake_port.h"
 #include "pty_pair.h"
 
 #include <QDir>
@@ -43,6 +45,14 @@ QString describe(const termios& t) {
              QString::number(t.c_cc[VMIN]), QString::number(t.c_cc[VTIME]));
 }
 
+void (*handlerOf(int signal))(int) {
+    struct sigaction current {};
+    ::sigaction(signal, nullptr, &current);
+    return current.sa_handler;
+}
+
+extern "C" void earlierHandler(int) {}
+
 QString settingsOf(const PtyPair& pty) {
     termios t{};
     if (::tcgetattr(pty.slaveFd(), &t) != 0)
@@ -56,6 +66,37 @@ class TestSignalQuit : public QObject {
     Q_OBJECT
 
 private slots:
+    // The handlers in force before the program's are there again after it, a signal ignored at
+    // start (nohup) stays ignored throughout, and SIGPIPE is ignored only meanwhile.
+    void leavesTheSignalsAsItFoundThem_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("ignoredAtStart");
+        QTest::newRow("SIGTERM with a handler") << SIGTERM << false;
+        QTest::newRow("SIGINT with a handler") << SIGINT << false;
+        QTest::newRow("SIGHUP ignored (nohup)") << SIGHUP << true;
+        QTest::newRow("SIGTERM ignored") << SIGTERM << true;
+    }
+    void leavesTheSignalsAsItFoundThem() {
+        QFETCH(int, signal);
+        QFETCH(bool, ignoredAtStart);
+        const auto before = ignoredAtStart ? SIG_IGN : &earlierHandler;
+        ::signal(signal, before);
+        ::signal(SIGPIPE, &earlierHandler);
+        FakePort port;
+        {
+            SignalQuit quit(port);
+            if (ignoredAtStart)
+                QVERIFY(handlerOf(signal) == SIG_IGN);
+            else
+                QVERIFY(handlerOf(signal) != before && handlerOf(signal) != SIG_IGN);
+            QVERIFY(handlerOf(SIGPIPE) == SIG_IGN);
+        }
+        QVERIFY(handlerOf(signal) == before);
+        QVERIFY(handlerOf(SIGPIPE) == &earlierHandler);
+        ::signal(signal, SIG_DFL);
+        ::signal(SIGPIPE, SIG_DFL);
+    }
+
     void restoresTheDeviceWhenEndedFromOutside_data() {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<int>("signal"); // 0: the child exits by itself
