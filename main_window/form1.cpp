@@ -130,7 +130,7 @@ void Form1::buildForm() {
     termHex_->setAccessibleName(QStringLiteral("Received hexadecimal codes"));
     termHex_->setGeometry(twipsRect(840, 4680, 2175, 1575));
 
-    auto makeLabel = [](QLabel* label, const char* name, QRect rect) {
+    auto makeLabel = [](auto* label, const char* name, QRect rect) {
         label->setObjectName(QString::fromLatin1(name));
         label->setGeometry(rect);
         label->setAutoFillBackground(true);
@@ -222,6 +222,8 @@ void Form1::buildMenus() {
     mParRep_ = addItem(mProp_, "MParRep", "P&arityReplace...");
     mDtrEnable_ = addItem(mProp_, "MDTREnable", "&DTREnable");
     mDtrEnable_->setCheckable(true);
+    // The check mark shows the line from the start: the port starts with DTR enabled.
+    mDtrEnable_->setChecked(port_->DTREnable());
     QAction* bar = mProp_->addSeparator();
     bar->setObjectName(QStringLiteral("Bar3"));
     mHcd_ = addItem(mProp_, "MHCD", "&CDHolding...");

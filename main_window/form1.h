@@ -20,6 +20,7 @@ class PortControl;
 class Prompts;
 class RichTextBox;
 class Shape;
+class StatusLabel;
 namespace scan_log {
 class FileChooser;
 class Recorder;
@@ -172,7 +173,7 @@ private:
     QPushButton* cmdClear_ = nullptr;
     RichTextBox* term_ = nullptr;
     RichTextBox* termHex_ = nullptr;
-    QLabel* label1_ = nullptr;
+    StatusLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
     std::array<LineControl*, 3> lines_{};
     std::array<QLabel*, 8> pinLabels_{};

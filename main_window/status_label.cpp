@@ -33,3 +33,13 @@ StatusLabel::StatusLabel(QWidget* parent) : QLabel(parent) {
     Q_UNUSED(installed);
     setTextFormat(Qt::PlainText);
 }
+
+void StatusLabel::showMessage(const QString& message) {
+    const bool same = message == text();
+    setText(message);
+    // QLabel tells of a new text itself; the same text again it does not.
+    if (same && QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}

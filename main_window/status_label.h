@@ -10,4 +10,8 @@ class StatusLabel : public QLabel {
 
 public:
     explicit StatusLabel(QWidget* parent = nullptr);
+
+    // Shows `message` and tells screen readers of it, also when it is the message shown already
+    // ("Change in CTS Detected" twice is two changes of the line).
+    void showMessage(const QString& message);
 };
