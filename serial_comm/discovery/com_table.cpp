@@ -122,4 +122,23 @@ QByteArray formatComTable(const QList<ComEntry>& entries) {
     return text;
 }
 
+QList<ComEntry> mergeComTables(const QList<ComEntry>& file, const QList<ComEntry>& ours) {
+    QList<ComEntry> merged = file;
+    for (const ComEntry& entry : ours) {
+        const auto same = std::find_if(merged.begin(), merged.end(), [&](const ComEntry& kept) {
+            return kept.identity == entry.identity;
+        });
+        if (same != merged.end()) {
+            same->lastSeen = std::max(same->lastSeen, entry.lastSeen);
+            continue;
+        }
+        const bool taken = std::any_of(file.begin(), file.end(), [&](const ComEntry& kept) {
+            return kept.number == entry.number;
+        });
+        if (!taken)
+            merged.append(entry);
+    }
+    return merged;
+}
+
 } // namespace serial_comm

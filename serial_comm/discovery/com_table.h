@@ -68,4 +68,9 @@ struct ParsedComTable {
 ParsedComTable parseComTable(const QByteArray& text);
 QByteArray formatComTable(const QList<ComEntry>& entries);
 
+// The table another program wrote (`file`) with this program's own entries added: the file's
+// numbers stand; an entry of ours joins when neither its identity nor its number is in the file,
+// and an identity in both keeps the later time it was seen.
+QList<ComEntry> mergeComTables(const QList<ComEntry>& file, const QList<ComEntry>& ours);
+
 } // namespace serial_comm

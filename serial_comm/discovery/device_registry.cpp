@@ -28,11 +28,12 @@ DeviceRegistry::DeviceRegistry(QObject* parent) : DeviceRegistry(Options{}, pare
 DeviceRegistry::DeviceRegistry(Options options, QObject* parent)
     : QObject(parent), clock_(std::move(options.clock)),
       file_(options.configFolder.isEmpty() ? ComTableFile::defaultFolder() : options.configFolder),
-      table_(file_.load()), monitor_(new DeviceMonitor(options.follow, this)) {
+      monitor_(new DeviceMonitor(options.follow, this)) {
     const qint64 time = now();
-    for (const SerialDevice& device : monitor_->devices())
-        give(device, time);
-    file_.save(table_.entries());
+    file_.update(table_, [&](ComTable&) {
+        for (const SerialDevice& device : monitor_->devices())
+            give(device, time);
+    });
     connect(monitor_, &DeviceMonitor::added, this, &DeviceRegistry::onAdded);
     connect(monitor_, &DeviceMonitor::removed, this, &DeviceRegistry::onRemoved);
     connect(monitor_, &DeviceMonitor::changed, this, &DeviceRegistry::onChanged);
@@ -72,22 +73,21 @@ int DeviceRegistry::give(const SerialDevice& device, qint64 time) {
 }
 
 void DeviceRegistry::onAdded(const SerialDevice& device) {
-    const int number = give(device, now());
-    // The windows hear of it first; the file (synced to disk) can wait the few milliseconds.
+    int number = 0;
+    // Given under the table's lock, with what other programs gave meanwhile.
+    file_.update(table_, [&](ComTable&) { number = give(device, now()); });
     if (number > 0)
         emit deviceAdded(number);
     emit devicesChanged();
-    file_.save(table_.entries());
 }
 
 void DeviceRegistry::onRemoved(const SerialDevice& device) {
     const int number = numberOf(device);
-    const bool remembered = table_.touch(device.identity(), now());
     if (number > 0)
         emit deviceRemoved(number);
     emit devicesChanged();
-    if (remembered)
-        file_.save(table_.entries());
+    if (table_.numberOf(device.identity()) > 0)
+        file_.update(table_, [&](ComTable& table) { table.touch(device.identity(), now()); });
 }
 
 void DeviceRegistry::onChanged(const SerialDevice& device) {

@@ -7,9 +7,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(serial_comm::PortInfo)
+Q_DECLARE_METATYPE(serial_comm::ComEntry)
 Q_DECLARE_METATYPE(serial_comm::GroupAccess)
 Q_DECLARE_METATYPE(serial_comm::NumberedDevice)
 Q_DECLARE_METATYPE(serial_comm::OverriddenPort)
@@ -219,12 +223,110 @@ private slots:
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
         file.load(); // said once only
 
-        // A file that cannot be read at all (a folder in its place) gives an empty table.
+        // More than a table can be is not read at all.
         QTemporaryDir other;
-        ComTableFile blocked(other.path());
-        QVERIFY(QDir().mkpath(blocked.path()));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot read")));
-        QVERIFY(blocked.load().isEmpty());
+        ComTableFile big(other.path());
+        {
+            QFile raw(big.path());
+            QVERIFY(raw.open(QIODevice::WriteOnly));
+            raw.write(QByteArray(ComTableFile::MaxBytes + 1, '#'));
+        }
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("larger than 1 MiB")));
+        QVERIFY(big.load().isEmpty());
+    }
+
+    // Whatever stands at the table's name if not a regular file is neither read (a FIFO would
+    // hang the start, /dev/zero would fill the memory) nor written through (a link's target
+    // would be replaced): said once, and the numbers hold for this run only.
+    void onlyARegularFileIsTheTable_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("link to a file") << QStringLiteral("link");
+        QTest::newRow("link to /dev/zero") << QStringLiteral("zero");
+        QTest::newRow("FIFO") << QStringLiteral("fifo");
+        QTest::newRow("folder") << QStringLiteral("folder");
+    }
+    void onlyARegularFileIsTheTable() {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        ComTableFile file(dir.filePath(QStringLiteral("linnet-test")));
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("linnet-test"))));
+        const QString target = dir.filePath(QStringLiteral("precious"));
+        {
+            QFile raw(target);
+            QVERIFY(raw.open(QIODevice::WriteOnly));
+            raw.write("3 10 someone else's\n");
+        }
+        const QByteArray name = QFile::encodeName(file.path());
+        if (kind == u"link")
+            QCOMPARE(::symlink(QFile::encodeName(target).constData(), name.constData()), 0);
+        else if (kind == u"zero")
+            QCOMPARE(::symlink("/dev/zero", name.constData()), 0);
+        else if (kind == u"fifo")
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        else
+            QVERIFY(QDir().mkpath(file.path()));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
+                                               "com-numbers is not a regular file; COM numbers "
+                                               "are not kept$")));
+        QVERIFY(file.load().isEmpty());
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        ComTable table;
+        file.update(table, [](ComTable& t) { t.assign(QStringLiteral("a"), 20, {}, {}); });
+        QCOMPARE(table.numberOf(QStringLiteral("a")), 3);
+        QVERIFY(!file.save(table.entries()));
+        QFile kept(target);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("3 10 someone else's\n"));
+        struct stat status {};
+        QCOMPARE(::lstat(name.constData(), &status), 0);
+        QVERIFY(!S_ISREG(status.st_mode));
+    }
+
+    // A new folder is the user's alone.
+    void folderIsPrivate() {
+        QTemporaryDir dir;
+        ComTableFile file(dir.filePath(QStringLiteral("config/linnet-test")));
+        QVERIFY(file.save({{QStringLiteral("a"), 3, 10}}));
+        QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("config/linnet-test"))).permissions() &
+                     (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup |
+                      QFile::WriteOther | QFile::ExeGroup | QFile::ExeOther),
+                 QFileDevice::Permissions());
+    }
+
+    // Two programs started together, each with a device of its own: both devices keep distinct
+    // numbers, whichever writes last.
+    void programsStartedTogetherKeepBothDevices() {
+        QTemporaryDir dir;
+        ComTableFile first(dir.path());
+        ComTableFile second(dir.path());
+        ComTable firstTable(first.load());
+        ComTable secondTable(second.load()); // read before the first program wrote
+        first.update(firstTable,
+                     [](ComTable& t) { QCOMPARE(t.assign(QStringLiteral("x"), 10, {}, {}), 3); });
+        second.update(secondTable,
+                      [](ComTable& t) { QCOMPARE(t.assign(QStringLiteral("y"), 11, {}, {}), 4); });
+        first.update(firstTable, [](ComTable& t) { t.touch(QStringLiteral("x"), 12); });
+        QCOMPARE(textOf(ComTableFile(dir.path()).load()), QStringLiteral("x=3@12 y=4@11"));
+    }
+
+    void mergesAnotherProgramsTable_data() {
+        QTest::addColumn<QList<ComEntry>>("file");
+        QTest::addColumn<QList<ComEntry>>("ours");
+        QTest::addColumn<QString>("merged");
+        QTest::newRow("disjoint") << QList<ComEntry>{{"a", 3, 10}} << QList<ComEntry>{{"b", 4, 20}}
+                                  << "a=3@10 b=4@20";
+        QTest::newRow("same device, later time kept")
+            << QList<ComEntry>{{"a", 3, 10}} << QList<ComEntry>{{"a", 3, 30}} << "a=3@30";
+        QTest::newRow("a number the file gave another device stays with it")
+            << QList<ComEntry>{{"a", 3, 10}} << QList<ComEntry>{{"b", 3, 20}} << "a=3@10";
+        QTest::newRow("the file's number for our device stands")
+            << QList<ComEntry>{{"a", 5, 10}} << QList<ComEntry>{{"a", 3, 20}} << "a=5@20";
+    }
+    void mergesAnotherProgramsTable() {
+        QFETCH(QList<ComEntry>, file);
+        QFETCH(QList<ComEntry>, ours);
+        QFETCH(QString, merged);
+        QCOMPARE(textOf(mergeComTables(file, ours)), merged);
     }
 
     void identities_data() {
