@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <optional>
 
 #include <dirent.h>
@@ -103,6 +104,15 @@ std::optional<QByteArray> readLockFile(const QByteArray& path, bool& regular) {
     if (!regular)
         return std::nullopt;
     return content;
+}
+
+// Whether the file at `path` was last changed less than `seconds` ago.
+bool youngerThan(const QByteArray& path, int seconds) {
+    struct stat status {};
+    timespec now {};
+    if (::lstat(path.constData(), &status) != 0 || ::clock_gettime(CLOCK_REALTIME, &now) != 0)
+        return false;
+    return now.tv_sec - status.st_mtim.tv_sec < seconds;
 }
 
 // The number of the pseudo-terminal whose master side descriptor `fd` of process `pid` is
@@ -234,6 +244,10 @@ DeviceLockFile::Outcome DeviceLockFile::take(const QByteArray& directory,
             holder_ = {*owner, processName(*owner)};
             return Outcome::Held;
         }
+        // Another program may be between creating its lock and writing its process id into it:
+        // a lock without one is stale only once it is older than that could take.
+        if (!owner && youngerThan(path_, StaleEmptySeconds))
+            return Outcome::Held;
         // Stale: its owner has ended. Checked again just before, so that only a regular file is
         // removed.
         struct stat status {};

@@ -51,10 +51,14 @@ QList<DeviceHolder> otherHolders(dev_t device);
 // O_NOFOLLOW, and only a regular file is ever read or removed.
 class DeviceLockFile {
 public:
+    // A lock file without a process id in it is taken for one being written for this long.
+    static constexpr int StaleEmptySeconds = 10;
+
     enum class Outcome {
         Taken,   // the lock is ours until release
         Skipped, // no lock folder, or not writable: nothing to honour or take
-        Held,    // a running process holds it (see holder)
+        Held,    // a running process holds it (see holder), or a lock file younger than
+                 // StaleEmptySeconds has no process id in it yet
         Unsafe,  // something other than a regular file is in its place
     };
 

@@ -160,6 +160,19 @@ private slots:
         QVERIFY(!QFileInfo(link).isSymLink());
     }
 
+    // A name that is taken already, even by a link, stays as it is: the simulator refuses it.
+    void refusesALinkNameThatIsTaken() {
+        QTemporaryDir dir;
+        const QString link = dir.filePath("scanner");
+        QVERIFY(QFile::link("/dev/null", link));
+        QProcess sim;
+        sim.start(QStringLiteral(SCANNER_SIM), {"--link", link});
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 1);
+        QVERIFY(sim.readAllStandardError().contains("exists already"));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), QStringLiteral("/dev/null"));
+    }
+
     // Identifiers before every code, GS1 element strings with GS after the variable-length fields
     // but the last, right check digits, and a wrong one in exactly every Nth GS1 code.
     void sendsAimIdentifiersAndGs1Codes_data() {

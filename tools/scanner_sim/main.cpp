@@ -42,7 +42,8 @@ constexpr const char* usageText =
     "  --stream N             instead of one code per interval, send exactly N bytes of codes,\n"
     "                         starting when the device is opened (its input is flushed)\n"
     "  --rate BYTES_PER_SEC   pace of the stream (0 or absent: as fast as the reader takes it)\n"
-    "  --link PATH            also make PATH a symbolic link to the device (removed at exit)\n"
+    "  --link PATH            also make PATH (which must not exist yet) a symbolic\n"
+    "                         link to the device, removed at exit\n"
     "  --aim                  start every code with its AIM symbology identifier: ]E0 EAN-13,\n"
     "                         ]C0 Code 128, ]Q1 QR Code, ]C1 GS1-128, ]d2 GS1 DataMatrix\n"
     "  --gs1                  add a GS1-128 and a GS1 DataMatrix code to the turn: GS1 element\n"
@@ -328,16 +329,13 @@ void enterPacketMode(const PseudoTerminal& pty) {
 void makeLink(const Options& options, const std::string& target) {
     if (options.link.empty())
         return;
-    struct stat info {};
-    if (::lstat(options.link.c_str(), &info) == 0) {
-        if (!S_ISLNK(info.st_mode)) {
-            errno = EEXIST;
-            fail(options.link + " exists and is not a symbolic link");
-        }
-        ::unlink(options.link.c_str());
-    }
-    if (::symlink(target.c_str(), options.link.c_str()) != 0)
+    // Whatever has the name already is left alone, a link too: it may be another program's (or
+    // another simulator's), and the link is removed at exit.
+    if (::symlink(target.c_str(), options.link.c_str()) != 0) {
+        if (errno == EEXIST)
+            fail(options.link + " exists already; choose a name that is free");
         fail("linking " + options.link + " to " + target);
+    }
 }
 
 void removeLink(const Options& options, const std::string& target) {

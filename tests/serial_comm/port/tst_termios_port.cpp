@@ -27,6 +27,8 @@
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace serial_comm;
@@ -239,6 +241,9 @@ private slots:
         QTest::newRow("nothing") << u"nothing"_s;
         QTest::newRow("lock of a running program") << u"running"_s;
         QTest::newRow("lock of an ended program") << u"ended"_s;
+        // Another program between creating its lock and writing its id into it.
+        QTest::newRow("empty lock just made") << u"empty new"_s;
+        QTest::newRow("empty lock left long ago") << u"empty old"_s;
         QTest::newRow("link planted in its place") << u"link"_s;
         QTest::newRow("no lock folder") << u"no folder"_s;
     }
@@ -272,6 +277,12 @@ private slots:
                 ::_exit(0);
             QVERIFY(child > 0 && ::waitpid(child, nullptr, 0) == child);
             QVERIFY(writeFile(lock, lockText(child)));
+        } else if (found.startsWith(u"empty")) {
+            QVERIFY(writeFile(lock, {}));
+            if (found == u"empty old") {
+                const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 11, 0}};
+                QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(lock).constData(), times, 0), 0);
+            }
         } else if (found == u"link") {
             QVERIFY(writeFile(target, "keep"));
             QVERIFY(QFile::link(target, lock));
@@ -282,6 +293,9 @@ private slots:
         if (found == u"running") {
             QCOMPARE(refused, inUseBySleep(holder->processId()));
             QCOMPARE(QFile(lock).size(), 11);
+        } else if (found == u"empty new") {
+            QVERIFY2(refused.contains(u"in use"), qPrintable(refused));
+            QCOMPARE(QFile(lock).size(), 0);
         } else if (found == u"link") {
             QCOMPARE(refused, u"Cannot open %1: its lock file %2 is not a regular file, so it is "
                               "neither used nor removed. Remove it if no program uses the port, "
