@@ -93,8 +93,16 @@ Kind kindOf(const QByteArray& code) {
     }
     if (code.size() == 13 && digits == 13)
         return weighted % 10 == 0 ? Kind::Ean13 : Kind::Invalid;
-    if (code.size() >= 200 && code.size() <= 1000)
+    if (code.size() >= 200 && code.size() <= 1000) {
+        // A Digital Link address that the Scan Log reads without a problem.
+        const auto fields = scan_log::parseDigitalLink(code.toStdString(), 2025);
+        if (!fields)
+            return Kind::Invalid;
+        for (const scan_log::Gs1Field& field : *fields)
+            if (!field.problems.empty() || (!field.check.empty() && field.check != "ok"))
+                return Kind::Invalid;
         return Kind::TwoD;
+    }
     return !code.isEmpty() && code.size() <= 48 ? Kind::Code128 : Kind::Invalid;
 }
 

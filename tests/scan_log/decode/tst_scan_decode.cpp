@@ -236,9 +236,14 @@ private slots:
             "4006381333932", "CR");
         row("digits of another length", "1234567\r", "text (guess)", "", "", "1234567", "CR");
         row("Digital Link", "https://id.gs1.org/01/09521234543213?17=260230\r",
-            "GS1 Digital Link (guess)", "ok",
+            "GS1 Digital Link (guess)", "problem in the GS1 fields",
             "(01) GTIN 09521234543213 ok; (17) expiry 260230 [date does not exist]",
             "https://id.gs1.org/01/09521234543213?17=260230", "CR");
+        row("Digital Link with its qualifiers out of order",
+            "https://id.gs1.org/01/09521234543213/21/S/10/B\r", "GS1 Digital Link (guess)",
+            "problem in the GS1 fields",
+            "(01) GTIN 09521234543213 ok; (21) serial S; (10) batch B [qualifier out of order]",
+            "https://id.gs1.org/01/09521234543213/21/S/10/B", "CR");
         row("FNC1 sent as a leading GS",
             "\x1D"
             "0104006381333931"
