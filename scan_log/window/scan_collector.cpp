@@ -76,9 +76,10 @@ void ScanCollector::take(const ScanView& scan) {
     previousLastMs_ = scan.lastArrival.count();
     model_.stage(scan.bytes, scan.cut, times);
     // A flood: the oldest rows leave with the next publication, so it comes now, before what
-    // waits for it outgrows a quarter of the log.
-    if (model_.staged() >= ScanLogModel::MaxRows / 4 &&
-        static_cast<std::size_t>(model_.rowCount()) + model_.staged() > ScanLogModel::MaxRows) {
+    // waits for it outgrows a quarter of the log, in rows or in bytes.
+    if ((model_.staged() >= ScanLogModel::MaxRows / 4 &&
+         static_cast<std::size_t>(model_.rowCount()) + model_.staged() > ScanLogModel::MaxRows) ||
+        model_.stagedBytes() >= ScanLogModel::MaxBytes / 4) {
         frame_.stop();
         publish();
         return;

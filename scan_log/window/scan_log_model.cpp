@@ -3,8 +3,11 @@
 #include "outside_text/outside_text.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 
 #include <algorithm>
+
+#include <malloc.h>
 
 namespace scan_log {
 
@@ -14,13 +17,47 @@ QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString csvField(const QString& text) {
+// Text a spreadsheet would run as a formula (=, +, -, @, TAB or CR first) gets a leading "'";
+// a plain number (-3, +1.5e3) stays a number.
+QString defused(const QString& text) {
+    static const QRegularExpression number(
+        QStringLiteral("^[-+]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][-+]?[0-9]+)?$"));
+    if (text.isEmpty() || !QStringView(u"=+-@\t\r").contains(text.front()) ||
+        number.match(text).hasMatch())
+        return text;
+    return u'\'' + text;
+}
+
+QString csvField(const QString& raw) {
+    const QString text = defused(raw);
     if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') &&
         !text.contains(u'\r'))
         return text;
     QString quoted = text;
     quoted.replace(u'"', QStringLiteral("\"\""));
     return u'"' + quoted + u'"';
+}
+
+void capField(std::string& text) {
+    if (text.size() <= ScanLogModel::MaxFieldChars)
+        return;
+    text.resize(ScanLogModel::MaxFieldChars);
+    // Not inside a UTF-8 sequence (the GS1 fields may hold one).
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80)
+        text.pop_back();
+    if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0xC0)
+        text.pop_back();
+    text += ScanLogModel::CutMark;
+}
+
+// What the log keeps of a decoded scan: every text within MaxFieldChars.
+ScanInfo boundedDecode(std::string_view bytes) {
+    ScanInfo info = decodeScan(bytes);
+    capField(info.data);
+    capField(info.gs1Fields);
+    capField(info.check);
+    capField(info.symbology);
+    return info;
 }
 
 } // namespace
@@ -89,6 +126,19 @@ std::string_view ScanLogModel::bytes(int row) const {
 }
 
 QString ScanLogModel::cellText(int row, int column) const {
+    switch (column) {
+    case Data:
+    case Terminator:
+    case Symbology:
+    case Check:
+    case Gs1Fields:
+        return cellText(row, column, info(row));
+    default:
+        return cellText(row, column, ScanInfo{});
+    }
+}
+
+QString ScanLogModel::cellText(int row, int column, const ScanInfo& decoded) const {
     const Record& r = record(row);
     switch (column) {
     case Number:
@@ -102,15 +152,15 @@ QString ScanLogModel::cellText(int row, int column) const {
     case Bytes:
         return QString::number(r.size);
     case Data:
-        return fromUtf8(info(row).data);
+        return fromUtf8(decoded.data);
     case Terminator:
-        return r.cut ? QStringLiteral("cut") : fromUtf8(info(row).terminator);
+        return r.cut ? QStringLiteral("cut") : fromUtf8(decoded.terminator);
     case Symbology:
-        return fromUtf8(info(row).symbologyText());
+        return fromUtf8(decoded.symbologyText());
     case Check:
-        return fromUtf8(info(row).check);
+        return fromUtf8(decoded.check);
     case Gs1Fields:
-        return fromUtf8(info(row).gs1Fields);
+        return fromUtf8(decoded.gs1Fields);
     default:
         return {};
     }
@@ -125,7 +175,7 @@ const ScanInfo& ScanLogModel::info(int row) const {
         decodedOrder_.pop_front();
     }
     decodedOrder_.push_back(key);
-    return decoded_.emplace(key, decodeScan(bytes(row))).first->second;
+    return decoded_.emplace(key, boundedDecode(bytes(row))).first->second;
 }
 
 void ScanLogModel::stage(std::string_view scan, bool cut, const ScanTimes& times) {
@@ -143,9 +193,13 @@ void ScanLogModel::stage(std::string_view scan, bool cut, const ScanTimes& times
                               times.gapMs ? clamp32(*times.gapMs) : NoGap,
                               clamp32(times.durationMs), cut});
     chunkUsed_ += scan.size();
+    keptBytes_ += scan.size();
+    stagedBytes_ += scan.size();
 }
 
 void ScanLogModel::dropOldest(std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i)
+        keptBytes_ -= records_[i].size;
     records_.erase(records_.begin(), records_.begin() + static_cast<std::ptrdiff_t>(count));
     firstNumber_ += count;
     const quint32 stillUsed = records_.empty()
@@ -160,8 +214,13 @@ void ScanLogModel::dropOldest(std::size_t count) {
 void ScanLogModel::publish() {
     if (staged() == 0)
         return;
-    if (records_.size() > MaxRows) {
-        const std::size_t leaving = records_.size() - MaxRows;
+    // The oldest leave until the rest fits both bounds.
+    std::size_t leaving = 0;
+    for (std::size_t bytes = keptBytes_;
+         leaving < records_.size() && (records_.size() - leaving > MaxRows || bytes > MaxBytes);
+         ++leaving)
+        bytes -= records_[leaving].size;
+    if (leaving > 0) {
         const std::size_t leavingRows = std::min(leaving, shown_);
         if (leavingRows > 0) {
             beginRemoveRows({}, 0, static_cast<int>(leavingRows) - 1);
@@ -172,6 +231,9 @@ void ScanLogModel::publish() {
         // Staged scans that would only leave again are dropped unseen.
         dropOldest(leaving - leavingRows);
     }
+    stagedBytes_ = 0;
+    if (records_.size() == shown_)
+        return;
     beginInsertRows({}, static_cast<int>(shown_), static_cast<int>(records_.size()) - 1);
     shown_ = records_.size();
     endInsertRows();
@@ -179,16 +241,22 @@ void ScanLogModel::publish() {
 
 void ScanLogModel::clear() {
     beginResetModel();
-    records_.clear();
+    // Swapped with empty ones, so that their memory goes too, not only their contents.
+    std::deque<Record>().swap(records_);
     shown_ = 0;
+    keptBytes_ = 0;
+    stagedBytes_ = 0;
     firstNumber_ = 1;
-    chunks_.clear();
+    std::deque<std::unique_ptr<char[]>>().swap(chunks_);
     firstChunk_ = 0;
     chunkUsed_ = 0;
     chunkSize_ = 0;
-    decoded_.clear();
-    decodedOrder_.clear();
+    std::unordered_map<quint64, ScanInfo>().swap(decoded_);
+    std::deque<quint64>().swap(decodedOrder_);
     endResetModel();
+    // The decoded texts were many small blocks: the allocator gives their pages back only when
+    // asked.
+    ::malloc_trim(0);
 }
 
 QString ScanLogModel::tabSeparated(const QList<int>& rows) const {
@@ -204,18 +272,28 @@ QString ScanLogModel::tabSeparated(const QList<int>& rows) const {
     return text;
 }
 
-QByteArray ScanLogModel::csv() const {
-    QString text;
+bool ScanLogModel::writeCsv(const std::function<bool(const QByteArray&)>& write) const {
+    QString line;
     for (int column = 0; column < ColumnCount; ++column)
-        text += (column > 0 ? QStringLiteral(",") : QString()) +
-                csvField(headerData(column, Qt::Horizontal).toString());
-    text += QStringLiteral("\r\n");
+        line += csvField(headerData(column, Qt::Horizontal).toString()) + u',';
+    line += QStringLiteral("Bytes in hex\r\n");
+    if (!write(line.toUtf8()))
+        return false;
     for (int r = 0; r < rowCount(); ++r) {
+        // Decoded afresh rather than through the cache, which keeps the rows on screen.
+        const std::string_view scan = bytes(r);
+        const ScanInfo decoded = boundedDecode(scan);
+        line.clear();
         for (int column = 0; column < ColumnCount; ++column)
-            text += (column > 0 ? QStringLiteral(",") : QString()) + csvField(cellText(r, column));
-        text += QStringLiteral("\r\n");
+            line += csvField(cellText(r, column, decoded)) + u',';
+        line += QString::fromLatin1(
+                    QByteArray::fromRawData(scan.data(), static_cast<qsizetype>(scan.size()))
+                        .toHex(' ')) +
+                QStringLiteral("\r\n");
+        if (!write(line.toUtf8()))
+            return false;
     }
-    return text.toUtf8();
+    return true;
 }
 
 } // namespace scan_log

@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -39,6 +40,12 @@ public:
         ColumnCount
     };
     static constexpr std::size_t MaxRows = 100'000;
+    // The scans' own bytes kept at most; the oldest scans leave first to stay within it.
+    static constexpr std::size_t MaxBytes = 64 * 1024 * 1024;
+    // A decoded text (the visible data, the GS1 fields) keeps at most this many characters, and
+    // ends with CutMark when it had more; the CSV file's hex column keeps every byte.
+    static constexpr std::size_t MaxFieldChars = 4096;
+    static constexpr std::string_view CutMark = " [cut]";
     // Decoded scans kept for painting; the rows on screen fit many times over.
     static constexpr std::size_t CacheSize = 1024;
     // A cell shows at most this many characters of the data; copies and files get all of it.
@@ -54,8 +61,11 @@ public:
 
     // Keeps a scan to be shown with the next publish(); `bytes` include the terminator.
     void stage(std::string_view bytes, bool cut, const ScanTimes& times);
-    // Scans kept since the last publish().
+    // Scans kept since the last publish(), and their bytes.
     std::size_t staged() const { return records_.size() - shown_; }
+    std::size_t stagedBytes() const { return stagedBytes_; }
+    // Scans that left to keep the log within MaxRows and MaxBytes since it was last cleared.
+    quint64 dropped() const { return firstNumber_ - 1; }
     // The staged scans become rows (one insertion), and the oldest beyond MaxRows leave.
     void publish();
     void clear();
@@ -69,8 +79,11 @@ public:
 
     // The given rows, one line each, cells separated by tabs.
     QString tabSeparated(const QList<int>& rows) const;
-    // Every row with a header line, as comma-separated values (RFC 4180 quoting, CR LF endings).
-    QByteArray csv() const;
+    // Every row with a header line, as comma-separated values (RFC 4180 quoting, CR LF endings),
+    // handed to `write` a row at a time; stops at the first false it returns. A field that a
+    // spreadsheet would run as a formula starts with "'"; the last column holds every byte of
+    // the scan in hex, so nothing the cut or the quoting changed is lost.
+    bool writeCsv(const std::function<bool(const QByteArray&)>& write) const;
 
 private:
     // One scan in 32 bytes; its bytes lie in one of the chunks. Rows are many (a flood of short
@@ -91,12 +104,15 @@ private:
 
     const Record& record(int row) const { return records_[static_cast<std::size_t>(row)]; }
     const ScanInfo& info(int row) const;
+    QString cellText(int row, int column, const ScanInfo& info) const;
     // Drops the oldest `count` records (rows or staged) and the chunks no record uses any more.
     void dropOldest(std::size_t count);
 
     // Rows first (shown_ of them), then the scans staged for the next publish().
     std::deque<Record> records_;
     std::size_t shown_ = 0;
+    std::size_t keptBytes_ = 0;   // of all records
+    std::size_t stagedBytes_ = 0; // of the staged ones
     quint64 firstNumber_ = 1;
     std::deque<std::unique_ptr<char[]>> chunks_;
     quint32 firstChunk_ = 0;    // sequence number of chunks_.front()

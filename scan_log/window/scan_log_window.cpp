@@ -1,5 +1,7 @@
 #include "scan_log/window/scan_log_window.h"
 
+#include "outside_text/outside_text.h"
+
 #include "scan_log/window/file_chooser.h"
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_row_delegate.h"
@@ -62,6 +64,9 @@ ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files,
     longest_ = addFigure("longestGap", QStringLiteral("Longest gap: 0000000 ms"),
                          QStringLiteral("Longest time between the end of a scan and the start of "
                                         "the next"));
+    dropped_ = addFigure("droppedCount", QStringLiteral("Dropped: 0000000000"),
+                         QStringLiteral("The oldest scans leave the log to keep it within 100,000 "
+                                        "scans and 64 MiB of scanned bytes"));
     figures->addStretch();
     auto* silenceLabel = new QLabel(QStringLiteral("&Silence ends a scan after"), this);
     silence_ = new QSpinBox(this);
@@ -147,6 +152,7 @@ void ScanLogWindow::showFigures() {
                        .arg(perMinute ? QString::number(*perMinute, 'f', 1) : QStringLiteral("-")));
     shortest_->setText(QStringLiteral("Shortest gap: %1").arg(gapText(stats.shortestGapMs)));
     longest_->setText(QStringLiteral("Longest gap: %1").arg(gapText(stats.longestGapMs)));
+    dropped_->setText(QStringLiteral("Dropped: %1").arg(log_.model().dropped()));
 }
 
 void ScanLogWindow::rowsAboutToArrive() {
@@ -182,10 +188,15 @@ void ScanLogWindow::saveCsv() {
     if (path.isEmpty())
         return;
     QSaveFile file(path);
-    const QByteArray text = log_.model().csv();
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        warn_(
-            QStringLiteral("Could not save the Scan Log to %1: %2.").arg(path, file.errorString()));
+    const bool saved =
+        file.open(QIODevice::WriteOnly) &&
+        log_.model().writeCsv([&file](const QByteArray& line) {
+            return file.write(line) == line.size();
+        }) &&
+        file.commit();
+    if (!saved)
+        warn_(QStringLiteral("Could not save the Scan Log to %1: %2.")
+                  .arg(outside_text::visible(path), file.errorString()));
 }
 
 } // namespace scan_log

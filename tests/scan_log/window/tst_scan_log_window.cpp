@@ -175,8 +175,9 @@ private slots:
         const QList<QByteArray> rows = csv.readAll().split('\n');
         QCOMPARE(rows.size(), 5);
         QCOMPARE(rows[0], "No.,Time,Gap (ms),Duration (ms),Bytes,Data,Terminator,Symbology,Check,"
-                          "GS1 fields\r");
-        QVERIFY2(rows[2].startsWith("2,") && rows[2].contains(",100,0,6,\"B,\"\"2\"\"\",TAB,"),
+                          "GS1 fields,Bytes in hex\r");
+        QVERIFY2(rows[2].startsWith("2,") && rows[2].contains(",100,0,6,\"B,\"\"2\"\"\",TAB,") &&
+                     rows[2].endsWith(",42 2c 22 32 22 09\r"),
                  rows[2].constData());
         QVERIFY(h.prompts->messages().isEmpty());
 
@@ -216,6 +217,58 @@ private slots:
         QTRY_COMPARE(log.model().cellText(int(ScanLogModel::MaxRows) - 1, ScanLogModel::Data),
                      u"last"_s);
         QCOMPARE(log.model().rowCount(), int(ScanLogModel::MaxRows));
+    }
+
+    // A spreadsheet opening the file runs no scan as a formula; numbers stay numbers, and the
+    // hex column keeps the exact bytes.
+    void csvRunsNoFormula_data() {
+        QTest::addColumn<QByteArray>("scan");
+        QTest::addColumn<QByteArray>("field");
+        QTest::newRow("=") << QByteArray("=1+2") << QByteArray("'=1+2");
+        QTest::newRow("+") << QByteArray("+SUM(1;2)") << QByteArray("'+SUM(1;2)");
+        QTest::newRow("-") << QByteArray("-3+4") << QByteArray("'-3+4");
+        QTest::newRow("@") << QByteArray("@SUM(A1)") << QByteArray("'@SUM(A1)");
+        QTest::newRow("hyperlink") << QByteArray("=HYPERLINK(\"http://x\",\"y\")")
+                                   << QByteArray("\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\"");
+        QTest::newRow("command") << QByteArray("=cmd|'/c calc'!A0") << QByteArray("'=cmd|'/c calc'!A0");
+        QTest::newRow("negative number") << QByteArray("-3") << QByteArray("-3");
+        QTest::newRow("number with exponent") << QByteArray("+1.5e3") << QByteArray("+1.5e3");
+        QTest::newRow("plain text") << QByteArray("ABC-1") << QByteArray("ABC-1");
+    }
+    void csvRunsNoFormula() {
+        QFETCH(QByteArray, scan);
+        QFETCH(QByteArray, field);
+        ScanLogModel model;
+        model.stage((scan + '\r').toStdString(), false, {});
+        model.publish();
+        QByteArray csv;
+        QVERIFY(model.writeCsv([&](const QByteArray& line) {
+            csv += line;
+            return true;
+        }));
+        const QByteArray row = csv.split('\n')[1];
+        QVERIFY2(row.contains(',' + field + ",CR,"), row.constData());
+        QVERIFY2(row.endsWith(',' + (scan + '\r').toHex(' ') + '\r'), row.constData());
+    }
+
+    // The log keeps at most 64 MiB of scanned bytes: older scans leave first, the figures count
+    // them, and Clear gives everything back. A decoded text is cut past MaxFieldChars.
+    void keepsBoundedBytes() {
+        scan_log::ScanCollector log;
+        const std::string big(scan_log::ScanSplitter::MaxScanBytes, '\xFF');
+        const std::size_t scans = ScanLogModel::MaxBytes / big.size() + 100;
+        for (std::size_t i = 0; i < scans; ++i)
+            log.receive(QByteArray::fromStdString(big), qint64(i));
+        QTRY_COMPARE(log.model().rowCount() + qsizetype(log.model().staged()),
+                     qsizetype(ScanLogModel::MaxBytes / big.size()));
+        QCOMPARE(log.model().dropped(), quint64(100));
+        const QString data = log.model().cellText(0, ScanLogModel::Data);
+        QVERIFY(data.size() <= qsizetype(ScanLogModel::MaxFieldChars + ScanLogModel::CutMark.size()));
+        QVERIFY(data.endsWith(u" [cut]"));
+        QCOMPARE(log.model().bytes(0), std::string_view(big));
+        log.clear();
+        QCOMPARE(log.model().rowCount(), 0);
+        QCOMPARE(log.model().dropped(), quint64(0));
     }
 
     // The model keeps the scans' bytes in shared chunks: scans of every size up to the limit
