@@ -29,6 +29,7 @@ void Form1::buildToolsMenu() {
     // The log and the recorder take every byte from start-up on, whatever the window shows.
     scanLog_ = std::make_unique<scan_log::ScanCollector>();
     recorder_ = std::make_unique<scan_log::Recorder>();
+    scanLog_->setBytesWaiting([this] { return port_->WaitingInDevice() > 0; });
     connect(port_.get(), &PortControl::bytesArrived, scanLog_.get(),
             &scan_log::ScanCollector::receive);
     connect(port_.get(), &PortControl::bytesArrived, recorder_.get(),

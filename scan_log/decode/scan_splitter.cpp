@@ -180,6 +180,11 @@ void ScanSplitter::tick(Milliseconds now, const ScanSink& sink) {
         finish(sink, heldAfterCR_ ? Terminator::CR : Terminator::None, false);
 }
 
+void ScanSplitter::extend(Milliseconds now) {
+    if (started_)
+        current_.lastArrival = std::max(current_.lastArrival, now);
+}
+
 std::vector<Scan> ScanSplitter::flush() {
     std::vector<Scan> out;
     if (started_)

@@ -83,6 +83,10 @@ public:
     std::vector<Scan> tick(Milliseconds now);
     void tick(Milliseconds now, const ScanSink& sink);
 
+    // The line was busy until `now`: bytes arrived that the owner has not read yet (it was late
+    // reading them). The waiting scan's silence starts again from `now`.
+    void extend(Milliseconds now);
+
     // Whatever is waiting, as a scan (the port closed, or the log is being cleared).
     std::vector<Scan> flush();
 

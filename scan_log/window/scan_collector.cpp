@@ -22,6 +22,11 @@ ScanCollector::ScanCollector(MonotonicClock clock, QObject* parent)
 
 void ScanCollector::receive(const QByteArray& bytes, qint64 msecs) {
     readClocks();
+    // Read after the silence ran out but before its timer could look: the bytes waited in the
+    // device while the program was busy, so the line was not quiet.
+    if (const auto deadline = splitter_.deadline();
+        silence_.isActive() && deadline && msecs >= deadline->count())
+        splitter_.extend(std::chrono::milliseconds(msecs));
     splitter_.feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                    std::chrono::milliseconds(msecs), take_);
     // An armed timer stays as it is: when it fires early (more bytes came since), it is armed
@@ -44,7 +49,10 @@ void ScanCollector::readClocks() {
 
 void ScanCollector::silenceElapsed() {
     readClocks();
-    splitter_.tick(std::chrono::milliseconds(nowMs_), take_);
+    if (bytesWaiting_ && splitter_.pending() && bytesWaiting_())
+        splitter_.extend(std::chrono::milliseconds(nowMs_));
+    else
+        splitter_.tick(std::chrono::milliseconds(nowMs_), take_);
     armSilence();
 }
 

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <optional>
 
 namespace scan_log {
@@ -43,6 +44,10 @@ public:
     // Bytes as they arrived, with their arrival time on the monotonic clock.
     void receive(const QByteArray& bytes, qint64 msecs);
 
+    // Answers whether the device holds bytes not read yet. A silence ends a scan only when it
+    // answers false: a program late in reading (a busy machine) is no pause of the line.
+    void setBytesWaiting(std::function<bool()> waiting) { bytesWaiting_ = std::move(waiting); }
+
     // The silence after which a scan without terminator ends, 5 to 2000 ms.
     void setSilenceMs(int ms);
     int silenceMs() const;
@@ -66,6 +71,7 @@ private:
     void publish();
 
     MonotonicClock clock_;
+    std::function<bool()> bytesWaiting_;
     ScanSplitter splitter_;
     ScanLogModel model_;
     ScanStats stats_;

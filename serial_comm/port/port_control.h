@@ -109,6 +109,11 @@ public:
     // Characters received and not yet taken by Input. Refused while closed.
     virtual int InBufferCount() const = 0;
 
+    // Bytes the device has received that the port has not read from it yet: 0 while closed and
+    // where the device cannot tell. Whether the line was quiet or the program was only late
+    // reading: bytes waiting here arrived while it was busy. Never fails.
+    virtual int WaitingInDevice() const = 0;
+
     // Characters not yet sent: the layer's queue plus the driver's. Refused while closed.
     virtual int OutBufferCount() const = 0;
 

@@ -607,6 +607,13 @@ int TermiosPort::InBufferCount() const {
     return static_cast<int>(input_.size());
 }
 
+int TermiosPort::WaitingInDevice() const {
+    int count = 0;
+    if (!device_ || ::ioctl(device_->fd.get(), FIONREAD, &count) != 0)
+        return 0;
+    return count;
+}
+
 // --- sending ---
 
 void TermiosPort::setOutput(const QString& text) {

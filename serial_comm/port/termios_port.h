@@ -86,6 +86,7 @@ public:
     void setOutput(const QString& text) override;
     QString Input() override;
     int InBufferCount() const override;
+    int WaitingInDevice() const override;
     int OutBufferCount() const override;
     bool CDHolding() const override;
     bool CTSHolding() const override;

@@ -7,9 +7,11 @@
 #include "main_window/view/rich_text_box.h"
 #include "port_environment.h"
 #include "pty_pair.h"
+#include "scan_log/window/scan_collector.h"
 #include "serial_comm/port/termios_port.h"
 
 #include <QPushButton>
+#include <QThread>
 #include <QTest>
 
 #include <ctime>
@@ -77,6 +79,21 @@ private slots:
         connectScanner();
         pty_->writeMaster("again\r");
         QTRY_COMPARE(form_->Term().Text(), u"4006381\r\nagain\r\n"_s);
+    }
+
+    // A scan without terminator whose rest arrives while the window is busy is one scan: the
+    // program was late, the line was not silent.
+    void scanWhoseRestArrivesWhileTheWindowIsBusy() {
+        scan_log::ScanCollector& log = form_->scanLog();
+        // Long enough that the first part is seen well before the line could count as silent.
+        log.setSilenceMs(250);
+        pty_->writeMaster("0123456789");
+        QTRY_VERIFY(form_->Term().Text().contains(u"0123456789"_s));
+        pty_->writeMaster("ABCDEFGHIJ");
+        // Held past the silence, with the rest waiting in the device.
+        QThread::msleep(400);
+        QTRY_COMPARE(log.model().rowCount(), 1);
+        QCOMPARE(log.model().cellText(0, scan_log::ScanLogModel::Data), u"0123456789ABCDEFGHIJ"_s);
     }
 
     void xoffHoldsTypedKeysThroughTheCloseWait() {

@@ -30,6 +30,8 @@ public:
     void receive(const QString& characters);
     // Arrival time bytesArrived and bytesSent report; the monotonic clock when negative.
     qint64 tapMs = -1;
+    // What WaitingInDevice answers: bytes the device holds that the port has not read yet.
+    int waitingInDevice = 0;
     void raise(qint16 code) { raiseEvent(code); }
     void setPendingOutput(int count) { pendingOutput_ = count; }
     // Opens or closes without any check, as another part of the program may have done.
@@ -53,6 +55,7 @@ public:
     void setOutput(const QString& text) override;
     QString Input() override;
     int InBufferCount() const override { return read("InBufferCount", int(input_.size())); }
+    int WaitingInDevice() const override { return waitingInDevice; }
     int OutBufferCount() const override;
     bool CDHolding() const override { return read("CDHolding", open_ && cd_); }
     bool CTSHolding() const override { return read("CTSHolding", open_ && cts_); }

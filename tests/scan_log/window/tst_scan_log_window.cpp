@@ -198,6 +198,43 @@ private slots:
         QCOMPARE(h.cell(0, ScanLogModel::Gap), QString());
     }
 
+    // A scan ends on a silence of the line, not on a pause of the program: bytes that waited in
+    // the device while the program was busy (the silence timer found them, or they were read
+    // after the deadline before the timer could run) continue the scan.
+    void silenceOfTheLineOnly_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("quiet line") << u"quiet"_s << QStringList{u"ABC"_s, u"DEF"_s};
+        QTest::newRow("bytes waiting when the timer looks")
+            << u"waiting"_s << QStringList{u"ABCDEF"_s};
+        QTest::newRow("read late, before the timer ran") << u"late"_s << QStringList{u"ABCDEF"_s};
+    }
+    void silenceOfTheLineOnly() {
+        QFETCH(QString, line);
+        QFETCH(QStringList, rows);
+        qint64 now = 1000;
+        bool waiting = false;
+        scan_log::ScanCollector log([&now] { return now; });
+        log.setBytesWaiting([&waiting] { return waiting; });
+        log.receive("ABC", now);
+        if (line == u"late") {
+            now += 80; // the event loop did not run meanwhile
+            log.receive("DEF", now);
+        } else {
+            waiting = line == u"waiting";
+            now += 60;
+            // The timer's own wait is real time; the clock says the silence has passed.
+            QTest::qWait(80);
+            waiting = false;
+            now += 10;
+            log.receive("DEF", now);
+        }
+        now += 500;
+        QTRY_COMPARE(log.model().rowCount(), rows.size());
+        for (int row = 0; row < rows.size(); ++row)
+            QCOMPARE(log.model().cellText(row, ScanLogModel::Data), rows[row]);
+    }
+
     // The log keeps the latest 100,000 scans; older ones leave first.
     void keepsTheLatestScans() {
         scan_log::ScanCollector log;
