@@ -2,6 +2,7 @@
 
 #include "main_window/failure_text.h"
 #include "main_window/form1.h"
+#include "main_window/menu_item_accessible.h"
 #include "main_window/prompts.h"
 #include "scan_log/window/file_chooser.h"
 #include "scan_log/window/recorder.h"
@@ -45,11 +46,18 @@ void Form1::buildToolsMenu() {
         action->setObjectName(QString::fromLatin1(name));
         return action;
     };
+    installMenuItemAccessibility();
     mScanLog_ = addItem("MScanLog", "Scan &Log...");
     mScanLog_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    mScanLog_->setToolTip(
+        QStringLiteral("Every scan as a row, decoded: symbology, check digits and "
+                       "GS1 fields"));
     mRecord_ = addItem("MRecord", "&Record to File...");
     mRecord_->setCheckable(true);
+    mRecord_->setToolTip(QStringLiteral("Records what is received and sent to a file until chosen "
+                                        "again"));
     mBreak_ = addItem("MBreak", "Send &Break");
+    mBreak_->setToolTip(QStringLiteral("Holds the line at space for a quarter of a second"));
     mRtsEnable_ = addItem("MRTSEnable", "R&TS");
     mRtsEnable_->setCheckable(true);
     showRtsState();

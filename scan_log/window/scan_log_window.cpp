@@ -6,6 +6,8 @@
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_row_delegate.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -28,6 +30,15 @@ namespace scan_log {
 
 namespace {
 
+// The window is a window to screen readers too (a plain widget would be a "filler"), named by
+// its title.
+QAccessibleInterface* windowFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("scan_log::ScanLogWindow") && object != nullptr &&
+        object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
 QString gapText(const std::optional<qint64>& ms) {
     return ms ? QStringLiteral("%1 ms").arg(*ms) : QStringLiteral("-");
 }
@@ -37,6 +48,11 @@ QString gapText(const std::optional<qint64>& ms) {
 ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files,
                              std::function<void(QString)> warn, QWidget* parent)
     : QWidget(parent, Qt::Window), log_(log), files_(files), warn_(std::move(warn)) {
+    static const bool accessible = [] {
+        QAccessible::installFactory(windowFactory);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setObjectName(QStringLiteral("ScanLog"));
     setWindowTitle(QStringLiteral("Scan Log"));
     resize(900, 480);
@@ -136,6 +152,8 @@ ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files,
     connect(&log_.model(), &QAbstractItemModel::rowsAboutToBeInserted, this,
             &ScanLogWindow::rowsAboutToArrive);
     connect(&log_.model(), &QAbstractItemModel::rowsInserted, this, &ScanLogWindow::rowsArrived);
+    connect(&log_.model(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { tellRowsArrived(first, last); });
     showFigures();
 }
 
@@ -166,6 +184,17 @@ void ScanLogWindow::rowsArrived() {
         table_->scrollToBottom();
 }
 
+void ScanLogWindow::tellRowsArrived(int first, int last) {
+    if (!QAccessible::isActive() || !isVisible())
+        return;
+    QAccessibleTableModelChangeEvent event(table_, QAccessibleTableModelChangeEvent::RowsInserted);
+    event.setFirstRow(first);
+    event.setLastRow(last);
+    event.setFirstColumn(0);
+    event.setLastColumn(ScanLogModel::ColumnCount - 1);
+    QAccessible::updateAccessibility(&event);
+}
+
 void ScanLogWindow::clearLog() {
     log_.clear();
 }
@@ -188,12 +217,11 @@ void ScanLogWindow::saveCsv() {
     if (path.isEmpty())
         return;
     QSaveFile file(path);
-    const bool saved =
-        file.open(QIODevice::WriteOnly) &&
-        log_.model().writeCsv([&file](const QByteArray& line) {
-            return file.write(line) == line.size();
-        }) &&
-        file.commit();
+    const bool saved = file.open(QIODevice::WriteOnly) &&
+                       log_.model().writeCsv([&file](const QByteArray& line) {
+                           return file.write(line) == line.size();
+                       }) &&
+                       file.commit();
     if (!saved)
         warn_(QStringLiteral("Could not save the Scan Log to %1: %2.")
                   .arg(outside_text::visible(path), file.errorString()));

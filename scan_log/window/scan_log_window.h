@@ -40,6 +40,8 @@ private:
     void showFigures();
     void rowsAboutToArrive();
     void rowsArrived();
+    // Screen readers hear of new rows (the table view tells them of none).
+    void tellRowsArrived(int first, int last);
 
     ScanCollector& log_;
     FileChooser& files_;

@@ -149,6 +149,39 @@ private slots:
         QCOMPARE(events.count(status, QAccessible::NameChanged), 3);
     }
 
+    // The Scan Log is a window to a screen reader, which hears of its new rows; the menu items'
+    // tooltips are their descriptions, and check items say they can be checked.
+    void toolsForScreenReaders() {
+        FormHarness h;
+        h.form->show();
+        AccessibleEvents events;
+        choose(h.child<QAction>(QStringLiteral("MScanLog")));
+        QWidget* log = h.form->findChild<QWidget*>(QStringLiteral("ScanLog"));
+        QVERIFY(log && log->isVisible());
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(log);
+        QCOMPARE(window->role(), QAccessible::Window);
+        QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Scan Log"));
+        QObject* table = log->findChild<QObject*>(QStringLiteral("table"));
+        h.port->forceOpen(true);
+        h.port->receive(QStringLiteral("4006381333931\r"));
+        QTRY_COMPARE(events.count(table, QAccessible::TableModelChanged), 1);
+
+        h.port->setHandshaking(2);
+        QMenu* tools = h.child<QMenu>(QStringLiteral("MTools"));
+        emit tools->aboutToShow();
+        QAccessibleInterface* rts =
+            QAccessible::queryAccessibleInterface(h.child<QAction>(QStringLiteral("MRTSEnable")));
+        QCOMPARE(rts->text(QAccessible::Name), QStringLiteral("RTS"));
+        QVERIFY2(rts->text(QAccessible::Description).contains(QStringLiteral("RTS/CTS")),
+                 qPrintable(rts->text(QAccessible::Description)));
+        QVERIFY(rts->state().disabled && rts->state().checkable);
+        QAccessibleInterface* dtr =
+            QAccessible::queryAccessibleInterface(h.child<QAction>(QStringLiteral("MDTREnable")));
+        QVERIFY(dtr->state().checkable && dtr->state().checked);
+        QCOMPARE(dtr->text(QAccessible::Description), QString());
+        QCOMPARE(dtr->parent()->object(), h.child<QMenu>(QStringLiteral("MProp")));
+    }
+
     // A screen reader's Press on a menu item or a button returns at once; the command runs
     // afterwards, so its prompt does not hold the screen reader's request.
     void commandsReturnBeforeTheirPrompts_data() {
