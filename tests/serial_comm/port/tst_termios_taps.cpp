@@ -7,14 +7,59 @@
 #include <QTest>
 
 #include <cerrno>
+#include <cstdarg>
 #include <functional>
 
+#include <dlfcn.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 
 using namespace std::chrono_literals;
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The line calls the port makes, seen through an ioctl of the test's own that stands in front of
+// the C library's: on a pseudo-terminal they change nothing the far end could see, so only the
+// calls themselves show whether the port raises or drops the right line.
+struct LineCall {
+    unsigned long request;
+    int bits; // the modem bits of TIOCMBIS and TIOCMBIC, 0 for the others
+    bool operator==(const LineCall&) const = default;
+};
+QList<LineCall>& lineCalls() {
+    static QList<LineCall> calls;
+    return calls;
+}
+// Modem-line calls answer as a serial port's would (success), so that the port keeps them up.
+bool pretendLines = false;
+
+} // namespace
+
+extern "C" int ioctl(int fd, unsigned long request, ...) {
+    va_list arguments;
+    va_start(arguments, request);
+    void* argument = va_arg(arguments, void*);
+    va_end(arguments);
+    using Real = int (*)(int, unsigned long, void*);
+    static const auto real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "ioctl"));
+    switch (request) {
+    case TIOCMBIS:
+    case TIOCMBIC:
+        lineCalls().append({request, *static_cast<int*>(argument)});
+        if (pretendLines)
+            return 0;
+        break;
+    case TIOCSBRK:
+    case TIOCCBRK:
+        lineCalls().append({request, 0});
+        break;
+    default:
+        break;
+    }
+    return real(fd, request, argument);
+}
 
 // The taps the Scan Log and the recorder read, and the break and RTS commands, on a
 // pseudo-terminal whose master side plays the device.
@@ -26,6 +71,8 @@ class TestTermiosTaps : public QObject {
 
 private slots:
     void init() {
+        lineCalls().clear();
+        pretendLines = false;
         pty_ = std::make_unique<PtyPair>();
         qputenv("LINNET_COM9", pty_->slavePath().toLocal8Bit());
         port_ = std::make_unique<TermiosPort>();
@@ -91,6 +138,7 @@ private slots:
         QCOMPARE(::tcsetattr(pty_->masterFd(), TCSANOW, &far), 0);
 
         port_->setPortOpen(true);
+        lineCalls().clear();
         QElapsedTimer took;
         took.start();
         QCOMPARE(refusal([&] { port_->sendBreak(); }), QString());
@@ -102,13 +150,43 @@ private slots:
         QCOMPARE(::ioctl(pty_->masterFd(), TIOCGICOUNT, &counters), -1);
         QCOMPARE(errno, ENOTTY);
 
-        // Closed in the middle of a break, and opened again before it would have ended.
+        // The line is held at space, then let go once the break's time is up.
+        QTRY_COMPARE(lineCalls(), (QList<LineCall>{{TIOCSBRK, 0}, {TIOCCBRK, 0}}));
+        QVERIFY(took.elapsed() >= PortControl::BreakMs);
+
+        // Closed in the middle of a break (which lets the line go), and opened again before it
+        // would have ended.
+        lineCalls().clear();
         port_->sendBreak();
         port_->setPortOpen(false);
+        QCOMPARE(lineCalls().value(1), (LineCall{TIOCCBRK, 0}));
         port_->setPortOpen(true);
         QTest::qWait(PortControl::BreakMs + 50);
         port_->setOutput(u"y"_s);
         QCOMPARE(pty_->readMaster(1), QByteArray("y"));
+    }
+
+    // What RTSEnable and DTREnable ask of the line, on a device that has lines: raised with
+    // TIOCMBIS, dropped with TIOCMBIC, each its own bit; under RTS/CTS flow control RTS is left to
+    // the driver and applied when the port leaves it.
+    void rtsAndDtrMoveTheirOwnLines() {
+        pretendLines = true;
+        port_->setPortOpen(true);
+        lineCalls().clear();
+        port_->setRTSEnable(false);
+        port_->setDTREnable(false);
+        port_->setRTSEnable(true);
+        port_->setDTREnable(true);
+        QCOMPARE(lineCalls(), (QList<LineCall>{{TIOCMBIC, TIOCM_RTS},
+                                               {TIOCMBIC, TIOCM_DTR},
+                                               {TIOCMBIS, TIOCM_RTS},
+                                               {TIOCMBIS, TIOCM_DTR}}));
+        port_->setHandshaking(2);
+        lineCalls().clear();
+        port_->setRTSEnable(false);
+        QCOMPARE(lineCalls(), QList<LineCall>());
+        port_->setHandshaking(0);
+        QCOMPARE(lineCalls(), (QList<LineCall>{{TIOCMBIC, TIOCM_RTS}}));
     }
 
     // A pseudo-terminal has no modem lines (TIOCMBIS answers ENOTTY): RTS is then a setting kept
