@@ -48,8 +48,9 @@ void showFields(ScanInfo& info, const std::vector<Gs1Field>& fields) {
     info.gs1Fields = gs1Summary(fields);
     info.check = checkOfFields(fields);
     // One verdict: right check digits do not make a scan whose fields have problems "ok".
-    const bool problems = std::any_of(fields.begin(), fields.end(),
-                                      [](const Gs1Field& field) { return !field.problems.empty(); });
+    const bool problems = std::any_of(fields.begin(), fields.end(), [](const Gs1Field& field) {
+        return !field.problems.empty();
+    });
     if (problems && (info.check.empty() || info.check == "ok"))
         info.check = "problem in the GS1 fields";
 }

@@ -37,8 +37,8 @@ namespace {
 // is known to be one.
 std::variant<int, QString> openRegularFile(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                          0666);
+    const int fd =
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     struct stat status {};
     if (fd < 0) {
         // A FIFO without a reader (ENXIO) or a folder (EISDIR) is refused by open() itself.

@@ -98,8 +98,8 @@ void ComTableFile::refuse() {
 
 QList<ComEntry> ComTableFile::load() {
     const QByteArray name = QFile::encodeName(path());
-    const Fd file(::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY |
-                                               O_CLOEXEC));
+    const Fd file(
+        ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat status {};
     if (file.get() < 0) {
         if (errno == ENOENT)
@@ -137,9 +137,10 @@ QList<ComEntry> ComTableFile::load() {
     text.truncate(size);
     const ParsedComTable parsed = parseComTable(text);
     if (parsed.badLines > 0)
-        warnOnce(saidRead_, QStringLiteral("the table of COM numbers %1 is damaged: %2 line(s) "
-                                           "left out; the file is written afresh")
-                                .arg(outside_text::visible(path()), QString::number(parsed.badLines)));
+        warnOnce(saidRead_,
+                 QStringLiteral("the table of COM numbers %1 is damaged: %2 line(s) "
+                                "left out; the file is written afresh")
+                     .arg(outside_text::visible(path()), QString::number(parsed.badLines)));
     return parsed.entries;
 }
 

@@ -57,13 +57,13 @@ QString connectedNowText(const QList<OverriddenPort>& overrides,
     }
     for (const NumberedDevice& entry : present) {
         const bool reachable = entry.number > 0 && !overridden.contains(entry.number);
-        const QString label = reachable ? QStringLiteral("COM%1").arg(entry.number)
-                              : entry.number > 0
-                                  ? QStringLiteral("none while LINNET_COM%1 is set").arg(entry.number)
-                                  : QStringLiteral("no number");
-        const QString item = QStringLiteral("%1 = %2 (%3)")
-                                 .arg(label, entry.device.shortName(),
-                                      outside_text::visible(entry.device.node));
+        const QString label =
+            reachable          ? QStringLiteral("COM%1").arg(entry.number)
+            : entry.number > 0 ? QStringLiteral("none while LINNET_COM%1 is set").arg(entry.number)
+                               : QStringLiteral("no number");
+        const QString item =
+            QStringLiteral("%1 = %2 (%3)")
+                .arg(label, entry.device.shortName(), outside_text::visible(entry.device.node));
         if (entry.device.kind == SerialKind::OnBoard) {
             onBoard << item;
         } else {
@@ -72,9 +72,10 @@ QString connectedNowText(const QList<OverriddenPort>& overrides,
                 choices << entry.number;
         }
     }
-    QString text = connected.isEmpty()
-                       ? noSerialDeviceText()
-                       : QStringLiteral("Connected now: %1.").arg(connected.join(QStringLiteral(", ")));
+    QString text =
+        connected.isEmpty()
+            ? noSerialDeviceText()
+            : QStringLiteral("Connected now: %1.").arg(connected.join(QStringLiteral(", ")));
     if (!onBoard.isEmpty())
         text += QStringLiteral(" On-board serial ports present (nothing is known to be attached): "
                                "%1.")

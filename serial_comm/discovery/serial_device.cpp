@@ -52,8 +52,9 @@ QString SerialDevice::displayName() const {
     QString text = shortName();
     if (!manufacturer.isEmpty())
         text += QStringLiteral(" by ") + outside_text::visible(manufacturer);
-    QStringList details{QStringLiteral("USB %1:%2").arg(outside_text::visible(vendorId),
-                                                         outside_text::visible(productId))};
+    QStringList details{
+        QStringLiteral("USB %1:%2")
+            .arg(outside_text::visible(vendorId), outside_text::visible(productId))};
     if (!serialNumber.isEmpty())
         details << QStringLiteral("serial ") + outside_text::visible(serialNumber);
     // A device with several ports (dual FTDI) tells them apart by interface.

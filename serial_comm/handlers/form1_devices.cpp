@@ -3,8 +3,8 @@
 
 #include "main_window/failure_text.h"
 #include "main_window/form1.h"
-#include "outside_text/outside_text.h"
 #include "main_window/prompts.h"
+#include "outside_text/outside_text.h"
 #include "serial_comm/discovery/device_registry.h"
 #include "serial_comm/handlers/device_advice.h"
 #include "serial_comm/port/device_map.h"

@@ -109,7 +109,7 @@ std::optional<QByteArray> readLockFile(const QByteArray& path, bool& regular) {
 // Whether the file at `path` was last changed less than `seconds` ago.
 bool youngerThan(const QByteArray& path, int seconds) {
     struct stat status {};
-    timespec now {};
+    timespec now{};
     if (::lstat(path.constData(), &status) != 0 || ::clock_gettime(CLOCK_REALTIME, &now) != 0)
         return false;
     return now.tv_sec - status.st_mtim.tv_sec < seconds;

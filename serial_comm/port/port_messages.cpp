@@ -89,11 +89,10 @@ QString openRefusedText(const PortError& e) {
 QString inUseText(const PortError& e) {
     QStringList named;
     for (const DeviceHolder& holder : e.holders)
-        named.append(
-            QStringLiteral("%1 (process %2)")
-                .arg(holder.name.isEmpty() ? QStringLiteral("another program")
-                                           : outside_text::visible(holder.name),
-                     QString::number(holder.pid)));
+        named.append(QStringLiteral("%1 (process %2)")
+                         .arg(holder.name.isEmpty() ? QStringLiteral("another program")
+                                                    : outside_text::visible(holder.name),
+                              QString::number(holder.pid)));
     return QStringLiteral("%1 is in use by %2: close %3, then open the port again.")
         .arg(where(e), listed(named),
              named.size() > 1 ? QStringLiteral("those programs") : QStringLiteral("that program"));

@@ -15,16 +15,19 @@ private slots:
             << QStringLiteral("<b><!--") << QStringLiteral("<b><!--");
         QTest::newRow("right-to-left override")
             << QStringLiteral("\u202Egpsd") << QStringLiteral("\\u202Egpsd");
-        QTest::newRow("isolates and marks")
-            << QStringLiteral("a\u2066b\u2069c\u200Fd\u061C") << QStringLiteral("a\\u2066b\\u2069c\\u200Fd\\u061C");
+        QTest::newRow("isolates and marks") << QStringLiteral("a\u2066b\u2069c\u200Fd\u061C")
+                                            << QStringLiteral("a\\u2066b\\u2069c\\u200Fd\\u061C");
         QTest::newRow("line breaks, tab, escape")
             << QStringLiteral("a\nb\rc\td\x1B") << QStringLiteral("a\\nb\\rc\\td\\x1B");
         QTest::newRow("C1 control and DEL")
             << QStringLiteral("a\u0085b\x7F") << QStringLiteral("a\\x85b\\x7F");
-        QTest::newRow("line separator") << QStringLiteral("a\u2028b") << QStringLiteral("a\\u2028b");
-        QTest::newRow("backslash doubled") << QStringLiteral("a\\u202E") << QStringLiteral("a\\\\u202E");
+        QTest::newRow("line separator")
+            << QStringLiteral("a\u2028b") << QStringLiteral("a\\u2028b");
+        QTest::newRow("backslash doubled")
+            << QStringLiteral("a\\u202E") << QStringLiteral("a\\\\u202E");
         QTest::newRow("letters of other scripts stay")
-            << QStringLiteral("Scanner \u00e9\u05d0\U0001F4E0") << QStringLiteral("Scanner \u00e9\u05d0\U0001F4E0");
+            << QStringLiteral("Scanner \u00e9\u05d0\U0001F4E0")
+            << QStringLiteral("Scanner \u00e9\u05d0\U0001F4E0");
         QTest::newRow("unpaired surrogate")
             << QString(QChar(0xD800)) + u'x' << QStringLiteral("\\uD800x");
     }
@@ -35,8 +38,11 @@ private slots:
     }
 
     void bytesShowEveryByte() {
-        QCOMPARE(outside_text::visible(QByteArray("/tmp/a\nb\xFF")), QStringLiteral("/tmp/a\\nb\\xFF"));
-        QCOMPARE(outside_text::visible(QByteArray("\xE2\x80\xAE" "x")), QStringLiteral("\\u202Ex"));
+        QCOMPARE(outside_text::visible(QByteArray("/tmp/a\nb\xFF")),
+                 QStringLiteral("/tmp/a\\nb\\xFF"));
+        QCOMPARE(outside_text::visible(QByteArray("\xE2\x80\xAE"
+                                                  "x")),
+                 QStringLiteral("\\u202Ex"));
     }
 
     // What a tooltip shows is the text itself: no tag is taken as markup, no picture is loaded.

@@ -11,8 +11,8 @@
 #include "serial_comm/port/termios_port.h"
 
 #include <QPushButton>
-#include <QThread>
 #include <QTest>
+#include <QThread>
 
 #include <ctime>
 

@@ -285,7 +285,8 @@ private:
     static std::string twoDimensional(std::uint64_t round) {
         // The qualifiers in the order GS1 gives them: batch (10) before serial number (21).
         std::string code = "https://id.linnet.example/01/04006381333931/10/LOT-2024-07A/21/SN" +
-                           digits(round, 6) + "?17=271231&11=240715&3103=000525"
+                           digits(round, 6) +
+                           "?17=271231&11=240715&3103=000525"
                            "&400=PO-88213-LINNET&7003=2407151230&cf=";
         // A fixed pseudo-random signature, different in every round, as signed codes carry.
         std::uint64_t state = round * 0x9E3779B97F4A7C15ull + 1;

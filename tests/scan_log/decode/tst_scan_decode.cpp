@@ -37,7 +37,8 @@ private slots:
             << QByteArray("\x80\xE9\xFF\x0C") << QStringLiteral("<80><e9><ff><FF>");
         QTest::newRow("printable as it is, but a received < doubled")
             << QByteArray(" !<CR>~AZaz09") << QStringLiteral(" !<<CR>~AZaz09");
-        QTest::newRow("the bytes 41 1D 42 0D 0A") << QByteArray("A\x1D" "B\r\n")
+        QTest::newRow("the bytes 41 1D 42 0D 0A") << QByteArray("A\x1D"
+                                                                "B\r\n")
                                                   << QStringLiteral("A<GS>B<CR><LF>");
         QTest::newRow("the text A<GS>B<CR><LF>")
             << QByteArray("A<GS>B<CR><LF>") << QStringLiteral("A<<GS>B<<CR><<LF>");

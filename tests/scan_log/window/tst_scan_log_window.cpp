@@ -267,7 +267,8 @@ private slots:
         QTest::newRow("@") << QByteArray("@SUM(A1)") << QByteArray("'@SUM(A1)");
         QTest::newRow("hyperlink") << QByteArray("=HYPERLINK(\"http://x\",\"y\")")
                                    << QByteArray("\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\"");
-        QTest::newRow("command") << QByteArray("=cmd|'/c calc'!A0") << QByteArray("'=cmd|'/c calc'!A0");
+        QTest::newRow("command") << QByteArray("=cmd|'/c calc'!A0")
+                                 << QByteArray("'=cmd|'/c calc'!A0");
         QTest::newRow("negative number") << QByteArray("-3") << QByteArray("-3");
         QTest::newRow("number with exponent") << QByteArray("+1.5e3") << QByteArray("+1.5e3");
         QTest::newRow("plain text") << QByteArray("ABC-1") << QByteArray("ABC-1");
@@ -300,7 +301,8 @@ private slots:
                      qsizetype(ScanLogModel::MaxBytes / big.size()));
         QCOMPARE(log.model().dropped(), quint64(100));
         const QString data = log.model().cellText(0, ScanLogModel::Data);
-        QVERIFY(data.size() <= qsizetype(ScanLogModel::MaxFieldChars + ScanLogModel::CutMark.size()));
+        QVERIFY(data.size() <=
+                qsizetype(ScanLogModel::MaxFieldChars + ScanLogModel::CutMark.size()));
         QVERIFY(data.endsWith(u" [cut]"));
         QCOMPARE(log.model().bytes(0), std::string_view(big));
         log.clear();

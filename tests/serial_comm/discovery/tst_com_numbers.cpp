@@ -288,8 +288,8 @@ private slots:
         ComTableFile file(dir.filePath(QStringLiteral("config/linnet-test")));
         QVERIFY(file.save({{QStringLiteral("a"), 3, 10}}));
         QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("config/linnet-test"))).permissions() &
-                     (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup |
-                      QFile::WriteOther | QFile::ExeGroup | QFile::ExeOther),
+                     (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther |
+                      QFile::ExeGroup | QFile::ExeOther),
                  QFileDevice::Permissions());
     }
 

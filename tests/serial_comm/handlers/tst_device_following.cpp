@@ -20,7 +20,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-
 #include <unistd.h>
 
 using namespace testbed;
@@ -141,7 +140,8 @@ private slots:
         QCOMPARE(program.prompts->messages().last().icon, Prompts::Icon::Exclamation);
         QVERIFY(!program.port->PortOpen());
         QCOMPARE(program.form->cmdOPEN().text(), u"Open COM3"_s);
-        QCOMPARE(program.form->cmdOPEN().accessibleDescription(), ScannerTip.chopped(9) + u"not connected"_s);
+        QCOMPARE(program.form->cmdOPEN().accessibleDescription(),
+                 ScannerTip.chopped(9) + u"not connected"_s);
 
         // Back: the same open command runs, with its usual message, and data arrives again.
         QVERIFY(bed_->plug(scanner()));

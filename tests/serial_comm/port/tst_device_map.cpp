@@ -1,6 +1,6 @@
+#include "outside_text/outside_text.h"
 #include "port_environment.h"
 #include "serial_comm/port/device_map.h"
-#include "outside_text/outside_text.h"
 
 #include <QDir>
 #include <QFile>
