@@ -1,6 +1,6 @@
 #include "app/device_resolver.h"
 
-#include "serial_comm/discovery/device_registry.h"
+#include "devices/device_registry.h"
 
 #include <QFile>
 

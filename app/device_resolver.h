@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial_comm/port/device_map.h"
+#include "port/device_map.h"
 
 namespace serial_comm {
 class DeviceRegistry;

@@ -1,4 +1,4 @@
-#include "first_paint.h"
+#include "app/first_paint.h"
 
 #include <QCoreApplication>
 #include <QEvent>

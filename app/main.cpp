@@ -1,13 +1,13 @@
 #include "app/device_resolver.h"
 #include "app/signal_quit.h"
-#include "first_paint.h"
-#include "main_window/clock.h"
-#include "main_window/echo.h"
+#include "app/first_paint.h"
+#include "ui/clock.h"
+#include "ui/echo.h"
 #include "main_window/form1.h"
-#include "main_window/qt_prompts.h"
-#include "main_window/version.h"
-#include "serial_comm/discovery/device_registry.h"
-#include "serial_comm/port/termios_port.h"
+#include "ui/qt_prompts.h"
+#include "ui/version.h"
+#include "devices/device_registry.h"
+#include "port/termios_port.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,6 +1,6 @@
 #include "app/signal_quit.h"
 
-#include "serial_comm/port/port_control.h"
+#include "port/port_control.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -4,9 +4,9 @@
 #include "pty_device.h"
 
 #include "main_window/form1.h"
-#include "main_window/view/rich_text_box.h"
-#include "serial_comm/port/port_control.h"
-#include "serial_comm/port/termios_port.h"
+#include "views/rich_text_box.h"
+#include "port/port_control.h"
+#include "port/termios_port.h"
 
 #include <QEvent>
 #include <QTimer>

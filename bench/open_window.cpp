@@ -3,11 +3,11 @@
 #include "display_tracker.h"
 #include "fake_prompts.h"
 
-#include "main_window/clock.h"
+#include "ui/clock.h"
 #include "main_window/form1.h"
 #include "scan_log/window/recorder.h"
-#include "serial_comm/port/port_control.h"
-#include "serial_comm/port/termios_port.h"
+#include "port/port_control.h"
+#include "port/termios_port.h"
 
 #include <QEventLoop>
 #include <QFileInfo>

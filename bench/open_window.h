@@ -2,7 +2,7 @@
 
 #include "pty_device.h"
 
-#include "main_window/echo.h"
+#include "ui/echo.h"
 
 #include <QStringList>
 

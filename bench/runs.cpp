@@ -6,7 +6,7 @@
 #include "pty_device.h"
 
 #include "main_window/form1.h"
-#include "serial_comm/port/port_control.h"
+#include "port/port_control.h"
 
 #include <QApplication>
 #include <QGuiApplication>

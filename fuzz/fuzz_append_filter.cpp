@@ -1,7 +1,7 @@
 // Received blocks of any content and size appended to a view: the view stays bounded, the caret
 // ends after the new text, and the hex view never gains a line break.
-#include "main_window/view/text_view.h"
-#include "main_window/view/view_rules.h"
+#include "views/text_view.h"
+#include "views/view_rules.h"
 
 #include <cstdint>
 #include <cstdlib>

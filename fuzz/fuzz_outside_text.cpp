@@ -1,7 +1,7 @@
 // Names, paths and scans from outside, as bytes and as text: what the plain-text helper makes of
 // them holds no character that could hide or reorder the sentence around it, and a tooltip made
 // of them holds no markup but its own.
-#include "outside_text/outside_text.h"
+#include "base/outside_text.h"
 
 #include <cstdint>
 #include <cstdlib>

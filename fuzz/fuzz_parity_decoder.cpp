@@ -1,6 +1,6 @@
 // Raw device bytes in random read splits: decoding in any chunking gives what decoding the whole
 // stream gives, and bytes free of marks come out unchanged.
-#include "serial_comm/port/stream_decoder.h"
+#include "port/stream_decoder.h"
 
 #include <cstdint>
 #include <cstdlib>

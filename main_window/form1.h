@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main_window/failure_text.h"
+#include "ui/failure_text.h"
 
 #include <QMainWindow>
 

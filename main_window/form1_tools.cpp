@@ -1,14 +1,14 @@
 // The Tools menu: the Scan Log, recording to a file, sending a break, and the RTS line.
 
-#include "main_window/failure_text.h"
+#include "ui/failure_text.h"
 #include "main_window/form1.h"
 #include "main_window/menu_item_accessible.h"
-#include "main_window/prompts.h"
-#include "scan_log/window/file_chooser.h"
+#include "ui/prompts.h"
+#include "ui/file_chooser.h"
 #include "scan_log/window/recorder.h"
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_window.h"
-#include "serial_comm/port/port_control.h"
+#include "port/port_control.h"
 
 #include <QAction>
 #include <QDateTime>

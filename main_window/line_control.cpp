@@ -1,7 +1,7 @@
 #include "main_window/line_control.h"
 
 #include "main_window/shape.h"
-#include "main_window/twips.h"
+#include "ui/twips.h"
 
 #include <QPainter>
 

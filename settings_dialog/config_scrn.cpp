@@ -1,14 +1,14 @@
 #include "settings_dialog/config_scrn.h"
 
-#include "outside_text/outside_text.h"
+#include "base/outside_text.h"
 
-#include "main_window/failure_text.h"
-#include "main_window/prompts.h"
-#include "main_window/twips.h"
-#include "serial_comm/discovery/device_registry.h"
-#include "serial_comm/handlers/device_advice.h"
-#include "serial_comm/port/device_map.h"
-#include "serial_comm/port/port_control.h"
+#include "ui/failure_text.h"
+#include "ui/prompts.h"
+#include "ui/twips.h"
+#include "devices/device_registry.h"
+#include "ui/device_advice.h"
+#include "port/device_map.h"
+#include "port/port_control.h"
 #include "settings_dialog/settings_text.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main_window/echo.h"
+#include "ui/echo.h"
 
 #include <QDialog>
 #include <QString>

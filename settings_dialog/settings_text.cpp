@@ -1,6 +1,6 @@
 #include "settings_dialog/settings_text.h"
 
-#include "serial_comm/handlers/number_text.h"
+#include "ui/number_text.h"
 
 namespace {
 

@@ -1,74 +1,89 @@
-# Refuses an include that goes up a layer or round a door. Run with
+# Refuses an include that goes up a layer or round a door, and a folder that holds the code of
+# more than one library. Run with
 #   cmake -DSOURCE_DIR=<repository> -P tests/check_layers.cmake
-# The port layer includes only itself, device discovery only itself, the views only themselves,
-# the scan decoders only themselves and the Scan Log window only itself and the decoders;
-# the windows include those three and each other, but the settings dialog never the main window,
-# and the views' accessibility interface never the view widget. Nothing includes app/.
+#
+# Each program folder is one layer and one library (its CMakeLists.txt makes exactly one, of the
+# folder's own sources). A layer includes itself and the layers it builds on:
+#   base                   -
+#   port                   base
+#   devices                base
+#   views                  -
+#   scan_log/decode        -
+#   ui                     base, port, devices
+#   scan_log/window        base, ui, scan_log/decode
+#   settings_dialog        base, ui, port, devices
+#   main_window            every layer above but app; the settings dialog never includes it
+#   app                    every layer
+# The views' accessibility interface knows the view by its interface alone.
 if(NOT SOURCE_DIR)
     message(FATAL_ERROR "SOURCE_DIR is not set")
 endif()
 
-set(text_layer "outside_text/")
-set(port_layer "serial_comm/port/" ${text_layer})
-set(discovery_layer "serial_comm/discovery/" ${text_layer})
-set(view_layer "main_window/view/")
-set(scan_decode_layer "scan_log/decode/")
-set(scan_window_layer "scan_log/window/" ${text_layer})
-set(window_layer "main_window/" "settings_dialog/" "serial_comm/handlers/")
-
-file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR}
-    ${SOURCE_DIR}/serial_comm/*.h ${SOURCE_DIR}/serial_comm/*.cpp
-    ${SOURCE_DIR}/main_window/*.h ${SOURCE_DIR}/main_window/*.cpp
-    ${SOURCE_DIR}/settings_dialog/*.h ${SOURCE_DIR}/settings_dialog/*.cpp
-    ${SOURCE_DIR}/scan_log/*.h ${SOURCE_DIR}/scan_log/*.cpp
-    ${SOURCE_DIR}/outside_text/*.h ${SOURCE_DIR}/outside_text/*.cpp)
+set(layers base port devices views scan_log/decode ui scan_log/window settings_dialog main_window
+           app)
+set(below_base "")
+set(below_port base)
+set(below_devices base)
+set(below_views "")
+set(below_scan_log/decode "")
+set(below_ui base port devices)
+set(below_scan_log/window base ui scan_log/decode)
+set(below_settings_dialog base ui port devices)
+set(below_main_window base port devices views scan_log/decode ui scan_log/window settings_dialog)
+set(below_app base port devices views scan_log/decode ui scan_log/window settings_dialog
+              main_window)
 
 set(faults)
-foreach(file IN LISTS files)
-    if(file MATCHES "^outside_text/")
-        set(allowed ${text_layer})
-    elseif(file MATCHES "^serial_comm/port/")
-        set(allowed ${port_layer})
-    elseif(file MATCHES "^serial_comm/discovery/")
-        set(allowed ${discovery_layer})
-    elseif(file MATCHES "^main_window/view/")
-        set(allowed ${view_layer})
-    elseif(file MATCHES "^scan_log/decode/")
-        set(allowed ${scan_decode_layer})
-    elseif(file MATCHES "^scan_log/window/")
-        set(allowed ${scan_decode_layer} ${scan_window_layer})
+set(count 0)
+foreach(layer IN LISTS layers)
+    # One library a folder, made of the folder's own sources.
+    set(lists ${SOURCE_DIR}/${layer}/CMakeLists.txt)
+    if(NOT EXISTS ${lists})
+        list(APPEND faults "${layer}/ has no CMakeLists.txt of its own")
     else()
-        set(allowed ${port_layer} ${discovery_layer} ${view_layer} ${scan_decode_layer}
-            ${scan_window_layer} ${window_layer})
+        file(STRINGS ${lists} libraries REGEX "^[ \t]*(add_library|linnet_library)[ \t]*\\(")
+        list(LENGTH libraries made)
+        if(NOT made EQUAL 1)
+            list(APPEND faults "${layer}/ makes ${made} libraries, not one")
+        endif()
     endif()
-    file(STRINGS ${SOURCE_DIR}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]*/")
-    foreach(line IN LISTS lines)
-        string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" header "${line}")
-        set(ok FALSE)
-        foreach(prefix IN LISTS allowed)
-            string(FIND "${header}" "${prefix}" at)
-            if(at EQUAL 0)
-                set(ok TRUE)
+
+    file(GLOB files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/${layer}/*.h ${SOURCE_DIR}/${layer}/*.cpp)
+    list(LENGTH files n)
+    math(EXPR count "${count} + ${n}")
+    set(allowed ${layer} ${below_${layer}})
+    foreach(file IN LISTS files)
+        file(STRINGS ${SOURCE_DIR}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]*/")
+        foreach(line IN LISTS lines)
+            string(REGEX REPLACE "^[^\"]*\"([^\"]*)/[^/\"]*\".*$" "\\1" folder "${line}")
+            string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" header "${line}")
+            list(FIND allowed "${folder}" at)
+            set(ok TRUE)
+            if(at EQUAL -1)
+                set(ok FALSE)
+            endif()
+            if(file MATCHES "^views/view_accessible" AND header STREQUAL "views/rich_text_box.h")
+                set(ok FALSE)
+            endif()
+            if(NOT ok)
+                list(APPEND faults "${file} includes ${header}")
             endif()
         endforeach()
-        if(file MATCHES "^settings_dialog/" AND header STREQUAL "main_window/form1.h")
-            set(ok FALSE)
-        endif()
-        # The accessibility interface knows the view by its interface alone, so that the two
-        # do not include each other.
-        if(file MATCHES "^main_window/view/view_accessible" AND
-           header STREQUAL "main_window/view/rich_text_box.h")
-            set(ok FALSE)
-        endif()
-        if(NOT ok)
-            list(APPEND faults "${file} includes ${header}")
-        endif()
     endforeach()
+endforeach()
+
+# The top level assembles the layers and makes no program library of its own.
+file(STRINGS ${SOURCE_DIR}/CMakeLists.txt top REGEX "^[ \t]*add_library[ \t]*\\(")
+foreach(line IN LISTS top)
+    # linnet_library's own add_library, which each folder calls, is the only one allowed.
+    if(NOT line MATCHES "INTERFACE" AND NOT line MATCHES "add_library\\(\\$\\{name\\}")
+        list(APPEND faults "the top-level CMakeLists.txt makes a library: ${line}")
+    endif()
 endforeach()
 
 if(faults)
     list(JOIN faults "\n  " text)
-    message(FATAL_ERROR "Includes against the layers:\n  ${text}")
+    message(FATAL_ERROR "Against the layers:\n  ${text}")
 endif()
-list(LENGTH files count)
-message(STATUS "${count} files keep to their layers")
+list(LENGTH layers layerCount)
+message(STATUS "${count} files in ${layerCount} layers keep to their layers")

@@ -1,6 +1,6 @@
 #include "scan_log/window/recorder.h"
 
-#include "outside_text/outside_text.h"
+#include "base/outside_text.h"
 #include "scan_log/decode/visible_bytes.h"
 
 #include <QMetaObject>

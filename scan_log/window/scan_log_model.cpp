@@ -1,6 +1,6 @@
 #include "scan_log/window/scan_log_model.h"
 
-#include "outside_text/outside_text.h"
+#include "base/outside_text.h"
 
 #include <QDateTime>
 #include <QRegularExpression>

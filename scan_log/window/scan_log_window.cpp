@@ -1,8 +1,8 @@
 #include "scan_log/window/scan_log_window.h"
 
-#include "outside_text/outside_text.h"
+#include "base/outside_text.h"
 
-#include "scan_log/window/file_chooser.h"
+#include "ui/file_chooser.h"
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_row_delegate.h"
 

@@ -1,6 +1,6 @@
 #include "form_harness.h"
 #include "main_window/shape.h"
-#include "main_window/view/rich_text_box.h"
+#include "views/rich_text_box.h"
 #include "settings_dialog/config_scrn.h"
 
 #include <QAccessible>

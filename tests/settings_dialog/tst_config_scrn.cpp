@@ -1,9 +1,9 @@
 #include "form_harness.h"
-#include "main_window/echo.h"
-#include "main_window/twips.h"
+#include "ui/echo.h"
+#include "ui/twips.h"
 #include "port_environment.h"
 #include "pty_pair.h"
-#include "serial_comm/port/termios_port.h"
+#include "port/termios_port.h"
 #include "settings_dialog/config_scrn.h"
 
 #include <QAccessible>

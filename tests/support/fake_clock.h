@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main_window/clock.h"
+#include "ui/clock.h"
 
 // A clock that moves only when told to, or by a fixed step on every reading.
 class FakeClock final : public Clock {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan_log/window/file_chooser.h"
+#include "ui/file_chooser.h"
 
 #include <QStringList>
 

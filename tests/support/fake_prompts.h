@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main_window/prompts.h"
+#include "ui/prompts.h"
 
 #include <QList>
 #include <QString>

@@ -3,7 +3,7 @@
 #include "fake_clock.h"
 #include "fake_port.h"
 #include "fake_prompts.h"
-#include "main_window/echo.h"
+#include "ui/echo.h"
 #include "main_window/form1.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial_comm/port/port_control.h"
+#include "port/port_control.h"
 
 #include <QString>
 

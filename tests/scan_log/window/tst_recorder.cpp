@@ -1,7 +1,7 @@
 #include "fake_file_chooser.h"
 #include "form_harness.h"
-#include "main_window/echo.h"
-#include "main_window/view/rich_text_box.h"
+#include "ui/echo.h"
+#include "views/rich_text_box.h"
 #include "scan_log/window/recorder.h"
 
 #include <QAction>

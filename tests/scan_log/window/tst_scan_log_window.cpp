@@ -1,6 +1,6 @@
 #include "fake_file_chooser.h"
 #include "form_harness.h"
-#include "main_window/view/rich_text_box.h"
+#include "views/rich_text_box.h"
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_window.h"
 

@@ -1,0 +1,102 @@
+// The main window and the serial devices that come and go: the open button's tooltip, the
+// disconnection of the port's device, and opening the port again when that device is back.
+
+#include "ui/failure_text.h"
+#include "main_window/form1.h"
+#include "ui/prompts.h"
+#include "base/outside_text.h"
+#include "devices/device_registry.h"
+#include "ui/device_advice.h"
+#include "port/device_map.h"
+#include "port/port_control.h"
+#include "port/port_error.h"
+#include "port/port_messages.h"
+#include "settings_dialog/config_scrn.h"
+
+#include <QPushButton>
+
+void Form1::setDeviceRegistry(serial_comm::DeviceRegistry* registry) {
+    if (registry_ != nullptr)
+        disconnect(registry_, nullptr, this, nullptr);
+    registry_ = registry;
+    if (config_)
+        config_->setDeviceRegistry(registry);
+    if (registry == nullptr)
+        return;
+    using serial_comm::DeviceRegistry;
+    connect(registry, &DeviceRegistry::devicesChanged, this,
+            [this] { guarded([this] { showOpenButtonTip(); }); });
+    connect(registry, &DeviceRegistry::deviceAdded, this,
+            [this](int number) { guarded([this, number] { onDeviceAdded(number); }); });
+    connect(registry, &DeviceRegistry::deviceRemoved, this,
+            [this](int number) { guarded([this, number] { onDeviceRemoved(number); }); });
+    showOpenButtonTip();
+}
+
+std::optional<Form1::FollowedDevice> Form1::followedDevice(int number) const {
+    if (registry_ == nullptr ||
+        registry_->target(number).source != serial_comm::PortTarget::Source::Device)
+        return std::nullopt;
+    const std::optional<serial_comm::SerialDevice> device = registry_->deviceForNumber(number);
+    if (!device)
+        return std::nullopt;
+    return FollowedDevice{number, device->identity(), device->node};
+}
+
+void Form1::showOpenButtonTip() {
+    if (registry_ == nullptr)
+        return;
+    const QString tip = registry_->tooltipText(port_->CommPort());
+    cmdOpen_->setToolTip(outside_text::toolTip(tip));
+    cmdOpen_->setAccessibleDescription(tip);
+}
+
+void Form1::onDeviceLost(QString message) {
+    // The device the port had open is the one to wait for; showPortState forgets it.
+    if (const std::optional<FollowedDevice> lost = std::exchange(openDevice_, std::nullopt)) {
+        awaited_ = lost;
+        message = withSentence(message, QStringLiteral("It opens again when the device is back."));
+    }
+    SerialPinLamps();
+    showPortState();
+    prompts_->warn(message);
+}
+
+void Form1::onDeviceRemoved(int number) {
+    // The port usually notices the loss itself (a hang-up on reading); when the system reports it
+    // first, the port is closed here and the loss takes the same way.
+    if (!openDevice_ || openDevice_->number != number || !port_->PortOpen() ||
+        port_->CommPort() != number)
+        return;
+    serial_comm::PortError lost;
+    lost.operation = serial_comm::PortOperation::Read;
+    lost.kind = serial_comm::FailureKind::HungUp;
+    lost.cause = serial_comm::FailureCause::DeviceLost;
+    lost.port = port_->CommPort();
+    lost.device = openDevice_->node;
+    const QString message = serial_comm::failureText(lost);
+    port_->setPortOpen(false);
+    onDeviceLost(message);
+}
+
+void Form1::onDeviceAdded(int number) {
+    if (!awaited_ || awaited_->number != number)
+        return;
+    const std::optional<FollowedDevice> back = followedDevice(number);
+    if (!back || back->identity != awaited_->identity)
+        return;
+    // The same open command the button runs, with its usual message, once the event that
+    // reported the device has been handled; unless the port has been opened meanwhile or now
+    // has another number.
+    QMetaObject::invokeMethod(
+        this,
+        [this, number] {
+            guarded([this, number] {
+                if (!awaited_ || awaited_->number != number || port_->PortOpen() ||
+                    port_->CommPort() != number)
+                    return;
+                MOpen_Click();
+            });
+        },
+        Qt::QueuedConnection);
+}

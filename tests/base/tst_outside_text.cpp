@@ -1,0 +1,67 @@
+#include "base/outside_text.h"
+
+#include <QTest>
+#include <QTextDocument>
+
+class TestOutsideText : public QObject {
+    Q_OBJECT
+
+private slots:
+    void namesShowEveryCharacter_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << QStringLiteral("ModemManager") << QStringLiteral("ModemManager");
+        QTest::newRow("markup stays text")
+            << QStringLiteral("<b><!--") << QStringLiteral("<b><!--");
+        QTest::newRow("right-to-left override")
+            << QStringLiteral("\u202Egpsd") << QStringLiteral("\\u202Egpsd");
+        QTest::newRow("isolates and marks") << QStringLiteral("a\u2066b\u2069c\u200Fd\u061C")
+                                            << QStringLiteral("a\\u2066b\\u2069c\\u200Fd\\u061C");
+        QTest::newRow("line breaks, tab, escape")
+            << QStringLiteral("a\nb\rc\td\x1B") << QStringLiteral("a\\nb\\rc\\td\\x1B");
+        QTest::newRow("C1 control and DEL")
+            << QStringLiteral("a\u0085b\x7F") << QStringLiteral("a\\x85b\\x7F");
+        QTest::newRow("line separator")
+            << QStringLiteral("a\u2028b") << QStringLiteral("a\\u2028b");
+        QTest::newRow("backslash doubled")
+            << QStringLiteral("a\\u202E") << QStringLiteral("a\\\\u202E");
+        QTest::newRow("letters of other scripts stay")
+            << QStringLiteral("Scanner \u00e9\u05d0\U0001F4E0")
+            << QStringLiteral("Scanner \u00e9\u05d0\U0001F4E0");
+        QTest::newRow("unpaired surrogate")
+            << QString(QChar(0xD800)) + u'x' << QStringLiteral("\\uD800x");
+    }
+    void namesShowEveryCharacter() {
+        QFETCH(QString, name);
+        QFETCH(QString, shown);
+        QCOMPARE(outside_text::visible(name), shown);
+    }
+
+    void bytesShowEveryByte() {
+        QCOMPARE(outside_text::visible(QByteArray("/tmp/a\nb\xFF")),
+                 QStringLiteral("/tmp/a\\nb\\xFF"));
+        QCOMPARE(outside_text::visible(QByteArray("\xE2\x80\xAE"
+                                                  "x")),
+                 QStringLiteral("\\u202Ex"));
+    }
+
+    // What a tooltip shows is the text itself: no tag is taken as markup, no picture is loaded.
+    void toolTipsShowTheirText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("image") << QStringLiteral("<b>x</b><img src=\"/dev/zero\"> 0123");
+        QTest::newRow("control names") << QStringLiteral("PRICE<SUB>2<SUB> OK <EM> <dd>");
+        QTest::newRow("entities and spaces") << QStringLiteral("a &amp;  b\nc");
+    }
+    void toolTipsShowTheirText() {
+        QFETCH(QString, text);
+        const QString tip = outside_text::toolTip(text);
+        QVERIFY(Qt::mightBeRichText(tip));
+        QTextDocument document;
+        document.setHtml(tip);
+        QCOMPARE(document.toPlainText(), text);
+        QVERIFY(!tip.contains(QLatin1String("<img")));
+    }
+};
+
+QTEST_MAIN(TestOutsideText)
+#include "tst_outside_text.moc"

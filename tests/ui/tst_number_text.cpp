@@ -1,0 +1,113 @@
+#include "ui/number_text.h"
+
+#include <QTest>
+
+#include <limits>
+
+namespace {
+
+// What the call gives, as text: the number, or the description of the OverflowError it throws.
+template <typename Call> QString outcome(Call call) {
+    try {
+        return QString::number(call(), 'g', 17);
+    } catch (const OverflowError& error) {
+        if (QString::fromUtf8(error.what()) != error.description())
+            return QStringLiteral("what() differs from the description");
+        return error.description();
+    }
+}
+
+} // namespace
+
+class TestNumberText : public QObject {
+    Q_OBJECT
+
+private slots:
+    void decimalTextOf() {
+        QCOMPARE(decimalText(0), QStringLiteral(" 0"));
+        QCOMPARE(decimalText(-1), QStringLiteral("-1"));
+        QCOMPARE(decimalText(std::numeric_limits<qint64>::min()),
+                 QStringLiteral("-9223372036854775808"));
+    }
+
+    void readsNumber_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* text, const char* expected) {
+            QTest::newRow(*text ? text : "empty")
+                << QString::fromLatin1(text) << QString::fromLatin1(expected);
+        };
+        row("", "0");
+        row(" 64", "64");
+        row("-1", "-1");
+        row("\t1 \n2", "12"); // blanks, tabs and line feeds are dropped anywhere
+        row("1\r2", "1");     // a carriage return is not
+        row("12abc", "12");
+        row("abc", "0");
+        row("+-5", "0");
+        row("1.5.3", "1.5");
+        row(".5", "0.5");
+        row("5.e2", "500");
+        row("25E-1", "2.5");
+        row("12E", "12");
+        row("1e2.5", "100");
+        row("1e-400", "0");
+        row("1.7976931348623157e308", "1.7976931348623157e+308");
+        row("&hff", "255");
+        row("& H 1 0", "16");
+        row("&HFFFF", "-1");
+        row("&H8000", "-32768");
+        row("&H0000FFFF", "-1");
+        row("&H10000", "65536");
+        row("&HFFFFFFFF", "-1");
+        row("&H1G", "1");
+        row("&O78", "7");
+        row("&O177777", "-1");
+        row("&O37777777777", "-1");
+        row("-&H10", "0");
+        row("&B101", "0");
+        row("1e400", "Overflow: 1e400 is too large to hold as a number");
+        row("-1e400abc", "Overflow: -1e400 is too large to hold as a number");
+        row("1e99999999999999999999",
+            "Overflow: 1e99999999999999999999 is too large to hold as a number");
+        row("&H100000000", "Overflow: &H100000000 needs more than 32 bits");
+        row("&O40000000000", "Overflow: &O40000000000 needs more than 32 bits");
+    }
+    void readsNumber() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(outcome([&] { return readNumber(text); }), expected);
+    }
+
+    void roundsToInt16_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](double value, const char* expected) {
+            QTest::addRow("%.17g", value) << value << QString::fromLatin1(expected);
+        };
+        row(1.5, "2");
+        row(2.5, "2");
+        row(-2.5, "-2");
+        row(-3.5, "-4");
+        row(0.5, "0");
+        row(0.6, "1");
+        row(2.4999999999999996, "2");
+        row(32767.4, "32767");
+        row(32766.5, "32766");
+        row(-32768.5, "-32768");
+        row(32768, "Overflow: 32768 is outside -32768 to 32767");
+        row(32767.5, "Overflow: 32767.5 is outside -32768 to 32767");
+        row(-32768.6, "Overflow: -32768.6 is outside -32768 to 32767");
+        row(1e20, "Overflow: 1e+20 is outside -32768 to 32767");
+        row(std::numeric_limits<double>::infinity(), "Overflow: the number is too large to hold");
+        row(std::numeric_limits<double>::quiet_NaN(), "Overflow: the number is too large to hold");
+    }
+    void roundsToInt16() {
+        QFETCH(double, value);
+        QFETCH(QString, expected);
+        QCOMPARE(outcome([&] { return toInt16(value); }), expected);
+    }
+};
+
+QTEST_MAIN(TestNumberText)
+#include "tst_number_text.moc"

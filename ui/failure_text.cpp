@@ -1,0 +1,27 @@
+#include "ui/failure_text.h"
+
+#include "ui/prompts.h"
+#include "port/port_control.h"
+
+#include <exception>
+#include <stdexcept>
+
+QString currentFailureText() {
+    try {
+        throw;
+    } catch (const PortFailure& failure) {
+        return failure.description();
+    } catch (const std::exception& failure) {
+        return QString::fromUtf8(failure.what());
+    } catch (...) {
+        return QStringLiteral("An unexpected failure occurred.");
+    }
+}
+
+void reportEscapedFailure(Prompts& prompts, const QString& text) {
+    try {
+        prompts.warn(text);
+    } catch (...) {
+        // Nothing is left to report a failure of the report itself with.
+    }
+}

@@ -1,0 +1,13 @@
+#include "ui/file_chooser.h"
+
+#include <QFileDialog>
+
+namespace scan_log {
+
+QString QtFileChooser::saveFileName(QWidget* parent, const QString& caption,
+                                    const QString& proposedPath, const QString& filters,
+                                    QString* selectedFilter) {
+    return QFileDialog::getSaveFileName(parent, caption, proposedPath, filters, selectedFilter);
+}
+
+} // namespace scan_log
