@@ -12,7 +12,8 @@ set(GRAPHVIZ_EXTERNAL_LIBS FALSE)
 set(GRAPHVIZ_INTERFACE_LIBS FALSE)
 set(GRAPHVIZ_GENERATE_PER_TARGET FALSE)
 set(GRAPHVIZ_GENERATE_DEPENDERS FALSE)
-set(GRAPHVIZ_IGNORE_TARGETS "^tst_" "^fuzz_" "^linnet-scanner-sim$")
+set(GRAPHVIZ_IGNORE_TARGETS "^tst_" "^fuzz_" "^linnet-scanner-sim$" "^linnet_test_support" "^linnet_fake_prompts$"
+                            "^signal_quit_child$" "^linnet-bench$" "^linnet_pty$")
 OPTIONS
 cmake -S "$root" -B "$work" -G Ninja --graphviz="$work/layers.dot" >/dev/null
 # The legend explains every kind of target CMake knows; ours are executables and static libraries.
