@@ -1,5 +1,6 @@
 #include "devices/device_registry.h"
 
+#include "base/com_ports.h"
 #include <QDateTime>
 #include <QFile>
 
@@ -10,11 +11,6 @@
 namespace serial_comm {
 
 namespace {
-
-// LINNET_COM<n> as bytes: a path that is not valid text is still the path open() gets.
-QByteArray overridePath(int number) {
-    return qgetenv(("LINNET_COM" + QByteArray::number(number)).constData());
-}
 
 bool pathExists(const QByteArray& path) {
     struct stat status {};
@@ -125,19 +121,19 @@ std::optional<SerialDevice> DeviceRegistry::deviceForNumber(int number) const {
 
 PortTarget DeviceRegistry::target(int number) const {
     using Source = PortTarget::Source;
-    if (const QByteArray path = overridePath(number); !path.isEmpty())
+    if (const QByteArray path = com_ports::variable(number); !path.isEmpty())
         return {Source::Override, QFile::decodeName(path)};
     if (const std::optional<SerialDevice> device = deviceForNumber(number))
         return {Source::Device, device->node};
     if (const QString identity = table_.identityOf(number); !identity.isEmpty())
         return {Source::AbsentDevice, seen_.value(identity).node};
-    return {Source::Fallback, QStringLiteral("/dev/ttyS%1").arg(number - 1)};
+    return {Source::Fallback, QFile::decodeName(com_ports::onBoardPath(number))};
 }
 
 QString DeviceRegistry::tooltipText(int number) const {
     PortInfo port;
     port.number = number;
-    port.overridePath = overridePath(number);
+    port.overridePath = com_ports::variable(number);
     if (!port.overridePath.isEmpty()) {
         port.present = pathExists(port.overridePath);
     } else if (std::optional<SerialDevice> device = deviceForNumber(number)) {
@@ -155,7 +151,7 @@ QString DeviceRegistry::tooltipText(int number) const {
 QString DeviceRegistry::connectedNowText() const {
     QList<OverriddenPort> overrides;
     for (int number = 1; number <= ComTable::lastNumber; ++number)
-        if (const QByteArray path = overridePath(number); !path.isEmpty())
+        if (const QByteArray path = com_ports::variable(number); !path.isEmpty())
             overrides.append({number, path, pathExists(path)});
     return serial_comm::connectedNowText(overrides, numberedDevices());
 }

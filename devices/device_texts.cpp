@@ -1,5 +1,6 @@
 #include "devices/device_texts.h"
 
+#include "base/com_ports.h"
 #include "base/outside_text.h"
 
 #include <QSet>
@@ -17,7 +18,7 @@
 namespace serial_comm {
 
 QString portTooltipText(const PortInfo& port) {
-    const QString name = QStringLiteral("COM%1").arg(port.number);
+    const QString name = com_ports::name(port.number);
     const bool onBoard = port.device && port.device->kind == SerialKind::OnBoard;
     const QString state = !port.present ? QStringLiteral("not connected")
                           : onBoard     ? QStringLiteral("present")
@@ -51,14 +52,15 @@ QString connectedNowText(const QList<OverriddenPort>& overrides,
         overridden.insert(port.number);
         if (!port.present)
             continue;
-        connected << QStringLiteral("COM%1 = %2 (set by LINNET_COM%1)")
-                         .arg(QString::number(port.number), outside_text::visible(port.path));
+        connected << QStringLiteral("%1 = %2 (set by %3)")
+                         .arg(com_ports::name(port.number), outside_text::visible(port.path),
+                              com_ports::variableName(port.number));
         choices << port.number;
     }
     for (const NumberedDevice& entry : present) {
         const bool reachable = entry.number > 0 && !overridden.contains(entry.number);
         const QString label =
-            reachable          ? QStringLiteral("COM%1").arg(entry.number)
+            reachable          ? com_ports::name(entry.number)
             : entry.number > 0 ? QStringLiteral("none while LINNET_COM%1 is set").arg(entry.number)
                                : QStringLiteral("no number");
         const QString item =

@@ -233,6 +233,16 @@ void Form1::buildMenus() {
     connect(mSettings_, &QAction::triggered, this, [this] { runCommand(&Form1::MSettings_Click); });
 }
 
+void Form1::onCommand(QAction* item, void (Form1::*handler)()) {
+    connect(item, &QAction::triggered, this, [this, item, handler] {
+        // A check item toggles its own mark when chosen; the handler sets the mark from what
+        // actually happened.
+        if (item->isCheckable())
+            item->setChecked(!item->isChecked());
+        runCommand(handler);
+    });
+}
+
 void Form1::runCommand(void (Form1::*handler)()) {
     // A menu command runs once the call that chose it has returned. A screen reader's Press
     // triggers the item inside its own request and would otherwise wait, and time out, while the
@@ -243,14 +253,6 @@ void Form1::runCommand(void (Form1::*handler)()) {
 }
 
 void Form1::connectPortHandlers() {
-    // A check item toggles its own mark when chosen; the handlers set the mark from the port.
-    auto onCommand = [this](QAction* item, void (Form1::*handler)()) {
-        connect(item, &QAction::triggered, this, [this, item, handler] {
-            if (item->isCheckable())
-                item->setChecked(!item->isChecked());
-            runCommand(handler);
-        });
-    };
     onCommand(mOpen_, &Form1::MOpen_Click);
     onCommand(mDtrEnable_, &Form1::MDTREnable_Click);
     onCommand(mHcd_, &Form1::MHCD_Click);

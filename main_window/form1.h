@@ -133,6 +133,8 @@ private:
     void showRtsState();
     // Runs a menu command's handler from the event loop, after the item's trigger has returned.
     void runCommand(void (Form1::*handler)());
+    // Runs the handler through runCommand whenever the item is chosen.
+    void onCommand(QAction* item, void (Form1::*handler)());
     void showSettingsDialog();
     // Runs a handler of this window under guarded() with the window's prompts.
     template <typename Handler> void guarded(Handler&& handler) {

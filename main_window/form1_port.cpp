@@ -2,6 +2,8 @@
 // lamps and line commands, and the property prompts.
 
 #include "ui/echo.h"
+
+#include "base/com_ports.h"
 #include "ui/failure_text.h"
 #include "main_window/form1.h"
 #include "ui/prompts.h"
@@ -23,9 +25,7 @@ namespace {
 constexpr int Red = 255;
 constexpr int Green = 65280;
 
-QString portName(const PortControl& port) {
-    return QStringLiteral("COM") + QString::number(port.CommPort());
-}
+
 
 // The first character of the text, whole: a character outside the Basic Multilingual Plane takes
 // two UTF-16 units, and its first unit alone is no character at all.
@@ -86,7 +86,7 @@ void Form1::showPortState() {
     trapStep(ignored, [this] { mOpen_->setChecked(port_->PortOpen()); });
     trapStep(ignored, [this] {
         cmdOpen_->setText((port_->PortOpen() ? QStringLiteral("Close") : QStringLiteral("Open")) +
-                          QStringLiteral(" ") + portName(*port_));
+                          QStringLiteral(" ") + com_ports::name(port_->CommPort()));
     });
     trapStep(ignored, [this] { cmdConfig_->setEnabled(!port_->PortOpen()); });
     // The device behind the port now, and the open button's word on it.
@@ -123,7 +123,7 @@ void Form1::MOpen_Click() {
         const QString state = port_->PortOpen()
                                   ? QStringLiteral(" < Opened > and ready to scan barcode.")
                                   : QStringLiteral(" < Closed > !!");
-        prompts_->messageBox(portName(*port_) + QStringLiteral(" is ") + state,
+        prompts_->messageBox(com_ports::name(port_->CommPort()) + QStringLiteral(" is ") + state,
                              Prompts::Buttons::Ok, Prompts::Icon::Information);
     });
 }

@@ -62,14 +62,6 @@ void Form1::buildToolsMenu() {
     mRtsEnable_->setCheckable(true);
     showRtsState();
 
-    auto onCommand = [this](QAction* item, void (Form1::*handler)()) {
-        connect(item, &QAction::triggered, this, [this, item, handler] {
-            // The handler sets the check mark from what actually happened.
-            if (item->isCheckable())
-                item->setChecked(!item->isChecked());
-            runCommand(handler);
-        });
-    };
     onCommand(mScanLog_, &Form1::MScanLog_Click);
     onCommand(mRecord_, &Form1::MRecord_Click);
     onCommand(mBreak_, &Form1::MBreak_Click);

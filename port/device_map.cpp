@@ -1,5 +1,6 @@
 #include "port/device_map.h"
 
+#include "base/com_ports.h"
 #include "base/outside_text.h"
 
 #include <QFile>
@@ -22,15 +23,10 @@
 
 namespace serial_comm {
 
-QString portName(qint16 port) {
-    return QStringLiteral("COM%1").arg(port);
-}
-
 QByteArray deviceFileForPort(qint16 port) {
-    const QByteArray variable = "LINNET_COM" + QByteArray::number(port);
-    if (QByteArray value = qgetenv(variable.constData()); !value.isEmpty())
+    if (QByteArray value = com_ports::variable(port); !value.isEmpty())
         return value;
-    return "/dev/ttyS" + QByteArray::number(port - 1);
+    return com_ports::onBoardPath(port);
 }
 
 QString devicePathForPort(qint16 port) {

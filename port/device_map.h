@@ -12,9 +12,6 @@
 
 namespace serial_comm {
 
-// "COM3".
-QString portName(qint16 port);
-
 // The device COMn opens: the path in LINNET_COM<n> when that is set and not empty, else
 // /dev/ttyS<n-1>. A file name is bytes, in no particular encoding: these are the bytes that
 // open() gets.

@@ -2,6 +2,7 @@
 
 #include "port/port_error.h"
 
+#include "base/clock.h"
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -156,10 +157,7 @@ public:
     static constexpr int BreakMs = 250;
 
     // Milliseconds on the clock that bytesArrived and bytesSent use: monotonic, never jumps.
-    static qint64 monotonicMs() {
-        using namespace std::chrono;
-        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    }
+    static qint64 monotonicMs() { return ::monotonicMs(); }
 
     // Code of the notification being handled (of the last one handled, outside a handler).
     qint16 CommEvent() const { return currentEvent_; }

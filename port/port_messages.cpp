@@ -1,5 +1,6 @@
 #include "port/port_messages.h"
 
+#include "base/com_ports.h"
 #include "base/outside_text.h"
 
 #include "port/device_map.h"
@@ -18,7 +19,7 @@ QString systemReason(int error) {
 
 // "COM3 (/dev/ttyACM0)".
 QString where(const PortError& e) {
-    return QStringLiteral("%1 (%2)").arg(portName(e.port), e.device);
+    return QStringLiteral("%1 (%2)").arg(com_ports::name(e.port), e.device);
 }
 
 QString hex(uint code) {
@@ -54,7 +55,7 @@ QString listed(const QStringList& items) {
 QString openRefusedText(const PortError& e) {
     const QString start = QStringLiteral("Cannot open %1: ").arg(where(e));
     const QString reason = systemReason(e.systemError);
-    const QString variable = QStringLiteral("LINNET_COM%1").arg(e.port);
+    const QString variable = com_ports::variableName(e.port);
     switch (e.kind) {
     case FailureKind::Permission:
         return start +

@@ -10,7 +10,7 @@
 #   views                  -
 #   scan_log/decode        -
 #   ui                     base, port, devices
-#   scan_log/window        base, ui, scan_log/decode
+#   scan_log/window        base, ui, views, scan_log/decode
 #   settings_dialog        base, ui, port, devices
 #   main_window            every layer above but app; the settings dialog never includes it
 #   app                    every layer
@@ -27,7 +27,7 @@ set(below_devices base)
 set(below_views "")
 set(below_scan_log/decode "")
 set(below_ui base port devices)
-set(below_scan_log/window base ui scan_log/decode)
+set(below_scan_log/window base ui views scan_log/decode)
 set(below_settings_dialog base ui port devices)
 set(below_main_window base port devices views scan_log/decode ui scan_log/window settings_dialog)
 set(below_app base port devices views scan_log/decode ui scan_log/window settings_dialog

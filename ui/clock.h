@@ -1,6 +1,6 @@
 #pragma once
 
-#include <chrono>
+#include "base/clock.h"
 
 // Seconds on a clock that never jumps; the close wait measures its deadline on it.
 class Clock {
@@ -11,8 +11,5 @@ public:
 
 class SteadyClock final : public Clock {
 public:
-    double seconds() const override {
-        using namespace std::chrono;
-        return duration<double>(steady_clock::now().time_since_epoch()).count();
-    }
+    double seconds() const override { return static_cast<double>(monotonicMs()) / 1000.0; }
 };

@@ -1,7 +1,8 @@
 #include "views/row_painter.h"
 
+#include "views/glyph_run.h"
+
 #include <QFontMetrics>
-#include <QGlyphRun>
 #include <QList>
 #include <QPaintDevice>
 #include <QPainter>
@@ -156,11 +157,7 @@ RowPainter::Cell RowPainter::renderCell(char16_t c, bool selected) {
             painter.drawRect(
                 QRectF(x + 1.5, top + lineHeight_ / 4 + 0.5, charWidth_ - 3, lineHeight_ / 2));
         } else if (!blank) {
-            QGlyphRun run;
-            run.setRawFont(rawFont_);
-            run.setGlyphIndexes({glyph});
-            run.setPositions({QPointF(x, top + ascent_)});
-            painter.drawGlyphRun(QPointF(0, 0), run);
+            drawGlyphs(painter, rawFont_, {glyph}, {QPointF(x, top + ascent_)});
         }
     }
     const QRect inside(charWidth_ * ratio, lineHeight_ * ratio, charWidth_ * ratio,
@@ -260,11 +257,7 @@ void RowPainter::paintCells(QPainter& painter, QStringView text, const ViewRows&
         if (glyphs[selected].isEmpty())
             continue;
         painter.setPen(pens[selected]);
-        QGlyphRun run;
-        run.setRawFont(rawFont_);
-        run.setGlyphIndexes(glyphs[selected]);
-        run.setPositions(positions[selected]);
-        painter.drawGlyphRun(QPointF(0, 0), run);
+        drawGlyphs(painter, rawFont_, glyphs[selected], positions[selected]);
     }
     painter.setFont(font_);
     for (const Fallback& fallback : std::as_const(fallbacks)) {
@@ -332,13 +325,7 @@ void RowPainter::paintBlended(QPainter& painter, QStringView text, const ViewRow
 
     for (int selected = 0; selected < 2; ++selected) {
         painter.setPen(pens[selected]);
-        if (!glyphs[selected].isEmpty()) {
-            QGlyphRun run;
-            run.setRawFont(rawFont_);
-            run.setGlyphIndexes(glyphs[selected]);
-            run.setPositions(positions[selected]);
-            painter.drawGlyphRun(QPointF(0, 0), run);
-        }
+        drawGlyphs(painter, rawFont_, glyphs[selected], positions[selected]);
         for (const QRectF& box : std::as_const(boxes[selected]))
             painter.drawRect(box);
     }

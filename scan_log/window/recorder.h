@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan_log/window/monotonic_clock.h"
+#include "base/clock.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,7 +1,8 @@
 #include "scan_log/window/scan_row_delegate.h"
 
+#include "views/glyph_run.h"
+
 #include <QApplication>
-#include <QGlyphRun>
 #include <QPainter>
 #include <QStyle>
 
@@ -70,16 +71,10 @@ void ScanRowDelegate::drawAscii(QPainter* painter, const QString& text, const QR
             x += advance_['.'];
         }
     }
-    if (glyphs.isEmpty())
-        return;
-    QGlyphRun run;
-    run.setRawFont(raw_);
-    run.setGlyphIndexes(glyphs);
-    run.setPositions(positions);
     const qreal left = right && !cut ? space.left() + room - width : space.left();
     const qreal baseline =
         space.top() + (space.height() - (raw_.ascent() + raw_.descent())) / 2 + raw_.ascent();
-    painter->drawGlyphRun(QPointF(left, baseline), run);
+    drawGlyphs(*painter, raw_, glyphs, positions, QPointF(left, baseline));
 }
 
 void ScanRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -3,6 +3,7 @@
 // then sends codes to whoever opens that path and prints what it receives from there.
 
 #include "pty/pseudo_terminal.h"
+#include "scan_log/decode/gs1_check_digit.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -170,22 +171,10 @@ void say(const std::string& line) {
     std::fflush(stdout);
 }
 
-// The GS1 check digit (GTIN, SSCC, GLN): weights 3 and 1 alternate from the rightmost digit of
-// the body, and the check digit brings the weighted sum up to a multiple of ten. Counting from
-// the right lets one routine serve every length.
-char gs1CheckDigit(std::string_view body) {
-    int sum = 0;
-    int weight = 3;
-    for (auto digit = body.rbegin(); digit != body.rend(); ++digit) {
-        sum += (*digit - '0') * weight;
-        weight = 4 - weight;
-    }
-    return static_cast<char>('0' + (10 - sum % 10) % 10);
-}
-
-// The body with its check digit; a wrong one (any other digit) when asked.
+// The body (all digits) with its GS1 check digit, as the Scan Log checks it; a wrong one (any
+// other digit) when asked.
 std::string withCheckDigit(std::string_view body, bool wrong = false) {
-    const char check = gs1CheckDigit(body);
+    const char check = scan_log::gs1CheckDigit(body).value_or('0');
     return std::string(body) + (wrong ? static_cast<char>('0' + (check - '0' + 7) % 10) : check);
 }
 

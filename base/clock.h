@@ -6,15 +6,15 @@
 #include <chrono>
 #include <functional>
 
-namespace scan_log {
-
-// Milliseconds on a clock that never jumps: the clock the port stamps received and sent bytes
-// with (steady_clock, as PortControl::monotonicMs).
+// The program's one monotonic clock: milliseconds that never jump. The port stamps received and
+// sent bytes with it, the Scan Log and the recorder time scans with it, and the close wait's
+// clock counts on it.
 inline qint64 monotonicMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+// A source of monotonicMs readings; tests hand in their own.
 using MonotonicClock = std::function<qint64()>;
 
 // The wall-clock time (milliseconds since the epoch) of a moment on the monotonic clock, given
@@ -22,5 +22,3 @@ using MonotonicClock = std::function<qint64()>;
 inline qint64 wallMsFor(qint64 monotonic, qint64 monotonicNow) {
     return QDateTime::currentMSecsSinceEpoch() - (monotonicNow - monotonic);
 }
-
-} // namespace scan_log
