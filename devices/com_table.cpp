@@ -74,10 +74,6 @@ QString ComTable::identityOf(int number) const {
     return {};
 }
 
-bool ComTable::forget(const QString& identity) {
-    return entries_.removeIf([&](const ComEntry& e) { return e.identity == identity; }) > 0;
-}
-
 ParsedComTable parseComTable(const QByteArray& text) {
     ParsedComTable result;
     QSet<int> numbers;

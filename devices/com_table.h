@@ -49,9 +49,6 @@ public:
     // Empty when no remembered device holds the number.
     QString identityOf(int number) const;
 
-    // Forgets the device; false if it was not remembered.
-    bool forget(const QString& identity);
-
     const QList<ComEntry>& entries() const { return entries_; }
 
 private:

@@ -68,7 +68,6 @@ public:
     static QString permissionText(const QString& node) { return permissionHint(node); }
 
     FollowMode followMode() const;
-    QString tablePath() const { return file_.path(); }
 
 signals:
     // Every change of the devices present or of their descriptions.

@@ -64,10 +64,6 @@ QString SerialDevice::displayName() const {
                       .arg(details.join(QStringLiteral(", ")), outside_text::visible(node));
 }
 
-int SerialDevice::onBoardIndex() const {
-    return kind == SerialKind::OnBoard ? onBoardIndexOfNode(node) : -1;
-}
-
 int onBoardIndexOfNode(const QString& node) {
     static const QRegularExpression pattern(QStringLiteral("^/dev/ttyS(\\d{1,4})$"));
     const QRegularExpressionMatch match = pattern.match(node);

@@ -38,9 +38,6 @@ struct SerialDevice {
     // "Area-Imaging Scanner": the product name, else what kind of port it is.
     QString shortName() const;
 
-    // k for an on-board /dev/ttyS<k>, else -1.
-    int onBoardIndex() const;
-
     bool operator==(const SerialDevice&) const = default;
 };
 

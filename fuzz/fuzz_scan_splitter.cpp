@@ -12,6 +12,18 @@ using Ms = std::chrono::milliseconds;
 
 namespace {
 
+// The scans the splitter hands on, collected.
+std::vector<Scan> feed(ScanSplitter& splitter, std::string_view bytes, std::chrono::milliseconds at) {
+    std::vector<Scan> out;
+    splitter.feed(bytes, at, [&out](const ScanView& scan) { out.push_back(scan.toScan()); });
+    return out;
+}
+std::vector<Scan> tick(ScanSplitter& splitter, std::chrono::milliseconds now) {
+    std::vector<Scan> out;
+    splitter.tick(now, [&out](const ScanView& scan) { out.push_back(scan.toScan()); });
+    return out;
+}
+
 void check(bool condition) {
     if (!condition)
         std::abort();
@@ -51,12 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::size_t length =
             std::min<std::size_t>(1 + (seed >> 16) % 4099, stream.size() - at);
         const std::string_view chunk = std::string_view(stream).substr(at, length);
-        take(withTicks, ticked.feed(chunk, now));
-        take(withoutTicks, plain.feed(chunk, now));
+        take(withTicks, feed(ticked, chunk, now));
+        take(withoutTicks, feed(plain, chunk, now));
         at += length;
         const Ms gap{(seed >> 8) % 3 == 0 ? (seed >> 4) % 300 : 0};
         if (seed & 1)
-            take(withTicks, ticked.tick(now + gap / 2));
+            take(withTicks, tick(ticked, now + gap / 2));
         now += gap;
     }
     take(withTicks, ticked.flush());

@@ -14,10 +14,6 @@ LineControl::LineControl(double x1, double y1, double x2, double y2, QWidget* pa
     setGeometry(QRect(a, b).normalized().adjusted(-half, -half, half + 1, half + 1));
 }
 
-int LineControl::BorderColor() const {
-    return Shape::packRgb(colour_);
-}
-
 void LineControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(QPen(colour_, Thickness, Qt::SolidLine, Qt::FlatCap));

@@ -11,12 +11,9 @@ class LineControl : public QWidget {
 public:
     LineControl(double x1, double y1, double x2, double y2, QWidget* parent = nullptr);
 
+    // The end points that the layout reads.
     double X1() const { return x1_; }
-    double Y1() const { return y1_; }
-    double X2() const { return x2_; }
     double Y2() const { return y2_; }
-    int BorderColor() const;
-    int BorderWidth() const { return Thickness; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

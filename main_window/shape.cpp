@@ -44,10 +44,6 @@ void Shape::setBorderStyle(int style) {
     update();
 }
 
-int Shape::BorderColor() const {
-    return packRgb(border_);
-}
-
 void Shape::setBorderColor(int packedRgb) {
     border_ = unpackRgb(packedRgb);
     update();

@@ -13,17 +13,13 @@ public:
     // Background colour as a packed value: red in the low byte, green next, blue third.
     int BackColor() const;
     void setBackColor(int packedRgb);
-    QColor backgroundColor() const { return back_; }
 
     // 0 transparent (no fill), 1 opaque.
-    int BackStyle() const { return backStyle_; }
     void setBackStyle(int style);
 
     // 0 transparent (no outline), 1 solid.
-    int BorderStyle() const { return borderStyle_; }
     void setBorderStyle(int style);
 
-    int BorderColor() const;
     void setBorderColor(int packedRgb);
 
     // What the lamp shows, in words, for a tooltip and for assistive technology: colour alone

@@ -29,10 +29,6 @@ QByteArray deviceFileForPort(qint16 port) {
     return com_ports::onBoardPath(port);
 }
 
-QString devicePathForPort(qint16 port) {
-    return outside_text::visible(deviceFileForPort(port));
-}
-
 bool deviceExists(const QString& path) {
     return QFileInfo::exists(path);
 }

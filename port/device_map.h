@@ -29,9 +29,6 @@ struct PortDevice {
 // present. Without one, a port opens deviceFileForPort.
 using DeviceResolver = std::function<PortDevice(qint16 port)>;
 
-// The device COMn opens, for display.
-QString devicePathForPort(qint16 port);
-
 // Whether something is at the path now (the device may still refuse to open).
 bool deviceExists(const QString& path);
 

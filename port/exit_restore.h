@@ -24,7 +24,6 @@ public:
     ExitRestore& operator=(ExitRestore&& other) noexcept;
     ~ExitRestore() { release(); }
 
-    bool registered() const { return slot_ >= 0; }
     // A lock file taken for the device, removed at exit; false (nothing stored) when the path
     // does not fit.
     bool setLockFile(const char* path) noexcept;

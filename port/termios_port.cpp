@@ -123,7 +123,7 @@ struct TermiosPort::OpenDevice {
     QString path; // the file, for messages
     UniqueFd fd;
     termios original{}; // restored on close
-    termios applied{};  // put back when a change is refused
+    termios applied{};  // as read back after the last change taken; put back when one is refused
     // Restores `original` if the process exits with the device open; after `fd`, so that it is
     // given up before the descriptor closes.
     ExitRestore onExit;
@@ -385,7 +385,7 @@ void TermiosPort::applyLine(PortOperation operation, const LineSettings& setting
     }
     // tcsetattr also succeeds when only part of the change took effect, so a refused value shows
     // only when read back.
-    termios actual{};
+    termios actual = wanted;
     if (::tcgetattr(fd, &actual) == 0) {
         if (const RefusedLine refused = refusedLine(wanted, actual, device_->pseudoTerminal);
             refused.any()) {
@@ -398,7 +398,8 @@ void TermiosPort::applyLine(PortOperation operation, const LineSettings& setting
             throw PortFailure(error);
         }
     }
-    device_->applied = wanted;
+    // What the device holds now, as read back: what a later refusal puts back.
+    device_->applied = actual;
 }
 
 void TermiosPort::applyDtr(bool raised) {

@@ -13,10 +13,6 @@ constexpr int twipsToPixels(double twips) {
     return static_cast<int>(twips >= 0 ? twips / TwipsPerPixel + 0.5 : twips / TwipsPerPixel - 0.5);
 }
 
-constexpr int pixelsToTwips(int pixels) {
-    return pixels * TwipsPerPixel;
-}
-
 inline QRect twipsRect(double left, double top, double width, double height) {
     return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
 }

@@ -411,7 +411,6 @@ void RichTextBox::flushDisplay() {
 
     notifyCaret(this, SelStart(), SelLength(), caretPosition());
     pacer_.refreshed();
-    ++refreshCount_;
     emit displayRefreshed();
 }
 

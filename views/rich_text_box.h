@@ -63,7 +63,6 @@ public:
     // Brings the screen up to date with the model now instead of at the next frame.
     void flushDisplay();
     // How often the screen has been brought up to date.
-    int displayRefreshCount() const { return refreshCount_; }
     // The characters of every row as laid out now, rows joined by '\n'.
     QString displayText() const;
 
@@ -165,7 +164,6 @@ private:
         bool operator==(const Shown&) const = default;
     };
     Shown shown_;
-    int refreshCount_ = 0;
     // While the user reads further up, the text at the top of the viewport stays there when the
     // front of the text is cut: its position and how far its row is scrolled past.
     int keepAtTop_ = -1;

@@ -130,11 +130,24 @@ constexpr bool isModifier(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z');
 }
 
-} // namespace
-
-std::span<const AimSymbology> aimSymbologies() {
-    return Table;
+// The table is typed by hand: no row twice, and every code character has a row for the
+// modifiers it does not list.
+constexpr bool tableIsConsistent() {
+    for (std::size_t i = 0; i < Table.size(); ++i) {
+        bool family = false;
+        for (std::size_t j = 0; j < Table.size(); ++j) {
+            if (i != j && Table[i].code == Table[j].code && Table[i].modifier == Table[j].modifier)
+                return false;
+            family = family || (Table[j].code == Table[i].code && Table[j].modifier == '*');
+        }
+        if (!family)
+            return false;
+    }
+    return true;
 }
+static_assert(tableIsConsistent());
+
+} // namespace
 
 std::optional<AimIdentifier> readAimIdentifier(std::string_view data) {
     if (data.size() < 3 || data[0] != ']' || !isModifier(data[2]))

@@ -24,9 +24,6 @@ struct AimSymbology {
     AimContent content;
 };
 
-// The symbology identifiers: "]", a code character, a modifier.
-std::span<const AimSymbology> aimSymbologies();
-
 struct AimIdentifier {
     std::string id;        // the three characters, e.g. "]C1"
     std::string symbology; // e.g. "GS1-128"

@@ -271,11 +271,27 @@ constexpr std::array QualifierOrders = {
     DlQualifierOrder{"8018", {"8019"}},
 };
 
-} // namespace
-
-std::span<const AiDefinition> aiDefinitions() {
-    return Table;
+// The table is typed by hand: no identifier twice, every format readable, keys with check
+// digits numeric, and the predefined lengths those of the identifiers' first two digits.
+constexpr bool tableIsConsistent() {
+    for (std::size_t i = 0; i < Table.size(); ++i) {
+        const AiDefinition& row = Table[i];
+        for (std::size_t j = i + 1; j < Table.size(); ++j)
+            if (Table[j].ai == row.ai)
+                return false;
+        if (row.title.empty() || row.format.empty() ||
+            std::string_view("NXY[").find(row.format[0]) == std::string_view::npos)
+            return false;
+        if (row.check != AiCheck::None && row.format[0] != 'N')
+            return false;
+        if (row.predefinedLength != (predefinedLength(row.ai.substr(0, 2)) > 0))
+            return false;
+    }
+    return true;
 }
+static_assert(tableIsConsistent());
+
+} // namespace
 
 std::span<const DlQualifierOrder> dlQualifierOrders() {
     return QualifierOrders;

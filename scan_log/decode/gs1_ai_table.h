@@ -44,8 +44,6 @@ struct AiDefinition {
     DlRole dl;
 };
 
-std::span<const AiDefinition> aiDefinitions();
-
 // The definition for identifier `ai`, if it is in the table.
 const AiDefinition* findAi(std::string_view ai);
 

@@ -513,10 +513,6 @@ Gs1Field dlField(std::string_view ai, std::string_view encoded, bool query, int 
 
 } // namespace
 
-bool isDigitalLink(std::string_view text) {
-    return splitDigitalLink(text).has_value();
-}
-
 std::optional<std::vector<Gs1Field>> parseDigitalLink(std::string_view text, int currentYear) {
     const auto parts = splitDigitalLink(text);
     if (!parts)

@@ -48,10 +48,6 @@ int yearFromTwoDigits(int yy, int currentYear);
 // century.
 std::vector<Gs1Field> parseElementString(std::string_view data, int currentYear);
 
-// Whether `text` is a GS1 Digital Link address: http(s)://, a domain, and a path holding
-// /{key identifier}/{value}.
-bool isDigitalLink(std::string_view text);
-
 // The elements of a GS1 Digital Link address: key and qualifiers from the path, attributes
 // from the query. None when `text` is no Digital Link address.
 std::optional<std::vector<Gs1Field>> parseDigitalLink(std::string_view text, int currentYear);

@@ -94,12 +94,6 @@ ScanSink collectInto(std::vector<Scan>& out) {
 
 } // namespace
 
-std::vector<Scan> ScanSplitter::feed(std::string_view bytes, Milliseconds arrival) {
-    std::vector<Scan> out;
-    feed(bytes, arrival, collectInto(out));
-    return out;
-}
-
 void ScanSplitter::feed(std::string_view bytes, Milliseconds arrival, const ScanSink& sink) {
     if (bytes.empty())
         return;
@@ -167,12 +161,6 @@ void ScanSplitter::feed(std::string_view bytes, Milliseconds arrival, const Scan
         }
         at = end;
     }
-}
-
-std::vector<Scan> ScanSplitter::tick(Milliseconds now) {
-    std::vector<Scan> out;
-    tick(now, collectInto(out));
-    return out;
 }
 
 void ScanSplitter::tick(Milliseconds now, const ScanSink& sink) {

@@ -72,15 +72,13 @@ public:
     void setSilence(Milliseconds silence);
     Milliseconds silence() const { return silence_; }
 
-    // The scans completed by `bytes`, which arrived at `arrival`, in order. Bytes that end no
-    // scan yet are kept for later.
-    std::vector<Scan> feed(std::string_view bytes, Milliseconds arrival);
-    // The same, handed to `sink` one by one. A scan that lies whole in `bytes` is handed on
+    // Hands `sink` the scans completed by `bytes`, which arrived at `arrival`, in order. Bytes
+    // that end no scan yet are kept for later. A scan that lies whole in `bytes` is handed on
     // where it lies, without a copy.
     void feed(std::string_view bytes, Milliseconds arrival, const ScanSink& sink);
 
-    // The scan waiting for more bytes, if a silence has passed since its last byte at `now`.
-    std::vector<Scan> tick(Milliseconds now);
+    // Hands `sink` the scan waiting for more bytes, if a silence has passed since its last byte
+    // at `now`.
     void tick(Milliseconds now, const ScanSink& sink);
 
     // The line was busy until `now`: bytes arrived that the owner has not read yet (it was late

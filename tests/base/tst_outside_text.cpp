@@ -37,12 +37,31 @@ private slots:
         QCOMPARE(outside_text::visible(name), shown);
     }
 
-    void bytesShowEveryByte() {
-        QCOMPARE(outside_text::visible(QByteArray("/tmp/a\nb\xFF")),
-                 QStringLiteral("/tmp/a\\nb\\xFF"));
-        QCOMPARE(outside_text::visible(QByteArray("\xE2\x80\xAE"
-                                                  "x")),
-                 QStringLiteral("\\u202Ex"));
+    // Paths are bytes: valid UTF-8 shows its characters, any other byte its value.
+    void pathsShowEveryByte_data() {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("ASCII") << QByteArray("/dev/ttyACM0") << QStringLiteral("/dev/ttyACM0");
+        QTest::newRow("UTF-8") << QByteArray("/dev/caf\xC3\xA9-\xF0\x9F\x93\xA0")
+                               << QStringLiteral("/dev/caf\u00e9-\U0001F4E0");
+        QTest::newRow("Latin-1 byte") << QByteArray("/dev/caf\xE9")
+                                      << QStringLiteral("/dev/caf\\xE9");
+        QTest::newRow("cut sequence at the end")
+            << QByteArray("/dev/x\xE2\x82") << QStringLiteral("/dev/x\\xE2\\x82");
+        QTest::newRow("overlong slash")
+            << QByteArray("/dev/\xC0\xAFx") << QStringLiteral("/dev/\\xC0\\xAFx");
+        QTest::newRow("encoded surrogate")
+            << QByteArray("a\xED\xA0\x80") << QStringLiteral("a\\xED\\xA0\\x80");
+        QTest::newRow("encoded U+FFFD") << QByteArray("a\xEF\xBF\xBD") << QStringLiteral("a\uFFFD");
+        QTest::newRow("line break and byte FFh")
+            << QByteArray("/tmp/a\nb\xFF") << QStringLiteral("/tmp/a\\nb\\xFF");
+        QTest::newRow("encoded right-to-left override") << QByteArray("\xE2\x80\xAE" "x")
+                                                        << QStringLiteral("\\u202Ex");
+    }
+    void pathsShowEveryByte() {
+        QFETCH(QByteArray, path);
+        QFETCH(QString, shown);
+        QCOMPARE(outside_text::visible(path), shown);
     }
 
     // What a tooltip shows is the text itself: no tag is taken as markup, no picture is loaded.

@@ -163,8 +163,6 @@ private slots:
         QVERIFY(!table.touch(QStringLiteral("nobody"), 2000));
         QCOMPARE(table.assign(QStringLiteral("x"), 3000, {}, {}), 5);
         QCOMPARE(table.assign(QStringLiteral("y"), 3001, {}, {}), 6);
-        QVERIFY(table.forget(QStringLiteral("x")));
-        QCOMPARE(table.numberOf(QStringLiteral("x")), 0);
     }
 
     void fileTextRoundTrips() {

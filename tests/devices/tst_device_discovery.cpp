@@ -251,7 +251,7 @@ private slots:
         // What could be read holds; the rest is given afresh, and the file is whole again.
         QCOMPARE(numberOn(*reg, QStringLiteral("/dev/ttyACM0")), 7);
         QCOMPARE(numberOn(*reg, QStringLiteral("/dev/ttyUSB0")), 3);
-        QFile file(reg->tablePath());
+        QFile file(ComTableFile(config_->path()).path());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const ParsedComTable parsed = parseComTable(file.readAll());
         QCOMPARE(parsed.badLines, 0);
@@ -292,7 +292,7 @@ private slots:
         QTRY_COMPARE(added.count(), 1);
         QCOMPARE(added.at(0).at(0).toInt(), 11);
 
-        QFile file(reg->tablePath());
+        QFile file(ComTableFile(config_->path()).path());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();
         QVERIFY(!text.contains("/elsewhere/11 "));

@@ -129,20 +129,6 @@ private slots:
         QVERIFY(!readAimIdentifier(data.toStdString()));
     }
 
-    // Each code character has a row for unlisted modifiers, and no row comes twice.
-    void aimTableIsConsistent() {
-        std::set<std::pair<char, char>> rows;
-        std::set<char> codes;
-        std::set<char> families;
-        for (const AimSymbology& row : aimSymbologies()) {
-            QVERIFY2(rows.insert({row.code, row.modifier}).second, row.name.data());
-            codes.insert(row.code);
-            if (row.modifier == '*')
-                families.insert(row.code);
-        }
-        QCOMPARE(families, codes);
-    }
-
     void checkDigits_data() {
         QTest::addColumn<QByteArray>("key");
         QTest::addColumn<QString>("check");

@@ -10,6 +10,18 @@ using Ms = std::chrono::milliseconds;
 
 namespace {
 
+// The scans the splitter hands on, collected.
+std::vector<Scan> feed(ScanSplitter& splitter, std::string_view bytes, std::chrono::milliseconds at) {
+    std::vector<Scan> out;
+    splitter.feed(bytes, at, [&out](const ScanView& scan) { out.push_back(scan.toScan()); });
+    return out;
+}
+std::vector<Scan> tick(ScanSplitter& splitter, std::chrono::milliseconds now) {
+    std::vector<Scan> out;
+    splitter.tick(now, [&out](const ScanView& scan) { out.push_back(scan.toScan()); });
+    return out;
+}
+
 // A scan as "visible bytes|terminator", with "|cut" for a cut one.
 QString describe(const Scan& scan) {
     QString text = QString::fromStdString(visibleForm(scan.bytes)) + u'|' +
@@ -29,10 +41,10 @@ QStringList split(ScanSplitter& splitter, const QList<QByteArray>& chunks) {
     QStringList out;
     Ms now = 0ms;
     for (const QByteArray& chunk : chunks) {
-        append(out, splitter.feed(std::string_view(chunk.constData(), chunk.size()), now));
+        append(out, feed(splitter, std::string_view(chunk.constData(), chunk.size()), now));
         now += 1ms;
     }
-    append(out, splitter.tick(now + 10s));
+    append(out, tick(splitter, now + 10s));
     return out;
 }
 
@@ -112,9 +124,9 @@ private slots:
 
     void lfJoinsItsCrWithinTheSilence() {
         ScanSplitter splitter;
-        QVERIFY(splitter.feed("A\r", 100ms).empty());
-        QVERIFY(splitter.tick(149ms).empty());
-        const auto scans = splitter.feed("\nB", 149ms);
+        QVERIFY(feed(splitter, "A\r", 100ms).empty());
+        QVERIFY(tick(splitter, 149ms).empty());
+        const auto scans = feed(splitter, "\nB", 149ms);
         QCOMPARE(scans.size(), 1u);
         QCOMPARE(scans[0].terminator, Terminator::CRLF);
         QCOMPARE(scans[0].bytes, std::string("A\r\n"));
@@ -127,10 +139,10 @@ private slots:
         for (const bool ticked : {true, false}) {
             ScanSplitter splitter;
             QStringList out;
-            append(out, splitter.feed("A\r", 0ms));
+            append(out, feed(splitter, "A\r", 0ms));
             if (ticked)
-                append(out, splitter.tick(50ms));
-            append(out, splitter.feed("\n", 50ms));
+                append(out, tick(splitter, 50ms));
+            append(out, feed(splitter, "\n", 50ms));
             QCOMPARE(out, (QStringList{u"A<CR>|CR"_s, u"<LF>|LF"_s}));
         }
     }
@@ -156,10 +168,10 @@ private slots:
         ScanSplitter splitter;
         if (silence)
             splitter.setSilence(Ms(silence));
-        std::vector<Scan> out = splitter.feed("AB", 1000ms);
+        std::vector<Scan> out = feed(splitter, "AB", 1000ms);
         QVERIFY(out.empty());
         QCOMPARE(splitter.deadline(), std::optional(1000ms + splitter.silence()));
-        for (Scan& scan : splitter.feed("CD", Ms(1000 + gap)))
+        for (Scan& scan : feed(splitter, "CD", Ms(1000 + gap)))
             out.push_back(std::move(scan));
         for (Scan& scan : splitter.flush())
             out.push_back(std::move(scan));
@@ -171,16 +183,16 @@ private slots:
 
     void tickWaitsForTheSilence() {
         ScanSplitter splitter;
-        splitter.feed("ABC", 10ms);
-        splitter.feed("D", 40ms);
-        QVERIFY(splitter.tick(89ms).empty());
-        const auto scans = splitter.tick(90ms);
+        feed(splitter, "ABC", 10ms);
+        feed(splitter, "D", 40ms);
+        QVERIFY(tick(splitter, 89ms).empty());
+        const auto scans = tick(splitter, 90ms);
         QCOMPARE(scans.size(), 1u);
         QCOMPARE(scans[0].bytes, std::string("ABCD"));
         QCOMPARE(scans[0].firstArrival, 10ms);
         QCOMPARE(scans[0].lastArrival, 40ms);
         QCOMPARE(scans[0].terminator, Terminator::None);
-        QVERIFY(splitter.tick(10s).empty());
+        QVERIFY(tick(splitter, 10s).empty());
     }
 
     void longScansAreCut_data() {
@@ -218,7 +230,7 @@ private slots:
         ScanSplitter splitter;
         std::vector<Scan> out;
         for (qsizetype at = 0; at < bytes.size(); at += chunk)
-            for (Scan& scan : splitter.feed(std::string_view(bytes).substr(at, chunk), 0ms))
+            for (Scan& scan : feed(splitter, std::string_view(bytes).substr(at, chunk), 0ms))
                 out.push_back(std::move(scan));
         for (Scan& scan : splitter.flush())
             out.push_back(std::move(scan));
@@ -237,11 +249,11 @@ private slots:
 
     void flushAndReset() {
         ScanSplitter splitter;
-        splitter.feed("A\r", 0ms);
+        feed(splitter, "A\r", 0ms);
         const auto flushed = splitter.flush();
         QCOMPARE(flushed.size(), 1u);
         QCOMPARE(flushed[0].terminator, Terminator::CR);
-        splitter.feed("half a sc", 0ms);
+        feed(splitter, "half a sc", 0ms);
         splitter.reset();
         QVERIFY(!splitter.pending());
         QCOMPARE(split(splitter, {"an\r\n"}), QStringList{u"an<CR><LF>|CR LF"_s});
@@ -249,7 +261,7 @@ private slots:
 
     void terminatorOfAgreesWithTheSplitter() {
         ScanSplitter splitter;
-        std::vector<Scan> scans = splitter.feed(std::string_view(Stream), 0ms);
+        std::vector<Scan> scans = feed(splitter, std::string_view(Stream), 0ms);
         for (Scan& scan : splitter.flush())
             scans.push_back(std::move(scan));
         QCOMPARE(scans.size(), 8u);
