@@ -13,6 +13,7 @@
 #include "views/view_rules.h"
 #include "ui/device_advice.h"
 #include "ui/number_text.h"
+#include "ui/window_texts.h"
 #include "main_window/receive_rules.h"
 #include "port/port_control.h"
 
@@ -208,7 +209,14 @@ void Form1::askNumberProperty(const QString& prompt, const QString& title,
     }
     if (PropertyText.isEmpty())
         return;
-    trapStep(failure, [&] { (port_.get()->*write)(toInt16(readNumber(PropertyText))); });
+    // A number that does not fit is a failure of its own; nothing is written then.
+    const Result<double, NumberOverflow> number = readNumber(PropertyText);
+    const Result<qint16, NumberOverflow> value =
+        number ? toInt16(*number) : Result<qint16, NumberOverflow>(Failed{number.error()});
+    if (value)
+        trapStep(failure, [&] { (port_.get()->*write)(*value); });
+    else
+        failure = overflowText(value.error());
     if (!failure.isEmpty())
         prompts_->warn(failure);
 }

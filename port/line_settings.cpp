@@ -1,6 +1,5 @@
 #include "port/line_settings.h"
 
-#include "port/port_control.h"
 
 #include <QStringList>
 
@@ -29,7 +28,7 @@ constexpr std::array kBaudSpeeds{
     BaudSpeed{3000000, B3000000}, BaudSpeed{3500000, B3500000}, BaudSpeed{4000000, B4000000},
 };
 
-[[noreturn]] void refuse(const QString& text, SettingsField field, const QString& written) {
+Failed<PortError> refuse(const QString& text, SettingsField field, const QString& written) {
     PortError error;
     error.operation = PortOperation::SetSettings;
     error.kind = FailureKind::RefusedValue;
@@ -37,7 +36,7 @@ constexpr std::array kBaudSpeeds{
     error.value = text;
     error.settingsField = field;
     error.field = written;
-    throw PortFailure(error);
+    return Failed{error};
 }
 
 // Digits only: toInt would also take a sign or surrounding blanks of its own.
@@ -52,10 +51,10 @@ std::optional<int> readCount(const QString& field) {
 
 } // namespace
 
-LineSettings parseLineSettings(const QString& text) {
+Result<LineSettings, PortError> parseLineSettings(const QString& text) {
     QStringList fields = text.split(u',');
     if (fields.size() != 4)
-        refuse(text, SettingsField::Layout, text);
+        return refuse(text, SettingsField::Layout, text);
     for (QString& field : fields)
         field = field.trimmed();
 
@@ -63,24 +62,24 @@ LineSettings parseLineSettings(const QString& text) {
 
     const std::optional<int> baud = readCount(fields[0]);
     if (!baud)
-        refuse(text, SettingsField::BaudText, fields[0]);
+        return refuse(text, SettingsField::BaudText, fields[0]);
     if (!speedForBaud(*baud))
-        refuse(text, SettingsField::Baud, QString::number(*baud));
+        return refuse(text, SettingsField::Baud, QString::number(*baud));
     settings.baud = *baud;
 
     const QString parity = fields[1].toUpper();
     if (parity != u"N" && parity != u"E" && parity != u"O")
-        refuse(text, SettingsField::Parity, fields[1]);
+        return refuse(text, SettingsField::Parity, fields[1]);
     settings.parity = parity.at(0).toLatin1();
 
     const std::optional<int> dataBits = readCount(fields[2]);
     if (dataBits != 7 && dataBits != 8)
-        refuse(text, SettingsField::DataBits, fields[2]);
+        return refuse(text, SettingsField::DataBits, fields[2]);
     settings.dataBits = *dataBits;
 
     const std::optional<int> stopBits = readCount(fields[3]);
     if (stopBits != 1 && stopBits != 2)
-        refuse(text, SettingsField::StopBits, fields[3]);
+        return refuse(text, SettingsField::StopBits, fields[3]);
     settings.stopBits = *stopBits;
 
     return settings;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/result.h"
 #include "port/port_error.h"
 
 #include <QString>
@@ -23,9 +24,9 @@ struct LineSettings {
 // Flow control as the Handshaking property numbers it.
 enum class FlowControl : int { None = 0, XonXoff = 1, RtsCts = 2, Both = 3 };
 
-// Reads "baud,parity,data,stop" such as "9600,n,8,1". Throws PortFailure (SetSettings,
+// Reads "baud,parity,data,stop" such as "9600,n,8,1"; or the failure (SetSettings,
 // RefusedValue, InvalidSettings) naming the field that is wrong.
-LineSettings parseLineSettings(const QString& text);
+Result<LineSettings, PortError> parseLineSettings(const QString& text);
 
 // The text that Settings reads back: "9600,N,8,1".
 QString formatLineSettings(const LineSettings& settings);

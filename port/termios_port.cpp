@@ -141,7 +141,7 @@ struct TermiosPort::OpenDevice {
 };
 
 TermiosPort::TermiosPort(QObject* parent)
-    : PortControl(parent), settings_(parseLineSettings(DefaultSettings)) {
+    : PortControl(parent), settings_(*parseLineSettings(DefaultSettings)) {
     watch_.setParent(this);
     watch_.setObjectName(QStringLiteral("lineWatch"));
     watch_.setInterval(LinePollMs);
@@ -743,18 +743,17 @@ QString TermiosPort::Settings() const {
 }
 
 void TermiosPort::setSettings(const QString& settings) {
-    LineSettings parsed;
-    try {
-        parsed = parseLineSettings(settings);
-    } catch (const PortFailure& refused) {
+    const Result<LineSettings, PortError> read = parseLineSettings(settings);
+    if (!read) {
         // The text alone does not know the port; the failure names it all the same.
-        PortError error = refused.error();
+        PortError error = read.error();
         const PortError here =
             failure(PortOperation::SetSettings, error.kind, FailureCause::InvalidSettings);
         error.port = here.port;
         error.device = here.device;
         throw PortFailure(error);
     }
+    const LineSettings parsed = read.value();
     if (device_)
         applyLine(PortOperation::SetSettings, parsed, flow_);
     settings_ = parsed;

@@ -6,11 +6,8 @@ namespace {
 
 // A field read as a number; a number too large to read matches no option.
 std::optional<double> numberIn(const QString& field) {
-    try {
-        return readNumber(field);
-    } catch (const OverflowError&) {
-        return std::nullopt;
-    }
+    const Result<double, NumberOverflow> number = readNumber(field);
+    return number ? std::optional(*number) : std::nullopt;
 }
 
 } // namespace

@@ -6,9 +6,6 @@
 #include <cmath>
 #include <string>
 
-OverflowError::OverflowError(const QString& description)
-    : std::overflow_error(description.toStdString()), description_(description) {}
-
 QString decimalText(qint64 n) {
     if (n < 0)
         return QString::number(n);
@@ -45,7 +42,7 @@ QString withoutBlanks(const QString& text) {
 
 // Digits after "&H" or "&O", as a 16-bit or 32-bit two's-complement number by the size of the
 // value, so that the familiar 16-bit spellings such as &HFFFF for -1 keep their meaning.
-double readRadix(const QString& text, int base) {
+Result<double, NumberOverflow> readRadix(const QString& text, int base) {
     qsizetype end = 2;
     while (end < text.size() && digitValue(text[end], base) >= 0)
         ++end;
@@ -54,8 +51,7 @@ double readRadix(const QString& text, int base) {
     for (qsizetype i = 2; i < end; ++i) {
         value = value * base + digitValue(text[i], base);
         if (value > 0xFFFFFFFFu)
-            throw OverflowError(QStringLiteral("Overflow: %1 needs more than 32 bits")
-                                    .arg(QStringView(text).left(end)));
+            return Failed{NumberOverflow{NumberOverflow::Kind::Radix, text.left(end)}};
     }
     if (value <= 0xFFFFu)
         return value >= 0x8000u ? double(qint64(value) - 0x10000) : double(value);
@@ -78,7 +74,7 @@ qint64 magnitude(QStringView intDigits, QStringView fracDigits, qint64 exponent)
 
 } // namespace
 
-double readNumber(const QString& original) {
+Result<double, NumberOverflow> readNumber(const QString& original) {
     const QString text = withoutBlanks(original);
 
     if (text.size() >= 2 && text[0] == QLatin1Char('&')) {
@@ -87,7 +83,7 @@ double readNumber(const QString& original) {
             return readRadix(text, 16);
         if (prefix == QLatin1Char('O'))
             return readRadix(text, 8);
-        return 0;
+        return 0.0;
     }
 
     const qsizetype size = text.size();
@@ -156,16 +152,15 @@ double readNumber(const QString& original) {
         for (QChar c : expDigits)
             exponent = std::min<qint64>(exponent * 10 + (c.unicode() - u'0'), 1'000'000'000);
         if (magnitude(intDigits, fracDigits, expNegative ? -exponent : exponent) > 0)
-            throw OverflowError(QStringLiteral("Overflow: %1 is too large to hold as a number")
-                                    .arg(QStringView(text).left(pos)));
+            return Failed{NumberOverflow{NumberOverflow::Kind::Double, text.left(pos)}};
         value = 0;
     }
     return negative ? -value : value;
 }
 
-qint16 toInt16(double value) {
+Result<qint16, NumberOverflow> toInt16(double value) {
     if (!std::isfinite(value))
-        throw OverflowError(QStringLiteral("Overflow: the number is too large to hold"));
+        return Failed{NumberOverflow{NumberOverflow::Kind::Finite, {}}};
 
     const double below = std::floor(value);
     const double fraction = value - below;
@@ -174,7 +169,7 @@ qint16 toInt16(double value) {
         rounded = below + 1;
 
     if (rounded < -32768.0 || rounded > 32767.0)
-        throw OverflowError(QStringLiteral("Overflow: %1 is outside -32768 to 32767")
-                                .arg(QString::number(value, 'g', QLocale::FloatingPointShortest)));
+        return Failed{NumberOverflow{NumberOverflow::Kind::Int16,
+                                     QString::number(value, 'g', QLocale::FloatingPointShortest)}};
     return static_cast<qint16>(rounded);
 }

@@ -1,18 +1,21 @@
 #pragma once
 
+#include "base/result.h"
+
 #include <QString>
 
-#include <stdexcept>
-
-// A number that does not fit where it has to go. description() is the text shown to the user;
-// what() carries the same text in UTF-8.
-class OverflowError : public std::overflow_error {
-public:
-    explicit OverflowError(const QString& description);
-    QString description() const { return description_; }
-
-private:
-    QString description_;
+// A number that does not fit where it has to go: which limit, and the number as written (or as
+// read, for a value out of the 16-bit range).
+struct NumberOverflow {
+    enum class Kind {
+        Radix,   // hexadecimal or octal digits that need more than 32 bits
+        Double,  // too large for a double
+        Finite,  // infinity or NaN cannot be rounded
+        Int16,   // the rounded value is outside -32768..32767
+    };
+    Kind kind = Kind::Double;
+    QString number;
+    bool operator==(const NumberOverflow&) const = default;
 };
 
 // The number as the program offers it for editing: a blank before zero and positive numbers, a
@@ -33,10 +36,10 @@ QString decimalText(qint64 n);
 // "&HFFFFFFFF" is -1. Leading zeros do not widen a number ("&H0000FFFF" is -1). A sign before the
 // "&" is not taken: "-&H10" reads 0.
 //
-// Throws OverflowError when the value is too large for a double ("1e400") or when hexadecimal or
-// octal digits need more than 32 bits. A value too small for a double reads 0.
-double readNumber(const QString& text);
+// An overflow when the value is too large for a double ("1e400") or when hexadecimal or octal
+// digits need more than 32 bits. A value too small for a double reads 0.
+Result<double, NumberOverflow> readNumber(const QString& text);
 
 // Rounds to the nearest whole number, halves to the even neighbour (2.5 gives 2, 3.5 gives 4).
-// Throws OverflowError when the rounded value is outside -32768..32767, and for NaN and infinity.
-qint16 toInt16(double value);
+// An overflow when the rounded value is outside -32768..32767, and for NaN and infinity.
+Result<qint16, NumberOverflow> toInt16(double value);

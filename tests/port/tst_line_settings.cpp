@@ -1,5 +1,5 @@
 #include "port/line_settings.h"
-#include "port/port_control.h"
+#include "port/port_messages.h"
 
 #include <QTest>
 
@@ -34,16 +34,14 @@ private slots:
     void parsesSettingsText() {
         QFETCH(QString, text);
         QFETCH(QString, expected);
-        QString got;
-        try {
-            got = formatLineSettings(parseLineSettings(text));
-        } catch (const PortFailure& failure) {
-            got = failure.description();
+        const auto parsed = parseLineSettings(text);
+        if (!parsed) {
+            const QString got = failureText(parsed.error());
             const QString start = QStringLiteral("The settings \"%1\" are not valid: ").arg(text);
             QVERIFY2(got.startsWith(start) && got.contains(expected), qPrintable(got));
             return;
         }
-        QCOMPARE(got, expected);
+        QCOMPARE(formatLineSettings(*parsed), expected);
     }
 
     void buildsLineAspects_data() {
@@ -79,7 +77,7 @@ private slots:
         original.c_cc[VINTR] = 3;
         cfsetspeed(&original, B50);
         const termios built =
-            buildTermios(original, parseLineSettings(settings), *flowControlFromNumber(flow));
+            buildTermios(original, *parseLineSettings(settings), *flowControlFromNumber(flow));
         QCOMPARE(cfgetospeed(&built), speed);
         QCOMPARE(cfgetispeed(&built), speed);
         QCOMPARE(built.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS), cflag);
@@ -135,7 +133,7 @@ private slots:
         cfsetspeed(&original, B38400);
         const auto attributes = [&](const QString& text) {
             const QStringList parts = text.split(u' ');
-            return buildTermios(original, parseLineSettings(parts.at(0)),
+            return buildTermios(original, *parseLineSettings(parts.at(0)),
                                 *flowControlFromNumber(parts.at(1).toInt()));
         };
         const RefusedLine got = refusedLine(attributes(asked), attributes(kept), pseudoTerminal);
@@ -156,7 +154,7 @@ private slots:
 
     void oddParityMattersOnlyWithParity() {
         // A driver may clear PARODD while parity is off: nothing asked for was refused.
-        termios wanted = buildTermios({}, parseLineSettings(u"9600,N,8,1"_s), FlowControl::None);
+        termios wanted = buildTermios({}, *parseLineSettings(u"9600,N,8,1"_s), FlowControl::None);
         termios actual = wanted;
         wanted.c_cflag |= PARODD;
         QVERIFY(!refusedLine(wanted, actual, false).any());
