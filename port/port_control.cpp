@@ -3,24 +3,12 @@
 #include "port/port_messages.h"
 
 #include <QMetaObject>
+#include <QScopeGuard>
 
 #include <algorithm>
 
-namespace {
-
-serial_comm::PortError givenText(const QString& description) {
-    serial_comm::PortError error;
-    error.value = description;
-    return error;
-}
-
-} // namespace
-
 PortFailure::PortFailure(const serial_comm::PortError& error)
     : PortFailure(error, serial_comm::failureText(error)) {}
-
-PortFailure::PortFailure(const QString& description)
-    : PortFailure(givenText(description), description) {}
 
 PortFailure::PortFailure(const serial_comm::PortError& error, const QString& description)
     : std::runtime_error(description.toStdString()), error_(error), description_(description) {}
@@ -71,12 +59,13 @@ void PortControl::deliverNext() {
 
     currentEvent_ = code;
     delivering_ = true;
-    try {
+    {
+        // The receivers trap their own failures (the windows run every handler under their one
+        // trap, which shows it); the port swallows none. Should one pass through all the same,
+        // the port is still ready for the next notification.
+        const auto delivered = qScopeGuard([this] { delivering_ = false; });
         emit OnComm();
-    } catch (...) {
-        // Handlers report their own failures; nothing may escape into the event loop.
     }
-    delivering_ = false;
 
     // Characters left behind by a handler that took some (InputLen limits a read) raise Receive
     // again. Requiring progress keeps a handler that reads nothing from looping forever.

@@ -17,8 +17,6 @@
 class PortFailure : public std::runtime_error {
 public:
     explicit PortFailure(const serial_comm::PortError& error);
-    // A failure known only by its text (a double's): operation None, kind Other.
-    explicit PortFailure(const QString& description);
 
     QString description() const { return description_; }
     const serial_comm::PortError& error() const { return error_; }

@@ -7,7 +7,7 @@ namespace serial_comm {
 
 // What was being done when a port failed.
 enum class PortOperation {
-    None, // not a port operation (a double's failure given as text)
+    None, // not set
     Open,
     Close,
     SetCommPort,
@@ -54,7 +54,6 @@ inline bool isHangUpError(int error) {
 
 // Which of the port's sentences tells the failure; each names the fields of PortError it reads.
 enum class FailureCause {
-    Text,             // a double's failure: the description was given as text
     OpenRefused,      // systemError: a step of the open failed
     InUse,            // holders: other programs have the device open or locked
     LockFileUnsafe,   // lockFile: something other than a regular file is in the lock's place
@@ -103,7 +102,7 @@ struct DeviceHolder {
 struct PortError {
     PortOperation operation = PortOperation::None;
     FailureKind kind = FailureKind::Other;
-    FailureCause cause = FailureCause::Text;
+    FailureCause cause = FailureCause::OpenRefused;
     qint16 port = 0;
     QString device;      // the device's path for display (outside_text::visible)
     int systemError = 0; // errno of the step that failed; 0 when no system call failed

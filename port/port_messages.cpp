@@ -213,8 +213,6 @@ QString valueNotTakenText(const PortError& e) {
 
 QString sentence(const PortError& e) {
     switch (e.cause) {
-    case FailureCause::Text:
-        return e.value;
     case FailureCause::OpenRefused:
         return openRefusedText(e);
     case FailureCause::InUse:

@@ -1,7 +1,8 @@
 #include "form_harness.h"
 #include "main_window/shape.h"
-#include "views/rich_text_box.h"
+#include "port/port_messages.h"
 #include "settings_dialog/config_scrn.h"
+#include "views/rich_text_box.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -326,7 +327,8 @@ private slots:
                 h.port->forceOpen(false);
             if (meanwhile == "fail")
                 h.port->failRead(QStringLiteral("OutBufferCount"),
-                                 QStringLiteral("COM1 went away."));
+                                 h.port->fault(serial_comm::PortOperation::OutBufferCount,
+                                               serial_comm::FailureCause::DeviceLost));
         });
 
         QCOMPARE(h.form->close(), closes);
@@ -335,7 +337,8 @@ private slots:
         QCOMPARE(h.prompts->calls.size(), asks);
         for (const FakePrompts::Call& message : h.prompts->calls) {
             if (meanwhile == "fail") {
-                QCOMPARE(message.text, QStringLiteral("COM1 went away."));
+                QCOMPARE(message.text,
+                         QStringLiteral("COM1 (/dev/fake1) was disconnected; the port is closed."));
                 QCOMPARE(message.icon, Prompts::Icon::Exclamation);
                 continue;
             }

@@ -1,6 +1,7 @@
 #include "form_harness.h"
-#include "ui/echo.h"
 #include "main_window/shape.h"
+#include "port/port_messages.h"
+#include "ui/echo.h"
 #include "views/rich_text_box.h"
 
 #include <QAction>
@@ -59,13 +60,15 @@ private slots:
         QCOMPARE(controls(h), u"Open COM12 unchecked Config"_s);
         QCOMPARE(QApplication::focusWidget(), &h.form->Term()); // the button hands focus over
         // A failed open shows only the failure.
-        h.port->failWrite(u"PortOpen"_s, u"COM12 (/dev/ttyS11) does not exist."_s);
+        const serial_comm::PortError missing =
+            h.port->fault(serial_comm::PortOperation::Open, serial_comm::FailureCause::OpenRefused);
+        h.port->failWrite(u"PortOpen"_s, missing);
         button(h, "cmdClear")->setFocus();
         QTest::mouseClick(button(h, "cmdOPEN"), Qt::LeftButton);
         QCOMPARE(controls(h), u"Open COM12 unchecked Config"_s);
         QCOMPARE(QApplication::focusWidget(), &h.form->Term());
 
-        h.port->failWrite(u"PortOpen"_s, QString());
+        h.port->clearFailures();
         button(h, "cmdClear")->setFocus();
         choose(action(h, "MOpen"));
         QVERIFY(h.port->PortOpen());
@@ -73,9 +76,9 @@ private slots:
         QVERIFY(action(h, "MSettings")->isEnabled());
         QCOMPARE(QApplication::focusWidget(), button(h, "cmdClear")); // the menu keeps it
 
-        QCOMPARE(shown(h), (QStringList{u"COM12 is  < Closed > !!"_s,
-                                        u"COM12 (/dev/ttyS11) does not exist."_s,
-                                        u"COM12 is  < Opened > and ready to scan barcode."_s}));
+        QCOMPARE(shown(h),
+                 (QStringList{u"COM12 is  < Closed > !!"_s, serial_comm::failureText(missing),
+                              u"COM12 is  < Opened > and ready to scan barcode."_s}));
         QCOMPARE(h.prompts->messages()[0].icon, Prompts::Icon::Information);
         QCOMPARE(h.prompts->messages()[1].icon, Prompts::Icon::Exclamation);
     }
@@ -114,11 +117,13 @@ private slots:
         choose(dtr);
         QVERIFY(h.port->DTREnable() && dtr->isChecked());
         // A failure escaping a menu command is shown, and the check follows what the port says.
-        h.port->failWrite(u"DTREnable"_s, u"DTR cannot be changed."_s);
+        const serial_comm::PortError refused =
+            h.port->fault(serial_comm::PortOperation::SetDtr, serial_comm::FailureCause::DtrNotSet);
+        h.port->failWrite(u"DTREnable"_s, refused);
         choose(dtr);
         QVERIFY(dtr->isChecked());
         QCOMPARE(shown(h), (QStringList{u"CDHolding = True"_s, u"DSRHolding = False"_s,
-                                        u"DTR cannot be changed."_s}));
+                                        serial_comm::failureText(refused)}));
         QCOMPARE(h.prompts->messages()[2].icon, Prompts::Icon::Exclamation);
     }
 
@@ -188,11 +193,13 @@ private slots:
         QFETCH(QString, property);
         QFETCH(QString, earlier);
         FormHarness h;
-        h.port->failRead(property, property + u" unreadable."_s);
+        const serial_comm::PortError unreadable =
+            h.port->fault(serial_comm::PortOperation::Read, serial_comm::FailureCause::DeviceLost);
+        h.port->failRead(property, unreadable);
         h.form->PropertyText = earlier;
         choose(action(h, qPrintable(item)));
         QVERIFY(h.port->writes.isEmpty());
-        QCOMPARE(shown(h), QStringList{property + u" unreadable."_s});
+        QCOMPARE(shown(h), QStringList{serial_comm::failureText(unreadable)});
         QCOMPARE(h.prompts->calls.size(), 1);
         QCOMPARE(h.prompts->calls[0].icon, Prompts::Icon::Exclamation);
     }
@@ -200,12 +207,15 @@ private slots:
     void propertyPromptRefused() {
         // A value the port refuses: its own text, and the property keeps its value.
         FormHarness h;
-        h.port->failWrite(u"SThreshold"_s, u"SThreshold -1 refused."_s);
+        serial_comm::PortError refused = h.port->fault(serial_comm::PortOperation::SetSThreshold,
+                                                       serial_comm::FailureCause::OutOfRange);
+        refused.value = u"-1"_s;
+        h.port->failWrite(u"SThreshold"_s, refused);
         h.prompts->inputs.push_back(u"-1"_s);
         choose(action(h, "MSThreshold"));
         QVERIFY(h.port->writes.isEmpty());
         QCOMPARE(h.port->SThreshold(), qint16(0));
-        QCOMPARE(shown(h), QStringList{u"SThreshold -1 refused."_s});
+        QCOMPARE(shown(h), QStringList{serial_comm::failureText(refused)});
     }
 
     void receivedCharactersReachBothViews() {

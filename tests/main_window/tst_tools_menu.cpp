@@ -1,5 +1,6 @@
 #include "form_harness.h"
 #include "main_window/shape.h"
+#include "port/port_messages.h"
 #include "settings_dialog/config_scrn.h"
 
 #include <QAction>
@@ -19,7 +20,7 @@ private slots:
         choose(item);
         QCOMPARE(h.port->breaks, 0);
         QCOMPARE(h.prompts->messages().size(), 1);
-        QCOMPARE(h.prompts->messages()[0].text, u"The port is not open."_s);
+        QCOMPARE(h.prompts->messages()[0].text, u"COM1 (/dev/fake1) is not open; open it first."_s);
         QCOMPARE(h.prompts->messages()[0].icon, Prompts::Icon::Exclamation);
         h.port->forceOpen(true);
         choose(item);
@@ -39,11 +40,13 @@ private slots:
         QVERIFY(h.port->RTSEnable() && item->isChecked());
         QCOMPARE(h.port->writes, QStringList({u"RTSEnable=false"_s, u"RTSEnable=true"_s}));
 
-        h.port->failWrite(u"RTSEnable"_s, u"COM1 could not drop RTS."_s);
+        const serial_comm::PortError refused =
+            h.port->fault(serial_comm::PortOperation::SetRts, serial_comm::FailureCause::RtsNotSet);
+        h.port->failWrite(u"RTSEnable"_s, refused);
         choose(item);
         QVERIFY(item->isChecked());
         QCOMPARE(h.prompts->messages().size(), 1);
-        QCOMPARE(h.prompts->messages()[0].text, u"COM1 could not drop RTS."_s);
+        QCOMPARE(h.prompts->messages()[0].text, serial_comm::failureText(refused));
         // The lamp under "RTS" keeps its look whatever the line does.
         QCOMPARE(h.form->shapeMSCommPins(7).stateText(), u"RTS: not monitored"_s);
     }

@@ -1,10 +1,11 @@
 #include "form_harness.h"
-#include "ui/echo.h"
-#include "ui/twips.h"
+#include "port/port_messages.h"
+#include "port/termios_port.h"
 #include "port_environment.h"
 #include "pty_pair.h"
-#include "port/termios_port.h"
 #include "settings_dialog/config_scrn.h"
+#include "ui/echo.h"
+#include "ui/twips.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -359,8 +360,10 @@ private slots:
         ConfigScrn* dialog = openDialog(*h.form);
         click(dialog, clicks);
         h.port->forceOpen(open); // opened after the dialog loaded: OK goes by what it finds
+        const serial_comm::PortError refusal = h.port->fault(
+            serial_comm::PortOperation::SetSettings, serial_comm::FailureCause::SettingsNotTaken);
         if (!refused.isEmpty())
-            h.port->failWrite(refused, "Refused by the port.");
+            h.port->failWrite(refused, refusal);
         click(dialog, "OKButton");
 
         QCOMPARE(h.port->writes.join(' '), writes);
@@ -369,12 +372,12 @@ private slots:
         QCOMPARE(h.prompts->calls.size(), refused.isEmpty() ? 0 : 1);
         if (refused.isEmpty())
             return;
-        QCOMPARE(h.prompts->calls[0].text, QStringLiteral("Refused by the port."));
+        QCOMPARE(h.prompts->calls[0].text, serial_comm::failureText(refusal));
         QCOMPARE(h.prompts->calls[0].icon, Prompts::Icon::Exclamation);
         for (const QString& name : clicks.split(' '))
             QVERIFY(button(dialog, name)->isChecked());
 
-        h.port->failWrite(refused, {});
+        h.port->clearFailures();
         h.port->writes.clear();
         click(dialog, "OKButton");
         QCOMPARE(h.port->writes.join(' '), retried);

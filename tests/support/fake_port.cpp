@@ -1,11 +1,17 @@
 #include "fake_port.h"
 
-void FakePort::fail(QHash<QString, QString>& failures, const QString& property,
-                    const QString& text) {
-    if (text.isEmpty())
-        failures.remove(property);
-    else
-        failures.insert(property, text);
+#include <cerrno>
+
+serial_comm::PortError FakePort::fault(serial_comm::PortOperation operation,
+                                       serial_comm::FailureCause cause) const {
+    serial_comm::PortError error;
+    error.operation = operation;
+    error.kind = serial_comm::failureKind(EIO, serial_comm::DeviceState::Open);
+    error.cause = cause;
+    error.port = port_;
+    error.device = devicePathFor(port_);
+    error.systemError = EIO;
+    return error;
 }
 
 void FakePort::receive(const QString& characters) {
@@ -30,8 +36,15 @@ void FakePort::checkWrite(const char* property, const QString& value) {
 }
 
 void FakePort::requireOpen() const {
-    if (!open_)
-        throw PortFailure(QStringLiteral("The port is not open."));
+    if (open_)
+        return;
+    serial_comm::PortError error;
+    error.operation = serial_comm::PortOperation::Input;
+    error.kind = serial_comm::FailureKind::ClosedPort;
+    error.cause = serial_comm::FailureCause::NotOpen;
+    error.port = port_;
+    error.device = devicePathFor(port_);
+    throw PortFailure(error);
 }
 
 void FakePort::setPortOpen(bool open) {

@@ -12,14 +12,22 @@ class FakePort final : public PortControl {
 
 public:
     // --- script ---
-    // Makes every read or write of the named property ("PortOpen", "Settings", ...) fail with
-    // the text; an empty text removes the failure.
-    void failWrite(const QString& property, const QString& text) {
-        fail(writeFailures_, property, text);
+    // Makes every read or write of the named property ("PortOpen", "Settings", ...) fail as a
+    // real port fails: with the error, described by the port's own sentences.
+    void failWrite(const QString& property, const serial_comm::PortError& error) {
+        writeFailures_.insert(property, error);
     }
-    void failRead(const QString& property, const QString& text) {
-        fail(readFailures_, property, text);
+    void failRead(const QString& property, const serial_comm::PortError& error) {
+        readFailures_.insert(property, error);
     }
+    void clearFailures() {
+        writeFailures_.clear();
+        readFailures_.clear();
+    }
+    // An error of the kind a real port gives for the operation on this port, with errno EIO: a
+    // device that stopped answering. What the user reads is failureText of it.
+    serial_comm::PortError fault(serial_comm::PortOperation operation,
+                                 serial_comm::FailureCause cause) const;
     void setLines(bool cd, bool dsr, bool cts) {
         cd_ = cd;
         dsr_ = dsr;
@@ -80,8 +88,6 @@ public:
     }
 
 private:
-    static void fail(QHash<QString, QString>& failures, const QString& property,
-                     const QString& text);
     // The value, unless the property's reads are scripted to fail.
     template <typename T> T read(const char* property, T value) const {
         checkRead(property);
@@ -102,8 +108,8 @@ private:
     void requireOpen() const;
     qint64 tapTime() const { return tapMs >= 0 ? tapMs : monotonicMs(); }
 
-    QHash<QString, QString> readFailures_;
-    QHash<QString, QString> writeFailures_;
+    QHash<QString, serial_comm::PortError> readFailures_;
+    QHash<QString, serial_comm::PortError> writeFailures_;
     bool open_ = false;
     qint16 port_ = DefaultCommPort;
     QString settings_ = DefaultSettings;
