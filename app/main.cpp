@@ -1,18 +1,20 @@
+#include "app/app_texts.h"
 #include "app/device_resolver.h"
-#include "app/signal_quit.h"
 #include "app/first_paint.h"
+#include "app/signal_quit.h"
+#include "devices/device_registry.h"
+#include "main_window/form1.h"
+#include "port/termios_port.h"
 #include "ui/clock.h"
 #include "ui/echo.h"
-#include "main_window/form1.h"
 #include "ui/qt_prompts.h"
 #include "ui/version.h"
-#include "devices/device_registry.h"
-#include "port/termios_port.h"
 
 #include <QApplication>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 int main(int argc, char** argv) {
@@ -25,6 +27,14 @@ int main(int argc, char** argv) {
     // COM numbers and follows plugging; the port opens what it says a number leads to, and the
     // windows name the devices with it.
     serial_comm::DeviceRegistry devices;
+    // What the device layer could not do (the table file, following plugging) is said once on
+    // standard error; the program goes on without it.
+    const auto tell = [](const serial_comm::DevicesProblem& problem) {
+        std::fprintf(stderr, "linnet-test: %s\n", qUtf8Printable(devicesProblemText(problem)));
+    };
+    for (const serial_comm::DevicesProblem& problem : devices.problems())
+        tell(problem);
+    QObject::connect(&devices, &serial_comm::DeviceRegistry::problemFound, tell);
     qint16 echoEnabled = VbFalse;
     auto port = std::make_unique<TermiosPort>();
     port->setDeviceResolver(registryResolver(devices));

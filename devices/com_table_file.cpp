@@ -1,13 +1,10 @@
 #include "devices/com_table_file.h"
 
-#include "base/outside_text.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
-#include <QtDebug>
 
 #include <cerrno>
 #include <cstring>
@@ -83,17 +80,21 @@ QString ComTableFile::path() const {
     return folder_ + QStringLiteral("/com-numbers");
 }
 
-void ComTableFile::warnOnce(bool& said, const QString& text) {
-    if (said)
+void ComTableFile::noteOnce(bool& noted, DevicesProblem problem) {
+    if (noted)
         return;
-    said = true;
-    qWarning().noquote() << QStringLiteral("linnet-test: ") + text;
+    noted = true;
+    problem.path = path();
+    problems_.append(problem);
 }
 
 void ComTableFile::refuse() {
     refused_ = true;
-    warnOnce(saidRead_, QStringLiteral("%1 is not a regular file; COM numbers are not kept")
-                            .arg(outside_text::visible(path())));
+    noteOnce(notedRead_, {DevicesProblem::Kind::TableNotRegular});
+}
+
+QList<DevicesProblem> ComTableFile::takeProblems() {
+    return std::exchange(problems_, {});
 }
 
 QList<ComEntry> ComTableFile::load() {
@@ -102,16 +103,14 @@ QList<ComEntry> ComTableFile::load() {
         ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat status {};
     if (file.get() < 0) {
-        if (errno == ENOENT)
+        // No table yet (or no folder for one: then the save says so).
+        if (errno == ENOENT || errno == ENOTDIR)
             return {};
         // A link (ELOOP) or a FIFO or device that refuses us: not the user's table.
         if (::lstat(name.constData(), &status) == 0 && !S_ISREG(status.st_mode))
             refuse();
         else
-            warnOnce(saidRead_, QStringLiteral("cannot read the table of COM numbers %1 (%2); "
-                                               "devices get new numbers and the file is written "
-                                               "afresh")
-                                    .arg(outside_text::visible(path()), errnoText()));
+            noteOnce(notedRead_, {DevicesProblem::Kind::TableUnreadable, {}, 0, errnoText()});
         return {};
     }
     if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
@@ -129,18 +128,13 @@ QList<ComEntry> ComTableFile::load() {
         size += got;
     }
     if (size > MaxBytes) {
-        warnOnce(saidRead_, QStringLiteral("the table of COM numbers %1 is larger than 1 MiB and "
-                                           "cannot be one; the file is written afresh")
-                                .arg(outside_text::visible(path())));
+        noteOnce(notedRead_, {DevicesProblem::Kind::TableTooLarge});
         return {};
     }
     text.truncate(size);
     const ParsedComTable parsed = parseComTable(text);
     if (parsed.badLines > 0)
-        warnOnce(saidRead_,
-                 QStringLiteral("the table of COM numbers %1 is damaged: %2 line(s) "
-                                "left out; the file is written afresh")
-                     .arg(outside_text::visible(path()), QString::number(parsed.badLines)));
+        noteOnce(notedRead_, {DevicesProblem::Kind::TableDamaged, {}, parsed.badLines, {}});
     return parsed.entries;
 }
 
@@ -177,9 +171,7 @@ bool ComTableFile::save(const QList<ComEntry>& entries) {
             ::unlink(temporary.constData());
         }
     }
-    warnOnce(saidWrite_, QStringLiteral("cannot write the table of COM numbers %1 (%2); the "
-                                        "numbers hold for this run only")
-                             .arg(outside_text::visible(path()), reason));
+    noteOnce(notedWrite_, {DevicesProblem::Kind::TableUnwritable, {}, 0, reason});
     return false;
 }
 

@@ -66,8 +66,7 @@ bool DeviceMonitor::startUdevMonitor() {
 void DeviceMonitor::startDevWatch() {
     watcher_ = new QFileSystemWatcher(this);
     if (!watcher_->addPath(QStringLiteral("/dev"))) {
-        qWarning("linnet-test: cannot watch /dev; serial devices plugged in later are not seen "
-                 "until the program starts again");
+        watching_ = false;
         return;
     }
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &DeviceMonitor::relist);

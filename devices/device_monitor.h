@@ -35,6 +35,8 @@ public:
 
     // The way taken (never Auto); DevWatch also when no udev monitor could be made.
     FollowMode followMode() const { return mode_; }
+    // False when devices plugged in later cannot be seen (/dev could not be watched).
+    bool followsPlugging() const { return watching_; }
 
     // Whether a udev daemon processes events on this system (its control socket exists), or a
     // umockdev testbed plays its part.
@@ -50,6 +52,7 @@ private:
     bool startUdevMonitor();
     void startDevWatch();
     void readUdevEvents();
+    bool watching_ = true;
     void relist();
     void note(const SerialDevice& device);
     void drop(const QString& sysPath);

@@ -30,6 +30,9 @@ DeviceRegistry::DeviceRegistry(Options options, QObject* parent)
         for (const SerialDevice& device : monitor_->devices())
             give(device, time);
     });
+    if (!monitor_->followsPlugging())
+        problems_.append({DevicesProblem::Kind::NoDevWatch});
+    collectProblems();
     connect(monitor_, &DeviceMonitor::added, this, &DeviceRegistry::onAdded);
     connect(monitor_, &DeviceMonitor::removed, this, &DeviceRegistry::onRemoved);
     connect(monitor_, &DeviceMonitor::changed, this, &DeviceRegistry::onChanged);
@@ -39,6 +42,13 @@ DeviceRegistry::~DeviceRegistry() = default;
 
 qint64 DeviceRegistry::now() const {
     return clock_ ? clock_() : QDateTime::currentSecsSinceEpoch();
+}
+
+void DeviceRegistry::collectProblems() {
+    for (const DevicesProblem& problem : file_.takeProblems()) {
+        problems_.append(problem);
+        emit problemFound(problem);
+    }
 }
 
 FollowMode DeviceRegistry::followMode() const {
@@ -72,6 +82,7 @@ void DeviceRegistry::onAdded(const SerialDevice& device) {
     int number = 0;
     // Given under the table's lock, with what other programs gave meanwhile.
     file_.update(table_, [&](ComTable&) { number = give(device, now()); });
+    collectProblems();
     if (number > 0)
         emit deviceAdded(number);
     emit devicesChanged();
@@ -84,6 +95,7 @@ void DeviceRegistry::onRemoved(const SerialDevice& device) {
     emit devicesChanged();
     if (table_.numberOf(device.identity()) > 0)
         file_.update(table_, [&](ComTable& table) { table.touch(device.identity(), now()); });
+    collectProblems();
 }
 
 void DeviceRegistry::onChanged(const SerialDevice& device) {

@@ -4,6 +4,7 @@
 #include "devices/com_table_file.h"
 #include "devices/device_monitor.h"
 #include "devices/device_texts.h"
+#include "devices/devices_problem.h"
 #include "devices/serial_device.h"
 
 #include <QHash>
@@ -69,12 +70,17 @@ public:
 
     FollowMode followMode() const;
 
+    // What could not be done (the table file, following plugging), each noted once, in order.
+    QList<DevicesProblem> problems() const { return problems_; }
+
 signals:
     // Every change of the devices present or of their descriptions.
     void devicesChanged();
     // A device with a number appeared or went away. A device without one changes only the list.
     void deviceAdded(int number);
     void deviceRemoved(int number);
+    // A problem was noted after construction (the table file could not be written, say).
+    void problemFound(const serial_comm::DevicesProblem& problem);
 
 private:
     void onAdded(const SerialDevice& device);
@@ -90,6 +96,9 @@ private:
     ComTable table_;
     DeviceMonitor* monitor_ = nullptr;
     QHash<QString, SerialDevice> seen_; // by identity: every device seen in this run, as last seen
+    QList<DevicesProblem> problems_;
+    // Keeps what the table file noted, and tells of it.
+    void collectProblems();
 };
 
 } // namespace serial_comm

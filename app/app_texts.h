@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+namespace serial_comm {
+struct DevicesProblem;
+}
+
+// The sentences the program writes on standard error: for whoever runs it from a terminal or
+// packages it, not for the person at the bench, who is never held up by these.
+QString devicesProblemText(const serial_comm::DevicesProblem& problem);
