@@ -3,11 +3,12 @@
 #include "display_tracker.h"
 #include "fake_prompts.h"
 
-#include "ui/clock.h"
 #include "main_window/form1.h"
-#include "scan_log/window/recorder.h"
 #include "port/port_control.h"
 #include "port/termios_port.h"
+#include "scan_log/window/recorder.h"
+#include "scan_log/window/scan_log_texts.h"
+#include "ui/clock.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -80,11 +81,10 @@ OpenWindow::OpenWindow() {
     // its name ends in .bin, a transcript otherwise.
     if (const QString path = qEnvironmentVariable("LINNET_BENCH_RECORD"); !path.isEmpty()) {
         const bool raw = QFileInfo(path).suffix() == QLatin1String("bin");
-        QString error;
-        if (!form_->recorder().start(
-                path, raw ? scan_log::Recorder::Kind::Raw : scan_log::Recorder::Kind::Transcript,
-                &error))
-            throw std::runtime_error(error.toStdString());
+        if (const auto started = form_->recorder().start(
+                path, raw ? scan_log::Recorder::Kind::Raw : scan_log::Recorder::Kind::Transcript);
+            !started)
+            throw std::runtime_error(scan_log::recordNotStartedText(started.error()).toStdString());
     }
     pollUntil([this] { return form_->windowHandle() && form_->windowHandle()->isExposed(); }, 5000,
               10);

@@ -1,14 +1,15 @@
 // The Tools menu: the Scan Log, recording to a file, sending a break, and the RTS line.
 
-#include "ui/failure_text.h"
 #include "main_window/form1.h"
 #include "main_window/menu_item_accessible.h"
-#include "ui/prompts.h"
-#include "ui/file_chooser.h"
+#include "port/port_control.h"
 #include "scan_log/window/recorder.h"
 #include "scan_log/window/scan_collector.h"
+#include "scan_log/window/scan_log_texts.h"
 #include "scan_log/window/scan_log_window.h"
-#include "port/port_control.h"
+#include "ui/failure_text.h"
+#include "ui/file_chooser.h"
+#include "ui/prompts.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -72,7 +73,9 @@ void Form1::buildToolsMenu() {
     // Reported from the event loop: the failure may be found inside the port's own work.
     connect(
         recorder_.get(), &scan_log::Recorder::failed, this,
-        [this](const QString& message) { guarded([this, &message] { prompts_->warn(message); }); },
+        [this](const scan_log::RecordFailure& failure) {
+            guarded([this, &failure] { prompts_->warn(scan_log::recordStoppedText(failure)); });
+        },
         Qt::QueuedConnection);
 }
 
@@ -95,8 +98,8 @@ void Form1::showRtsState() {
 
 void Form1::MScanLog_Click() {
     if (!scanLogWindow_)
-        scanLogWindow_ = std::make_unique<scan_log::ScanLogWindow>(
-            *scanLog_, *files_, [this](const QString& text) { prompts_->warn(text); }, this);
+        scanLogWindow_ =
+            std::make_unique<scan_log::ScanLogWindow>(*scanLog_, *files_, *prompts_, this);
     scanLogWindow_->show();
     scanLogWindow_->raise();
     scanLogWindow_->activateWindow();
@@ -120,11 +123,10 @@ void Form1::MRecord_Click() {
     const QString suffix = QFileInfo(path).suffix().toLower();
     const bool raw =
         suffix == QStringLiteral("bin") || (suffix != QStringLiteral("log") && filter == RawFilter);
-    QString error;
-    if (!recorder_->start(
-            path, raw ? scan_log::Recorder::Kind::Raw : scan_log::Recorder::Kind::Transcript,
-            &error))
-        prompts_->warn(error);
+    if (const auto started = recorder_->start(path, raw ? scan_log::Recorder::Kind::Raw
+                                                        : scan_log::Recorder::Kind::Transcript);
+        !started)
+        prompts_->warn(scan_log::recordNotStartedText(started.error()));
     mRecord_->setChecked(recorder_->recording());
 }
 

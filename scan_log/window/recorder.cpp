@@ -1,13 +1,11 @@
 #include "scan_log/window/recorder.h"
 
-#include "base/outside_text.h"
 #include "scan_log/decode/visible_bytes.h"
 
 #include <QMetaObject>
 
 #include <cerrno>
 #include <cstring>
-#include <variant>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,53 +30,52 @@ QString Recorder::defaultFileName(const QDateTime& when) {
 
 namespace {
 
+QString systemReason() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
 // The user's file, opened without ever waiting: a FIFO or a device would block open() or the
 // writes on the user-interface thread, so only a regular file is taken, and emptied only once it
 // is known to be one.
-std::variant<int, QString> openRegularFile(const QString& path) {
+Result<int, RecordFailure> openRegularFile(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
     const int fd =
         ::open(name.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     struct stat status {};
     if (fd < 0) {
         // A FIFO without a reader (ENXIO) or a folder (EISDIR) is refused by open() itself.
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        const QString reason = systemReason();
         if (::stat(name.constData(), &status) == 0 && !S_ISREG(status.st_mode))
-            return QStringLiteral("it is not a regular file");
-        return reason;
+            return Failed{RecordFailure{RecordFailure::Kind::NotRegular, path, {}}};
+        return Failed{RecordFailure{RecordFailure::Kind::System, path, reason}};
     }
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
-        return QStringLiteral("it is not a regular file");
+        return Failed{RecordFailure{RecordFailure::Kind::NotRegular, path, {}}};
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || ::ftruncate(fd, 0) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        const QString reason = systemReason();
         ::close(fd);
-        return reason;
+        return Failed{RecordFailure{RecordFailure::Kind::System, path, reason}};
     }
     return fd;
 }
 
 } // namespace
 
-bool Recorder::start(const QString& path, Kind kind, QString* error) {
+Status<RecordFailure> Recorder::start(const QString& path, Kind kind) {
     stop();
-    const std::variant<int, QString> opened = openRegularFile(path);
+    const Result<int, RecordFailure> opened = openRegularFile(path);
+    if (!opened)
+        return Failed{opened.error()};
     auto file = std::make_unique<QFile>();
     // Unbuffered: every write goes to the file system when flush() makes it, so a failure is
     // seen there and not at some later close.
-    if (const QString* reason = std::get_if<QString>(&opened);
-        reason != nullptr ||
-        !file->open(std::get<int>(opened), QIODevice::WriteOnly | QIODevice::Unbuffered,
+    if (!file->open(*opened, QIODevice::WriteOnly | QIODevice::Unbuffered,
                     QFileDevice::AutoCloseHandle)) {
-        if (reason == nullptr)
-            ::close(std::get<int>(opened));
-        if (error)
-            *error = QStringLiteral("Cannot record to %1: %2. Choose another file or folder.")
-                         .arg(outside_text::visible(path),
-                              reason != nullptr ? *reason : file->errorString());
-        return false;
+        ::close(*opened);
+        return Failed{RecordFailure{RecordFailure::Kind::System, path, file->errorString()}};
     }
     file_ = std::move(file);
     path_ = path;
@@ -87,7 +84,7 @@ bool Recorder::start(const QString& path, Kind kind, QString* error) {
     ++session_;
     flushTimer_.start();
     emit recordingChanged(true);
-    return true;
+    return Done{};
 }
 
 void Recorder::stop() {
@@ -176,25 +173,22 @@ bool Recorder::flush() {
     // keep none of it.
     struct stat status {};
     if (::fstat(file_->handle(), &status) == 0 && status.st_nlink == 0)
-        return fail(QStringLiteral("the file was deleted or its folder removed"));
+        return fail({RecordFailure::Kind::Deleted, path_, {}});
     qsizetype done = 0;
     while (done < buffer_.size()) {
         const qsizetype chunk = std::min(ChunkBytes, buffer_.size() - done);
         const qint64 written = file_->write(buffer_.constData() + done, chunk);
         if (written <= 0)
-            return fail(file_->errorString());
+            return fail({RecordFailure::Kind::System, path_, file_->errorString()});
         done += written;
     }
     buffer_.clear();
     return true;
 }
 
-bool Recorder::fail(const QString& reason) {
-    const QString message = QStringLiteral("Recording to %1 has stopped: %2. The file keeps what "
-                                           "was written before; the port and the views go on.")
-                                .arg(outside_text::visible(path_), reason);
+bool Recorder::fail(const RecordFailure& failure) {
     close();
-    emit failed(message);
+    emit failed(failure);
     return false;
 }
 

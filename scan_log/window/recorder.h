@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/clock.h"
+#include "base/result.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -11,6 +12,18 @@
 #include <memory>
 
 namespace scan_log {
+
+// Why recording did not start or stopped: what of it, and the file.
+struct RecordFailure {
+    enum class Kind {
+        NotRegular, // a FIFO, a device or a folder: only a regular file is recorded into
+        System,     // reason: the system's words for a failed open or write
+        Deleted,    // the file was deleted, or its folder removed, while recording
+    };
+    Kind kind = Kind::System;
+    QString path;
+    QString reason;
+};
 
 // Records what goes over the port to a file, from the user-interface thread without holding it
 // up: lines are collected in memory and written every FlushMs, and sooner when much is waiting.
@@ -39,10 +52,9 @@ public:
     // linnet-YYYYMMDD-HHMMSS.log
     static QString defaultFileName(const QDateTime& when);
 
-    // Creates or empties the file and starts recording into it; on failure (also when it is not
-    // a regular file: a FIFO or a device would hold up the program) returns false and sets
-    // `error` to a sentence for the user.
-    bool start(const QString& path, Kind kind, QString* error);
+    // Creates or empties the file and starts recording into it; the failure when it cannot (also
+    // when it is not a regular file: a FIFO or a device would hold up the program).
+    Status<RecordFailure> start(const QString& path, Kind kind);
     // Writes what is waiting and closes the file.
     void stop();
     bool recording() const { return file_ != nullptr; }
@@ -52,8 +64,8 @@ public:
     void sent(const QByteArray& bytes, qint64 msecs);
 
 signals:
-    // A write failed: recording has stopped and the message says so. Once per recording.
-    void failed(const QString& message);
+    // A write failed or the file went away: recording has stopped. Once per recording.
+    void failed(const scan_log::RecordFailure& failure);
     // Recording started or stopped, for whatever reason.
     void recordingChanged(bool recording);
 
@@ -63,7 +75,7 @@ private:
     // Hands what is waiting to the file; false when a write failed (recording has then stopped).
     bool flush();
     // Stops recording with one report of why; always false.
-    bool fail(const QString& reason);
+    bool fail(const RecordFailure& failure);
     void close();
 
     MonotonicClock clock_;
@@ -82,3 +94,5 @@ private:
 };
 
 } // namespace scan_log
+
+Q_DECLARE_METATYPE(scan_log::RecordFailure)

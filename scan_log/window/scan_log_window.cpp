@@ -1,10 +1,11 @@
 #include "scan_log/window/scan_log_window.h"
 
-#include "base/outside_text.h"
+#include "scan_log/window/scan_log_texts.h"
+#include "ui/prompts.h"
 
-#include "ui/file_chooser.h"
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_row_delegate.h"
+#include "ui/file_chooser.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -45,9 +46,9 @@ QString gapText(const std::optional<qint64>& ms) {
 
 } // namespace
 
-ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files,
-                             std::function<void(QString)> warn, QWidget* parent)
-    : QWidget(parent, Qt::Window), log_(log), files_(files), warn_(std::move(warn)) {
+ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files, Prompts& prompts,
+                             QWidget* parent)
+    : QWidget(parent, Qt::Window), log_(log), files_(files), prompts_(prompts) {
     static const bool accessible = [] {
         QAccessible::installFactory(windowFactory);
         return true;
@@ -223,8 +224,7 @@ void ScanLogWindow::saveCsv() {
                        }) &&
                        file.commit();
     if (!saved)
-        warn_(QStringLiteral("Could not save the Scan Log to %1: %2.")
-                  .arg(outside_text::visible(path), file.errorString()));
+        prompts_.warn(csvNotSavedText(path, file.errorString()));
 }
 
 } // namespace scan_log

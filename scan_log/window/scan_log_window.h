@@ -8,6 +8,7 @@ class QLabel;
 class QPushButton;
 class QSpinBox;
 class QTableView;
+class Prompts;
 
 namespace scan_log {
 
@@ -21,8 +22,8 @@ class ScanLogWindow final : public QWidget {
     Q_OBJECT
 
 public:
-    // `warn` shows a failure (a CSV file that could not be written) in a warning box.
-    ScanLogWindow(ScanCollector& log, FileChooser& files, std::function<void(QString)> warn,
+    // A failure (a CSV file that could not be written) is shown through `prompts`.
+    ScanLogWindow(ScanCollector& log, FileChooser& files, Prompts& prompts,
                   QWidget* parent = nullptr);
 
     QTableView& table() const { return *table_; }
@@ -45,7 +46,7 @@ private:
 
     ScanCollector& log_;
     FileChooser& files_;
-    std::function<void(QString)> warn_;
+    Prompts& prompts_;
     QTableView* table_ = nullptr;
     QLabel* count_ = nullptr;
     QLabel* rate_ = nullptr;

@@ -1,8 +1,8 @@
 #include "fake_file_chooser.h"
 #include "form_harness.h"
+#include "scan_log/window/recorder.h"
 #include "ui/echo.h"
 #include "views/rich_text_box.h"
-#include "scan_log/window/recorder.h"
 
 #include <QAction>
 #include <QRegularExpression>
@@ -228,7 +228,7 @@ private slots:
         scan_log::Recorder recorder;
         QTemporaryDir dir;
         const QString path = dir.filePath(u"big.bin"_s);
-        QVERIFY(recorder.start(path, scan_log::Recorder::Kind::Raw, nullptr));
+        QVERIFY(recorder.start(path, scan_log::Recorder::Kind::Raw));
         QByteArray data;
         for (int i = 0; data.size() < 3 * scan_log::Recorder::ChunkBytes + 17; ++i)
             data += QByteArray::number(i) + ' ';
