@@ -142,7 +142,7 @@ PortTarget DeviceRegistry::target(int number) const {
     return {Source::Fallback, QFile::decodeName(com_ports::onBoardPath(number))};
 }
 
-QString DeviceRegistry::tooltipText(int number) const {
+PortInfo DeviceRegistry::portInfo(int number) const {
     PortInfo port;
     port.number = number;
     port.overridePath = com_ports::variable(number);
@@ -157,15 +157,15 @@ QString DeviceRegistry::tooltipText(int number) const {
         else
             port.rememberedIdentity = identity;
     }
-    return portTooltipText(port);
+    return port;
 }
 
-QString DeviceRegistry::connectedNowText() const {
+QList<OverriddenPort> DeviceRegistry::overriddenPorts() const {
     QList<OverriddenPort> overrides;
     for (int number = 1; number <= ComTable::lastNumber; ++number)
         if (const QByteArray path = com_ports::variable(number); !path.isEmpty())
             overrides.append({number, path, pathExists(path)});
-    return serial_comm::connectedNowText(overrides, numberedDevices());
+    return overrides;
 }
 
 } // namespace serial_comm

@@ -2,8 +2,8 @@
 
 #include "devices/com_table.h"
 #include "devices/com_table_file.h"
+#include "devices/device_facts.h"
 #include "devices/device_monitor.h"
-#include "devices/device_texts.h"
 #include "devices/devices_problem.h"
 #include "devices/serial_device.h"
 
@@ -62,11 +62,10 @@ public:
     // (no device has it) /dev/ttyS<n-1>.
     PortTarget target(int number) const;
 
-    // Texts: the tooltip of a port number, the list of devices present (for an open that found
-    // no device), and the advice for a refused open.
-    QString tooltipText(int number) const;
-    QString connectedNowText() const;
-    static QString permissionText(const QString& node) { return permissionHint(node); }
+    // What is known of a port number, for its tooltip.
+    PortInfo portInfo(int number) const;
+    // The port numbers that LINNET_COM variables lead elsewhere, in number order.
+    QList<OverriddenPort> overriddenPorts() const;
 
     FollowMode followMode() const;
 

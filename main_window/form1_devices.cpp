@@ -1,17 +1,18 @@
 // The main window and the serial devices that come and go: the open button's tooltip, the
 // disconnection of the port's device, and opening the port again when that device is back.
 
-#include "ui/failure_text.h"
-#include "main_window/form1.h"
-#include "ui/prompts.h"
 #include "base/outside_text.h"
 #include "devices/device_registry.h"
-#include "ui/device_advice.h"
+#include "main_window/form1.h"
 #include "port/device_map.h"
 #include "port/port_control.h"
 #include "port/port_error.h"
 #include "port/port_messages.h"
 #include "settings_dialog/config_scrn.h"
+#include "ui/device_advice.h"
+#include "ui/failure_text.h"
+#include "ui/prompts.h"
+#include "ui/window_texts.h"
 
 #include <QPushButton>
 
@@ -46,7 +47,7 @@ std::optional<Form1::FollowedDevice> Form1::followedDevice(int number) const {
 void Form1::showOpenButtonTip() {
     if (registry_ == nullptr)
         return;
-    const QString tip = registry_->tooltipText(port_->CommPort());
+    const QString tip = portTooltipText(registry_->portInfo(port_->CommPort()));
     cmdOpen_->setToolTip(outside_text::toolTip(tip));
     cmdOpen_->setAccessibleDescription(tip);
 }

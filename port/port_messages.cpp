@@ -58,11 +58,7 @@ QString openRefusedText(const PortError& e) {
     const QString variable = com_ports::variableName(e.port);
     switch (e.kind) {
     case FailureKind::Permission:
-        return start +
-               QStringLiteral("%1. Your user may not use serial devices: add it to the "
-                              "\"dialout\" group (for example sudo usermod -aG dialout $USER), "
-                              "then log out and in again.")
-                   .arg(reason);
+        return start + QStringLiteral("%1. Your user may not open this device.").arg(reason);
     case FailureKind::Missing:
         return start + QStringLiteral("%1. There is no such device: plug in the scanner, or set "
                                       "%2 to the device it uses (for example %2=/dev/ttyACM0).")

@@ -2,14 +2,15 @@
 
 #include "base/outside_text.h"
 
-#include "ui/failure_text.h"
-#include "ui/prompts.h"
-#include "ui/twips.h"
 #include "devices/device_registry.h"
-#include "ui/device_advice.h"
 #include "port/device_map.h"
 #include "port/port_control.h"
 #include "settings_dialog/settings_text.h"
+#include "ui/device_advice.h"
+#include "ui/failure_text.h"
+#include "ui/prompts.h"
+#include "ui/twips.h"
+#include "ui/window_texts.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -348,7 +349,7 @@ void ConfigScrn::refreshPortTooltips() {
     const PortControl& port = port_;
     const auto tipFor = [&](qint16 index) {
         if (registry_ != nullptr)
-            return registry_->tooltipText(index);
+            return portTooltipText(registry_->portInfo(index));
         const QString path = port.devicePathFor(index);
         return serial_comm::deviceExists(path)
                    ? QStringLiteral("COM%1 opens %2, which is present now.")

@@ -1,6 +1,7 @@
 #include "ui/device_advice.h"
 
 #include "devices/device_registry.h"
+#include "ui/window_texts.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,10 +15,10 @@ QString openFailureAdvice(const serial_comm::DeviceRegistry& registry, int numbe
     const PortTarget target = registry.target(number);
     // The port said why it refused; what it cannot know is which other devices are there.
     if (target.source == PortTarget::Source::AbsentDevice || !QFileInfo::exists(target.path))
-        return registry.connectedNowText();
+        return connectedNowText(registry.overriddenPorts(), registry.numberedDevices());
     if (::access(QFile::encodeName(target.path).constData(), R_OK | W_OK) != 0 &&
         (errno == EACCES || errno == EPERM))
-        return serial_comm::DeviceRegistry::permissionText(target.path);
+        return permissionHintText(target.path, serial_comm::groupAccessOf(target.path));
     return {};
 }
 

@@ -2,6 +2,11 @@
 
 #include "ui/number_text.h"
 
+#include "base/com_ports.h"
+#include "base/outside_text.h"
+
+#include <QSet>
+
 QString overflowText(const NumberOverflow& overflow) {
     switch (overflow.kind) {
     case NumberOverflow::Kind::Radix:
@@ -14,4 +19,96 @@ QString overflowText(const NumberOverflow& overflow) {
         return QStringLiteral("Overflow: %1 is outside -32768 to 32767").arg(overflow.number);
     }
     return {};
+}
+
+QString portTooltipText(const serial_comm::PortInfo& port) {
+    const QString name = com_ports::name(port.number);
+    const bool onBoard = port.device && port.device->kind == serial_comm::SerialKind::OnBoard;
+    const QString state = !port.present ? QStringLiteral("not connected")
+                          : onBoard     ? QStringLiteral("present")
+                                        : QStringLiteral("connected");
+    if (!port.overridePath.isEmpty())
+        return QStringLiteral("%1: %2 (set by LINNET_COM%3), %4")
+            .arg(name, outside_text::visible(port.overridePath), QString::number(port.number),
+                 state);
+    if (port.device)
+        return QStringLiteral("%1: %2, %3").arg(name, port.device->displayName(), state);
+    if (!port.rememberedIdentity.isEmpty())
+        return QStringLiteral("%1: kept for a device seen before (%2), not connected")
+            .arg(name, outside_text::visible(port.rememberedIdentity));
+    return QStringLiteral("%1: no serial device has this number").arg(name);
+}
+
+QString noSerialDeviceText() {
+    return QStringLiteral("No serial device is connected now. Check the cable and that the "
+                          "scanner is switched on. A scanner in keyboard (HID) mode is no serial "
+                          "device: switch it to its serial (USB COM) mode first, usually by "
+                          "scanning a set-up code from its manual.");
+}
+
+QString connectedNowText(const QList<serial_comm::OverriddenPort>& overrides,
+                         const QList<serial_comm::NumberedDevice>& present) {
+    QStringList connected;
+    QStringList onBoard;
+    QList<int> choices; // numbers that open something connected
+    QSet<int> overridden;
+    for (const serial_comm::OverriddenPort& port : overrides) {
+        overridden.insert(port.number);
+        if (!port.present)
+            continue;
+        connected << QStringLiteral("%1 = %2 (set by %3)")
+                         .arg(com_ports::name(port.number), outside_text::visible(port.path),
+                              com_ports::variableName(port.number));
+        choices << port.number;
+    }
+    for (const serial_comm::NumberedDevice& entry : present) {
+        const bool reachable = entry.number > 0 && !overridden.contains(entry.number);
+        const QString label =
+            reachable          ? com_ports::name(entry.number)
+            : entry.number > 0 ? QStringLiteral("none while LINNET_COM%1 is set").arg(entry.number)
+                               : QStringLiteral("no number");
+        const QString item =
+            QStringLiteral("%1 = %2 (%3)")
+                .arg(label, entry.device.shortName(), outside_text::visible(entry.device.node));
+        if (entry.device.kind == serial_comm::SerialKind::OnBoard) {
+            onBoard << item;
+        } else {
+            connected << item;
+            if (reachable)
+                choices << entry.number;
+        }
+    }
+    QString text =
+        connected.isEmpty()
+            ? noSerialDeviceText()
+            : QStringLiteral("Connected now: %1.").arg(connected.join(QStringLiteral(", ")));
+    if (!onBoard.isEmpty())
+        text += QStringLiteral(" On-board serial ports present (nothing is known to be attached): "
+                               "%1.")
+                    .arg(onBoard.join(QStringLiteral(", ")));
+    if (choices.size() == 1)
+        text += QStringLiteral(" Choose Com%1 in Port Setting.").arg(choices.first());
+    else if (choices.size() > 1)
+        text += QStringLiteral(" Choose the scanner's number in Port Setting.");
+    return text;
+}
+
+QString permissionHintText(const QString& node,
+                           const std::optional<serial_comm::GroupAccess>& found) {
+    if (!found)
+        return QStringLiteral("Serial devices usually belong to the group \"dialout\": add your "
+                              "user to it (sudo usermod -aG dialout $USER), then log out and in "
+                              "again.");
+    const serial_comm::GroupAccess& access = *found;
+    if (access.inSession)
+        return QStringLiteral("%1 belongs to the group \"%2\", which your user is in, yet it may "
+                              "not be opened: check its permissions (ls -l %1).")
+            .arg(outside_text::visible(node), outside_text::visible(access.group));
+    if (access.inAccount)
+        return QStringLiteral("%1 belongs to the group \"%2\". Your user was added to it after "
+                              "this session began: log out and in again.")
+            .arg(outside_text::visible(node), outside_text::visible(access.group));
+    return QStringLiteral("%1 belongs to the group \"%2\", which your user is not in: add it "
+                          "first (sudo usermod -aG %2 $USER), then log out and in again.")
+        .arg(outside_text::visible(node), outside_text::visible(access.group));
 }

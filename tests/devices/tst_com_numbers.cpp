@@ -1,7 +1,7 @@
 // The COM number table, its file and the texts about devices: plain data, no devices needed.
 #include "devices/com_table.h"
 #include "devices/com_table_file.h"
-#include "devices/device_texts.h"
+#include "devices/device_facts.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,12 +12,8 @@
 
 #include <unistd.h>
 
-Q_DECLARE_METATYPE(serial_comm::PortInfo)
 Q_DECLARE_METATYPE(serial_comm::DevicesProblem)
 Q_DECLARE_METATYPE(serial_comm::ComEntry)
-Q_DECLARE_METATYPE(serial_comm::GroupAccess)
-Q_DECLARE_METATYPE(serial_comm::NumberedDevice)
-Q_DECLARE_METATYPE(serial_comm::OverriddenPort)
 
 using namespace serial_comm;
 
@@ -356,150 +352,6 @@ private slots:
         QCOMPARE(device.identity(), identity);
     }
 
-    void namesAndTooltips_data() {
-        QTest::addColumn<PortInfo>("port");
-        QTest::addColumn<QString>("tooltip");
-
-        const QString scannerName = QStringLiteral("Area-Imaging Scanner by Scanner Maker (USB "
-                                                   "1209:0001, serial 20150CE5C5) on /dev/ttyACM0");
-        QTest::newRow("present") << PortInfo{3, {}, scanner(), {}, true}
-                                 << "COM3: " + scannerName + ", connected";
-        QTest::newRow("gone") << PortInfo{3, {}, scanner(), {}, false}
-                              << "COM3: " + scannerName + ", not connected";
-        QTest::newRow("on-board") << PortInfo{1, {}, onBoard(0), {}, true}
-                                  << "COM1: on-board serial port /dev/ttyS0, present";
-
-        SerialDevice bare = scanner();
-        bare.manufacturer.clear();
-        bare.product.clear();
-        bare.serialNumber.clear();
-        bare.driver = QStringLiteral("ch341");
-        bare.node = QStringLiteral("/dev/ttyUSB0");
-        QTest::newRow("adapter without names or serial")
-            << PortInfo{4, {}, bare, {}, true}
-            << "COM4: USB-serial adapter (USB 1209:0001) on /dev/ttyUSB0, connected";
-        SerialDevice dual = bare;
-        dual.interfaceNumber = QStringLiteral("01");
-        dual.product = QStringLiteral("Dual RS232");
-        QTest::newRow("second port of a dual adapter")
-            << PortInfo{5, {}, dual, {}, true}
-            << "COM5: Dual RS232 (USB 1209:0001, interface 01) on /dev/ttyUSB0, connected";
-        SerialDevice platform;
-        platform.kind = SerialKind::Platform;
-        platform.node = QStringLiteral("/dev/ttyAMA0");
-        platform.driver = QStringLiteral("uart-pl011");
-        QTest::newRow("platform UART") << PortInfo{6, {}, platform, {}, true}
-                                       << "COM6: serial port /dev/ttyAMA0 (uart-pl011), connected";
-        SerialDevice link;
-        link.kind = SerialKind::Bluetooth;
-        link.node = QStringLiteral("/dev/rfcomm0");
-        QTest::newRow("Bluetooth") << PortInfo{7, {}, link, {}, false}
-                                   << "COM7: Bluetooth serial link /dev/rfcomm0, not connected";
-        QTest::newRow("remembered from an earlier run")
-            << PortInfo{8, {}, std::nullopt, QStringLiteral("usb 1209:0001 serial X if 00"), false}
-            << "COM8: kept for a device seen before (usb 1209:0001 serial X if 00), not connected";
-        QTest::newRow("override") << PortInfo{3, QByteArray("/dev/pts/7"), scanner(), {}, true}
-                                  << "COM3: /dev/pts/7 (set by LINNET_COM3), connected";
-        QTest::newRow("override with placeholders and a byte that is no text")
-            << PortInfo{1, QByteArray("/tmp/a%1b%2/dev\xFF"), std::nullopt, {}, true}
-            << "COM1: /tmp/a%1b%2/dev\\xFF (set by LINNET_COM1), connected";
-        SerialDevice hostile = scanner();
-        hostile.product = QStringLiteral("<img src=/dev/zero>\u202Eevil\n");
-        QTest::newRow("device strings that look like markup or reorder the line")
-            << PortInfo{3, {}, hostile, {}, true}
-            << "COM3: <img src=/dev/zero>\\u202Eevil\\n by Scanner Maker (USB 1209:0001, serial "
-               "20150CE5C5) on /dev/ttyACM0, connected";
-        QTest::newRow("nothing") << PortInfo{9, {}, std::nullopt, {}, false}
-                                 << "COM9: no serial device has this number";
-    }
-
-    void namesAndTooltips() {
-        QFETCH(PortInfo, port);
-        QFETCH(QString, tooltip);
-        QCOMPARE(portTooltipText(port), tooltip);
-    }
-
-    void connectedNow_data() {
-        QTest::addColumn<QList<OverriddenPort>>("overrides");
-        QTest::addColumn<QList<NumberedDevice>>("present");
-        QTest::addColumn<QString>("text");
-
-        using Devices = QList<NumberedDevice>;
-        using Overrides = QList<OverriddenPort>;
-        QTest::newRow("the scanner")
-            << Overrides{} << Devices{{3, scanner()}}
-            << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0). Choose Com3 in Port "
-               "Setting.";
-        QTest::newRow("an on-board port and the scanner")
-            << Overrides{} << Devices{{1, onBoard(0)}, {3, scanner()}}
-            << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0). On-board serial ports "
-               "present (nothing is known to be attached): COM1 = on-board serial port "
-               "(/dev/ttyS0). Choose Com3 in Port Setting.";
-        SerialDevice other = scanner();
-        other.node = QStringLiteral("/dev/ttyUSB0");
-        other.product = QStringLiteral("FT232R USB UART");
-        QTest::newRow("two devices, one without a number")
-            << Overrides{} << Devices{{3, scanner()}, {0, other}}
-            << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0), no number = FT232R USB "
-               "UART (/dev/ttyUSB0). Choose Com3 in Port Setting.";
-        QTest::newRow("two numbered devices")
-            << Overrides{} << Devices{{3, scanner()}, {4, other}}
-            << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0), COM4 = FT232R USB UART "
-               "(/dev/ttyUSB0). Choose the scanner's number in Port Setting.";
-        QTest::newRow("only an on-board port: nothing is connected")
-            << Overrides{} << Devices{{1, onBoard(0)}}
-            << noSerialDeviceText() +
-                   " On-board serial ports present (nothing is known to be attached): COM1 = "
-                   "on-board serial port (/dev/ttyS0).";
-        // COM1 opens the simulator of LINNET_COM1, not the on-board port that has the number.
-        QTest::newRow("a variable leads COM1 elsewhere")
-            << Overrides{{1, "/dev/pts/3", true}, {5, "/dev/gone", false}}
-            << Devices{{1, onBoard(0)}}
-            << "Connected now: COM1 = /dev/pts/3 (set by LINNET_COM1). On-board serial ports "
-               "present (nothing is known to be attached): none while LINNET_COM1 is set = "
-               "on-board serial port (/dev/ttyS0). Choose Com1 in Port Setting.";
-        SerialDevice hostile = scanner();
-        hostile.product = QStringLiteral("\u202Eevil");
-        QTest::newRow("a name that would reverse the line")
-            << Overrides{} << Devices{{3, hostile}}
-            << "Connected now: COM3 = \\u202Eevil (/dev/ttyACM0). Choose Com3 in Port Setting.";
-        QTest::newRow("none") << Overrides{} << Devices{} << noSerialDeviceText();
-    }
-
-    void connectedNow() {
-        QFETCH(QList<OverriddenPort>, overrides);
-        QFETCH(QList<NumberedDevice>, present);
-        QFETCH(QString, text);
-        QCOMPARE(connectedNowText(overrides, present), text);
-        if (present.isEmpty()) {
-            QVERIFY(text.contains(QLatin1String("cable")));
-            QVERIFY(text.contains(QLatin1String("keyboard")));
-        }
-    }
-
-    void permissionAdvice_data() {
-        QTest::addColumn<GroupAccess>("access");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("not a member")
-            << GroupAccess{QStringLiteral("dialout"), false, false}
-            << "/dev/ttyACM0 belongs to the group \"dialout\", which your user is not in: add it "
-               "first (sudo usermod -aG dialout $USER), then log out and in again.";
-        QTest::newRow("added since logging in")
-            << GroupAccess{QStringLiteral("uucp"), false, true}
-            << "/dev/ttyACM0 belongs to the group \"uucp\". Your user was added to it after this "
-               "session began: log out and in again.";
-        QTest::newRow("a member already")
-            << GroupAccess{QStringLiteral("dialout"), true, true}
-            << "/dev/ttyACM0 belongs to the group \"dialout\", which your user is in, yet it may "
-               "not be opened: check its permissions (ls -l /dev/ttyACM0).";
-    }
-
-    void permissionAdvice() {
-        QFETCH(GroupAccess, access);
-        QFETCH(QString, text);
-        QCOMPARE(permissionHintText(QStringLiteral("/dev/ttyACM0"), access), text);
-    }
-
     void groupOfARealNode() {
         // A file of our own has our group, which this session has.
         QTemporaryDir dir;
@@ -513,7 +365,6 @@ private slots:
         QVERIFY(access->inAccount);
         QVERIFY(!access->group.isEmpty());
         QVERIFY(!groupAccessOf(dir.filePath(QStringLiteral("missing"))).has_value());
-        QVERIFY(permissionHint(dir.filePath(QStringLiteral("missing"))).isEmpty());
     }
 };
 

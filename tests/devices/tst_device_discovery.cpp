@@ -136,9 +136,9 @@ private slots:
         const auto second = registry();
         QCOMPARE(numberOn(*second, QStringLiteral("/dev/ttyUSB0")), 4);
         QCOMPARE(second->target(3).source, PortTarget::Source::AbsentDevice);
-        QCOMPARE(second->tooltipText(3),
-                 QStringLiteral("COM3: kept for a device seen before (usb 1209:0001 serial "
-                                "20150CE5C5 if 00), not connected"));
+        QCOMPARE(second->portInfo(3).rememberedIdentity,
+                 QStringLiteral("usb 1209:0001 serial 20150CE5C5 if 00"));
+        QVERIFY(!second->portInfo(3).present);
         QSignalSpy added(second.get(), &DeviceRegistry::deviceAdded);
         Usb another = scanner().at(QStringLiteral("1-7"), QStringLiteral("ttyACM1"));
         another.serial = QStringLiteral("OTHER1");
@@ -206,23 +206,19 @@ private slots:
         QSignalSpy added(reg.get(), &DeviceRegistry::deviceAdded);
         QSignalSpy removed(reg.get(), &DeviceRegistry::deviceRemoved);
         QSignalSpy changed(reg.get(), &DeviceRegistry::devicesChanged);
-        QCOMPARE(reg->tooltipText(3), QStringLiteral("COM3: no serial device has this number"));
-        QCOMPARE(reg->tooltipText(1), QStringLiteral("COM1: on-board serial port /dev/ttyS0, "
-                                                     "present"));
-
-        const QString name = QStringLiteral("COM3: Area-Imaging Scanner by Scanner Maker (USB "
-                                            "1209:0001, serial 20150CE5C5) on /dev/ttyACM0");
+        QVERIFY(!reg->portInfo(3).device && reg->portInfo(3).rememberedIdentity.isEmpty());
+        QCOMPARE(reg->portInfo(1).device->kind, SerialKind::OnBoard);
+        QVERIFY(reg->portInfo(1).present);
         for (int round = 1; round <= 2; ++round) {
             plug(scanner());
             QTRY_COMPARE(added.count(), round);
             QCOMPARE(added.last().at(0).toInt(), 3);
-            QCOMPARE(reg->tooltipText(3), name + QStringLiteral(", connected"));
-            QCOMPARE(
-                reg->connectedNowText(),
-                QStringLiteral("Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0). "
-                               "On-board serial ports present (nothing is known to be attached): "
-                               "COM1 = on-board serial port (/dev/ttyS0). Choose Com3 in Port "
-                               "Setting."));
+            QCOMPARE(reg->portInfo(3).device->node, QStringLiteral("/dev/ttyACM0"));
+            QVERIFY(reg->portInfo(3).present);
+            const QList<NumberedDevice> numbered = reg->numberedDevices();
+            QCOMPARE(numbered.size(), 2);
+            QCOMPARE(numbered[0].number, 1);
+            QCOMPARE(numbered[1].number, 3);
             const PortTarget present = reg->target(3);
             QCOMPARE(present.source, PortTarget::Source::Device);
             QCOMPARE(present.path, QStringLiteral("/dev/ttyACM0"));
@@ -230,7 +226,8 @@ private slots:
             unplug(scanner());
             QTRY_COMPARE(removed.count(), round);
             QCOMPARE(removed.last().at(0).toInt(), 3);
-            QCOMPARE(reg->tooltipText(3), name + QStringLiteral(", not connected"));
+            QCOMPARE(reg->portInfo(3).device->node, QStringLiteral("/dev/ttyACM0"));
+            QVERIFY(!reg->portInfo(3).present);
             QCOMPARE(reg->target(3).source, PortTarget::Source::AbsentDevice);
             QCOMPARE(reg->devices().size(), 1);
         }

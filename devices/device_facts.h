@@ -19,11 +19,6 @@ struct PortInfo {
     bool present = false;               // the device (or the override's path) is there now
 };
 
-// "COM3: Area-Imaging Scanner by Scanner Maker (USB 1209:0001, serial 20150CE5C5) on
-// /dev/ttyACM0, connected", "..., not connected", "COM1: on-board serial port /dev/ttyS0,
-// present" (an on-board port is there, but nothing is known to be attached to it).
-QString portTooltipText(const PortInfo& port);
-
 struct NumberedDevice {
     int number = 0; // 0: the device got none
     SerialDevice device;
@@ -36,15 +31,6 @@ struct OverriddenPort {
     bool present = false; // the path exists now
 };
 
-// The ports as they will open, the variables first: "Connected now: COM1 = /dev/pts/3 (set by
-// LINNET_COM1), COM3 = Area-Imaging Scanner (/dev/ttyACM0). Choose Com3 in Port Setting.". An
-// on-board port is only "present". With nothing connected, noSerialDeviceText() first.
-QString connectedNowText(const QList<OverriddenPort>& overrides,
-                         const QList<NumberedDevice>& present);
-
-// What to check when no serial device is present.
-QString noSerialDeviceText();
-
 // Who may open a device node: its group, and whether the user is in it.
 struct GroupAccess {
     QString group;          // "dialout", or the number when the group has no name
@@ -54,12 +40,5 @@ struct GroupAccess {
 
 // The device node's group and the user's membership; nothing when the node cannot be examined.
 std::optional<GroupAccess> groupAccessOf(const QString& node);
-
-// What to do when opening `node` is refused: be added to its group first, log in again, or look
-// at its permissions.
-QString permissionHintText(const QString& node, const GroupAccess& access);
-
-// permissionHintText for the node as it is now; empty when the node cannot be examined.
-QString permissionHint(const QString& node);
 
 } // namespace serial_comm
