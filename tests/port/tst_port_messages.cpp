@@ -34,35 +34,6 @@ class TestPortMessages : public QObject {
     Q_OBJECT
 
 private slots:
-    void classifiesErrorsInOneTable_data() {
-        QTest::addColumn<int>("error");
-        QTest::addColumn<FailureKind>("opening");
-        QTest::addColumn<FailureKind>("open");
-        const auto row = [](const char* name, int error, FailureKind opening, FailureKind open) {
-            QTest::newRow(name) << error << opening << open;
-        };
-        row("EACCES", EACCES, FailureKind::Permission, FailureKind::Permission);
-        row("EPERM", EPERM, FailureKind::Permission, FailureKind::Permission);
-        row("ENOENT", ENOENT, FailureKind::Missing, FailureKind::Missing);
-        // No device at open; on an open port, the device went away.
-        row("ENODEV", ENODEV, FailureKind::Missing, FailureKind::HungUp);
-        row("ENXIO", ENXIO, FailureKind::Missing, FailureKind::HungUp);
-        row("EIO", EIO, FailureKind::Other, FailureKind::HungUp);
-        row("EBUSY", EBUSY, FailureKind::Busy, FailureKind::Busy);
-        row("EWOULDBLOCK (our lock)", EWOULDBLOCK, FailureKind::Busy, FailureKind::Busy);
-        row("ENOTTY", ENOTTY, FailureKind::NotSerial, FailureKind::NotSerial);
-        row("EINVAL", EINVAL, FailureKind::RefusedValue, FailureKind::RefusedValue);
-        row("ENOMEM", ENOMEM, FailureKind::Other, FailureKind::Other);
-    }
-    void classifiesErrorsInOneTable() {
-        QFETCH(int, error);
-        QFETCH(FailureKind, opening);
-        QFETCH(FailureKind, open);
-        QCOMPARE(failureKind(error, DeviceState::Opening), opening);
-        QCOMPARE(failureKind(error, DeviceState::Open), open);
-        QCOMPARE(isHangUpError(error), open == FailureKind::HungUp);
-    }
-
     void openFailureSaysWhatToDo_data() {
         QTest::addColumn<int>("error");
         QTest::addColumn<bool>("showsSystemReason");

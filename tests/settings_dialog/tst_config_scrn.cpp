@@ -85,33 +85,6 @@ private slots:
         QVERIFY(!dialog->isModal() && dialog->parent() == nullptr);
         QVERIFY(static_cast<QPushButton*>(button(dialog, "OKButton"))->isDefault());
 
-        // Once around the focus chain from OK: the buttons, then each frame with its options.
-        QStringList stops;
-        QWidget* ok = button(dialog, "OKButton");
-        for (QWidget* w = ok; stops.isEmpty() || w != ok; w = w->nextInFocusChain()) {
-            auto* frame = qobject_cast<QGroupBox*>(w->parentWidget());
-            auto* b = qobject_cast<QAbstractButton*>(w);
-            if (b && frame && !stops.last().startsWith(frame->objectName()))
-                stops << frame->objectName() + ' ' + frame->title() + ':';
-            if (b && frame)
-                stops.last() += ' ' + b->objectName() + '=' + b->text();
-            else if (b)
-                stops << b->objectName() + '=' + b->text();
-        }
-        QString ports = "Frame6 &Com Port:";
-        for (int n = 1; n <= 18; ++n)
-            ports += QStringLiteral(" ComPort_%1=Com%1").arg(n);
-        QCOMPARE(
-            stops,
-            QStringList({"OKButton=OK", "CancelButton=Cancel",
-                         "Frame1 &Baud Rate: Baud3=19200 Baud6=600 Baud384=38400 "
-                         "Baud1152=115200 Baud24=2400 Baud48=4800 Baud96=9600 Baud576=57600",
-                         "Frame2 &Data Bits: Data7=7 Data8=8", "Frame3 &Stop Bits: Stop1=1 Stop2=2",
-                         "Frame7 &Echo: EchoOn=On EchoOff=Off",
-                         "Frame4 &Parity: NoParity=None OddParity=Odd EvenParity=Even", ports,
-                         "Frame5 &Flow Control: NoFlow=None XonFlow=Xon/Xoff RTSFlow=RTS "
-                         "BothFlow=Xon/RTS"}));
-
         // The frames lie side by side inside the dialog, none over another, each holding its
         // options; OK above Cancel, clear of every frame.
         const QList<QGroupBox*> frames = dialog->findChildren<QGroupBox*>();

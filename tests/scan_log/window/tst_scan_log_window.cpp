@@ -1,8 +1,8 @@
 #include "fake_file_chooser.h"
 #include "form_harness.h"
-#include "views/rich_text_box.h"
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_window.h"
+#include "views/rich_text_box.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,24 +51,6 @@ class TestScanLogWindow : public QObject {
     Q_OBJECT
 
 private slots:
-    void opensAsAWindowOfItsOwn() {
-        LogHarness h;
-        QAction* item = h.child<QAction>(u"MScanLog"_s);
-        QCOMPARE(item->text(), u"Scan &Log..."_s);
-        QCOMPARE(item->shortcut(), QKeySequence(u"Ctrl+L"_s));
-        h.form->show();
-        h.showLog();
-        QVERIFY(h.window && h.window->isVisible());
-        QCOMPARE(h.window->objectName(), u"ScanLog"_s);
-        QCOMPARE(h.window->windowTitle(), u"Scan Log"_s);
-        QVERIFY(h.window->isWindow() && !h.window->isModal());
-        // Choosing it again brings the same window back.
-        h.window->close();
-        h.showLog();
-        QCOMPARE(h.form->scanLogWindow(), h.window);
-        QVERIFY(h.window->isVisible());
-    }
-
     // Rows show what each scan is; they reach the table together, once a frame.
     void rowsAppearDecodedOncePerFrame() {
         LogHarness h;
