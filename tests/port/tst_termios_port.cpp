@@ -712,7 +712,18 @@ private slots:
                 }
             }
         });
-        QTimer::singleShot(90000, &loop, &QEventLoop::quit);
+        // A flow that stops (the far end held for good, say) fails at once rather than at the
+        // suite's time limit: no byte delivered for five seconds ends the wait.
+        QTimer stalled;
+        qint64 deliveredBefore = -1;
+        int stillSeconds = 0;
+        connect(&stalled, &QTimer::timeout, &loop, [&] {
+            stillSeconds = delivered == deliveredBefore ? stillSeconds + 1 : 0;
+            deliveredBefore = delivered;
+            if (stillSeconds >= 5)
+                loop.quit();
+        });
+        stalled.start(1000);
         loop.exec();
         const bool done = delivered == Total;
         stop = true;
