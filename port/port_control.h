@@ -50,10 +50,20 @@ constexpr qint16 TxFull = 1009;     // the layer's output buffer could not take 
 
 // The serial port as the main window sees it: a set of properties and one notification.
 //
+// In brief, by concern (each group below says the details):
+//   open and number   PortOpen, CommPort, devicePathFor
+//   line settings     Settings ("9600,N,8,1"), Handshaking (0-3)
+//   receiving         Input, InBufferCount, InputLen, RThreshold, ParityReplace, WaitingInDevice
+//   sending           Output, OutBufferCount, SThreshold, sendBreak
+//   lines             CDHolding, CTSHolding, DSRHolding (read), DTREnable, RTSEnable
+//   notifications     OnComm with CommEvent; deviceLost; the taps bytesArrived and bytesSent
+//
 // Threading: every member is called on the user-interface thread, and OnComm is emitted there.
 //
 // Failures: a refused read or write throws PortFailure with a user-facing description and the
-// failure as values (operation, device, errno, kind). A refused write changes nothing. Reading
+// failure as values (operation, device, errno, kind). This is the program's one boundary where
+// failures are thrown: below it every failure is a value, and the windows trap these in their
+// handlers. A refused write changes nothing. Reading
 // CDHolding, CTSHolding and DSRHolding never fails; they read "not held" while the port is closed
 // and on devices that have no modem lines.
 //
@@ -79,6 +89,8 @@ public:
     explicit PortControl(QObject* parent = nullptr);
     ~PortControl() override;
 
+    // --- open and number ---
+
     // Open state. Writing true opens the device that CommPort maps to with the current settings;
     // writing the current value again is refused ("already open" / "already closed").
     virtual bool PortOpen() const = 0;
@@ -87,6 +99,11 @@ public:
     // Port number 1..18; refused outside that range and while the port is open.
     virtual qint16 CommPort() const = 0;
     virtual void setCommPort(qint16 port) = 0;
+
+    // Device path that a port number maps to, and whether that device exists now.
+    virtual QString devicePathFor(qint16 port) const = 0;
+
+    // --- line settings ---
 
     // "baud,parity,data,stop" such as "9600,N,8,1". Baud 600, 2400, 4800, 9600, 19200, 38400,
     // 57600 or 115200 (others the device takes are accepted too), parity N, E or O in either
@@ -98,8 +115,7 @@ public:
     virtual qint32 Handshaking() const = 0;
     virtual void setHandshaking(qint32 mode) = 0;
 
-    // Queues the characters for sending and starts sending them at once. Refused while closed.
-    virtual void setOutput(const QString& text) = 0;
+    // --- receiving ---
 
     // Takes at most InputLen received characters (all when InputLen is 0) out of the input
     // buffer. Refused while closed.
@@ -107,22 +123,6 @@ public:
 
     // Characters received and not yet taken by Input. Refused while closed.
     virtual int InBufferCount() const = 0;
-
-    // Bytes the device has received that the port has not read from it yet: 0 while closed and
-    // where the device cannot tell. Whether the line was quiet or the program was only late
-    // reading: bytes waiting here arrived while it was busy. Never fails.
-    virtual int WaitingInDevice() const = 0;
-
-    // Characters not yet sent: the layer's queue plus the driver's. Refused while closed.
-    virtual int OutBufferCount() const = 0;
-
-    virtual bool CDHolding() const = 0;
-    virtual bool CTSHolding() const = 0;
-    virtual bool DSRHolding() const = 0;
-
-    // DTR raised while open when true. Takes effect at once while open.
-    virtual bool DTREnable() const = 0;
-    virtual void setDTREnable(bool enable) = 0;
 
     // Most characters one Input returns; 0 means all. Refused when negative.
     virtual qint16 InputLen() const = 0;
@@ -132,18 +132,43 @@ public:
     virtual qint16 RThreshold() const = 0;
     virtual void setRThreshold(qint16 threshold) = 0;
 
-    // Send is raised when the output count falls from at least this value to below it; 0
-    // switches it off. Refused when negative.
-    virtual qint16 SThreshold() const = 0;
-    virtual void setSThreshold(qint16 threshold) = 0;
-
     // Character put in place of a byte received with a parity error; empty keeps the byte.
     // Refused when longer than one character.
     virtual QString ParityReplace() const = 0;
     virtual void setParityReplace(const QString& replacement) = 0;
 
+    // Bytes the device has received that the port has not read from it yet: 0 while closed and
+    // where the device cannot tell. Whether the line was quiet or the program was only late
+    // reading: bytes waiting here arrived while it was busy. Never fails.
+    virtual int WaitingInDevice() const = 0;
+
+    // --- sending ---
+
+    // Queues the characters for sending and starts sending them at once. Refused while closed.
+    virtual void setOutput(const QString& text) = 0;
+
+    // Characters not yet sent: the layer's queue plus the driver's. Refused while closed.
+    virtual int OutBufferCount() const = 0;
+
+    // Send is raised when the output count falls from at least this value to below it; 0
+    // switches it off. Refused when negative.
+    virtual qint16 SThreshold() const = 0;
+    virtual void setSThreshold(qint16 threshold) = 0;
+
     // Sends a break (the line held at space) of about BreakMs. Refused while closed.
     virtual void sendBreak() = 0;
+
+    static constexpr int BreakMs = 250;
+
+    // --- lines ---
+
+    virtual bool CDHolding() const = 0;
+    virtual bool CTSHolding() const = 0;
+    virtual bool DSRHolding() const = 0;
+
+    // DTR raised while open when true. Takes effect at once while open.
+    virtual bool DTREnable() const = 0;
+    virtual void setDTREnable(bool enable) = 0;
 
     // RTS raised while open when true. Takes effect at once while open, except that under RTS/CTS
     // flow control (Handshaking 2 or 3) the driver moves RTS itself: the setting is kept and
@@ -152,16 +177,13 @@ public:
     virtual bool RTSEnable() const = 0;
     virtual void setRTSEnable(bool enable) = 0;
 
-    static constexpr int BreakMs = 250;
-
-    // Milliseconds on the clock that bytesArrived and bytesSent use: monotonic, never jumps.
-    static qint64 monotonicMs() { return ::monotonicMs(); }
+    // --- notifications and the clock ---
 
     // Code of the notification being handled (of the last one handled, outside a handler).
     qint16 CommEvent() const { return currentEvent_; }
 
-    // Device path that a port number maps to, and whether that device exists now.
-    virtual QString devicePathFor(qint16 port) const = 0;
+    // Milliseconds on the clock that bytesArrived and bytesSent use: monotonic, never jumps.
+    static qint64 monotonicMs() { return ::monotonicMs(); }
 
 signals:
     void OnComm();
