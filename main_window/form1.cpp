@@ -1,20 +1,20 @@
 #include "main_window/form1.h"
 
 #include "main_window/app_icon.h"
-#include "ui/clock.h"
 #include "main_window/line_control.h"
-#include "ui/prompts.h"
 #include "main_window/shape.h"
 #include "main_window/status_label.h"
-#include "ui/twips.h"
-#include "ui/version.h"
-#include "views/rich_text_box.h"
-#include "ui/file_chooser.h"
+#include "port/port_control.h"
 #include "scan_log/window/recorder.h"
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_window.h"
-#include "port/port_control.h"
 #include "settings_dialog/config_scrn.h"
+#include "ui/clock.h"
+#include "ui/file_chooser.h"
+#include "ui/prompts.h"
+#include "ui/twips.h"
+#include "ui/version.h"
+#include "views/rich_text_box.h"
 
 #include <QAction>
 #include <QApplication>
@@ -146,6 +146,23 @@ void Form1::buildForm() {
     // No accessible name of its own: screen readers get the message with it.
     label1_ = makeLabel(new StatusLabel(client), "Label1", twipsRect(720, 8220, 7695, 270));
 
+    buildLinesAndLamps(client);
+
+    setTabOrder(cmdOpen_, term_);
+    setTabOrder(term_, cmdConfig_);
+    setTabOrder(cmdConfig_, termHex_);
+    setTabOrder(termHex_, cmdClear_);
+
+    connect(cmdClear_, &QPushButton::clicked, this,
+            [this] { guarded([this] { cmdClear_Click(); }); });
+    connect(cmdConfig_, &QPushButton::clicked, this,
+            [this] { guarded([this] { cmdConfig_Click(); }); });
+
+    resize(twipsToPixels(ClientWidthTwips), twipsToPixels(ClientHeightTwips));
+}
+
+// The three lines that part the window, and the modem-line labels with their lamps below them.
+void Form1::buildLinesAndLamps(QWidget* client) {
     lines_[0] = new LineControl(8520, 7560, 8520, 600, client);
     lines_[1] = new LineControl(0, 4080, 8520, 4080, client);
     lines_[2] = new LineControl(0, 7560, 8520, 7560, client);
@@ -186,18 +203,6 @@ void Form1::buildForm() {
     lamps_[5]->setBackStyle(0);
     lamps_[5]->setBorderStyle(0);
     lamps_[5]->setBorderColor(Grey);
-
-    setTabOrder(cmdOpen_, term_);
-    setTabOrder(term_, cmdConfig_);
-    setTabOrder(cmdConfig_, termHex_);
-    setTabOrder(termHex_, cmdClear_);
-
-    connect(cmdClear_, &QPushButton::clicked, this,
-            [this] { guarded([this] { cmdClear_Click(); }); });
-    connect(cmdConfig_, &QPushButton::clicked, this,
-            [this] { guarded([this] { cmdConfig_Click(); }); });
-
-    resize(twipsToPixels(ClientWidthTwips), twipsToPixels(ClientHeightTwips));
 }
 
 void Form1::buildMenus() {

@@ -127,6 +127,7 @@ protected:
 
 private:
     void buildForm();
+    void buildLinesAndLamps(QWidget* client);
     void buildMenus();
     void buildToolsMenu();
     // The RTS item: checked while RTS is enabled, disabled while RTS/CTS flow control drives it.

@@ -289,6 +289,12 @@ void TermiosPort::openDevice() {
         device_.reset();
         throw;
     }
+    beginSession();
+}
+
+// The device is open and set up: keep others out, start from empty buffers and counters, and
+// listen to it.
+void TermiosPort::beginSession() {
     // Later opens by others fail (except root's, which flock and the lock file keep out).
     ::ioctl(device_->fd.get(), TIOCEXCL);
     // Whatever arrived before the port was opened belongs to nobody.

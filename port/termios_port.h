@@ -114,6 +114,7 @@ private:
 
     void openDevice();
     // Restoring the attributes is pointless (and fails) on a device that has gone away.
+    void beginSession();
     void closeDevice(bool restoreAttributes);
     void loseDevice();
     void scheduleLoss();

@@ -58,6 +58,29 @@ ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files, Prompts& pr
     setWindowTitle(QStringLiteral("Scan Log"));
     resize(900, 480);
 
+    QLayout* figures = buildFigures();
+    buildTable();
+    QLayout* buttons = buildButtons();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(figures);
+    layout->addWidget(table_, 1);
+    layout->addLayout(buttons);
+
+    connect(silence_, &QSpinBox::valueChanged, &log_, &ScanCollector::setSilenceMs);
+    connect(&log_, &ScanCollector::changed, this, [this] {
+        if (isVisible())
+            showFigures();
+    });
+    connect(&log_.model(), &QAbstractItemModel::rowsAboutToBeInserted, this,
+            &ScanLogWindow::rowsAboutToArrive);
+    connect(&log_.model(), &QAbstractItemModel::rowsInserted, this, &ScanLogWindow::rowsArrived);
+    connect(&log_.model(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { tellRowsArrived(first, last); });
+    showFigures();
+}
+
+// The figures above the table, and the silence setting beside them.
+QLayout* ScanLogWindow::buildFigures() {
     auto* figures = new QHBoxLayout;
     // Each figure has a fixed size, wide enough for its longest text: a new text then changes
     // no size, and the window lays nothing out again when the figures change.
@@ -97,6 +120,10 @@ ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files, Prompts& pr
     figures->addWidget(silenceLabel);
     figures->addWidget(silence_);
 
+    return figures;
+}
+
+void ScanLogWindow::buildTable() {
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("table"));
     table_->setAccessibleName(QStringLiteral("Scans"));
@@ -117,7 +144,10 @@ ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files, Prompts& pr
     const int widths[ScanLogModel::ColumnCount] = {60, 90, 70, 90, 55, 260, 75, 140, 160, 300};
     for (int column = 0; column < ScanLogModel::ColumnCount; ++column)
         table_->setColumnWidth(column, widths[column]);
+}
 
+// Clear, Copy (also Ctrl+C) and Save As CSV below the table.
+QLayout* ScanLogWindow::buildButtons() {
     auto* buttons = new QHBoxLayout;
     auto addButton = [this, buttons](const char* name, const QString& caption) {
         auto* button = new QPushButton(caption, this);
@@ -136,26 +166,11 @@ ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files, Prompts& pr
     copyAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(copyAction);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(figures);
-    layout->addWidget(table_, 1);
-    layout->addLayout(buttons);
-
     connect(clear, &QPushButton::clicked, this, &ScanLogWindow::clearLog);
     connect(copy, &QPushButton::clicked, this, &ScanLogWindow::copySelection);
     connect(copyAction, &QAction::triggered, this, &ScanLogWindow::copySelection);
     connect(save, &QPushButton::clicked, this, &ScanLogWindow::saveCsv);
-    connect(silence_, &QSpinBox::valueChanged, &log_, &ScanCollector::setSilenceMs);
-    connect(&log_, &ScanCollector::changed, this, [this] {
-        if (isVisible())
-            showFigures();
-    });
-    connect(&log_.model(), &QAbstractItemModel::rowsAboutToBeInserted, this,
-            &ScanLogWindow::rowsAboutToArrive);
-    connect(&log_.model(), &QAbstractItemModel::rowsInserted, this, &ScanLogWindow::rowsArrived);
-    connect(&log_.model(), &QAbstractItemModel::rowsInserted, this,
-            [this](const QModelIndex&, int first, int last) { tellRowsArrived(first, last); });
-    showFigures();
+    return buttons;
 }
 
 void ScanLogWindow::showEvent(QShowEvent* event) {

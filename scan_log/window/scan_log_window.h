@@ -5,6 +5,7 @@
 #include <functional>
 
 class QLabel;
+class QLayout;
 class QPushButton;
 class QSpinBox;
 class QTableView;
@@ -38,6 +39,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QLayout* buildFigures();
+    void buildTable();
+    QLayout* buildButtons();
     void showFigures();
     void rowsAboutToArrive();
     void rowsArrived();
