@@ -2,6 +2,7 @@
 #include "devices/com_table.h"
 #include "devices/com_table_file.h"
 #include "devices/device_facts.h"
+#include "sample_devices.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -46,29 +47,6 @@ QString fullTable(const QHash<int, int>& lastSeen = {}) {
     for (int n = 3; n <= 18; ++n)
         items << QStringLiteral("d%1=%1@%2").arg(n).arg(lastSeen.value(n, 100 + n));
     return items.join(QLatin1Char(' '));
-}
-
-SerialDevice scanner() {
-    SerialDevice d;
-    d.kind = SerialKind::Usb;
-    d.node = QStringLiteral("/dev/ttyACM0");
-    d.driver = QStringLiteral("cdc_acm");
-    d.vendorId = QStringLiteral("1209");
-    d.productId = QStringLiteral("0001");
-    d.manufacturer = QStringLiteral("Scanner Maker");
-    d.product = QStringLiteral("Area-Imaging Scanner");
-    d.serialNumber = QStringLiteral("20150CE5C5");
-    d.interfaceNumber = QStringLiteral("00");
-    d.physicalPath = QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/1-2");
-    return d;
-}
-
-SerialDevice onBoard(int index) {
-    SerialDevice d;
-    d.kind = SerialKind::OnBoard;
-    d.node = QStringLiteral("/dev/ttyS%1").arg(index);
-    d.driver = QStringLiteral("serial8250");
-    return d;
 }
 
 } // namespace

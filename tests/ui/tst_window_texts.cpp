@@ -1,5 +1,6 @@
 // The sentences the windows write about ports and devices: tooltips, the ports connected now, and
 // the advice for a device the user may not open.
+#include "sample_devices.h"
 #include "ui/window_texts.h"
 
 #include <QTest>
@@ -11,32 +12,6 @@ Q_DECLARE_METATYPE(serial_comm::OverriddenPort)
 
 using namespace serial_comm;
 
-namespace {
-
-SerialDevice scanner() {
-    SerialDevice d;
-    d.kind = SerialKind::Usb;
-    d.node = QStringLiteral("/dev/ttyACM0");
-    d.driver = QStringLiteral("cdc_acm");
-    d.vendorId = QStringLiteral("1209");
-    d.productId = QStringLiteral("0001");
-    d.manufacturer = QStringLiteral("Scanner Maker");
-    d.product = QStringLiteral("Area-Imaging Scanner");
-    d.serialNumber = QStringLiteral("20150CE5C5");
-    d.interfaceNumber = QStringLiteral("00");
-    d.physicalPath = QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/1-2");
-    return d;
-}
-
-SerialDevice onBoard(int index) {
-    SerialDevice d;
-    d.kind = SerialKind::OnBoard;
-    d.node = QStringLiteral("/dev/ttyS%1").arg(index);
-    d.driver = QStringLiteral("serial8250");
-    return d;
-}
-
-} // namespace
 
 class TestWindowTexts : public QObject {
     Q_OBJECT
