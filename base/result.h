@@ -4,9 +4,7 @@
 #include <variant>
 
 // A failure as a value: what a function below the port contract returns instead of throwing.
-template <typename E> struct Failed {
-    E error;
-};
+template <typename E> struct Failed { E error; };
 template <typename E> Failed(E) -> Failed<E>;
 
 // The value a function made, or the failure (a kind and its fields) that kept it from making

@@ -4,9 +4,9 @@
 #include "pty_device.h"
 
 #include "main_window/form1.h"
-#include "views/rich_text_box.h"
 #include "port/port_control.h"
 #include "port/termios_port.h"
+#include "views/rich_text_box.h"
 
 #include <QEvent>
 #include <QTimer>

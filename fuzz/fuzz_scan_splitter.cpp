@@ -13,7 +13,8 @@ using Ms = std::chrono::milliseconds;
 namespace {
 
 // The scans the splitter hands on, collected.
-std::vector<Scan> feed(ScanSplitter& splitter, std::string_view bytes, std::chrono::milliseconds at) {
+std::vector<Scan> feed(ScanSplitter& splitter, std::string_view bytes,
+                       std::chrono::milliseconds at) {
     std::vector<Scan> out;
     splitter.feed(bytes, at, [&out](const ScanView& scan) { out.push_back(scan.toScan()); });
     return out;

@@ -4,18 +4,18 @@
 #include "ui/echo.h"
 
 #include "base/com_ports.h"
-#include "ui/failure_text.h"
 #include "main_window/form1.h"
-#include "ui/prompts.h"
+#include "main_window/receive_rules.h"
 #include "main_window/shape.h"
 #include "main_window/status_label.h"
+#include "port/port_control.h"
+#include "ui/device_advice.h"
+#include "ui/failure_text.h"
+#include "ui/number_text.h"
+#include "ui/prompts.h"
+#include "ui/window_texts.h"
 #include "views/rich_text_box.h"
 #include "views/view_rules.h"
-#include "ui/device_advice.h"
-#include "ui/number_text.h"
-#include "ui/window_texts.h"
-#include "main_window/receive_rules.h"
-#include "port/port_control.h"
 
 #include <QAction>
 #include <QLabel>
@@ -25,8 +25,6 @@ namespace {
 
 constexpr int Red = 255;
 constexpr int Green = 65280;
-
-
 
 // The first character of the text, whole: a character outside the Basic Multilingual Plane takes
 // two UTF-16 units, and its first unit alone is no character at all.

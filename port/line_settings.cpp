@@ -1,6 +1,5 @@
 #include "port/line_settings.h"
 
-
 #include <QStringList>
 
 #include <array>

@@ -1,7 +1,7 @@
 #include "ui/failure_text.h"
 
-#include "ui/prompts.h"
 #include "port/port_control.h"
+#include "ui/prompts.h"
 
 #include <exception>
 #include <stdexcept>

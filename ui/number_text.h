@@ -8,10 +8,10 @@
 // read, for a value out of the 16-bit range).
 struct NumberOverflow {
     enum class Kind {
-        Radix,   // hexadecimal or octal digits that need more than 32 bits
-        Double,  // too large for a double
-        Finite,  // infinity or NaN cannot be rounded
-        Int16,   // the rounded value is outside -32768..32767
+        Radix,  // hexadecimal or octal digits that need more than 32 bits
+        Double, // too large for a double
+        Finite, // infinity or NaN cannot be rounded
+        Int16,  // the rounded value is outside -32768..32767
     };
     Kind kind = Kind::Double;
     QString number;

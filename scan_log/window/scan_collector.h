@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scan_log/decode/scan_splitter.h"
 #include "base/clock.h"
+#include "scan_log/decode/scan_splitter.h"
 #include "scan_log/window/scan_log_model.h"
 
 #include <QByteArray>

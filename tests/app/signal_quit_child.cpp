@@ -7,11 +7,11 @@
 //           does when it loses its display connection.
 
 #include "app/signal_quit.h"
+#include "main_window/form1.h"
+#include "port/termios_port.h"
 #include "ui/clock.h"
 #include "ui/echo.h"
-#include "main_window/form1.h"
 #include "ui/qt_prompts.h"
-#include "port/termios_port.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

@@ -44,8 +44,8 @@ private slots:
         QTest::newRow("ASCII") << QByteArray("/dev/ttyACM0") << QStringLiteral("/dev/ttyACM0");
         QTest::newRow("UTF-8") << QByteArray("/dev/caf\xC3\xA9-\xF0\x9F\x93\xA0")
                                << QStringLiteral("/dev/caf\u00e9-\U0001F4E0");
-        QTest::newRow("Latin-1 byte") << QByteArray("/dev/caf\xE9")
-                                      << QStringLiteral("/dev/caf\\xE9");
+        QTest::newRow("Latin-1 byte")
+            << QByteArray("/dev/caf\xE9") << QStringLiteral("/dev/caf\\xE9");
         QTest::newRow("cut sequence at the end")
             << QByteArray("/dev/x\xE2\x82") << QStringLiteral("/dev/x\\xE2\\x82");
         QTest::newRow("overlong slash")
@@ -55,7 +55,8 @@ private slots:
         QTest::newRow("encoded U+FFFD") << QByteArray("a\xEF\xBF\xBD") << QStringLiteral("a\uFFFD");
         QTest::newRow("line break and byte FFh")
             << QByteArray("/tmp/a\nb\xFF") << QStringLiteral("/tmp/a\\nb\\xFF");
-        QTest::newRow("encoded right-to-left override") << QByteArray("\xE2\x80\xAE" "x")
+        QTest::newRow("encoded right-to-left override") << QByteArray("\xE2\x80\xAE"
+                                                                      "x")
                                                         << QStringLiteral("\\u202Ex");
     }
     void pathsShowEveryByte() {

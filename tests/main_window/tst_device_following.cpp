@@ -2,15 +2,15 @@
 // termios port opening where the registry leads, and the main window, on a umockdev testbed where
 // a USB scanner is plugged in and out while the program runs. Runs under umockdev-wrapper.
 #include "app/device_resolver.h"
+#include "devices/device_registry.h"
 #include "fake_clock.h"
 #include "fake_prompts.h"
 #include "form_harness.h"
 #include "main_window/form1.h"
-#include "views/rich_text_box.h"
-#include "devices/device_registry.h"
 #include "port/termios_port.h"
 #include "settings_dialog/config_scrn.h"
 #include "usb_testbed.h"
+#include "views/rich_text_box.h"
 
 #include <QAction>
 #include <QPushButton>

@@ -2,13 +2,13 @@
 
 #include "fake_clock.h"
 #include "fake_prompts.h"
-#include "ui/echo.h"
 #include "main_window/form1.h"
-#include "views/rich_text_box.h"
+#include "port/termios_port.h"
 #include "port_environment.h"
 #include "pty_pair.h"
 #include "scan_log/window/scan_collector.h"
-#include "port/termios_port.h"
+#include "ui/echo.h"
+#include "views/rich_text_box.h"
 
 #include <QPushButton>
 #include <QTest>

@@ -3,13 +3,13 @@
 
 #include "fake_clock.h"
 #include "fake_prompts.h"
-#include "ui/echo.h"
 #include "main_window/form1.h"
-#include "views/rich_text_box.h"
-#include "port_environment.h"
-#include "pty_pair.h"
 #include "port/port_control.h"
 #include "port/termios_port.h"
+#include "port_environment.h"
+#include "pty_pair.h"
+#include "ui/echo.h"
+#include "views/rich_text_box.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The forms on a 192 dpi screen: twice the pixels, the same layout in twips.
 
 #include "form_harness.h"
-#include "ui/twips.h"
 #include "settings_dialog/config_scrn.h"
+#include "ui/twips.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -1,5 +1,5 @@
-#include "port_environment.h"
 #include "port/device_map.h"
+#include "port_environment.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
+#include "port/termios_port.h"
 #include "port_environment.h"
 #include "port_refusal.h"
 #include "pty_pair.h"
-#include "port/termios_port.h"
 
 #include <QDir>
 #include <QEventLoop>

@@ -4,10 +4,10 @@
 // puts a double of such a driver in front of it: this executable's own tcsetattr, which alters
 // the attributes bound for the test's pseudo-terminal before the kernel sees them.
 
+#include "port/termios_port.h"
 #include "port_environment.h"
 #include "port_refusal.h"
 #include "pty_pair.h"
-#include "port/termios_port.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,6 +1,6 @@
+#include "port/termios_port.h"
 #include "port_refusal.h"
 #include "pty_pair.h"
-#include "port/termios_port.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

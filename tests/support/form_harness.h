@@ -3,8 +3,8 @@
 #include "fake_clock.h"
 #include "fake_port.h"
 #include "fake_prompts.h"
-#include "ui/echo.h"
 #include "main_window/form1.h"
+#include "ui/echo.h"
 
 #include <memory>
 

@@ -12,7 +12,6 @@ Q_DECLARE_METATYPE(serial_comm::OverriddenPort)
 
 using namespace serial_comm;
 
-
 class TestWindowTexts : public QObject {
     Q_OBJECT
 
