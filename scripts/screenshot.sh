@@ -1,14 +1,38 @@
 #!/usr/bin/env bash
-# Makes docs/screenshot.png: the main window under Xvfb, with COM1 opened on the scanner simulator
-# and a few codes in both views. Run it again after a visible change.
+# Makes the pictures in docs/ under Xvfb, with COM1 opened on the scanner simulator:
+#   scripts/screenshot.sh [main [OUT]]     docs/screenshot.png: the main window, a few codes in both views
+#   scripts/screenshot.sh scanlog [OUT]    docs/scanlog.png: the Scan Log, the simulator sending AIM
+#                                          identifiers and GS1 codes (as ./scripts/run.sh starts it)
+# Run it again after a visible change.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${LINNET_BUILD_DIR:-$root/build}
-out=${1:-$root/docs/screenshot.png}
+picture=${1:-main}
+case "$picture" in
+main)
+    out=${2:-$root/docs/screenshot.png}
+    sim_options=(--interval 0.7)
+    screen=1024x768x24
+    ;;
+scanlog)
+    out=${2:-$root/docs/scanlog.png}
+    sim_options=(--aim --gs1 --interval 0.3)
+    screen=1600x900x24
+    ;;
+*)
+    echo "usage: $0 [main|scanlog] [OUT]" >&2
+    exit 2
+    ;;
+esac
 
 "$root/scripts/picture-tools.sh"
-"$root/scripts/setup.sh"
-"$root/scripts/build.sh" >/dev/null
+# An existing build needs only the program and the simulator brought up to date.
+if [ -f "$build/build.ninja" ]; then
+    cmake --build "$build" --target linnet-test linnet-scanner-sim >/dev/null
+else
+    "$root/scripts/setup.sh"
+    "$root/scripts/build.sh" >/dev/null
+fi
 
 work=$(mktemp -d)
 sim_pid=
@@ -18,7 +42,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$build/linnet-scanner-sim" --interval 0.7 --quiet >"$work/sim" &
+: >"$work/sim"
+"$build/linnet-scanner-sim" "${sim_options[@]}" --quiet >"$work/sim" &
 sim_pid=$!
 for _ in $(seq 100); do
     IFS= read -r device <"$work/sim" && break
@@ -27,20 +52,29 @@ done
 [ -n "${device:-}" ] || { echo "the scanner simulator did not start" >&2; exit 1; }
 
 export LINNET_COM1=$device
-export LINNET_BUILD=$build LINNET_SHOT=$work/shot.png
-xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash -c '
+export LINNET_BUILD=$build LINNET_SHOT=$work/shot.png LINNET_PICTURE=$picture
+xvfb-run -a -s "-screen 0 $screen -noreset" bash -c '
     "$LINNET_BUILD/linnet-test" &
     app=$!
     window=$(xdotool search --sync --onlyvisible --name "^Kestrova Linnet Test V" | head -n 1)
     xdotool windowfocus --sync "$window"
     # "Open COM1": the button sits at 3840,120 twips (256,8 px) below the menu bar.
-    eval "$(xdotool getwindowgeometry --shell "$window")"
     xdotool mousemove --window "$window" 312 40 click 1
     # Confirm the "opened" message.
     sleep 0.8
     xdotool key --clearmodifiers Return
-    sleep 4.5
-    import -window "$window" "$LINNET_SHOT"
+    if [ "$LINNET_PICTURE" = scanlog ]; then
+        # Open the Scan Log with its shortcut, wide enough for the symbology, check and GS1 columns.
+        sleep 0.3
+        xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+l
+        shown=$(xdotool search --sync --onlyvisible --name "^Scan Log$" | head -n 1)
+        xdotool windowmove "$shown" 0 0 windowsize --sync "$shown" 1580 560
+        sleep 6
+    else
+        shown=$window
+        sleep 4.5
+    fi
+    import -window "$shown" "$LINNET_SHOT"
     kill $app
 '
 mv "$work/shot.png" "$out"
