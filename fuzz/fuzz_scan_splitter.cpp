@@ -1,6 +1,7 @@
 // Received bytes in random reads at random times into the scan splitter: the scans hold every
 // byte once and in order, each ends at its first terminator or is cut at the limit, and
 // calling tick between reads changes nothing.
+#include "collected_scans.h"
 #include "scan_log/decode/scan_splitter.h"
 
 #include <cstdint>
@@ -11,19 +12,6 @@ using namespace scan_log;
 using Ms = std::chrono::milliseconds;
 
 namespace {
-
-// The scans the splitter hands on, collected.
-std::vector<Scan> feed(ScanSplitter& splitter, std::string_view bytes,
-                       std::chrono::milliseconds at) {
-    std::vector<Scan> out;
-    splitter.feed(bytes, at, [&out](const ScanView& scan) { out.push_back(scan.toScan()); });
-    return out;
-}
-std::vector<Scan> tick(ScanSplitter& splitter, std::chrono::milliseconds now) {
-    std::vector<Scan> out;
-    splitter.tick(now, [&out](const ScanView& scan) { out.push_back(scan.toScan()); });
-    return out;
-}
 
 void check(bool condition) {
     if (!condition)

@@ -4,6 +4,7 @@
 // (signal_quit_child) on a pseudo-terminal whose settings the test reads from its own side.
 
 #include "app/signal_quit.h"
+#include "data_columns.h"
 #include "fake_port.h"
 #include "pty_pair.h"
 
@@ -69,8 +70,7 @@ private slots:
     // The handlers in force before the program's are there again after it, a signal ignored at
     // start (nohup) stays ignored throughout, and SIGPIPE is ignored only meanwhile.
     void leavesTheSignalsAsItFoundThem_data() {
-        QTest::addColumn<int>("signal");
-        QTest::addColumn<bool>("ignoredAtStart");
+        addColumns<int, bool>("signal", "ignoredAtStart");
         QTest::newRow("SIGTERM with a handler") << SIGTERM << false;
         QTest::newRow("SIGINT with a handler") << SIGINT << false;
         QTest::newRow("SIGHUP ignored (nohup)") << SIGHUP << true;
@@ -98,9 +98,8 @@ private slots:
     }
 
     void restoresTheDeviceWhenEndedFromOutside_data() {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<int>("signal"); // 0: the child exits by itself
-        QTest::addColumn<int>("exitCode");
+        // signal: 0: the child exits by itself
+        addColumns<QString, int, int>("mode", "signal", "exitCode");
         QTest::newRow("SIGTERM") << u"wait"_s << SIGTERM << 128 + SIGTERM;
         QTest::newRow("SIGINT") << u"wait"_s << SIGINT << 128 + SIGINT;
         QTest::newRow("SIGHUP") << u"wait"_s << SIGHUP << 128 + SIGHUP;

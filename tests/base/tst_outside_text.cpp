@@ -1,4 +1,5 @@
 #include "base/outside_text.h"
+#include "data_columns.h"
 
 #include <QTest>
 #include <QTextDocument>
@@ -8,8 +9,7 @@ class TestOutsideText : public QObject {
 
 private slots:
     void namesShowEveryCharacter_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("shown");
+        addColumns<QString, QString>("name", "shown");
         QTest::newRow("plain") << QStringLiteral("ModemManager") << QStringLiteral("ModemManager");
         QTest::newRow("markup stays text")
             << QStringLiteral("<b><!--") << QStringLiteral("<b><!--");
@@ -39,8 +39,7 @@ private slots:
 
     // Paths are bytes: valid UTF-8 shows its characters, any other byte its value.
     void pathsShowEveryByte_data() {
-        QTest::addColumn<QByteArray>("path");
-        QTest::addColumn<QString>("shown");
+        addColumns<QByteArray, QString>("path", "shown");
         QTest::newRow("ASCII") << QByteArray("/dev/ttyACM0") << QStringLiteral("/dev/ttyACM0");
         QTest::newRow("UTF-8") << QByteArray("/dev/caf\xC3\xA9-\xF0\x9F\x93\xA0")
                                << QStringLiteral("/dev/caf\u00e9-\U0001F4E0");

@@ -1,4 +1,5 @@
 // The COM number table, its file and the texts about devices: plain data, no devices needed.
+#include "data_columns.h"
 #include "devices/com_table.h"
 #include "devices/com_table_file.h"
 #include "devices/device_facts.h"
@@ -56,8 +57,7 @@ class TestComNumbers : public QObject {
 
 private slots:
     void onBoardPortsKeepTheirNumbers_data() {
-        QTest::addColumn<QString>("node");
-        QTest::addColumn<int>("number");
+        addColumns<QString, int>("node", "number");
         QTest::newRow("ttyS0") << "/dev/ttyS0" << 1;
         QTest::newRow("ttyS1") << "/dev/ttyS1" << 2;
         QTest::newRow("ttyS17 is the last") << "/dev/ttyS17" << 18;
@@ -74,12 +74,8 @@ private slots:
     }
 
     void givesAndKeepsNumbers_data() {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QList<int>>("reserved");
-        QTest::addColumn<QStringList>("present");
-        QTest::addColumn<QString>("identity");
-        QTest::addColumn<int>("number");
-        QTest::addColumn<QString>("after");
+        addColumns<QString, QList<int>, QStringList, QString, int, QString>(
+            "before", "reserved", "present", "identity", "number", "after");
 
         QTest::newRow("first device gets COM3")
             << "" << QList<int>{} << QStringList{} << "a" << 3 << "a=3@500";
@@ -153,9 +149,7 @@ private slots:
     }
 
     void damagedLinesAreLeftOut_data() {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("kept");
-        QTest::addColumn<int>("badLines");
+        addColumns<QByteArray, QString, int>("text", "kept", "badLines");
 
         QTest::newRow("good") << QByteArray("3 10 a b c\n\n# note\n4 20 d\n") << "a b c=3@10 d=4@20"
                               << 0;
@@ -284,9 +278,7 @@ private slots:
     }
 
     void mergesAnotherProgramsTable_data() {
-        QTest::addColumn<QList<ComEntry>>("file");
-        QTest::addColumn<QList<ComEntry>>("ours");
-        QTest::addColumn<QString>("merged");
+        addColumns<QList<ComEntry>, QList<ComEntry>, QString>("file", "ours", "merged");
         QTest::newRow("disjoint") << QList<ComEntry>{{"a", 3, 10}} << QList<ComEntry>{{"b", 4, 20}}
                                   << "a=3@10 b=4@20";
         QTest::newRow("same device, later time kept")
@@ -304,8 +296,7 @@ private slots:
     }
 
     void identities_data() {
-        QTest::addColumn<SerialDevice>("device");
-        QTest::addColumn<QString>("identity");
+        addColumns<SerialDevice, QString>("device", "identity");
 
         SerialDevice moved = scanner();
         moved.node = QStringLiteral("/dev/ttyACM1");

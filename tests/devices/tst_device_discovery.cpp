@@ -1,6 +1,7 @@
 // Serial devices found, numbered and followed on umockdev testbeds: emulated sysfs devices with
 // udev properties, /dev nodes backed by pseudo-terminals, and uevents. Runs under
 // umockdev-wrapper (ctest starts it so).
+#include "data_columns.h"
 #include "devices/device_monitor.h"
 #include "devices/device_registry.h"
 #include "usb_testbed.h"
@@ -79,8 +80,8 @@ private slots:
     // Kind, driver, by-id link and interface as read from sysfs and udev, and the name made
     // of them ("kind" is a SerialKind).
     void describesEachPort_data() {
-        QTest::addColumn<QString>("node");
-        QTest::addColumn<QString>("described"); // kind|driver|byId|interface|displayName
+        // described: kind|driver|byId|interface|displayName
+        addColumns<QString, QString>("node", "described");
         const auto row = [](const char* name, const char* node, SerialKind kind,
                             const QString& rest) {
             QTest::newRow(name) << node << QString::number(int(kind)) + '|' + rest;

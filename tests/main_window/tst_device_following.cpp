@@ -2,6 +2,7 @@
 // termios port opening where the registry leads, and the main window, on a umockdev testbed where
 // a USB scanner is plugged in and out while the program runs. Runs under umockdev-wrapper.
 #include "app/device_resolver.h"
+#include "data_columns.h"
 #include "devices/device_registry.h"
 #include "fake_clock.h"
 #include "fake_prompts.h"
@@ -155,9 +156,7 @@ private slots:
 
     // An open that finds no device lists what is connected now, or says what to check.
     void missingDeviceOpenListsConnectedDevices_data() {
-        QTest::addColumn<bool>("scannerThere");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("text");
+        addColumns<bool, int, QString>("scannerThere", "port", "text");
         const QString noDevice =
             u"No serial device is connected now. Check the cable and that the scanner is "
             "switched on. A scanner in keyboard (HID) mode is no serial device: switch it to its "

@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "form_harness.h"
 #include "main_window/shape.h"
 #include "port/port_messages.h"
@@ -183,8 +184,9 @@ private slots:
     // A screen reader's Press on a menu item or a button returns at once; the command runs
     // afterwards, so its prompt does not hold the screen reader's request.
     void commandsReturnBeforeTheirPrompts_data() {
-        QTest::addColumn<QString>("control"); // a menu item of "Properties" or a button
-        QTest::addColumn<QString>("shown");   // the prompt; empty: the settings dialog
+        // control: a menu item of "Properties" or a button
+        // shown: the prompt; empty: the settings dialog
+        addColumns<QString, QString>("control", "shown");
         QTest::newRow("InputLen") << "InputLen..."
                                   << "Enter New InputLen:";
         QTest::newRow("CDHolding") << "CDHolding..."
@@ -280,13 +282,9 @@ private slots:
     // Closing the window with the port open waits for the output to drain, asking every ten
     // seconds (rounded) whether to go on waiting.
     void closeWaitsForOutput_data() {
-        QTest::addColumn<bool>("open");
-        QTest::addColumn<int>("pending");
-        QTest::addColumn<QString>("answers"); // Retry, Abort, Ignore
-        QTest::addColumn<QString>("meanwhile");
-        QTest::addColumn<bool>("closes");
-        QTest::addColumn<QString>("writes");
-        QTest::addColumn<int>("asks");
+        // answers: Retry, Abort, Ignore
+        addColumns<bool, int, QString, QString, bool, QString, int>(
+            "open", "pending", "answers", "meanwhile", "closes", "writes", "asks");
         QTest::newRow("port closed") << false << 5 << ""
                                      << "" << true << "" << 0;
         QTest::newRow("nothing to send") << true << 0 << ""

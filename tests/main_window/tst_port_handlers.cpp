@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "form_harness.h"
 #include "main_window/shape.h"
 #include "port/port_messages.h"
@@ -128,10 +129,9 @@ private slots:
     }
 
     void propertyPrompts_data() {
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<QVariant>("answer"); // invalid: Cancel
-        QTest::addColumn<QString>("written"); // empty: nothing written
-        QTest::addColumn<QString>("warning");
+        // answer: invalid: Cancel
+        // written: empty: nothing written
+        addColumns<QString, QVariant, QString, QString>("item", "answer", "written", "warning");
         const auto row = [](const char* name, const char* item, const QVariant& answer,
                             const char* written, const char* warning = "") {
             QTest::newRow(name) << QString::fromLatin1(item) << answer << QString::fromUtf8(written)
@@ -174,9 +174,8 @@ private slots:
     }
 
     void propertyPromptUnreadable_data() {
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<QString>("property");
-        QTest::addColumn<QString>("earlier"); // PropertyText left by an earlier command
+        // earlier: PropertyText left by an earlier command
+        addColumns<QString, QString, QString>("item", "property", "earlier");
         const auto row = [](const char* item, const char* property, const char* earlier) {
             QTest::addRow("%s after \"%s\"", item, earlier)
                 << QString::fromLatin1(item) << QString::fromLatin1(property)
@@ -229,10 +228,10 @@ private slots:
     }
 
     void notifications_data() {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("status"); // the label
-        QTest::addColumn<QString>("error");  // the prompt, with a beep
-        QTest::addColumn<bool>("cancel");    // the answer to it
+        // status: the label
+        // error: the prompt, with a beep
+        // cancel: the answer to it
+        addColumns<int, QString, QString, bool>("code", "status", "error", "cancel");
         QTest::newRow("line event") << 3 << "Change in CTS Detected"
                                     << "" << false;
         QTest::newRow("send") << 1 << ""
@@ -274,11 +273,8 @@ private slots:
     }
 
     void typing_data() {
-        QTest::addColumn<bool>("open");
-        QTest::addColumn<int>("echo");
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("sent");
-        QTest::addColumn<QString>("shown"); // the view held "xy" before
+        // shown: the view held "xy" before
+        addColumns<bool, int, QString, QString, QString>("open", "echo", "keys", "sent", "shown");
         const auto row = [](const char* name, bool open, int echo, const QString& keys,
                             const QString& sent, const QString& shown) {
             QTest::newRow(name) << open << echo << keys << sent << shown;

@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "main_window/receive_rules.h"
 
 #include <QTest>
@@ -7,9 +8,7 @@ class TestReceiveRules : public QObject {
 
 private slots:
     void eventTexts_data() {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("eventMessage");
-        QTest::addColumn<QString>("errorMessage");
+        addColumns<int, QString, QString>("code", "eventMessage", "errorMessage");
         const auto row = [](int code, const char* event, const char* error) {
             QTest::addRow("%d", code)
                 << code << QString::fromLatin1(event) << QString::fromLatin1(error);

@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "form_harness.h"
 #include "main_window/shape.h"
 #include "port/port_messages.h"
@@ -54,8 +55,7 @@ private slots:
     // While RTS/CTS flow control drives the line the item is off, and says why; the state is
     // brought up to date when the menu opens and when the settings dialog closes.
     void rtsDisabledUnderRtsCtsFlowControl_data() {
-        QTest::addColumn<int>("handshaking");
-        QTest::addColumn<bool>("enabled");
+        addColumns<int, bool>("handshaking", "enabled");
         QTest::newRow("none") << 0 << true;
         QTest::newRow("Xon/Xoff") << 1 << true;
         QTest::newRow("RTS") << 2 << false;

@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "port/line_events.h"
 #include "port/port_control.h"
 
@@ -18,9 +19,7 @@ class TestLineEvents : public QObject {
 
 private slots:
     void eventsFromTwoLooks_data() {
-        QTest::addColumn<LineSnapshot>("before");
-        QTest::addColumn<LineSnapshot>("now");
-        QTest::addColumn<Events>("events");
+        addColumns<LineSnapshot, LineSnapshot, Events>("before", "now", "events");
         using S = LineSnapshot;
         const auto row = [](const char* n, S b, S a, Events e) { QTest::newRow(n) << b << a << e; };
         const int cts = TIOCM_CTS, dsr = TIOCM_DSR, cd = TIOCM_CD, ri = TIOCM_RI;
@@ -57,11 +56,8 @@ private slots:
     }
 
     void classifiesMarks_data() {
-        QTest::addColumn<StreamPiece::Kind>("kind");
-        QTest::addColumn<Errors>("unmatched");
-        QTest::addColumn<bool>("parityOn");
-        QTest::addColumn<qint16>("code");
-        QTest::addColumn<Errors>("left");
+        addColumns<StreamPiece::Kind, Errors, bool, qint16, Errors>("kind", "unmatched", "parityOn",
+                                                                    "code", "left");
         const auto row = [](const char* name, StreamPiece::Kind kind, Errors unmatched,
                             bool parityOn, qint16 code, Errors left) {
             QTest::newRow(name) << kind << unmatched << parityOn << code << left;

@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "port/line_settings.h"
 #include "port/port_messages.h"
 
@@ -11,8 +12,8 @@ class TestLineSettings : public QObject {
 
 private slots:
     void parsesSettingsText_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected"); // normalised text, or part of the refusal
+        // expected: normalised text, or part of the refusal
+        addColumns<QString, QString>("text", "expected");
         const auto row = [](const char* text, const char* expected) {
             QTest::newRow(*text ? text : "empty")
                 << QString::fromLatin1(text) << QString::fromLatin1(expected);
@@ -45,11 +46,11 @@ private slots:
     }
 
     void buildsLineAspects_data() {
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<int>("flow"); // as the Handshaking property numbers it
-        QTest::addColumn<speed_t>("speed");
-        QTest::addColumn<tcflag_t>("cflag"); // CSIZE, PARENB, PARODD, CSTOPB and CRTSCTS bits
-        QTest::addColumn<tcflag_t>("iflag"); // IXON, IXOFF and IXANY bits
+        // flow: as the Handshaking property numbers it
+        // cflag: CSIZE, PARENB, PARODD, CSTOPB and CRTSCTS bits
+        // iflag: IXON, IXOFF and IXANY bits
+        addColumns<QString, int, speed_t, tcflag_t, tcflag_t>("settings", "flow", "speed", "cflag",
+                                                              "iflag");
         const auto row = [](const char* settings, int flow, speed_t speed, tcflag_t c, tcflag_t i) {
             QTest::addRow("%s flow %d", settings, flow) << settings << flow << speed << c << i;
         };
@@ -100,10 +101,10 @@ private slots:
 
     // What the device kept, read back after setting `wanted`, against what was asked.
     void findsWhatTheDeviceRefused_data() {
-        QTest::addColumn<QString>("asked"); // settings text, then handshaking
-        QTest::addColumn<QString>("kept");  // what the device has after the change
-        QTest::addColumn<bool>("pseudoTerminal");
-        QTest::addColumn<QString>("refused"); // speed, data, parity, stop, flow
+        // asked: settings text, then handshaking
+        // kept: what the device has after the change
+        // refused: speed, data, parity, stop, flow
+        addColumns<QString, QString, bool, QString>("asked", "kept", "pseudoTerminal", "refused");
         const auto row = [](const char* name, const char* asked, const char* kept, bool pty,
                             const char* refused) {
             QTest::newRow(name) << QString::fromLatin1(asked) << QString::fromLatin1(kept) << pty

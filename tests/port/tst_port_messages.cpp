@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "port/port_messages.h"
 
 #include <QTest>
@@ -35,9 +36,7 @@ class TestPortMessages : public QObject {
 
 private slots:
     void openFailureSaysWhatToDo_data() {
-        QTest::addColumn<int>("error");
-        QTest::addColumn<bool>("showsSystemReason");
-        QTest::addColumn<QString>("advice");
+        addColumns<int, bool, QString>("error", "showsSystemReason", "advice");
 
         // The advice on groups is the windows' (which know the user's groups); the port says
         // only what was refused.
@@ -76,8 +75,7 @@ private slots:
     // The sentences whose wording is decided from the values: which of several, and what they
     // name.
     void writesTheSentenceFromTheValues_data() {
-        QTest::addColumn<PortError>("error");
-        QTest::addColumn<QString>("text");
+        addColumns<PortError, QString>("error", "text");
         const auto row = [](const char* name, const PortError& error, const QString& text) {
             QTest::newRow(name) << error << text;
         };

@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "port/stream_decoder.h"
 
 #include <QTest>
@@ -43,8 +44,7 @@ class TestStreamDecoder : public QObject {
 
 private slots:
     void decodesAtEverySplit_data() {
-        QTest::addColumn<QByteArray>("stream");
-        QTest::addColumn<QString>("pieces");
+        addColumns<QByteArray, QString>("stream", "pieces");
         const auto row = [](const char* name, QByteArray stream, const char* pieces) {
             QTest::newRow(name) << stream << QString::fromLatin1(pieces);
         };

@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "port/termios_port.h"
 #include "port_environment.h"
 #include "port_refusal.h"
@@ -349,11 +350,9 @@ private slots:
     }
 
     void receivesByInputLenAndRThreshold_data() {
-        QTest::addColumn<int>("inputLen");
-        QTest::addColumn<int>("rThreshold");
-        QTest::addColumn<QStringList>("writes"); // by the far end, one after the other
-        QTest::addColumn<QStringList>("trace");
-        QTest::addColumn<int>("left");
+        // writes: by the far end, one after the other
+        addColumns<int, int, QStringList, QStringList, int>("inputLen", "rThreshold", "writes",
+                                                            "trace", "left");
         const auto row = [](const char* name, int inputLen, int rThreshold,
                             const QStringList& writes, const QStringList& trace, int left) {
             QTest::newRow(name) << inputLen << rThreshold << writes << trace << left;
@@ -384,15 +383,13 @@ private slots:
     }
 
     void refusesWithoutChangingAnything_data() {
-        QTest::addColumn<bool>("open");
-        QTest::addColumn<Operation>("operation");
-        QTest::addColumn<PortOperation>("failed"); // the operation the failure names
-        QTest::addColumn<FailureKind>("kind");
-        QTest::addColumn<FailureCause>("cause");
-        QTest::addColumn<int>("systemError");
-        QTest::addColumn<QString>("device"); // %1 stands for the pseudo-terminal
-        QTest::addColumn<QString>("values"); // the fields that matter, as valuesOf shows them
-        QTest::addColumn<QString>("text");   // the whole sentence, where no other test has it
+        // failed: the operation the failure names
+        // device: %1 stands for the pseudo-terminal
+        // values: the fields that matter, as valuesOf shows them
+        // text: the whole sentence, where no other test has it
+        addColumns<bool, Operation, PortOperation, FailureKind, FailureCause, int, QString, QString,
+                   QString>("open", "operation", "failed", "kind", "cause", "systemError", "device",
+                            "values", "text");
         using K = FailureKind;
         using C = FailureCause;
         using O = PortOperation;
@@ -593,10 +590,8 @@ private slots:
     }
 
     void marksLineErrorsWhereTheyOccur_data() {
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<QString>("replacement");
-        QTest::addColumn<QByteArray>("stream");
-        QTest::addColumn<QStringList>("trace");
+        addColumns<QString, QString, QByteArray, QStringList>("settings", "replacement", "stream",
+                                                              "trace");
         // The Receive for the bytes before an error comes first, and its handler takes what has
         // arrived by then. Without counters (a pseudo-terminal has none) parity decides what the
         // error was.
@@ -661,9 +656,8 @@ private slots:
     }
 
     void handshakingHoldsTheSenderInsteadOfDropping_data() {
-        QTest::addColumn<int>("handshaking");
-        QTest::addColumn<tcflag_t>("inputFlow"); // what the driver needs to hold the sender
-        QTest::addColumn<tcflag_t>("controlFlow");
+        // inputFlow: what the driver needs to hold the sender
+        addColumns<int, tcflag_t, tcflag_t>("handshaking", "inputFlow", "controlFlow");
         QTest::newRow("Xon/Xoff") << 1 << tcflag_t(IXOFF) << tcflag_t(0);
         QTest::newRow("RTS/CTS") << 2 << tcflag_t(0) << tcflag_t(CRTSCTS);
     }
@@ -771,10 +765,8 @@ private slots:
     }
 
     void holdsOutputAndRaisesSend_data() {
-        QTest::addColumn<int>("threshold");
-        QTest::addColumn<QString>("release"); // how held output goes: "" not held, XON, or none
-        QTest::addColumn<QStringList>("outputs");
-        QTest::addColumn<int>("sends");
+        // release: how held output goes: "" not held, XON, or none
+        addColumns<int, QString, QStringList, int>("threshold", "release", "outputs", "sends");
         const auto row = [](const char* name, int threshold, const char* release,
                             const QStringList& outputs, int sends) {
             QTest::newRow(name) << threshold << QString::fromLatin1(release) << outputs << sends;

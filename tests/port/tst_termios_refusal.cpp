@@ -4,6 +4,7 @@
 // puts a double of such a driver in front of it: this executable's own tcsetattr, which alters
 // the attributes bound for the test's pseudo-terminal before the kernel sees them.
 
+#include "data_columns.h"
 #include "port/termios_port.h"
 #include "port_environment.h"
 #include "port_refusal.h"
@@ -91,10 +92,8 @@ private slots:
     }
 
     void refusesWhatTheDeviceDidNotTake_data() {
-        QTest::addColumn<std::function<void(termios&)>>("drive");
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<int>("handshaking");
-        QTest::addColumn<QString>("text");
+        addColumns<std::function<void(termios&)>, QString, int, QString>("drive", "settings",
+                                                                         "handshaking", "text");
         QTest::newRow("rate") << std::function<void(termios&)>(withoutFourMegabaud)
                               << u"4000000,N,8,1"_s << 0
                               << u"%1 does not accept 4000000 baud; choose another baud rate."_s;

@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "form_harness.h"
 #include "port/port_messages.h"
 #include "port/termios_port.h"
@@ -119,8 +120,8 @@ private slots:
     // Enter presses OK and Escape Cancel wherever the focus is, Cancel included. Cancel, also by
     // Escape or the close button, applies nothing; the echo options act at once all the same.
     void endings_data() {
-        QTest::addColumn<QString>("focus");
-        QTest::addColumn<int>("key"); // 0: the window's close button
+        // key: 0: the window's close button
+        addColumns<QString, int>("focus", "key");
         QTest::newRow("Return on Cancel") << "CancelButton" << int(Qt::Key_Return);
         QTest::newRow("keypad Enter on an option") << "NoFlow" << int(Qt::Key_Enter);
         QTest::newRow("Escape on OK") << "OKButton" << int(Qt::Key_Escape);
@@ -185,10 +186,9 @@ private slots:
     // Each frame is one stop for Tab and its access key, at its option that is on (the first
     // when none is); the arrows turn the next option of the frame on.
     void keyboardInGroups_data() {
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<QString>("steps"); // keys, or "on:NAME" for a screen reader's Toggle
-        QTest::addColumn<QString>("stops"); // the focus after each step
-        QTest::addColumn<QString>("pending");
+        // steps: keys, or "on:NAME" for a screen reader's Toggle
+        // stops: the focus after each step
+        addColumns<QString, QString, QString, QString>("settings", "steps", "stops", "pending");
         auto row = [](const char* name, const char* settings, const char* steps, const char* stops,
                       const char* pending) {
             QTest::newRow(name) << settings << steps << stops << pending;
@@ -239,11 +239,8 @@ private slots:
     // Each row loads after a first load of port 5, 57600,E,7,2, Xon/Xoff: a group that finds no
     // match keeps that earlier pending value. Every load switches echo on.
     void load_data() {
-        QTest::addColumn<qint16>("port");
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<qint32>("handshaking");
-        QTest::addColumn<QString>("on");
-        QTest::addColumn<QString>("pending");
+        addColumns<qint16, QString, qint32, QString, QString>("port", "settings", "handshaking",
+                                                              "on", "pending");
         auto row = [](const char* name, qint16 port, const char* settings, qint32 handshaking,
                       const char* on, const char* pending) {
             QTest::newRow(name) << port << settings << handshaking << on << pending;
@@ -295,12 +292,9 @@ private slots:
     // the flow control, as far as the first refused step; a refusal is shown and keeps the dialog,
     // and OK once the port takes it again applies what is still to do.
     void ok_data() {
-        QTest::addColumn<bool>("open");
-        QTest::addColumn<QString>("clicks");
-        QTest::addColumn<QString>("refused");
-        QTest::addColumn<QString>("writes");
-        QTest::addColumn<QString>("retried"); // a second OK once the port takes it
-        QTest::addColumn<QString>("caption");
+        // retried: a second OK once the port takes it
+        addColumns<bool, QString, QString, QString, QString, QString>(
+            "open", "clicks", "refused", "writes", "retried", "caption");
         auto row = [](const char* name, bool open, const char* clicks, const char* refused,
                       const QString& writes, const QString& retried, const char* caption) {
             QTest::newRow(name) << open << clicks << refused << writes << retried << caption;

@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "settings_dialog/settings_text.h"
 
 #include <QTest>
@@ -14,11 +15,8 @@ using OptionalNumber = std::optional<double>;
 Q_DECLARE_METATYPE(OptionalNumber)
 
 void TestSettingsText::fields_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<OptionalNumber>("baud");
-    QTest::addColumn<QString>("parity");
-    QTest::addColumn<OptionalNumber>("dataBits");
-    QTest::addColumn<OptionalNumber>("stopBits");
+    addColumns<QString, OptionalNumber, QString, OptionalNumber, OptionalNumber>(
+        "text", "baud", "parity", "dataBits", "stopBits");
     const OptionalNumber none;
     QTest::newRow("lower-case parity")
         << "9600,n,8,1" << OptionalNumber(9600) << "N" << OptionalNumber(8) << OptionalNumber(1);

@@ -1,5 +1,6 @@
 // The scanner simulator, run as a process and read through its device side, as the program does.
 
+#include "data_columns.h"
 #include "scan_log/decode/gs1_parser.h"
 
 #include <QFileInfo>
@@ -131,9 +132,7 @@ private slots:
     // the port late; what the program sends is printed, escaped. A signal stops it at once and
     // cleanly, though the port is open and codes are flowing.
     void sendsTheThreeKindsUntilStopped_data() {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QByteArray>("terminator");
-        QTest::addColumn<int>("signal");
+        addColumns<QStringList, QByteArray, int>("options", "terminator", "signal");
         QTest::newRow("default CR LF") << QStringList() << QByteArray("\r\n") << SIGTERM;
         QTest::newRow("CR") << QStringList{"--terminator", "cr"} << QByteArray("\r") << SIGINT;
         QTest::newRow("LF") << QStringList{"--terminator", "lf"} << QByteArray("\n") << SIGTERM;
@@ -184,10 +183,7 @@ private slots:
     // Identifiers before every code, GS1 element strings with GS after the variable-length fields
     // but the last, right check digits, and a wrong one in exactly every Nth GS1 code.
     void sendsAimIdentifiersAndGs1Codes_data() {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<bool>("aim");
-        QTest::addColumn<bool>("gs1");
-        QTest::addColumn<int>("badEvery");
+        addColumns<QStringList, bool, bool, int>("options", "aim", "gs1", "badEvery");
         QTest::newRow("identifiers") << QStringList{"--aim"} << true << false << 0;
         QTest::newRow("GS1, every 5th wrong by default")
             << QStringList{"--gs1"} << false << true << 5;

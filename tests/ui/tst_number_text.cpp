@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "ui/number_text.h"
 #include "ui/window_texts.h"
 
@@ -20,8 +21,7 @@ class TestNumberText : public QObject {
 
 private slots:
     void readsNumber_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
+        addColumns<QString, QString>("text", "expected");
         const auto row = [](const char* text, const char* expected) {
             QTest::newRow(*text ? text : "empty")
                 << QString::fromLatin1(text) << QString::fromLatin1(expected);
@@ -69,8 +69,7 @@ private slots:
     }
 
     void roundsToInt16_data() {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("expected");
+        addColumns<double, QString>("value", "expected");
         const auto row = [](double value, const char* expected) {
             QTest::addRow("%.17g", value) << value << QString::fromLatin1(expected);
         };

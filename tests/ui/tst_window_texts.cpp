@@ -1,5 +1,6 @@
 // The sentences the windows write about ports and devices: tooltips, the ports connected now, and
 // the advice for a device the user may not open.
+#include "data_columns.h"
 #include "sample_devices.h"
 #include "ui/window_texts.h"
 
@@ -17,8 +18,7 @@ class TestWindowTexts : public QObject {
 
 private slots:
     void namesAndTooltips_data() {
-        QTest::addColumn<PortInfo>("port");
-        QTest::addColumn<QString>("tooltip");
+        addColumns<PortInfo, QString>("port", "tooltip");
 
         const QString scannerName = QStringLiteral("Area-Imaging Scanner by Scanner Maker (USB "
                                                    "1209:0001, serial 20150CE5C5) on /dev/ttyACM0");
@@ -80,9 +80,8 @@ private slots:
     }
 
     void connectedNow_data() {
-        QTest::addColumn<QList<OverriddenPort>>("overrides");
-        QTest::addColumn<QList<NumberedDevice>>("present");
-        QTest::addColumn<QString>("text");
+        addColumns<QList<OverriddenPort>, QList<NumberedDevice>, QString>("overrides", "present",
+                                                                          "text");
 
         using Devices = QList<NumberedDevice>;
         using Overrides = QList<OverriddenPort>;
@@ -140,8 +139,7 @@ private slots:
     // The one advice on groups, also for a user who is in the group already (who must not be
     // told to join it).
     void permissionAdvice_data() {
-        QTest::addColumn<GroupAccess>("access");
-        QTest::addColumn<QString>("text");
+        addColumns<GroupAccess, QString>("access", "text");
         QTest::newRow("not a member")
             << GroupAccess{QStringLiteral("dialout"), false, false}
             << "/dev/ttyACM0 belongs to the group \"dialout\", which your user is not in: add it "

@@ -1,4 +1,5 @@
 // Caret keys and double clicks worked out on text and rows alone, without a widget.
+#include "data_columns.h"
 #include "views/caret_moves.h"
 
 #include <QTest>
@@ -39,13 +40,8 @@ class TestCaretMoves : public QObject {
 
 private slots:
     void moves_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<CaretState>("from");
-        QTest::addColumn<CaretMove>("move");
-        QTest::addColumn<bool>("extend");
-        QTest::addColumn<int>("pageRows");
-        QTest::addColumn<CaretState>("to");
-        QTest::addColumn<int>("scrollRows");
+        addColumns<QString, CaretState, CaretMove, bool, int, CaretState, int>(
+            "text", "from", "move", "extend", "pageRows", "to", "scrollRows");
         using M = CaretMove;
         auto row = [](const char* name, const QString& text, CaretState from, CaretMove move,
                       CaretState to, bool extend = false, int pageRows = 3, int scrollRows = 0) {
@@ -115,10 +111,7 @@ private slots:
 
     // What a double click selects.
     void wordAt_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("position");
-        QTest::addColumn<int>("from");
-        QTest::addColumn<int>("to");
+        addColumns<QString, int, int, int>("text", "position", "from", "to");
         const QString text = QStringLiteral("ab\r\ncd word_1  z");
         QTest::newRow("inside a word") << text << 9 << 7 << 13;
         QTest::newRow("at a word's start") << text << 7 << 7 << 13;

@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "views/rich_text_box.h"
 #include "views/view_rules.h"
 
@@ -338,9 +339,7 @@ private slots:
     // scrolling, repaints the last row only; the caret moving to the end of the text repaints its
     // row; a refresh with nothing new repaints nothing.
     void repaintsOnlyWhatChanged_data() {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("block");
-        QTest::addColumn<int>("rowsRepainted");
+        addColumns<QString, QString, int>("before", "block", "rowsRepainted");
         QTest::newRow("to the last row") << "one\r\ntwo\r\nthr"
                                          << "ee" << 1;
         QTest::newRow("a line break and a new row") << "one\r\ntwo"

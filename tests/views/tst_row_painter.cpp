@@ -1,5 +1,6 @@
 // The row painter on its own, painting into images: glyphs one per column, the selection, a
 // glyph cache that looks each character up once, and an atlas that renders each cell once.
+#include "data_columns.h"
 #include "views/row_painter.h"
 
 #include <QImage>
@@ -59,8 +60,7 @@ private slots:
     // pixel, whether copied from cells rendered on the background or blended onto the target
     // (no background colour given), on a device of one or two pixels a point.
     void glyphsSitInTheirColumns_data() {
-        QTest::addColumn<bool>("cells");
-        QTest::addColumn<int>("ratio");
+        addColumns<bool, int>("cells", "ratio");
         QTest::newRow("cells") << true << 1;
         QTest::newRow("cells, ratio 2") << true << 2;
         QTest::newRow("blended") << false << 1;

@@ -1,5 +1,6 @@
 // Row layout on its own; the data view's randomised test checks the incremental index against a
 // plain wrap of its text.
+#include "data_columns.h"
 #include "views/view_rows.h"
 
 #include <QTest>
@@ -10,10 +11,7 @@ class TestViewRows : public QObject {
 private slots:
     // Pieces appended one after the other, '|' between them; rows shown, '|' between them.
     void layout_data() {
-        QTest::addColumn<QString>("pieces");
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<QString>("rows");
-        QTest::addColumn<int>("widest");
+        addColumns<QString, int, QString, int>("pieces", "columns", "rows", "widest");
         QTest::newRow("empty") << "" << 4 << "" << 0;
         QTest::newRow("wraps, a full row adds none")
             << "abcdefgh\nabcdefghij" << 4 << "abcd|efgh|abcd|efgh|ij" << 4;

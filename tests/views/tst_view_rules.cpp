@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "views/text_view.h"
 #include "views/view_rules.h"
 
@@ -48,9 +49,7 @@ private slots:
     }
 
     void append_data() {
-        QTest::addColumn<QString>("view");
-        QTest::addColumn<QStringList>("blocks");
-        QTest::addColumn<QString>("expected");
+        addColumns<QString, QStringList, QString>("view", "blocks", "expected");
         const auto row = [](const char* name, const QString& view, const QStringList& blocks,
                             const QString& expected) {
             QTest::newRow(name) << view << blocks << expected;

@@ -3,6 +3,7 @@
 // painted after every block. The limits are generous: ten times or more what a RelWithDebInfo build
 // takes. The time counted is this thread's processor time, so that other work on the machine
 // does not make the view look slow.
+#include "data_columns.h"
 #include "views/rich_text_box.h"
 #include "views/view_rules.h"
 
@@ -27,8 +28,7 @@ class TestViewSpeed : public QObject {
 
 private slots:
     void appendBlocks_data() {
-        QTest::addColumn<bool>("paint");
-        QTest::addColumn<double>("limitMs");
+        addColumns<bool, double>("paint", "limitMs");
         QTest::newRow("hex, model only") << false << 0.5;
         QTest::newRow("hex, refresh+paint every block") << true << 2.0;
     }

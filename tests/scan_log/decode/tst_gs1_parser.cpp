@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "scan_log/decode/gs1_ai_table.h"
 #include "scan_log/decode/gs1_parser.h"
 
@@ -23,8 +24,7 @@ class TestGs1Parser : public QObject {
 
 private slots:
     void elementStrings_data() {
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<QString>("summary");
+        addColumns<QByteArray, QString>("data", "summary");
         const auto row = [](const char* name, const char* data, const char* summary) {
             QTest::newRow(name) << QByteArray(data) << QString::fromUtf8(summary);
         };
@@ -141,9 +141,7 @@ private slots:
     }
 
     void century_data() {
-        QTest::addColumn<int>("current");
-        QTest::addColumn<int>("yy");
-        QTest::addColumn<int>("year");
+        addColumns<int, int, int>("current", "yy", "year");
         QTest::newRow("2025, 75") << 2025 << 75 << 2075;
         QTest::newRow("2025, 76") << 2025 << 76 << 1976;
         QTest::newRow("2025, 00") << 2025 << 0 << 2000;
@@ -158,8 +156,7 @@ private slots:
     }
 
     void digitalLinks_data() {
-        QTest::addColumn<QByteArray>("uri");
-        QTest::addColumn<QString>("summary");
+        addColumns<QByteArray, QString>("uri", "summary");
         const auto row = [](const char* name, const char* uri, const char* summary) {
             QTest::newRow(name) << QByteArray(uri) << QString::fromUtf8(summary);
         };

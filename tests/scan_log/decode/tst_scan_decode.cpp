@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "scan_log/decode/aim_identifier.h"
 #include "scan_log/decode/gs1_check_digit.h"
 #include "scan_log/decode/scan_info.h"
@@ -22,8 +23,7 @@ class TestScanDecode : public QObject {
 
 private slots:
     void visibleForm_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("visible");
+        addColumns<QByteArray, QString>("bytes", "visible");
         QByteArray controls;
         for (int byte = 0; byte < 32; ++byte)
             controls += static_cast<char>(byte);
@@ -81,9 +81,7 @@ private slots:
     }
 
     void aimIdentifiers_data() {
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<QString>("symbology");
-        QTest::addColumn<bool>("gs1");
+        addColumns<QByteArray, QString, bool>("data", "symbology", "gs1");
         const auto row = [](const char* data, const char* symbology, bool gs1) {
             QTest::newRow(data) << QByteArray(data) << QString::fromUtf8(symbology) << gs1;
         };
@@ -130,8 +128,7 @@ private slots:
     }
 
     void checkDigits_data() {
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<QString>("check");
+        addColumns<QByteArray, QString>("key", "check");
         // The worked examples as published, and with the last digit one off.
         const struct {
             const char* name;
@@ -164,12 +161,8 @@ private slots:
     }
 
     void scans_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("symbology");
-        QTest::addColumn<QString>("check");
-        QTest::addColumn<QString>("fields");
-        QTest::addColumn<QString>("data");
-        QTest::addColumn<QString>("terminator");
+        addColumns<QByteArray, QString, QString, QString, QString, QString>(
+            "bytes", "symbology", "check", "fields", "data", "terminator");
         const auto row = [](const char* name, const QByteArray& bytes, const char* symbology,
                             const char* check, const char* fields, const char* data,
                             const char* terminator) {

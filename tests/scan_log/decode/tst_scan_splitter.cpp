@@ -1,3 +1,5 @@
+#include "collected_scans.h"
+#include "data_columns.h"
 #include "scan_log/decode/scan_splitter.h"
 #include "scan_log/decode/visible_bytes.h"
 
@@ -9,19 +11,6 @@ using namespace std::chrono_literals;
 using Ms = std::chrono::milliseconds;
 
 namespace {
-
-// The scans the splitter hands on, collected.
-std::vector<Scan> feed(ScanSplitter& splitter, std::string_view bytes,
-                       std::chrono::milliseconds at) {
-    std::vector<Scan> out;
-    splitter.feed(bytes, at, [&out](const ScanView& scan) { out.push_back(scan.toScan()); });
-    return out;
-}
-std::vector<Scan> tick(ScanSplitter& splitter, std::chrono::milliseconds now) {
-    std::vector<Scan> out;
-    splitter.tick(now, [&out](const ScanView& scan) { out.push_back(scan.toScan()); });
-    return out;
-}
 
 // A scan as "visible bytes|terminator", with "|cut" for a cut one.
 QString describe(const Scan& scan) {
@@ -81,8 +70,7 @@ class TestScanSplitter : public QObject {
 
 private slots:
     void terminators_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("scans");
+        addColumns<QByteArray, QStringList>("bytes", "scans");
         QTest::newRow("CR") << QByteArray("A\r") << QStringList{u"A<CR>|CR"_s};
         QTest::newRow("LF") << QByteArray("A\n") << QStringList{u"A<LF>|LF"_s};
         QTest::newRow("CR LF") << QByteArray("A\r\n") << QStringList{u"A<CR><LF>|CR LF"_s};
@@ -149,9 +137,7 @@ private slots:
     }
 
     void silence_data() {
-        QTest::addColumn<int>("silence");
-        QTest::addColumn<int>("gap");
-        QTest::addColumn<int>("scans");
+        addColumns<int, int, int>("silence", "gap", "scans");
         QTest::newRow("default, gap below") << 0 << 49 << 1;
         QTest::newRow("default, gap equal") << 0 << 50 << 2;
         QTest::newRow("5 ms, gap 4") << 5 << 4 << 1;
@@ -197,11 +183,8 @@ private slots:
     }
 
     void longScansAreCut_data() {
-        QTest::addColumn<int>("dataBytes");
-        QTest::addColumn<QByteArray>("ending");
-        QTest::addColumn<int>("chunk");
-        QTest::addColumn<QList<int>>("sizes");
-        QTest::addColumn<QList<bool>>("cuts");
+        addColumns<int, QByteArray, int, QList<int>, QList<bool>>("dataBytes", "ending", "chunk",
+                                                                  "sizes", "cuts");
         constexpr int Max = static_cast<int>(ScanSplitter::MaxScanBytes);
         QTest::newRow("one byte over, in one read")
             << Max + 1 << QByteArray("\r\n") << 1 << QList<int>{Max, 3} << QList<bool>{true, false};

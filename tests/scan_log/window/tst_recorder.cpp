@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "fake_file_chooser.h"
 #include "form_harness.h"
 #include "scan_log/window/recorder.h"
@@ -68,9 +69,8 @@ private slots:
     // Both kinds hold exactly what arrived (and, in a transcript, what was sent), across a close
     // and open of the port, until the item is chosen again.
     void recordsWhatArrivedAndWasSent_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QByteArray>("expected"); // raw bytes, or the transcript without times
+        // expected: raw bytes, or the transcript without times
+        addColumns<QString, QString, QByteArray>("name", "filter", "expected");
         QTest::newRow("transcript") << "t.log"
                                     << ""
                                     << QByteArray("RX ]E04006381333931<CR><LF>\n"
@@ -173,9 +173,7 @@ private slots:
     // Recording stops with one warning when a write fails or the file is gone, whether that is
     // seen when much is waiting or when recording is stopped; the port and the views go on.
     void failureStopsRecordingOnce_data() {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<bool>("flood");
-        QTest::addColumn<QString>("reason");
+        addColumns<QString, bool, QString>("fault", "flood", "reason");
         // A file size limit makes writes past it fail (EFBIG), as a full disk does.
         QTest::newRow("write fails, much waiting") << u"limit"_s << true << u"too large"_s;
         QTest::newRow("write fails, on stop") << u"limit"_s << false << u"too large"_s;

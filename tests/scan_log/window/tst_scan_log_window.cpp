@@ -1,3 +1,4 @@
+#include "data_columns.h"
 #include "fake_file_chooser.h"
 #include "form_harness.h"
 #include "scan_log/window/scan_collector.h"
@@ -184,8 +185,7 @@ private slots:
     // the device while the program was busy (the silence timer found them, or they were read
     // after the deadline before the timer could run) continue the scan.
     void silenceOfTheLineOnly_data() {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QStringList>("rows");
+        addColumns<QString, QStringList>("line", "rows");
         QTest::newRow("quiet line") << u"quiet"_s << QStringList{u"ABC"_s, u"DEF"_s};
         QTest::newRow("bytes waiting when the timer looks")
             << u"waiting"_s << QStringList{u"ABCDEF"_s};
@@ -241,8 +241,7 @@ private slots:
     // A spreadsheet opening the file runs no scan as a formula; numbers stay numbers, and the
     // hex column keeps the exact bytes.
     void csvRunsNoFormula_data() {
-        QTest::addColumn<QByteArray>("scan");
-        QTest::addColumn<QByteArray>("field");
+        addColumns<QByteArray, QByteArray>("scan", "field");
         QTest::newRow("=") << QByteArray("=1+2") << QByteArray("'=1+2");
         QTest::newRow("+") << QByteArray("+SUM(1;2)") << QByteArray("'+SUM(1;2)");
         QTest::newRow("-") << QByteArray("-3+4") << QByteArray("'-3+4");
