@@ -95,30 +95,33 @@ QString inUseText(const PortError& e) {
              named.size() > 1 ? QStringLiteral("those programs") : QStringLiteral("that program"));
 }
 
+// What each property takes, for the sentence "<name> <value> is not valid; use <advice>."
+struct RangeAdvice {
+    PortOperation operation;
+    const char* name;
+    const char* advice;
+};
+constexpr RangeAdvice RangeAdvices[] = {
+    {PortOperation::SetCommPort, "Port number", "a number from 1 to 18"},
+    {PortOperation::SetHandshaking, "Handshaking",
+     "0 (none), 1 (Xon/Xoff), 2 (RTS/CTS) or 3 (Xon/Xoff and RTS/CTS)"},
+    {PortOperation::SetInputLen, "InputLen",
+     "0 to take every waiting character, or a positive count"},
+    {PortOperation::SetRThreshold, "RThreshold",
+     "0 to switch receive notifications off, or a positive count"},
+    {PortOperation::SetSThreshold, "SThreshold",
+     "0 to switch send notifications off, or a positive count"},
+};
+
 QString outOfRangeText(const PortError& e) {
-    switch (e.operation) {
-    case PortOperation::SetCommPort:
-        return QStringLiteral("Port number %1 is not valid; use a number from 1 to 18.")
-            .arg(e.value);
-    case PortOperation::SetHandshaking:
-        return QStringLiteral("Handshaking %1 is not valid; use 0 (none), 1 (Xon/Xoff), 2 "
-                              "(RTS/CTS) or 3 (Xon/Xoff and RTS/CTS).")
-            .arg(e.value);
-    case PortOperation::SetInputLen:
-        return QStringLiteral("InputLen %1 is not valid; use 0 to take every waiting character, "
-                              "or a positive count.")
-            .arg(e.value);
-    case PortOperation::SetRThreshold:
-        return QStringLiteral("RThreshold %1 is not valid; use 0 to switch receive notifications "
-                              "off, or a positive count.")
-            .arg(e.value);
-    case PortOperation::SetSThreshold:
-        return QStringLiteral("SThreshold %1 is not valid; use 0 to switch send notifications "
-                              "off, or a positive count.")
-            .arg(e.value);
-    default:
-        return QStringLiteral("The value %1 is not valid.").arg(e.value);
+    for (const RangeAdvice& range : RangeAdvices) {
+        if (range.operation == e.operation)
+            return QStringLiteral("%1 %2 is not valid; use %3.")
+                .arg(QLatin1StringView(range.name))
+                .arg(e.value)
+                .arg(QLatin1StringView(range.advice));
     }
+    return QStringLiteral("The value %1 is not valid.").arg(e.value);
 }
 
 QString invalidSettingsText(const PortError& e) {

@@ -731,6 +731,12 @@ PortError TermiosPort::outOfRange(PortOperation operation, qint32 value) const {
     return refused;
 }
 
+qint16 TermiosPort::checkedCount(PortOperation operation, qint16 count) const {
+    if (count < 0)
+        throw PortFailure(outOfRange(operation, count));
+    return count;
+}
+
 qint16 TermiosPort::CommPort() const {
     return port_;
 }
@@ -807,9 +813,7 @@ qint16 TermiosPort::InputLen() const {
 }
 
 void TermiosPort::setInputLen(qint16 length) {
-    if (length < 0)
-        throw PortFailure(outOfRange(PortOperation::SetInputLen, length));
-    inputLen_ = length;
+    inputLen_ = checkedCount(PortOperation::SetInputLen, length);
 }
 
 qint16 TermiosPort::RThreshold() const {
@@ -817,9 +821,7 @@ qint16 TermiosPort::RThreshold() const {
 }
 
 void TermiosPort::setRThreshold(qint16 threshold) {
-    if (threshold < 0)
-        throw PortFailure(outOfRange(PortOperation::SetRThreshold, threshold));
-    rThreshold_ = threshold;
+    rThreshold_ = checkedCount(PortOperation::SetRThreshold, threshold);
 }
 
 qint16 TermiosPort::SThreshold() const {
@@ -827,9 +829,7 @@ qint16 TermiosPort::SThreshold() const {
 }
 
 void TermiosPort::setSThreshold(qint16 threshold) {
-    if (threshold < 0)
-        throw PortFailure(outOfRange(PortOperation::SetSThreshold, threshold));
-    sThreshold_ = threshold;
+    sThreshold_ = checkedCount(PortOperation::SetSThreshold, threshold);
     updateWatch();
 }
 

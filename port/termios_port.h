@@ -167,6 +167,8 @@ private:
                                    serial_comm::FailureCause cause) const;
     // A number that `operation` does not take.
     serial_comm::PortError outOfRange(serial_comm::PortOperation operation, qint32 value) const;
+    // The count itself, or the out-of-range failure for a negative one.
+    qint16 checkedCount(serial_comm::PortOperation operation, qint16 count) const;
 
     serial_comm::DeviceResolver resolver_;
     qint16 port_ = DefaultCommPort;

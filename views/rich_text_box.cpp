@@ -216,8 +216,7 @@ void RichTextBox::setText(const QString& text) {
     const QString old = accessibilityListening() ? model_.Text() : QString();
     model_.setText(text);
     notifyTextSet(this, old, text);
-    caretAtStart_ = upstream_ = false;
-    preferredColumn_ = -1;
+    forgetCaretPlacement();
     noteTextChange(0);
 }
 
@@ -231,9 +230,7 @@ int RichTextBox::SelStart() const {
 
 void RichTextBox::setSelStart(int start) {
     model_.setSelStart(start);
-    caretAtStart_ = upstream_ = false;
-    preferredColumn_ = -1;
-    noteSelectionChange();
+    selectionSetByProgram();
 }
 
 int RichTextBox::SelLength() const {
@@ -242,8 +239,17 @@ int RichTextBox::SelLength() const {
 
 void RichTextBox::setSelLength(int length) {
     model_.setSelLength(length);
+    selectionSetByProgram();
+}
+
+// A selection set from outside starts afresh: no remembered column, the caret at its end.
+void RichTextBox::forgetCaretPlacement() {
     caretAtStart_ = upstream_ = false;
     preferredColumn_ = -1;
+}
+
+void RichTextBox::selectionSetByProgram() {
+    forgetCaretPlacement();
     noteSelectionChange();
 }
 
@@ -255,8 +261,7 @@ void RichTextBox::setSelText(const QString& text) {
     model_.setSelText(text);
     if (tell)
         notifyTextReplaced(this, from, removed, text);
-    caretAtStart_ = upstream_ = false;
-    preferredColumn_ = -1;
+    forgetCaretPlacement();
     if (changes)
         noteTextChange(from);
     else

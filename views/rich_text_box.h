@@ -112,6 +112,8 @@ private:
 
     void noteTextChange(int from);
     void noteSelectionChange();
+    void forgetCaretPlacement();
+    void selectionSetByProgram();
     void scheduleRefresh();
     void ensureIndex() const;
     void applyFont();

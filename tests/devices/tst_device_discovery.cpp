@@ -33,13 +33,12 @@ Q_DECLARE_METATYPE(serial_comm::FollowMode)
 class TestDeviceDiscovery : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<Testbed> bed_;
-    std::unique_ptr<QTemporaryDir> config_;
+    TestbedRun run_;
     qint64 clock_ = 1'000'000;
 
-    void add(const QString& description) { QVERIFY(bed_->add(description)); }
-    void plug(const Usb& device) { QVERIFY(bed_->plug(device)); }
-    void unplug(const Usb& device) { bed_->unplug(device); }
+    void add(const QString& description) { QVERIFY(run_.bed->add(description)); }
+    void plug(const Usb& device) { QVERIFY(run_.bed->plug(device)); }
+    void unplug(const Usb& device) { run_.bed->unplug(device); }
     // Every kind of terminal, three USB devices among them.
     void addAll() {
         add(onBoardUarts);
@@ -51,21 +50,15 @@ class TestDeviceDiscovery : public QObject {
     std::unique_ptr<DeviceRegistry> registry(FollowMode mode = FollowMode::Udev,
                                              const QString& folder = {}) {
         DeviceRegistry::Options options;
-        options.configFolder = folder.isEmpty() ? config_->path() : folder;
+        options.configFolder = folder.isEmpty() ? run_.config->path() : folder;
         options.follow = mode;
         options.clock = [this] { return ++clock_; };
         return std::make_unique<DeviceRegistry>(options);
     }
 
 private slots:
-    void init() {
-        bed_ = std::make_unique<Testbed>();
-        config_ = std::make_unique<QTemporaryDir>();
-    }
-    void cleanup() {
-        bed_.reset();
-        config_.reset();
-    }
+    void init() { run_.start(); }
+    void cleanup() { run_.stop(); }
     void listsSerialPortsOnly() {
         addAll();
         const DeviceMonitor monitor(FollowMode::Udev);
@@ -238,7 +231,7 @@ private slots:
 
     void damagedTableFile() {
         {
-            QFile file(config_->filePath(QStringLiteral("com-numbers")));
+            QFile file(run_.config->filePath(QStringLiteral("com-numbers")));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("\x01\xffgarbage\n7 100 usb 1209:0001 serial 20150CE5C5 if 00\n");
         }
@@ -250,7 +243,7 @@ private slots:
         // What could be read holds; the rest is given afresh, and the file is whole again.
         QCOMPARE(numberOn(*reg, QStringLiteral("/dev/ttyACM0")), 7);
         QCOMPARE(numberOn(*reg, QStringLiteral("/dev/ttyUSB0")), 3);
-        QFile file(ComTableFile(config_->path()).path());
+        QFile file(ComTableFile(run_.config->path()).path());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const ParsedComTable parsed = parseComTable(file.readAll());
         QCOMPARE(parsed.badLines, 0);
@@ -258,7 +251,7 @@ private slots:
     }
 
     void unwritableTableFile() {
-        const QString notAFolder = config_->filePath(QStringLiteral("plain-file"));
+        const QString notAFolder = run_.config->filePath(QStringLiteral("plain-file"));
         QFile plain(notAFolder);
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.close();
@@ -283,7 +276,7 @@ private slots:
             remembered.append(
                 {QStringLiteral("usb-port /elsewhere/%1 if 00").arg(n), n, n == 11 ? 10 : 500 + n});
         {
-            QFile file(config_->filePath(QStringLiteral("com-numbers")));
+            QFile file(run_.config->filePath(QStringLiteral("com-numbers")));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(formatComTable(remembered));
         }
@@ -293,7 +286,7 @@ private slots:
         QTRY_COMPARE(added.count(), 1);
         QCOMPARE(added.at(0).at(0).toInt(), 11);
 
-        QFile file(ComTableFile(config_->path()).path());
+        QFile file(ComTableFile(run_.config->path()).path());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();
         QVERIFY(!text.contains("/elsewhere/11 "));

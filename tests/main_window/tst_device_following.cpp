@@ -81,39 +81,32 @@ bool scan(const Testbed& bed, const QByteArray& code) {
 class TestDeviceFollowing : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<Testbed> bed_;
-    std::unique_ptr<QTemporaryDir> config_;
+    TestbedRun run_;
 
     // Scans a code and waits until it shows in both views.
     void scanArrives(Program& program, const QByteArray& code) {
         QString hex;
         for (const char c : code)
             hex += QString::number(uchar(c), 16).toUpper() + u"h "_s;
-        QVERIFY(scan(*bed_, code + '\r'));
+        QVERIFY(scan(*run_.bed, code + '\r'));
         QTRY_VERIFY(program.form->Term().Text().contains(QString::fromLatin1(code)));
         QTRY_VERIFY2(program.form->TermHex().Text().contains(hex + u"Dh "_s),
                      qPrintable(program.form->TermHex().Text()));
     }
 
 private slots:
-    void init() {
-        bed_ = std::make_unique<Testbed>();
-        config_ = std::make_unique<QTemporaryDir>();
-    }
-    void cleanup() {
-        bed_.reset();
-        config_.reset();
-    }
+    void init() { run_.start(); }
+    void cleanup() { run_.stop(); }
 
     void scannerPluggedInOpensFromItsNumberAndReopens() {
-        Program program(config_->path());
+        Program program(run_.config->path());
         ConfigScrn* dialog = program.showDialog();
         QVERIFY(dialog != nullptr && dialog->isVisible());
         QCOMPARE(program.option(u"ComPort_3"_s)->accessibleDescription(),
                  u"COM3: no serial device has this number"_s);
 
         // Plugged in while the dialog is open: the tooltips follow.
-        QVERIFY(bed_->plug(scanner()));
+        QVERIFY(run_.bed->plug(scanner()));
         QTRY_COMPARE(program.option(u"ComPort_3"_s)->accessibleDescription(), ScannerTip);
         QCOMPARE(program.option(u"ComPort_3"_s)->accessibleDescription(), ScannerTip);
 
@@ -135,7 +128,7 @@ private slots:
 
         // Pulled out: the port closes and says it waits for the device.
         const int before = program.prompts->messages().size();
-        bed_->unplug(scanner());
+        run_.bed->unplug(scanner());
         QTRY_COMPARE(program.prompts->messages().size(), before + 1);
         QCOMPARE(program.lastMessage(), Lost);
         QCOMPARE(program.prompts->messages().last().icon, Prompts::Icon::Exclamation);
@@ -145,7 +138,7 @@ private slots:
                  ScannerTip.chopped(9) + u"not connected"_s);
 
         // Back: the same open command runs, with its usual message, and data arrives again.
-        QVERIFY(bed_->plug(scanner()));
+        QVERIFY(run_.bed->plug(scanner()));
         QTRY_VERIFY(program.port->PortOpen());
         QCOMPARE(program.prompts->messages().size(), before + 2);
         QCOMPARE(program.lastMessage(), Opened);
@@ -173,13 +166,13 @@ private slots:
         QFETCH(QString, text);
         qputenv("LINNET_COM5", "/nonexistent/linnet-scanner");
         const auto unset = qScopeGuard([] { qunsetenv("LINNET_COM5"); });
-        Program program(config_->path());
+        Program program(run_.config->path());
         QSignalSpy added(program.registry.get(), &serial_comm::DeviceRegistry::deviceAdded);
-        QVERIFY(bed_->plug(scanner()));
+        QVERIFY(run_.bed->plug(scanner()));
         QTRY_COMPARE(added.count(), 1);
         if (!scannerThere) {
             QSignalSpy removed(program.registry.get(), &serial_comm::DeviceRegistry::deviceRemoved);
-            bed_->unplug(scanner());
+            run_.bed->unplug(scanner());
             QTRY_COMPARE(removed.count(), 1);
         }
         program.port->setCommPort(qint16(port));
@@ -192,14 +185,14 @@ private slots:
     }
 
     void noReopenAfterTheUserOpenedOrClosed() {
-        Program program(config_->path());
+        Program program(run_.config->path());
         QSignalSpy added(program.registry.get(), &serial_comm::DeviceRegistry::deviceAdded);
-        QVERIFY(bed_->plug(scanner()));
+        QVERIFY(run_.bed->plug(scanner()));
         QTRY_COMPARE(added.count(), 1);
         program.port->setCommPort(3);
         program.form->cmdOPEN().click();
         QCOMPARE(program.lastMessage(), Opened);
-        bed_->unplug(scanner());
+        run_.bed->unplug(scanner());
         QTRY_COMPARE(program.lastMessage(), Lost);
 
         // The user tries in the meantime (and is told the device is missing), so the port no
@@ -207,7 +200,7 @@ private slots:
         program.form->cmdOPEN().click();
         QVERIFY(program.lastMessage().startsWith(u"Cannot open COM3 (/dev/ttyACM0)"_s));
         const int before = program.prompts->messages().size();
-        QVERIFY(bed_->plug(scanner()));
+        QVERIFY(run_.bed->plug(scanner()));
         QTRY_COMPARE(added.count(), 2);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
         QVERIFY(!program.port->PortOpen());

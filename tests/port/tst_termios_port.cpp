@@ -92,12 +92,7 @@ class TestTermiosPort : public QObject {
     QStringList trace_;
     QString received_;
 
-    termios attributes() const {
-        termios t{};
-        if (::tcgetattr(pty_->slaveFd(), &t) != 0)
-            qFatal("tcgetattr on the slave failed");
-        return t;
-    }
+    termios attributes() const { return pty_->slaveAttributes(); }
     QString where() const { return u"COM7 (%1)"_s.arg(pty_->slavePath()); }
     int count(const char* code) const { return int(trace_.count(QLatin1String(code))); }
 

@@ -62,12 +62,7 @@ class TestTermiosRefusal : public QObject {
     std::unique_ptr<QTemporaryDir> lockDir_;
     std::unique_ptr<TermiosPort> port_;
 
-    termios attributes() const {
-        termios t{};
-        if (::tcgetattr(pty_->slaveFd(), &t) != 0)
-            qFatal("tcgetattr on the slave failed");
-        return t;
-    }
+    termios attributes() const { return pty_->slaveAttributes(); }
     QString where() const { return u"COM7 (%1)"_s.arg(pty_->slavePath()); }
 
 private slots:

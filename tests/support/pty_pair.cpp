@@ -1,5 +1,7 @@
 #include "pty_pair.h"
 
+#include <QtGlobal>
+
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -78,4 +80,11 @@ QByteArray PtyPair::readMaster(qsizetype atLeast, std::chrono::milliseconds time
         if (::poll(&p, 1, left) <= 0 || (p.revents & POLLIN) == 0)
             return received;
     }
+}
+
+termios PtyPair::slaveAttributes() const {
+    termios t{};
+    if (::tcgetattr(slaveFd(), &t) != 0)
+        qFatal("tcgetattr on the slave failed");
+    return t;
 }

@@ -8,6 +8,8 @@
 
 #include <chrono>
 
+#include <termios.h>
+
 // A pseudo-terminal pair for tests. The test plays the device's far end on the master side; the
 // program opens the slave path as its serial device. The pair keeps one slave descriptor of its
 // own open, so the slave's attributes can be read while the program has it open or after it has
@@ -19,6 +21,8 @@ public:
     QString slavePath() const { return slavePath_; }
     int slaveFd() const { return pty_.deviceSide(); }
     int masterFd() const { return pty_.master(); }
+    // The slave's attributes as the kernel holds them now.
+    termios slaveAttributes() const;
 
     // Writes every byte to the master side (what the device sends), waiting while it is full.
     void writeMaster(const QByteArray& bytes);

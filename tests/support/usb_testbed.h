@@ -8,12 +8,15 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 
 // GLib names a struct member "signals", which Qt defines as a keyword.
 #pragma push_macro("signals")
 #undef signals
 #include <umockdev.h>
+
+#include <memory>
 #pragma pop_macro("signals")
 
 namespace testbed {
@@ -202,6 +205,22 @@ private:
     UMockdevTestbed* bed_;
     // Nodes made once: the testbed cannot make one of the same name twice.
     QSet<QString> nodesMade_;
+};
+
+// What each test function of a testbed suite starts from: a fresh testbed and an empty folder for
+// the program's configuration, made in the suite's init() and dropped in its cleanup().
+struct TestbedRun {
+    std::unique_ptr<Testbed> bed;
+    std::unique_ptr<QTemporaryDir> config;
+
+    void start() {
+        bed = std::make_unique<Testbed>();
+        config = std::make_unique<QTemporaryDir>();
+    }
+    void stop() {
+        bed.reset();
+        config.reset();
+    }
 };
 
 } // namespace testbed
