@@ -409,14 +409,20 @@ void TermiosPort::applyLine(PortOperation operation, const LineSettings& setting
 }
 
 void TermiosPort::applyDtr(bool raised) {
-    int bits = TIOCM_DTR;
+    applyModemLine(TIOCM_DTR, raised, PortOperation::SetDtr, FailureCause::DtrNotSet);
+}
+
+// Raises or drops one output line; a device without modem lines (a pseudo-terminal) takes that
+// as done, as the lamps then show nothing either.
+void TermiosPort::applyModemLine(int line, bool raised, PortOperation operation,
+                                 FailureCause cause) {
+    int bits = line;
     if (::ioctl(device_->fd.get(), raised ? TIOCMBIS : TIOCMBIC, &bits) == 0)
         return;
     const int error = errno;
     if (noModemLines(error))
         return;
-    PortError refused = failure(PortOperation::SetDtr, failureKind(error, DeviceState::Open),
-                                FailureCause::DtrNotSet);
+    PortError refused = failure(operation, failureKind(error, DeviceState::Open), cause);
     refused.value = raised ? QStringLiteral("true") : QStringLiteral("false");
     refused.systemError = error;
     throw PortFailure(refused);
@@ -900,15 +906,5 @@ void TermiosPort::setRTSEnable(bool enable) {
 void TermiosPort::applyRts(bool raised) {
     if (flow_ == FlowControl::RtsCts || flow_ == FlowControl::Both)
         return;
-    int bits = TIOCM_RTS;
-    if (::ioctl(device_->fd.get(), raised ? TIOCMBIS : TIOCMBIC, &bits) == 0)
-        return;
-    const int error = errno;
-    if (noModemLines(error))
-        return;
-    PortError refused = failure(PortOperation::SetRts, failureKind(error, DeviceState::Open),
-                                FailureCause::RtsNotSet);
-    refused.value = raised ? QStringLiteral("true") : QStringLiteral("false");
-    refused.systemError = error;
-    throw PortFailure(refused);
+    applyModemLine(TIOCM_RTS, raised, PortOperation::SetRts, FailureCause::RtsNotSet);
 }

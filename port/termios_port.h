@@ -126,6 +126,8 @@ private:
     void applyDtr(bool raised);
     // Raises or drops RTS unless RTS/CTS flow control drives it.
     void applyRts(bool raised);
+    void applyModemLine(int line, bool raised, serial_comm::PortOperation operation,
+                        serial_comm::FailureCause cause);
     void endBreak();
     // The one read of the modem lines (TIOCMGET), as TIOCM_* bits; nullopt when the port is
     // closed or the device did not answer, and then errno says why.

@@ -17,6 +17,23 @@ bool isControl(char16_t c) {
     return c < 0x20 || (c >= 0x7F && c < 0xA0);
 }
 
+// A character the raw font lacks, drawn after the glyph runs with the widget's font, which falls
+// back to other fonts.
+struct Fallback {
+    QPointF at;
+    QString text;
+    bool selected;
+};
+
+void drawFallbacks(QPainter& painter, const QFont& font, const QColor (&pens)[2],
+                   const QList<Fallback>& fallbacks) {
+    painter.setFont(font);
+    for (const Fallback& fallback : fallbacks) {
+        painter.setPen(pens[fallback.selected]);
+        painter.drawText(fallback.at, fallback.text);
+    }
+}
+
 } // namespace
 
 RowPainter::RowPainter(const QFont& font) {
@@ -187,11 +204,6 @@ void RowPainter::paintCells(QPainter& painter, QStringView text, const ViewRows&
     // copied rows the blending way.
     QList<quint32> glyphs[2];
     QList<QPointF> positions[2];
-    struct Fallback {
-        QPointF at;
-        QString text;
-        bool selected;
-    };
     QList<Fallback> fallbacks;
 
     const QPainter::CompositionMode mode = painter.compositionMode();
@@ -259,11 +271,7 @@ void RowPainter::paintCells(QPainter& painter, QStringView text, const ViewRows&
         painter.setPen(pens[selected]);
         drawGlyphs(painter, rawFont_, glyphs[selected], positions[selected]);
     }
-    painter.setFont(font_);
-    for (const Fallback& fallback : std::as_const(fallbacks)) {
-        painter.setPen(pens[fallback.selected]);
-        painter.drawText(fallback.at, fallback.text);
-    }
+    drawFallbacks(painter, font_, pens, fallbacks);
 }
 
 void RowPainter::paintBlended(QPainter& painter, QStringView text, const ViewRows& rows,
@@ -275,11 +283,6 @@ void RowPainter::paintBlended(QPainter& painter, QStringView text, const ViewRow
     QList<quint32> glyphs[2];
     QList<QPointF> positions[2];
     QList<QRectF> boxes[2];
-    struct Fallback {
-        QPointF at;
-        QString text;
-        bool selected;
-    };
     QList<Fallback> fallbacks;
     auto xOf = [&](int column) { return origin.x() + column * charWidth_; };
 
@@ -329,9 +332,5 @@ void RowPainter::paintBlended(QPainter& painter, QStringView text, const ViewRow
         for (const QRectF& box : std::as_const(boxes[selected]))
             painter.drawRect(box);
     }
-    painter.setFont(font_);
-    for (const Fallback& fallback : std::as_const(fallbacks)) {
-        painter.setPen(pens[fallback.selected]);
-        painter.drawText(fallback.at, fallback.text);
-    }
+    drawFallbacks(painter, font_, pens, fallbacks);
 }

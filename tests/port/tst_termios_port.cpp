@@ -115,10 +115,7 @@ class TestTermiosPort : public QObject {
 private slots:
     void initTestCase() { clearPortVariables(); }
     void init() {
-        lockDir_ = std::make_unique<QTemporaryDir>();
-        qputenv("LINNET_LOCK_DIR", QFile::encodeName(lockDir_->path()));
-        pty_ = std::make_unique<PtyPair>();
-        qputenv("LINNET_COM7", pty_->slavePath().toLocal8Bit());
+        startPtyAsPort(7, lockDir_, pty_);
         port_ = std::make_unique<TermiosPort>();
         port_->setCommPort(7);
         trace_.clear();

@@ -68,10 +68,7 @@ class TestTermiosRefusal : public QObject {
 private slots:
     void initTestCase() { clearPortVariables(); }
     void init() {
-        lockDir_ = std::make_unique<QTemporaryDir>();
-        qputenv("LINNET_LOCK_DIR", QFile::encodeName(lockDir_->path()));
-        pty_ = std::make_unique<PtyPair>();
-        qputenv("LINNET_COM7", pty_->slavePath().toLocal8Bit());
+        startPtyAsPort(7, lockDir_, pty_);
         struct stat status {};
         QCOMPARE(::fstat(pty_->slaveFd(), &status), 0);
         driven = status.st_rdev;
