@@ -316,15 +316,19 @@ private slots:
                                          : answer == 'A' ? Prompts::Answer::Abort
                                                          : Prompts::Answer::Ignore);
         h.form->show();
-        QObject context;
-        QTimer::singleShot(50, &context, [&] {
+        // Something happens two seconds into the wait.
+        bool happened = false;
+        h.clock->atReading = [&](double now) {
+            if (happened || now < 1002)
+                return;
+            happened = true;
             if (meanwhile == "close")
                 h.port->forceOpen(false);
             if (meanwhile == "fail")
                 h.port->failRead(QStringLiteral("OutBufferCount"),
                                  h.port->fault(serial_comm::PortOperation::OutBufferCount,
                                                serial_comm::FailureCause::DeviceLost));
-        });
+        };
 
         QCOMPARE(h.form->close(), closes);
         QCOMPARE(h.form->isVisible(), !closes);

@@ -394,6 +394,8 @@ private slots:
         // Following the end: the handle moves, but the bar is repainted at its own pace.
         bar.setValue(bar.maximum());
         settle(box);
+        // Bounded: lets the bar's own pace (a paint at most every 250 ms) run out, so that the
+        // count below starts from a quiet bar.
         QTest::qWait(300);
         barPaints.reset();
         PaintCounter textPaints(box.viewport());
@@ -410,6 +412,7 @@ private slots:
             qPrintable(QStringLiteral("%1 paints in %2 ms").arg(barPaints.count).arg(elapsed)));
         // The last position shows once the pace allows.
         QTRY_COMPARE(barPaints.count > 0 && bar.value() == bar.maximum(), true);
+        // Bounded: shows that no further paint follows once the bar is at the end.
         QTest::qWait(300);
         const int settled = barPaints.count;
         QTest::qWait(300);

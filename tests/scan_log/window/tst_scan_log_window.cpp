@@ -112,7 +112,7 @@ private slots:
         QCOMPARE(silence->maximum(), 2000);
         silence->setValue(2000);
         h.port->receive(u"NO-END"_s);
-        QTest::qWait(100);
+        QTest::qWait(100); // bounded: shows that the scan does not end within the long silence
         QCOMPARE(h.model().rowCount(), 0);
         // A shorter silence lets the waiting scan go at its new deadline.
         silence->setValue(5);
