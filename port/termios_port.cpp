@@ -204,23 +204,52 @@ void TermiosPort::setPortOpen(bool open) {
         closeDevice(true);
 }
 
+PortError TermiosPort::openFailure(FailureKind kind, FailureCause cause,
+                                   const QString& path) const {
+    PortError error = failure(PortOperation::Open, kind, cause);
+    error.device = path;
+    return error;
+}
+
+void TermiosPort::refuseOpen(int systemError, const QString& path) const {
+    PortError error = openFailure(failureKind(systemError, DeviceState::Opening),
+                                  FailureCause::OpenRefused, path);
+    error.systemError = systemError;
+    throw PortFailure(error);
+}
+
+// Takes the traditional lock file of the device, or throws: held by a living program, or
+// something other than a regular file stands at its name.
+std::unique_ptr<DeviceLockFile> TermiosPort::takeLockFile(const QByteArray& file,
+                                                          const QString& path) const {
+    auto lock = std::make_unique<DeviceLockFile>();
+    switch (lock->take(DeviceLockFile::directory(), file)) {
+    case DeviceLockFile::Outcome::Taken:
+    case DeviceLockFile::Outcome::Skipped:
+        break;
+    case DeviceLockFile::Outcome::Held:
+        if (lock->holder().pid > 0) {
+            PortError error = openFailure(FailureKind::Busy, FailureCause::InUse, path);
+            error.holders = {lock->holder()};
+            throw PortFailure(error);
+        }
+        refuseOpen(EWOULDBLOCK, path);
+    case DeviceLockFile::Outcome::Unsafe: {
+        PortError error = openFailure(FailureKind::Other, FailureCause::LockFileUnsafe, path);
+        error.lockFile = outside_text::visible(lock->path());
+        throw PortFailure(error);
+    }
+    }
+    return lock;
+}
+
 void TermiosPort::openDevice() {
     // The name goes to open() as the bytes the environment gave: a name that is not valid text
     // must open all the same.
     const PortDevice target = resolve(port_);
     const QByteArray file = target.file;
     const QString path = outside_text::visible(file);
-    const auto openError = [&](FailureKind kind, FailureCause cause) {
-        PortError error = failure(PortOperation::Open, kind, cause);
-        error.device = path;
-        return error;
-    };
-    const auto refuse = [&](int systemError) {
-        PortError error =
-            openError(failureKind(systemError, DeviceState::Opening), FailureCause::OpenRefused);
-        error.systemError = systemError;
-        throw PortFailure(error);
-    };
+    const auto refuse = [&](int systemError) { refuseOpen(systemError, path); };
     // The number of a device that is not plugged in opens nothing: its old node may by now be
     // another device's.
     if (!target.connected)
@@ -236,31 +265,13 @@ void TermiosPort::openDevice() {
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
         refuse(errno);
     // Other serial programs (minicom, picocom, ...) take the traditional lock file instead.
-    auto lock = std::make_unique<DeviceLockFile>();
-    switch (lock->take(DeviceLockFile::directory(), file)) {
-    case DeviceLockFile::Outcome::Taken:
-    case DeviceLockFile::Outcome::Skipped:
-        break;
-    case DeviceLockFile::Outcome::Held:
-        if (lock->holder().pid > 0) {
-            PortError error = openError(FailureKind::Busy, FailureCause::InUse);
-            error.holders = {lock->holder()};
-            throw PortFailure(error);
-        }
-        refuse(EWOULDBLOCK);
-        break;
-    case DeviceLockFile::Outcome::Unsafe: {
-        PortError error = openError(FailureKind::Other, FailureCause::LockFileUnsafe);
-        error.lockFile = outside_text::visible(lock->path());
-        throw PortFailure(error);
-    }
-    }
+    std::unique_ptr<DeviceLockFile> lock = takeLockFile(file, path);
     // A program that opened the device without any lock still shows in /proc.
     struct stat status {};
     const bool character = ::fstat(fd.get(), &status) == 0 && S_ISCHR(status.st_mode);
     if (character) {
         if (QList<DeviceHolder> holders = otherHolders(status.st_rdev); !holders.isEmpty()) {
-            PortError error = openError(FailureKind::Busy, FailureCause::InUse);
+            PortError error = openFailure(FailureKind::Busy, FailureCause::InUse, path);
             error.holders = std::move(holders);
             throw PortFailure(error);
         }

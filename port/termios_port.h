@@ -113,6 +113,11 @@ private:
     struct OpenDevice;
 
     void openDevice();
+    serial_comm::PortError openFailure(serial_comm::FailureKind kind,
+                                       serial_comm::FailureCause cause, const QString& path) const;
+    [[noreturn]] void refuseOpen(int systemError, const QString& path) const;
+    std::unique_ptr<serial_comm::DeviceLockFile> takeLockFile(const QByteArray& file,
+                                                              const QString& path) const;
     // Restoring the attributes is pointless (and fails) on a device that has gone away.
     void beginSession();
     void closeDevice(bool restoreAttributes);
