@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <string>
 
 QString decimalText(qint64 n) {
@@ -74,9 +75,88 @@ qint64 magnitude(QStringView intDigits, QStringView fracDigits, qint64 exponent)
 
 } // namespace
 
+namespace {
+
+// The longest leading decimal number: sign, the digits before and after the point, and the
+// exponent when digits follow the E and its sign; `end` is where it stops.
+struct DecimalSpan {
+    bool negative = false;
+    QStringView intDigits, fracDigits, expDigits;
+    bool expNegative = false;
+    qsizetype end = 0;
+};
+
+// A sign at `pos`, stepped over; true for a minus.
+bool readSign(const QString& text, qsizetype& pos) {
+    if (pos >= text.size() || (text[pos] != QLatin1Char('+') && text[pos] != QLatin1Char('-')))
+        return false;
+    return text[pos++] == QLatin1Char('-');
+}
+
+QStringView readDigits(const QString& text, qsizetype& pos) {
+    const qsizetype start = pos;
+    while (pos < text.size() && isDecimalDigit(text[pos]))
+        ++pos;
+    return QStringView(text).mid(start, pos - start);
+}
+
+// The span, or nullopt when there are no digits before or after the point.
+std::optional<DecimalSpan> decimalSpan(const QString& text) {
+    DecimalSpan span;
+    qsizetype pos = 0;
+    span.negative = readSign(text, pos);
+    span.intDigits = readDigits(text, pos);
+    if (pos < text.size() && text[pos] == QLatin1Char('.')) {
+        qsizetype fracEnd = pos + 1;
+        span.fracDigits = readDigits(text, fracEnd);
+        if (!span.intDigits.isEmpty() || !span.fracDigits.isEmpty())
+            pos = fracEnd;
+    }
+    if (span.intDigits.isEmpty() && span.fracDigits.isEmpty())
+        return std::nullopt;
+    if (pos < text.size() && (text[pos] == QLatin1Char('E') || text[pos] == QLatin1Char('e'))) {
+        qsizetype expPos = pos + 1;
+        const bool expNegative = readSign(text, expPos);
+        const QStringView expDigits = readDigits(text, expPos);
+        if (!expDigits.isEmpty()) {
+            span.expNegative = expNegative;
+            span.expDigits = expDigits;
+            pos = expPos;
+        }
+    }
+    span.end = pos;
+    return span;
+}
+
+// The span's value; too large for a double is an overflow, too small is zero.
+Result<double, NumberOverflow> valueOf(const DecimalSpan& span, const QString& text) {
+    // Everything in the span is ASCII; from_chars reads it the same in every locale.
+    std::string ascii = span.intDigits.isEmpty() ? "0" : span.intDigits.toLatin1().toStdString();
+    ascii += '.';
+    ascii += span.fracDigits.toLatin1().toStdString();
+    if (!span.expDigits.isEmpty()) {
+        ascii += span.expNegative ? "e-" : "e";
+        ascii += span.expDigits.toLatin1().toStdString();
+    }
+
+    double value = 0;
+    const auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+    Q_UNUSED(end);
+    if (error == std::errc::result_out_of_range) {
+        qint64 exponent = 0;
+        for (QChar c : span.expDigits)
+            exponent = std::min<qint64>(exponent * 10 + (c.unicode() - u'0'), 1'000'000'000);
+        if (magnitude(span.intDigits, span.fracDigits, span.expNegative ? -exponent : exponent) > 0)
+            return Failed{NumberOverflow{NumberOverflow::Kind::Double, text.left(span.end)}};
+        value = 0;
+    }
+    return span.negative ? -value : value;
+}
+
+} // namespace
+
 Result<double, NumberOverflow> readNumber(const QString& original) {
     const QString text = withoutBlanks(original);
-
     if (text.size() >= 2 && text[0] == QLatin1Char('&')) {
         const QChar prefix = text[1].toUpper();
         if (prefix == QLatin1Char('H'))
@@ -85,77 +165,10 @@ Result<double, NumberOverflow> readNumber(const QString& original) {
             return readRadix(text, 8);
         return 0.0;
     }
-
-    const qsizetype size = text.size();
-    qsizetype pos = 0;
-    bool negative = false;
-    if (pos < size && (text[pos] == QLatin1Char('+') || text[pos] == QLatin1Char('-'))) {
-        negative = text[pos] == QLatin1Char('-');
-        ++pos;
-    }
-
-    const qsizetype intStart = pos;
-    while (pos < size && isDecimalDigit(text[pos]))
-        ++pos;
-    const QStringView intDigits = QStringView(text).mid(intStart, pos - intStart);
-
-    QStringView fracDigits;
-    if (pos < size && text[pos] == QLatin1Char('.')) {
-        const qsizetype fracStart = pos + 1;
-        qsizetype fracEnd = fracStart;
-        while (fracEnd < size && isDecimalDigit(text[fracEnd]))
-            ++fracEnd;
-        fracDigits = QStringView(text).mid(fracStart, fracEnd - fracStart);
-        if (!intDigits.isEmpty() || !fracDigits.isEmpty())
-            pos = fracEnd;
-    }
-    if (intDigits.isEmpty() && fracDigits.isEmpty())
-        return 0;
-
-    // The exponent belongs to the number only when digits follow the E and its sign.
-    QStringView expDigits;
-    bool expNegative = false;
-    if (pos < size && (text[pos] == QLatin1Char('E') || text[pos] == QLatin1Char('e'))) {
-        qsizetype expPos = pos + 1;
-        if (expPos < size &&
-            (text[expPos] == QLatin1Char('+') || text[expPos] == QLatin1Char('-'))) {
-            expNegative = text[expPos] == QLatin1Char('-');
-            ++expPos;
-        }
-        const qsizetype expStart = expPos;
-        while (expPos < size && isDecimalDigit(text[expPos]))
-            ++expPos;
-        if (expPos > expStart) {
-            expDigits = QStringView(text).mid(expStart, expPos - expStart);
-            pos = expPos;
-        }
-    }
-
-    // Everything in the span is ASCII by now; from_chars reads it the same in every locale.
-    std::string ascii;
-    ascii.reserve(intDigits.size() + fracDigits.size() + expDigits.size() + 4);
-    ascii += intDigits.toLatin1().toStdString();
-    ascii += '.';
-    ascii += fracDigits.toLatin1().toStdString();
-    if (!expDigits.isEmpty()) {
-        ascii += expNegative ? "e-" : "e";
-        ascii += expDigits.toLatin1().toStdString();
-    }
-    if (intDigits.isEmpty())
-        ascii.insert(ascii.begin(), '0');
-
-    double value = 0;
-    const auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
-    Q_UNUSED(end);
-    if (error == std::errc::result_out_of_range) {
-        qint64 exponent = 0;
-        for (QChar c : expDigits)
-            exponent = std::min<qint64>(exponent * 10 + (c.unicode() - u'0'), 1'000'000'000);
-        if (magnitude(intDigits, fracDigits, expNegative ? -exponent : exponent) > 0)
-            return Failed{NumberOverflow{NumberOverflow::Kind::Double, text.left(pos)}};
-        value = 0;
-    }
-    return negative ? -value : value;
+    const std::optional<DecimalSpan> span = decimalSpan(text);
+    if (!span)
+        return 0.0;
+    return valueOf(*span, text);
 }
 
 Result<qint16, NumberOverflow> toInt16(double value) {
