@@ -9,6 +9,7 @@
 #   devices                base
 #   views                  -
 #   scan_log/decode        -
+#   test_codes/rules       scan_log/decode
 #   ui                     base, port, devices
 #   scan_log/window        base, ui, views, scan_log/decode
 #   settings_dialog        base, ui, port, devices
@@ -19,19 +20,21 @@ if(NOT SOURCE_DIR)
     message(FATAL_ERROR "SOURCE_DIR is not set")
 endif()
 
-set(layers base port devices views scan_log/decode ui scan_log/window settings_dialog main_window
-           app)
+set(layers base port devices views scan_log/decode test_codes/rules ui scan_log/window
+           settings_dialog main_window app)
 set(below_base "")
 set(below_port base)
 set(below_devices base)
 set(below_views "")
 set(below_scan_log/decode "")
+set(below_test_codes/rules scan_log/decode)
 set(below_ui base port devices)
 set(below_scan_log/window base ui views scan_log/decode)
 set(below_settings_dialog base ui port devices)
-set(below_main_window base port devices views scan_log/decode ui scan_log/window settings_dialog)
-set(below_app base port devices views scan_log/decode ui scan_log/window settings_dialog
-              main_window)
+set(below_main_window base port devices views scan_log/decode test_codes/rules ui scan_log/window
+                      settings_dialog)
+set(below_app base port devices views scan_log/decode test_codes/rules ui scan_log/window
+              settings_dialog main_window)
 
 set(faults)
 set(count 0)

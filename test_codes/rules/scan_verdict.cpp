@@ -1,0 +1,270 @@
+#include "test_codes/rules/scan_verdict.h"
+
+#include "scan_log/decode/aim_identifier.h"
+#include "scan_log/decode/visible_bytes.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace test_codes {
+
+namespace {
+
+constexpr char Gs = '\x1D';
+
+// A form of the content that a scanner setting produces, and the settings that produced it.
+struct Variant {
+    std::string bytes;
+    std::vector<std::string> differences;
+    SendingFacts facts;
+};
+
+// A key typed by a scanner that thinks the keyboard is US English, as another layout reads it:
+// what the scanner meant, what arrives (UTF-8).
+struct KeySwap {
+    char meant;
+    std::string_view arrives;
+};
+
+struct Layout {
+    std::string_view name;
+    std::span<const KeySwap> swaps;
+};
+
+constexpr KeySwap German[] = {
+    {'y', "z"},        {'z', "y"}, {'Y', "Z"},  {'Z', "Y"},        {'-', "\xC3\x9F"},
+    {'/', "-"},        {'?', "_"}, {'_', "?"},  {'(', ")"},        {')', "="},
+    {'&', "/"},        {'*', "("}, {'@', "\""}, {'^', "&"},        {';', "\xC3\xB6"},
+    {':', "\xC3\x96"}, {'<', ";"}, {'>', ":"},  {'#', "\xC2\xA7"},
+};
+
+constexpr KeySwap French[] = {
+    {'a', "q"},        {'q', "a"},  {'A', "Q"},        {'Q', "A"},        {'w', "z"},
+    {'z', "w"},        {'W', "Z"},  {'Z', "W"},        {'m', ","},        {'M', "?"},
+    {',', ";"},        {'.', ":"},  {'/', "!"},        {'-', ")"},        {'1', "&"},
+    {'2', "\xC3\xA9"}, {'3', "\""}, {'4', "'"},        {'5', "("},        {'6', "-"},
+    {'7', "\xC3\xA8"}, {'8', "_"},  {'9', "\xC3\xA7"}, {'0', "\xC3\xA0"}, {'$', "4"},
+};
+
+constexpr std::array Layouts = {
+    Layout{"German (QWERTZ)", German},
+    Layout{"French (AZERTY)", French},
+};
+
+std::string typedWith(const Layout& layout, std::string_view meant) {
+    std::string out;
+    out.reserve(meant.size() + 4);
+    for (char c : meant) {
+        const auto swap = std::find_if(layout.swaps.begin(), layout.swaps.end(),
+                                       [c](const KeySwap& s) { return s.meant == c; });
+        if (swap != layout.swaps.end())
+            out += swap->arrives;
+        else
+            out += c;
+    }
+    return out;
+}
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return lower(x) == lower(y); });
+}
+
+std::string characters(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " character" : " characters");
+}
+
+std::string quoted(std::string_view bytes) {
+    return "\"" + scan_log::visibleForm(bytes) + "\"";
+}
+
+// The forms a scanner setting makes of the content: a 0 before UPC-A, the check digit left out,
+// leading zeros dropped, GS left out or sent as another character.
+std::vector<Variant> variantsOf(const TestCode& code, std::string_view data) {
+    std::vector<Variant> variants{{std::string(code.content), {}, {}}};
+    const auto addEach = [&variants](auto make) {
+        const std::size_t count = variants.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            if (std::optional<Variant> made = make(variants[i]))
+                variants.push_back(std::move(*made));
+        }
+    };
+    if (code.symbology == Symbology::UpcA) {
+        variants[0].facts.upcAAs13Digits = false;
+        addEach([](const Variant& v) -> std::optional<Variant> {
+            Variant made = v;
+            made.bytes.insert(made.bytes.begin(), '0');
+            made.differences.push_back("UPC-A sent as 13 digits (a 0 added in front)");
+            made.facts.upcAAs13Digits = true;
+            return made;
+        });
+    }
+    if (code.checkDigitLast) {
+        variants[0].facts.checkDigitSent = true;
+        addEach([](const Variant& v) -> std::optional<Variant> {
+            Variant made = v;
+            made.bytes.pop_back();
+            made.differences.push_back("check digit left out");
+            made.facts.checkDigitSent = false;
+            return made;
+        });
+    }
+    if (code.content.starts_with('0')) {
+        addEach([](const Variant& v) -> std::optional<Variant> {
+            if (v.facts.upcAAs13Digits.value_or(false))
+                return std::nullopt;
+            const std::size_t first = v.bytes.find_first_not_of('0');
+            if (first == std::string::npos)
+                return std::nullopt;
+            Variant made = v;
+            made.bytes.erase(0, first);
+            made.differences.push_back("leading zeros dropped");
+            made.facts.leadingZerosDropped = true;
+            return made;
+        });
+    }
+    if (code.gs1 && code.content.find(Gs) != std::string_view::npos) {
+        for (Variant& v : variants)
+            v.facts.gs = GsSending::Sent;
+        addEach([](const Variant& v) -> std::optional<Variant> {
+            Variant made = v;
+            std::erase(made.bytes, Gs);
+            made.differences.push_back("GS (1Dh) not sent after a variable-length field");
+            made.facts.gs = GsSending::Missing;
+            return made;
+        });
+        // The character the scan holds where the first GS belongs, if it is not GS itself.
+        addEach([data](const Variant& v) -> std::optional<Variant> {
+            const std::size_t at = v.bytes.find(Gs);
+            if (at == std::string::npos || data.size() != v.bytes.size() || data[at] == Gs)
+                return std::nullopt;
+            Variant made = v;
+            std::replace(made.bytes.begin(), made.bytes.end(), Gs, data[at]);
+            made.differences.push_back("GS (1Dh) sent as " + quoted(data.substr(at, 1)));
+            made.facts.gs = GsSending::Replaced;
+            made.facts.gsReplacement = data[at];
+            return made;
+        });
+    }
+    return variants;
+}
+
+// How the scan differs from the content, for a scan that is not this code as any setting sends it.
+std::string mismatch(std::string_view content, std::string_view data) {
+    if (data.empty())
+        return "nothing came but the terminator; expected " + quoted(content);
+    const auto [c, d] = std::mismatch(content.begin(), content.end(), data.begin(), data.end());
+    const std::size_t at = std::size_t(c - content.begin());
+    if (d == data.end())
+        return "the scan stops after " + std::to_string(at) + " of " + characters(content.size()) +
+               "; missing " + quoted(content.substr(at));
+    if (c == content.end())
+        return characters(data.size() - at) +
+               " more than expected at the end: " + quoted(data.substr(at));
+    return "character " + std::to_string(at + 1) + " is " + quoted(data.substr(at, 1)) + " where " +
+           quoted(content.substr(at, 1)) + " belongs; expected " + quoted(content) + ", received " +
+           quoted(data);
+}
+
+std::size_t weight(const Verdict& verdict) {
+    return verdict.kind == VerdictKind::Fail ? std::size_t(-1) : verdict.differences.size();
+}
+
+} // namespace
+
+std::string Verdict::text() const {
+    std::string joined;
+    for (const std::string& difference : differences)
+        joined += (joined.empty() ? "" : "; ") + difference;
+    switch (kind) {
+    case VerdictKind::Pass:
+        return "Pass";
+    case VerdictKind::PassWithDifferences:
+        return "Pass with differences: " + joined;
+    case VerdictKind::Fail:
+        break;
+    }
+    return "Fail: " + joined;
+}
+
+Verdict judge(const TestCode& code, std::string_view received) {
+    std::string_view data = received;
+    std::string aim;
+    if (const auto identifier = scan_log::readAimIdentifier(received)) {
+        aim = identifier->id;
+        data.remove_prefix(identifier->id.size());
+    }
+
+    std::optional<Verdict> best;
+    const auto consider = [&](const Variant& variant, std::optional<std::string> extra,
+                              const auto& note) {
+        Verdict verdict;
+        verdict.facts = variant.facts;
+        verdict.facts.aimIdentifier = aim;
+        if (!aim.empty())
+            verdict.differences.push_back("symbology identifier " + aim + " added");
+        verdict.differences.insert(verdict.differences.end(), variant.differences.begin(),
+                                   variant.differences.end());
+        if (extra) {
+            verdict.differences.push_back(*extra);
+            note(verdict.facts);
+        }
+        verdict.kind =
+            verdict.differences.empty() ? VerdictKind::Pass : VerdictKind::PassWithDifferences;
+        if (!best || verdict.differences.size() < best->differences.size())
+            best = std::move(verdict);
+    };
+    const auto nothing = [](SendingFacts&) {};
+    for (const Variant& variant : variantsOf(code, data)) {
+        if (variant.bytes == data) {
+            consider(variant, std::nullopt, nothing);
+            continue;
+        }
+        if (equalIgnoringCase(variant.bytes, data)) {
+            consider(variant, "case changed (Caps Lock, or a case setting of the scanner)",
+                     [](SendingFacts& facts) { facts.caseChanged = true; });
+            continue;
+        }
+        for (const Layout& layout : Layouts) {
+            if (typedWith(layout, variant.bytes) == data)
+                consider(variant,
+                         "characters changed as a " + std::string(layout.name) +
+                             " keyboard layout does: the scanner types for another layout",
+                         [&layout](SendingFacts& facts) { facts.keyboardLayout = layout.name; });
+        }
+    }
+    if (best)
+        return *best;
+    Verdict failed;
+    failed.facts.aimIdentifier = aim;
+    failed.differences.push_back(mismatch(code.content, data));
+    return failed;
+}
+
+Match matchScan(std::span<const TestCode> codes, std::string_view received,
+                std::optional<std::size_t> shown) {
+    std::optional<Match> best;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        Verdict verdict = judge(codes[i], received);
+        if (verdict.kind == VerdictKind::Fail)
+            continue;
+        const bool better = !best || weight(verdict) < weight(best->verdict) ||
+                            (weight(verdict) == weight(best->verdict) && shown == i);
+        if (better)
+            best = Match{i, std::move(verdict)};
+    }
+    if (best)
+        return *best;
+    if (shown && *shown < codes.size())
+        return Match{shown, judge(codes[*shown], received)};
+    Verdict none;
+    none.differences.push_back("this scan matches no test code: " + quoted(received));
+    return Match{std::nullopt, std::move(none)};
+}
+
+} // namespace test_codes
