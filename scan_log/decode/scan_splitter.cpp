@@ -101,17 +101,7 @@ void ScanSplitter::feed(std::string_view bytes, Milliseconds arrival, const Scan
     if (started_ && arrival - current_.lastArrival >= silence_)
         finish(sink, heldAfterCR_ ? Terminator::CR : Terminator::None, false);
 
-    std::size_t at = 0;
-    if (heldAfterCR_) {
-        if (bytes.front() == '\n') {
-            current_.bytes.push_back('\n');
-            current_.lastArrival = arrival;
-            finish(sink, Terminator::CRLF, false);
-            at = 1;
-        } else {
-            finish(sink, Terminator::CR, false);
-        }
-    }
+    std::size_t at = heldAfterCR_ ? endHeldCR(bytes, arrival, sink) : 0;
 
     while (at < bytes.size()) {
         // Look for a terminator only as far as the scan may still grow.
@@ -119,10 +109,7 @@ void ScanSplitter::feed(std::string_view bytes, Milliseconds arrival, const Scan
         const std::string_view window = bytes.substr(at, room);
         const std::size_t found = findTerminator(window);
         if (found == std::string_view::npos) {
-            if (!started_)
-                start(arrival);
-            current_.lastArrival = arrival;
-            current_.bytes.append(window);
+            append(window, arrival);
             at += window.size();
             if (current_.bytes.size() == MaxScanBytes)
                 finish(sink, Terminator::None, true);
@@ -139,10 +126,7 @@ void ScanSplitter::feed(std::string_view bytes, Milliseconds arrival, const Scan
             break;
         default: // CR: its LF may be the next byte, here or in a later read
             if (end == bytes.size()) {
-                if (!started_)
-                    start(arrival);
-                current_.lastArrival = arrival;
-                current_.bytes.append(bytes.substr(at, end - at));
+                append(bytes.substr(at, end - at), arrival);
                 heldAfterCR_ = true;
                 return;
             }
@@ -155,12 +139,32 @@ void ScanSplitter::feed(std::string_view bytes, Milliseconds arrival, const Scan
             // The whole scan lies in these bytes.
             sink(ScanView{bytes.substr(at, end - at), arrival, arrival, terminator, false});
         } else {
-            current_.bytes.append(bytes.substr(at, end - at));
-            current_.lastArrival = arrival;
+            append(bytes.substr(at, end - at), arrival);
             finish(sink, terminator, false);
         }
         at = end;
     }
+}
+
+// Adds bytes to the scan that is waiting, starting one if none is.
+void ScanSplitter::append(std::string_view piece, Milliseconds arrival) {
+    if (!started_)
+        start(arrival);
+    current_.lastArrival = arrival;
+    current_.bytes.append(piece);
+}
+
+// A CR ended the last read: an LF first in these bytes belongs to it. Returns how many bytes
+// that took.
+std::size_t ScanSplitter::endHeldCR(std::string_view bytes, Milliseconds arrival,
+                                    const ScanSink& sink) {
+    if (bytes.front() != '\n') {
+        finish(sink, Terminator::CR, false);
+        return 0;
+    }
+    append(bytes.substr(0, 1), arrival);
+    finish(sink, Terminator::CRLF, false);
+    return 1;
 }
 
 void ScanSplitter::tick(Milliseconds now, const ScanSink& sink) {

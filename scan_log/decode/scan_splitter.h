@@ -101,6 +101,8 @@ public:
 private:
     void finish(const ScanSink& sink, Terminator terminator, bool cut);
     void start(Milliseconds arrival);
+    void append(std::string_view piece, Milliseconds arrival);
+    std::size_t endHeldCR(std::string_view bytes, Milliseconds arrival, const ScanSink& sink);
 
     Milliseconds silence_ = DefaultSilence;
     // The scan still arriving: its bytes so far (terminator and cut unused).
