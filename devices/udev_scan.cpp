@@ -59,6 +59,31 @@ QString nearestDriver(udev_device* tty) {
     return {};
 }
 
+// What a USB device says of itself, and udev of it, for its tty `tty`.
+void describeUsb(SerialDevice& device, udev_device* tty, udev_device* usbDevice) {
+    udev_device* usbInterface =
+        udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_interface");
+    device.kind = SerialKind::Usb;
+    // A USB-serial adapter's tty hangs below a port of its usb-serial driver (ftdi_sio,
+    // cp210x, ch341, pl2303...); a CDC-ACM device's directly below its interface.
+    device.driver = firstOf(nearestDriver(tty), property(tty, "ID_USB_DRIVER"));
+    // What the device itself says first, then udev's properties (the hardware database's
+    // names for the ids when the device gives none).
+    device.vendorId = firstOf(attribute(usbDevice, "idVendor"), property(tty, "ID_VENDOR_ID"));
+    device.productId = firstOf(attribute(usbDevice, "idProduct"), property(tty, "ID_MODEL_ID"));
+    device.manufacturer =
+        firstOf(attribute(usbDevice, "manufacturer"), property(tty, "ID_VENDOR_FROM_DATABASE"));
+    device.product =
+        firstOf(attribute(usbDevice, "product"), property(tty, "ID_MODEL_FROM_DATABASE"));
+    device.serialNumber = firstOf(attribute(usbDevice, "serial"), property(tty, "ID_SERIAL_SHORT"));
+    device.interfaceNumber =
+        firstOf(attribute(usbInterface, "bInterfaceNumber"), property(tty, "ID_USB_INTERFACE_NUM"));
+    // The sysfs path of the USB device names the bus and the chain of hub ports it is plugged
+    // into. It is read from sysfs rather than taken from udev's ID_PATH so that it is the same
+    // with and without a udev daemon.
+    device.physicalPath = QString::fromUtf8(udev_device_get_devpath(usbDevice));
+}
+
 } // namespace
 
 std::optional<SerialDevice> serialDeviceFromUdev(udev_device* tty) {
@@ -74,31 +99,9 @@ std::optional<SerialDevice> serialDeviceFromUdev(udev_device* tty) {
     const QString devPath = QString::fromUtf8(udev_device_get_devpath(tty));
 
     // Parents are owned by the child: no unref.
-    udev_device* usbInterface =
-        udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_interface");
-    udev_device* usbDevice =
-        udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_device");
-    if (usbDevice != nullptr) {
-        device.kind = SerialKind::Usb;
-        // A USB-serial adapter's tty hangs below a port of its usb-serial driver (ftdi_sio,
-        // cp210x, ch341, pl2303...); a CDC-ACM device's directly below its interface.
-        device.driver = firstOf(nearestDriver(tty), property(tty, "ID_USB_DRIVER"));
-        // What the device itself says first, then udev's properties (the hardware database's
-        // names for the ids when the device gives none).
-        device.vendorId = firstOf(attribute(usbDevice, "idVendor"), property(tty, "ID_VENDOR_ID"));
-        device.productId = firstOf(attribute(usbDevice, "idProduct"), property(tty, "ID_MODEL_ID"));
-        device.manufacturer =
-            firstOf(attribute(usbDevice, "manufacturer"), property(tty, "ID_VENDOR_FROM_DATABASE"));
-        device.product =
-            firstOf(attribute(usbDevice, "product"), property(tty, "ID_MODEL_FROM_DATABASE"));
-        device.serialNumber =
-            firstOf(attribute(usbDevice, "serial"), property(tty, "ID_SERIAL_SHORT"));
-        device.interfaceNumber = firstOf(attribute(usbInterface, "bInterfaceNumber"),
-                                         property(tty, "ID_USB_INTERFACE_NUM"));
-        // The sysfs path of the USB device names the bus and the chain of hub ports it is
-        // plugged into. It is read from sysfs rather than taken from udev's ID_PATH so that it
-        // is the same with and without a udev daemon.
-        device.physicalPath = QString::fromUtf8(udev_device_get_devpath(usbDevice));
+    if (udev_device* usbDevice =
+            udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_device")) {
+        describeUsb(device, tty, usbDevice);
         return device;
     }
 
