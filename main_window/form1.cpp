@@ -95,16 +95,21 @@ Form1::Form1(std::unique_ptr<PortControl> port, std::unique_ptr<Prompts> prompts
 
 Form1::~Form1() = default;
 
-void Form1::buildForm() {
+// The client area: the form's background and font, under the menu bar.
+QWidget* Form1::buildClientArea() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setAutoFillBackground(true);
     QPalette palette = client->palette();
     palette.setColor(QPalette::Window, FormBackground);
     client->setPalette(palette);
-    QFont formFont = fontOf("MS Sans Serif", 8.25);
-    client->setFont(formFont);
+    client->setFont(fontOf("MS Sans Serif", 8.25));
     setCentralWidget(client);
+    return client;
+}
+
+void Form1::buildForm() {
+    QWidget* const client = buildClientArea();
 
     auto makeButton = [client](const char* name, const char* caption, QRect rect) {
         auto* button = new QPushButton(QString::fromLatin1(caption), client);
@@ -130,6 +135,24 @@ void Form1::buildForm() {
     termHex_->setAccessibleName(QStringLiteral("Received hexadecimal codes"));
     termHex_->setGeometry(twipsRect(840, 4680, 2175, 1575));
 
+    buildStatusLine(client);
+    buildLinesAndLamps(client);
+
+    setTabOrder(cmdOpen_, term_);
+    setTabOrder(term_, cmdConfig_);
+    setTabOrder(cmdConfig_, termHex_);
+    setTabOrder(termHex_, cmdClear_);
+
+    connect(cmdClear_, &QPushButton::clicked, this,
+            [this] { guarded([this] { cmdClear_Click(); }); });
+    connect(cmdConfig_, &QPushButton::clicked, this,
+            [this] { guarded([this] { cmdConfig_Click(); }); });
+
+    resize(twipsToPixels(ClientWidthTwips), twipsToPixels(ClientHeightTwips));
+}
+
+// The "Status" caption and the status line beside it.
+void Form1::buildStatusLine(QWidget* client) {
     auto makeLabel = [](auto* label, const char* name, QRect rect) {
         label->setObjectName(QString::fromLatin1(name));
         label->setGeometry(rect);
@@ -145,20 +168,6 @@ void Form1::buildForm() {
     label2_->setFont(msSansSerif975());
     // No accessible name of its own: screen readers get the message with it.
     label1_ = makeLabel(new StatusLabel(client), "Label1", twipsRect(720, 8220, 7695, 270));
-
-    buildLinesAndLamps(client);
-
-    setTabOrder(cmdOpen_, term_);
-    setTabOrder(term_, cmdConfig_);
-    setTabOrder(cmdConfig_, termHex_);
-    setTabOrder(termHex_, cmdClear_);
-
-    connect(cmdClear_, &QPushButton::clicked, this,
-            [this] { guarded([this] { cmdClear_Click(); }); });
-    connect(cmdConfig_, &QPushButton::clicked, this,
-            [this] { guarded([this] { cmdConfig_Click(); }); });
-
-    resize(twipsToPixels(ClientWidthTwips), twipsToPixels(ClientHeightTwips));
 }
 
 // The three lines that part the window, and the modem-line labels with their lamps below them.

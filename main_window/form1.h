@@ -128,6 +128,8 @@ protected:
 private:
     void buildForm();
     void buildLinesAndLamps(QWidget* client);
+    QWidget* buildClientArea();
+    void buildStatusLine(QWidget* client);
     void buildMenus();
     void buildToolsMenu();
     // The RTS item: checked while RTS is enabled, disabled while RTS/CTS flow control drives it.

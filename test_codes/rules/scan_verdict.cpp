@@ -83,10 +83,69 @@ std::string quoted(std::string_view bytes) {
     return "\"" + scan_log::visibleForm(bytes) + "\"";
 }
 
-// The forms a scanner setting makes of the content: a 0 before UPC-A, the check digit left out,
-// leading zeros dropped, GS left out or sent as another character.
+// The forms of a content that one scanner setting makes; none where the setting changes nothing.
+std::optional<Variant> thirteenDigits(const Variant& v) {
+    Variant made = v;
+    made.bytes.insert(made.bytes.begin(), '0');
+    made.differences.push_back("UPC-A sent as 13 digits (a 0 added in front)");
+    made.facts.upcAAs13Digits = true;
+    return made;
+}
+
+std::optional<Variant> withoutCheckDigit(const Variant& v) {
+    Variant made = v;
+    made.bytes.pop_back();
+    made.differences.push_back("check digit left out");
+    made.facts.checkDigitSent = false;
+    return made;
+}
+
+std::optional<Variant> withoutLeadingZeros(const Variant& v) {
+    const std::size_t first = v.bytes.find_first_not_of('0');
+    if (v.facts.upcAAs13Digits.value_or(false) || first == 0 || first == std::string::npos)
+        return std::nullopt;
+    Variant made = v;
+    made.bytes.erase(0, first);
+    made.differences.push_back("leading zeros dropped");
+    made.facts.leadingZerosDropped = true;
+    return made;
+}
+
+std::optional<Variant> withoutGs(const Variant& v) {
+    Variant made = v;
+    std::erase(made.bytes, Gs);
+    made.differences.push_back("GS (1Dh) not sent after a variable-length field");
+    made.facts.gs = GsSending::Missing;
+    return made;
+}
+
+// GS sent as the character the scan holds where the first GS belongs, if that is not GS.
+std::optional<Variant> gsReplaced(const Variant& v, std::string_view data) {
+    const std::size_t at = v.bytes.find(Gs);
+    if (at == std::string::npos || data.size() != v.bytes.size() || data[at] == Gs)
+        return std::nullopt;
+    Variant made = v;
+    std::replace(made.bytes.begin(), made.bytes.end(), Gs, data[at]);
+    made.differences.push_back("GS (1Dh) sent as " + quoted(data.substr(at, 1)));
+    made.facts.gs = GsSending::Replaced;
+    made.facts.gsReplacement = data[at];
+    return made;
+}
+
+// The forms the scanner settings make of the code's content, alone and combined: a 0 before
+// UPC-A, the check digit left out, leading zeros dropped, GS left out or sent as another
+// character.
 std::vector<Variant> variantsOf(const TestCode& code, std::string_view data) {
-    std::vector<Variant> variants{{std::string(code.content), {}, {}}};
+    Variant content{std::string(code.content), {}, {}};
+    const bool upcA = code.symbology == Symbology::UpcA;
+    const bool hasGs = code.gs1 && code.content.find(Gs) != std::string_view::npos;
+    if (upcA)
+        content.facts.upcAAs13Digits = false;
+    if (code.checkDigitLast)
+        content.facts.checkDigitSent = true;
+    if (hasGs)
+        content.facts.gs = GsSending::Sent;
+    std::vector<Variant> variants{std::move(content)};
     const auto addEach = [&variants](auto make) {
         const std::size_t count = variants.size();
         for (std::size_t i = 0; i < count; ++i) {
@@ -94,62 +153,14 @@ std::vector<Variant> variantsOf(const TestCode& code, std::string_view data) {
                 variants.push_back(std::move(*made));
         }
     };
-    if (code.symbology == Symbology::UpcA) {
-        variants[0].facts.upcAAs13Digits = false;
-        addEach([](const Variant& v) -> std::optional<Variant> {
-            Variant made = v;
-            made.bytes.insert(made.bytes.begin(), '0');
-            made.differences.push_back("UPC-A sent as 13 digits (a 0 added in front)");
-            made.facts.upcAAs13Digits = true;
-            return made;
-        });
-    }
-    if (code.checkDigitLast) {
-        variants[0].facts.checkDigitSent = true;
-        addEach([](const Variant& v) -> std::optional<Variant> {
-            Variant made = v;
-            made.bytes.pop_back();
-            made.differences.push_back("check digit left out");
-            made.facts.checkDigitSent = false;
-            return made;
-        });
-    }
-    if (code.content.starts_with('0')) {
-        addEach([](const Variant& v) -> std::optional<Variant> {
-            if (v.facts.upcAAs13Digits.value_or(false))
-                return std::nullopt;
-            const std::size_t first = v.bytes.find_first_not_of('0');
-            if (first == std::string::npos)
-                return std::nullopt;
-            Variant made = v;
-            made.bytes.erase(0, first);
-            made.differences.push_back("leading zeros dropped");
-            made.facts.leadingZerosDropped = true;
-            return made;
-        });
-    }
-    if (code.gs1 && code.content.find(Gs) != std::string_view::npos) {
-        for (Variant& v : variants)
-            v.facts.gs = GsSending::Sent;
-        addEach([](const Variant& v) -> std::optional<Variant> {
-            Variant made = v;
-            std::erase(made.bytes, Gs);
-            made.differences.push_back("GS (1Dh) not sent after a variable-length field");
-            made.facts.gs = GsSending::Missing;
-            return made;
-        });
-        // The character the scan holds where the first GS belongs, if it is not GS itself.
-        addEach([data](const Variant& v) -> std::optional<Variant> {
-            const std::size_t at = v.bytes.find(Gs);
-            if (at == std::string::npos || data.size() != v.bytes.size() || data[at] == Gs)
-                return std::nullopt;
-            Variant made = v;
-            std::replace(made.bytes.begin(), made.bytes.end(), Gs, data[at]);
-            made.differences.push_back("GS (1Dh) sent as " + quoted(data.substr(at, 1)));
-            made.facts.gs = GsSending::Replaced;
-            made.facts.gsReplacement = data[at];
-            return made;
-        });
+    if (upcA)
+        addEach(thirteenDigits);
+    if (code.checkDigitLast)
+        addEach(withoutCheckDigit);
+    addEach(withoutLeadingZeros);
+    if (hasGs) {
+        addEach(withoutGs);
+        addEach([data](const Variant& v) { return gsReplaced(v, data); });
     }
     return variants;
 }
