@@ -26,8 +26,9 @@ enum class Symbology {
     MaxiCode,
 };
 
-// One code the person scans. `input` is what the encoder takes (GS1 element strings in the
-// bracketed form "[01]0952..."); `content` is what a scanner with default settings sends for
+// One code the person scans. `input` is what the encoder takes: GS1 element strings in the
+// bracketed form "[01]0952...", numeric codes with their check digit (ITF-14 without: the encoder
+// adds it), DataBar Omnidirectional its GTIN alone; `content` is what a scanner with default settings sends for
 // it: no symbology identifier, no terminator, GS (1Dh) after a variable-length GS1 field that
 // is not the last.
 struct TestCode {
@@ -41,6 +42,8 @@ struct TestCode {
     bool gs1 = false;
     // Why this code is in the list: the set-up fault it shows.
     std::string_view catches;
+    // The symbology identifier a scanner sends before it when identifiers are on.
+    std::string_view aimIdentifier;
 };
 
 // The codes in the order the window, the sheet and the simulator show them.
