@@ -8,6 +8,7 @@
 #include "scan_log/window/recorder.h"
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_window.h"
+#include "test_codes/window/test_codes_window.h"
 #include "settings_dialog/config_scrn.h"
 #include "ui/clock.h"
 #include "ui/file_chooser.h"

@@ -28,6 +28,10 @@ class ScanCollector;
 class ScanLogWindow;
 } // namespace scan_log
 
+namespace test_codes {
+class TestCodesWindow;
+} // namespace test_codes
+
 namespace serial_comm {
 class DeviceRegistry;
 }
@@ -68,6 +72,7 @@ public:
     // the recorder, and the file dialog they ask (tests hand in a double).
     scan_log::ScanCollector& scanLog() const { return *scanLog_; }
     scan_log::ScanLogWindow* scanLogWindow() const { return scanLogWindow_.get(); }
+    test_codes::TestCodesWindow* testCodesWindow() const { return testCodesWindow_.get(); }
     scan_log::Recorder& recorder() const { return *recorder_; }
     void setFileChooser(std::unique_ptr<scan_log::FileChooser> files);
 
@@ -101,6 +106,7 @@ public:
 
     // Tools menu.
     void MScanLog_Click();
+    void MTestCodes_Click();
     void MRecord_Click();
     void MBreak_Click();
     void MRTSEnable_Click();
@@ -171,6 +177,7 @@ private:
     std::unique_ptr<scan_log::FileChooser> files_;
     std::unique_ptr<scan_log::ScanCollector> scanLog_;
     std::unique_ptr<scan_log::ScanLogWindow> scanLogWindow_;
+    std::unique_ptr<test_codes::TestCodesWindow> testCodesWindow_;
     std::unique_ptr<scan_log::Recorder> recorder_;
 
     QPushButton* cmdConfig_ = nullptr;
@@ -199,6 +206,7 @@ private:
     QAction* mHdsr_ = nullptr;
     QMenu* mTools_ = nullptr;
     QAction* mScanLog_ = nullptr;
+    QAction* mTestCodes_ = nullptr;
     QAction* mRecord_ = nullptr;
     QAction* mBreak_ = nullptr;
     QAction* mRtsEnable_ = nullptr;

@@ -1,4 +1,5 @@
-// The Tools menu: the Scan Log, recording to a file, sending a break, and the RTS line.
+// The Tools menu: the Scan Log, the Test Codes, recording to a file, sending a break, and the RTS
+// line.
 
 #include "main_window/form1.h"
 #include "main_window/menu_item_accessible.h"
@@ -7,6 +8,7 @@
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_texts.h"
 #include "scan_log/window/scan_log_window.h"
+#include "test_codes/window/test_codes_window.h"
 #include "ui/failure_text.h"
 #include "ui/file_chooser.h"
 #include "ui/prompts.h"
@@ -53,6 +55,9 @@ void Form1::buildToolsMenu() {
     mScanLog_->setToolTip(
         QStringLiteral("Every scan as a row, decoded: symbology, check digits and "
                        "GS1 fields"));
+    mTestCodes_ = addItem("MTestCodes", "Test &Codes...");
+    mTestCodes_->setToolTip(QStringLiteral("Codes to scan from the screen or a printed sheet: each "
+                                           "scan is checked against what it should be"));
     mRecord_ = addItem("MRecord", "&Record to File...");
     mRecord_->setCheckable(true);
     mRecord_->setToolTip(QStringLiteral("Records what is received and sent to a file until chosen "
@@ -64,6 +69,7 @@ void Form1::buildToolsMenu() {
     showRtsState();
 
     onCommand(mScanLog_, &Form1::MScanLog_Click);
+    onCommand(mTestCodes_, &Form1::MTestCodes_Click);
     onCommand(mRecord_, &Form1::MRecord_Click);
     onCommand(mBreak_, &Form1::MBreak_Click);
     onCommand(mRtsEnable_, &Form1::MRTSEnable_Click);
@@ -80,8 +86,11 @@ void Form1::buildToolsMenu() {
 }
 
 void Form1::setFileChooser(std::unique_ptr<scan_log::FileChooser> files) {
-    // The window keeps a reference to the chooser: a window made already is made again.
+    // The windows keep a reference to the chooser: a window made already is made again.
     scanLogWindow_.reset();
+    if (scanLog_)
+        scanLog_->setScanListener({});
+    testCodesWindow_.reset();
     files_ = std::move(files);
 }
 
@@ -103,6 +112,23 @@ void Form1::MScanLog_Click() {
     scanLogWindow_->show();
     scanLogWindow_->raise();
     scanLogWindow_->activateWindow();
+}
+
+void Form1::MTestCodes_Click() {
+    if (!testCodesWindow_) {
+        testCodesWindow_ = std::make_unique<test_codes::TestCodesWindow>(*files_, *prompts_, this);
+        // From now on every scan the log takes is judged too.
+        scanLog_->setScanListener([window =
+                                       testCodesWindow_.get()](const scan_log::ScanView& scan,
+                                                               const scan_log::ScanTimes& times) {
+            const std::size_t end = scan.bytes.size() - scan_log::terminatorLength(scan.terminator);
+            window->takeScan({std::string(scan.bytes.substr(0, end)), scan.terminator, times.gapMs,
+                              times.durationMs});
+        });
+    }
+    testCodesWindow_->show();
+    testCodesWindow_->raise();
+    testCodesWindow_->activateWindow();
 }
 
 void Form1::MRecord_Click() {

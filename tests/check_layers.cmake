@@ -10,8 +10,10 @@
 #   views                  -
 #   scan_log/decode        -
 #   test_codes/rules       scan_log/decode
+#   test_codes/symbols     base, scan_log/decode, test_codes/rules
 #   ui                     base, port, devices
 #   scan_log/window        base, ui, views, scan_log/decode
+#   test_codes/window      base, ui, scan_log/decode, test_codes/rules, test_codes/symbols
 #   settings_dialog        base, ui, port, devices
 #   main_window            every layer above but app; the settings dialog never includes it
 #   app                    every layer
@@ -20,21 +22,23 @@ if(NOT SOURCE_DIR)
     message(FATAL_ERROR "SOURCE_DIR is not set")
 endif()
 
-set(layers base port devices views scan_log/decode test_codes/rules ui scan_log/window
-           settings_dialog main_window app)
+set(layers base port devices views scan_log/decode test_codes/rules test_codes/symbols ui
+           scan_log/window test_codes/window settings_dialog main_window app)
 set(below_base "")
 set(below_port base)
 set(below_devices base)
 set(below_views "")
 set(below_scan_log/decode "")
 set(below_test_codes/rules scan_log/decode)
+set(below_test_codes/symbols base scan_log/decode test_codes/rules)
 set(below_ui base port devices)
 set(below_scan_log/window base ui views scan_log/decode)
+set(below_test_codes/window base ui scan_log/decode test_codes/rules test_codes/symbols)
 set(below_settings_dialog base ui port devices)
-set(below_main_window base port devices views scan_log/decode test_codes/rules ui scan_log/window
-                      settings_dialog)
-set(below_app base port devices views scan_log/decode test_codes/rules ui scan_log/window
-              settings_dialog main_window)
+set(below_main_window base port devices views scan_log/decode test_codes/rules
+                      test_codes/symbols ui scan_log/window test_codes/window settings_dialog)
+set(below_app base port devices views scan_log/decode test_codes/rules test_codes/symbols ui
+              scan_log/window test_codes/window settings_dialog main_window)
 
 set(faults)
 set(count 0)

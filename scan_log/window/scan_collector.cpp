@@ -82,6 +82,8 @@ void ScanCollector::take(const ScanView& scan) {
         stats_.firstMs = first;
     stats_.lastMs = first;
     previousLastMs_ = scan.lastArrival.count();
+    if (listener_)
+        listener_(scan, times);
     model_.stage(scan.bytes, scan.cut, times);
     // A flood: the oldest rows leave with the next publication, so it comes now, before what
     // waits for it outgrows a quarter of the log, in rows or in bytes.

@@ -48,6 +48,11 @@ public:
     // answers false: a program late in reading (a busy machine) is no pause of the line.
     void setBytesWaiting(std::function<bool()> waiting) { bytesWaiting_ = std::move(waiting); }
 
+    // Called with every scan as it completes (its bytes with the terminator) and its times, for
+    // a window that judges scans as they come; empty: none.
+    using ScanListener = std::function<void(const ScanView&, const ScanTimes&)>;
+    void setScanListener(ScanListener listener) { listener_ = std::move(listener); }
+
     // The silence after which a scan without terminator ends, 5 to 2000 ms.
     void setSilenceMs(int ms);
     int silenceMs() const;
@@ -72,6 +77,7 @@ private:
 
     MonotonicClock clock_;
     std::function<bool()> bytesWaiting_;
+    ScanListener listener_;
     ScanSplitter splitter_;
     ScanLogModel model_;
     ScanStats stats_;

@@ -31,10 +31,8 @@ constexpr std::array Codes = {
              false, true, "GS after the batch, and FNC1 not sent as text", "]C1"},
     TestCode{S::DataBarOmni, "GS1 DataBar Omnidirectional", "09521234543213", "0109521234543213",
              false, true, "GS1 DataBar enabled", "]e0"},
-    TestCode{S::DataBarExpanded, "GS1 DataBar Expanded",
-             "[01]09521234543213[3103]000123[10]AB-12[21]S/N5",
+    TestCode{S::DataBarExpanded, "GS1 DataBar Expanded", "[01]09521234543213[10]AB-12[21]S/N5",
              "0109521234543213"
-             "3103000123"
              "10AB-12\x1D"
              "21S/N5",
              false, true, "GS in DataBar Expanded, '-' and '/' in GS1 fields", "]e0"},

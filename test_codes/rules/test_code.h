@@ -28,9 +28,9 @@ enum class Symbology {
 
 // One code the person scans. `input` is what the encoder takes: GS1 element strings in the
 // bracketed form "[01]0952...", numeric codes with their check digit (ITF-14 without: the encoder
-// adds it), DataBar Omnidirectional its GTIN alone; `content` is what a scanner with default settings sends for
-// it: no symbology identifier, no terminator, GS (1Dh) after a variable-length GS1 field that
-// is not the last.
+// adds it), DataBar Omnidirectional its GTIN alone; `content` is what a scanner with default
+// settings sends for it: no symbology identifier, no terminator, GS (1Dh) after a variable-length
+// GS1 field that is not the last.
 struct TestCode {
     Symbology symbology;
     std::string_view name;

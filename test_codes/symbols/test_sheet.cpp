@@ -14,7 +14,13 @@
 #include <QPdfWriter>
 #include <QTextOption>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace test_codes {
 
@@ -145,20 +151,24 @@ Result<SheetLayout, SheetFailure> paintTestSheet(QPagedPaintDevice& device) {
     return sheet.layout();
 }
 
+std::optional<QString> unwritableReason(const QString& path) {
+    // Without blocking: a FIFO with no reader would otherwise hold the window until one comes.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    struct stat status {};
+    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    ::close(fd);
+    if (!regular)
+        return QStringLiteral("it is not a regular file");
+    return std::nullopt;
+}
+
 Result<SheetLayout, SheetFailure> writeTestSheet(const QString& path, QPageSize::PageSizeId paper) {
     const QString shown = outside_text::visible(path);
-    // QPdfWriter says nothing when it cannot open its file: try it first, for the reason.
-    {
-        QFile probe(path);
-        if (!probe.open(QIODevice::WriteOnly))
-            return Failed{
-                SheetFailure{SheetFailure::Kind::CannotWrite, shown, probe.errorString()}};
-        if (!QFileInfo(path).isFile()) {
-            probe.close();
-            return Failed{SheetFailure{SheetFailure::Kind::CannotWrite, shown,
-                                       QStringLiteral("it is not a regular file")}};
-        }
-    }
+    if (const std::optional<QString> reason = unwritableReason(path))
+        return Failed{SheetFailure{SheetFailure::Kind::CannotWrite, shown, *reason}};
     QPdfWriter writer(path);
     writer.setResolution(600);
     writer.setTitle(QStringLiteral("Linnet-Test test codes"));

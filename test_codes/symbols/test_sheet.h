@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 class QPagedPaintDevice;
@@ -37,6 +38,10 @@ struct SheetLayout {
 // scanner should send beside it, at print sizes (1D bars of 0.33 mm a module where the page
 // allows). Returns the failure of the first code the encoder refused, after painting the rest.
 Result<SheetLayout, SheetFailure> paintTestSheet(QPagedPaintDevice& device);
+
+// Why a PDF cannot be written at `path`, found by opening it for writing first (QPdfWriter says
+// nothing when it cannot); none when it can.
+std::optional<QString> unwritableReason(const QString& path);
 
 // Writes the sheet as a PDF file of the given paper size.
 Result<SheetLayout, SheetFailure> writeTestSheet(const QString& path,

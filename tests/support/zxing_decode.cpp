@@ -21,6 +21,9 @@ int main(int argc, char** argv) {
         ZXing::DecodeHints hints;
         hints.setTryHarder(true);
         hints.setTryRotate(false);
+        // One symbol a picture: the packaged build asserts when it merges the rows of a tall 1D
+        // symbol found more than once.
+        hints.setMaxNumberOfSymbols(1);
         for (const ZXing::Result& result : ZXing::ReadBarcodes(view, hints)) {
             if (!result.isValid())
                 continue;

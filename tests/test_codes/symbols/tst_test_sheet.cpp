@@ -11,22 +11,11 @@
 
 #include <set>
 
+#include <sys/stat.h>
+
 using namespace test_codes;
 
 namespace {
-
-// What zxing's decoding of a code should give: its content, with two habits of the packaged
-// zxing-cpp 1.4 allowed for: DataBar Omnidirectional comes as the GTIN without its "01", and
-// DataBar Expanded as the bracketed text "(01)...(10)...".
-QByteArray expectedFromZxing(const TestCode& code) {
-    if (code.symbology == Symbology::DataBarOmni)
-        return QByteArray::fromStdString(std::string(code.content.substr(2)));
-    if (code.symbology == Symbology::DataBarExpanded)
-        return QByteArray::fromStdString(std::string(code.input))
-            .replace('[', '(')
-            .replace(']', ')');
-    return QByteArray::fromStdString(std::string(code.content));
-}
 
 // The codes whose content zxing found among the decoded symbols, by name.
 std::set<QString> codesFound(const std::vector<DecodedSymbol>& decoded) {
@@ -126,6 +115,12 @@ private slots:
         const auto intoFolder = writeTestSheet(dir.path());
         QVERIFY(!intoFolder);
         QCOMPARE(intoFolder.error().kind, SheetFailure::Kind::CannotWrite);
+        // A FIFO is refused at once, not waited on for a reader.
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const auto intoFifo = writeTestSheet(fifo);
+        QVERIFY(!intoFifo);
+        QCOMPARE(intoFifo.error().kind, SheetFailure::Kind::CannotWrite);
         const auto nowhere = writeTestSheet(dir.filePath(QStringLiteral("no/such/folder.pdf")));
         QVERIFY(!nowhere);
         QVERIFY(!nowhere.error().detail.isEmpty());

@@ -1,0 +1,33 @@
+#include "test_codes/window/test_codes_texts.h"
+
+#include "base/outside_text.h"
+
+namespace test_codes {
+
+QString sheetNotWrittenText(const SheetFailure& failure) {
+    switch (failure.kind) {
+    case SheetFailure::Kind::NotEncoded:
+        return QStringLiteral("The test sheet %1 is incomplete: %2.")
+            .arg(failure.path, failure.detail);
+    case SheetFailure::Kind::CannotWrite:
+        break;
+    }
+    return QStringLiteral("Cannot write the test sheet to %1: %2. Choose another file or folder.")
+        .arg(failure.path, failure.detail.isEmpty() ? QStringLiteral("the file cannot be written")
+                                                    : failure.detail);
+}
+
+QString resultsNotSavedText(const QString& what, const QString& path, const QString& reason) {
+    return QStringLiteral("Could not save the %1 to %2: %3. Choose another file or folder.")
+        .arg(what, outside_text::visible(path), reason);
+}
+
+QString noScanMatchedText(const QString& verdict) {
+    return QStringLiteral("Last scan: %1").arg(verdict);
+}
+
+QString lastScanText(const QString& codeName, const QString& verdict) {
+    return QStringLiteral("Last scan: %1: %2").arg(codeName, verdict);
+}
+
+} // namespace test_codes

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "test_codes/symbols/test_sheet.h"
+
+#include <QString>
+
+namespace test_codes {
+
+// The sentences of the Test Codes window.
+QString sheetNotWrittenText(const SheetFailure& failure);
+QString resultsNotSavedText(const QString& what, const QString& path, const QString& reason);
+QString noScanMatchedText(const QString& verdict);
+QString lastScanText(const QString& codeName, const QString& verdict);
+
+} // namespace test_codes

@@ -1,0 +1,172 @@
+#include "fake_file_chooser.h"
+#include "form_harness.h"
+#include "test_codes/rules/test_code.h"
+#include "test_codes/window/symbol_view.h"
+#include "test_codes/window/test_codes_window.h"
+#include "zxing_reader.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+using namespace test_codes;
+
+namespace {
+
+struct CodesHarness : FormHarness {
+    FakeFileChooser* files;
+    TestCodesWindow* window = nullptr;
+    QTableWidget* table = nullptr;
+
+    CodesHarness() {
+        auto chooser = std::make_unique<FakeFileChooser>();
+        files = chooser.get();
+        form->setFileChooser(std::move(chooser));
+        port->forceOpen(true);
+        choose(child<QAction>(u"MTestCodes"_s));
+        window = form->testCodesWindow();
+        table = window->findChild<QTableWidget*>(u"codeTable"_s);
+    }
+    // A scan as the scanner sends it, with its terminator, through the port.
+    void scan(const QByteArray& bytes) { port->receive(QString::fromLatin1(bytes + "\r\n")); }
+    QString result(const char* name) const { return table->item(row(name), 2)->text(); }
+    static int row(const char* name) {
+        for (std::size_t i = 0; i < testCodes().size(); ++i) {
+            if (testCodes()[i].name == name)
+                return int(i);
+        }
+        qFatal("no test code %s", name);
+    }
+    QString label(const char* name) const {
+        return window->findChild<QLabel*>(QString::fromLatin1(name))->text();
+    }
+};
+
+} // namespace
+
+class TestTestCodesWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void listsTheCodesWithWhatTheyShouldSend() {
+        CodesHarness h;
+        QVERIFY(h.window->isVisible());
+        QCOMPARE(h.window->objectName(), u"TestCodes"_s);
+        QStringList headers;
+        for (int c = 0; c < 3; ++c)
+            headers << h.table->horizontalHeaderItem(c)->text();
+        QCOMPARE(headers, (QStringList{u"Symbology"_s, u"Content"_s, u"Result"_s}));
+        QCOMPARE(h.table->rowCount(), int(testCodes().size()));
+        QCOMPARE(h.table->item(h.row("GS1-128"), 1)->text(),
+                 u"010952123454321310ABC123<GS>2112345"_s);
+        QCOMPARE(h.table->item(h.row("QR Code"), 1)->text(),
+                 u"Linnet QR: Gr<f6><df>e 42, caf<e9>, 0042"_s);
+        // The Tools menu holds the new item after the Scan Log.
+        const QList<QAction*> items = h.child<QMenu>(u"MTools"_s)->actions();
+        QCOMPARE(items.at(1)->objectName(), u"MTestCodes"_s);
+    }
+
+    // Each scan is judged against the codes; a pass of the shown code moves on to the next.
+    void judgesEveryScan() {
+        CodesHarness h;
+        QCOMPARE(h.window->shownCode(), std::optional<std::size_t>(0));
+        h.scan("4006381333931");
+        QTRY_COMPARE(h.result("EAN-13"), u"Pass"_s);
+        QCOMPARE(h.window->shownCode(), std::optional<std::size_t>(1));
+        QCOMPARE(h.label("lastScan"), u"Last scan: EAN-13: Pass"_s);
+
+        h.scan("]E49638507");
+        QTRY_COMPARE(h.result("EAN-8"),
+                     u"Pass with differences: symbology identifier ]E4 added; check digit left "
+                     "out"_s);
+        QVERIFY(!h.table->item(h.row("EAN-8"), 2)->icon().isNull());
+
+        // Read wrong: failed against the code shown, which stays.
+        h.scan("036000291453");
+        QTRY_COMPARE(h.result("UPC-A").left(5), u"Fail:"_s);
+        QCOMPARE(h.window->shownCode(), std::optional(std::size_t(h.row("UPC-A"))));
+
+        // Another code than the one shown is still recognised.
+        h.scan("]C1"
+               "010952123454321310ABC123\x1D"
+               "2112345");
+        QTRY_COMPARE(h.result("GS1-128"),
+                     u"Pass with differences: symbology identifier ]C1 added"_s);
+        QCOMPARE(h.window->shownCode(), std::optional(std::size_t(h.row("UPC-A"))));
+
+        QTRY_VERIFY(
+            h.label("setupSummary")
+                .startsWith(
+                    u"Terminator: CR LF. Symbology identifiers: mixed: off, on. GS in GS1 codes: sent."_s));
+
+        h.window->findChild<QPushButton*>(u"clearButton"_s)->click();
+        QCOMPARE(h.result("EAN-13"), QString());
+        QVERIFY(h.label("setupSummary").startsWith(u"No scans yet"_s));
+    }
+
+    // Every code as the window shows it, grabbed from the screen, decodes with zxing-cpp to its
+    // content, at no fewer than three pixels a module.
+    void shownCodesDecode() {
+        CodesHarness h;
+        h.window->resize(1200, 800);
+        QTemporaryDir dir;
+        auto* view = h.window->findChild<SymbolView*>(u"symbolView"_s);
+        QStringList images;
+        int smallest = 1000;
+        for (int row = 0; row < h.table->rowCount(); ++row) {
+            h.table->selectRow(row);
+            h.window->layout()->activate();
+            const QImage grabbed = view->grab().toImage();
+            smallest = std::min(smallest, view->pixelsPerModule());
+            images << dir.filePath(u"shown%1.png"_s.arg(row));
+            QVERIFY(grabbed.save(images.back()));
+        }
+        QVERIFY2(smallest >= SymbolView::MinimumPixels, qPrintable(QString::number(smallest)));
+        bool ok = false;
+        QStringList failed;
+        const auto decoded = decodeImages(QStringLiteral(ZXING_DECODE), images, &ok, &failed);
+        QVERIFY2(ok, qPrintable(failed.join(u'\n')));
+        for (int row = 0; row < h.table->rowCount(); ++row) {
+            const TestCode& code = testCodes()[std::size_t(row)];
+            const auto found = std::find_if(decoded.begin(), decoded.end(), [&](const auto& d) {
+                return d.image == images.at(row) && d.bytes == expectedFromZxing(code);
+            });
+            QVERIFY2(found != decoded.end(), code.name.data());
+        }
+    }
+
+    void savesResults() {
+        CodesHarness h;
+        QTemporaryDir dir;
+        h.scan("4006381333931");
+        QTRY_COMPARE(h.result("EAN-13"), u"Pass"_s);
+        h.files->answer = dir.filePath(u"results.csv"_s);
+        h.window->findChild<QPushButton*>(u"saveCsvButton"_s)->click();
+        QFile csv(h.files->answer);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QCOMPARE(lines.at(0), QByteArray("Symbology,Content,Result\r"));
+        QCOMPARE(lines.at(1), QByteArray("EAN-13,4006381333931,Pass\r"));
+
+        h.files->answer = dir.filePath(u"report.pdf"_s);
+        h.window->findChild<QPushButton*>(u"saveReportButton"_s)->click();
+        QVERIFY(QFileInfo(h.files->answer).size() > 1000);
+        QVERIFY(h.prompts->messages().isEmpty());
+
+        // A folder that is not there: said, with what to do.
+        h.files->answer = dir.filePath(u"gone/report.pdf"_s);
+        h.window->findChild<QPushButton*>(u"saveReportButton"_s)->click();
+        QCOMPARE(h.prompts->messages().size(), 1);
+        QVERIFY(h.prompts->messages().at(0).text.endsWith(u"Choose another file or folder."_s));
+    }
+};
+
+QTEST_MAIN(TestTestCodesWindow)
+#include "tst_test_codes_window.moc"
