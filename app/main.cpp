@@ -1,4 +1,5 @@
 #include "app/app_texts.h"
+#include "app/command_line.h"
 #include "app/device_resolver.h"
 #include "app/first_paint.h"
 #include "app/signal_quit.h"
@@ -11,13 +12,33 @@
 #include "ui/version.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 
+// `linnet-test --test-sheet FILE.pdf [--paper Letter]` writes the sheet of test codes and exits,
+// without a window or a display.
+int writeSheetOnly(int argc, char** argv, const CommandLine& line) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    return writeSheetFromCommandLine(line);
+}
+
 int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = readCommandLine(arguments);
+    if (!line.error.isEmpty()) {
+        std::fprintf(stderr, "linnet-test: %s\n", qUtf8Printable(line.error));
+        return 2;
+    }
+    if (line.testSheet)
+        return writeSheetOnly(argc, argv, line);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Linnet-Test"));
     QApplication::setApplicationVersion(version::file());
