@@ -4,6 +4,7 @@
 
 #include "pty/pseudo_terminal.h"
 #include "scan_log/decode/gs1_check_digit.h"
+#include "test_codes/rules/test_code.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -52,6 +53,11 @@ constexpr const char* usageText =
     "                         not the last\n"
     "  --bad-check-every N    give every Nth GS1 code a wrong check digit (default 5 with --gs1;\n"
     "                         0: never)\n"
+    "  --test-codes           send the program's test codes in order instead (Tools > Test "
+    "Codes),\n"
+    "                         as a scanner with default settings sends them\n"
+    "  --no-check-digit       with --test-codes: leave out the check digit of EAN, UPC and ITF\n"
+    "  --no-gs                with --test-codes: leave out GS (1Dh) in GS1 codes\n"
     "  --quiet                do not print the codes sent\n"
     "SIGINT and SIGTERM stop it.\n";
 
@@ -65,6 +71,9 @@ struct Options {
     bool quiet = false;
     bool aim = false;
     bool gs1 = false;
+    bool testCodes = false;
+    bool noCheckDigit = false;
+    bool noGs = false;
     std::optional<std::uint64_t> badCheckEvery;
 };
 
@@ -89,10 +98,14 @@ Options parseOptions(int argc, char** argv) {
             std::fputs(usageText, stdout);
             std::exit(0);
         }
-        if (option == "--quiet" || option == "--aim" || option == "--gs1") {
-            (option == "--quiet" ? options.quiet
-             : option == "--aim" ? options.aim
-                                 : options.gs1) = true;
+        if (option == "--quiet" || option == "--aim" || option == "--gs1" ||
+            option == "--test-codes" || option == "--no-check-digit" || option == "--no-gs") {
+            (option == "--quiet"            ? options.quiet
+             : option == "--aim"            ? options.aim
+             : option == "--gs1"            ? options.gs1
+             : option == "--test-codes"     ? options.testCodes
+             : option == "--no-check-digit" ? options.noCheckDigit
+                                            : options.noGs) = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -138,6 +151,10 @@ Options parseOptions(int argc, char** argv) {
         usageError("--rate paces a --stream");
     if (options.badCheckEvery && !options.gs1)
         usageError("--bad-check-every applies to the codes of --gs1");
+    if ((options.noCheckDigit || options.noGs) && !options.testCodes)
+        usageError("--no-check-digit and --no-gs apply to --test-codes");
+    if (options.testCodes && options.gs1)
+        usageError("--test-codes and --gs1 do not go together");
     return options;
 }
 
@@ -201,7 +218,8 @@ struct Code {
 class CodeSource {
 public:
     explicit CodeSource(const Options& options)
-        : aim_(options.aim), gs1_(options.gs1),
+        : aim_(options.aim), gs1_(options.gs1), testCodes_(options.testCodes),
+          noCheckDigit_(options.noCheckDigit), noGs_(options.noGs),
           badCheckEvery_(options.gs1 ? options.badCheckEvery.value_or(5) : 0) {}
 
     // The code with its identifier (when asked for), without the terminator.
@@ -216,6 +234,8 @@ public:
 
 private:
     Code nextCode() {
+        if (testCodes_)
+            return nextTestCode();
         const std::uint64_t kinds = gs1_ ? 5 : 3;
         const std::uint64_t n = produced_++;
         const std::uint64_t round = n / kinds + 1;
@@ -234,6 +254,21 @@ private:
         default:
             return gs1Pack(round);
         }
+    }
+
+    // The program's test codes in turn, as a scanner set as the options say sends them: with an
+    // identifier, UPC-A goes as 13 digits, as scanners send it then.
+    Code nextTestCode() {
+        const auto codes = test_codes::testCodes();
+        const test_codes::TestCode& code = codes[produced_++ % codes.size()];
+        std::string data(code.content);
+        if (noCheckDigit_ && code.checkDigitLast)
+            data.pop_back();
+        if (noGs_ && code.gs1)
+            std::erase(data, groupSeparator);
+        if (aim_ && code.symbology == test_codes::Symbology::UpcA)
+            data.insert(data.begin(), '0');
+        return {data, code.aimIdentifier};
     }
 
     // Every badCheckEvery_-th GS1 code gets a wrong check digit.
@@ -289,6 +324,9 @@ private:
 
     bool aim_;
     bool gs1_;
+    bool testCodes_;
+    bool noCheckDigit_;
+    bool noGs_;
     std::uint64_t badCheckEvery_;
     std::uint64_t produced_ = 0;
     std::uint64_t gs1Produced_ = 0;

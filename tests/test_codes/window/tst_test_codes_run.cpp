@@ -1,0 +1,81 @@
+// The scanner simulator sending the test codes as a scanner set up in a certain way would, through
+// a pseudo-terminal and the real serial layer, into the Test Codes window.
+
+#include "fake_clock.h"
+#include "fake_file_chooser.h"
+#include "fake_prompts.h"
+#include "main_window/form1.h"
+#include "port/termios_port.h"
+#include "port_environment.h"
+#include "test_codes/rules/test_code.h"
+#include "test_codes/window/test_codes_window.h"
+#include "ui/echo.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+class TestTestCodesRun : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { clearPortVariables(); }
+
+    // What a scanner with identifiers on and check digits off gives: every code passes with
+    // its differences named, and the summary says how the scanner is set.
+    void simulatedScannerFillsTheWindow() {
+        QProcess sim;
+        sim.start(QStringLiteral(SCANNER_SIM),
+                  {u"--test-codes"_s, u"--aim"_s, u"--no-check-digit"_s, u"--interval"_s, u"0.05"_s,
+                   u"--quiet"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 5000);
+        qputenv("LINNET_COM1", sim.readLine().trimmed());
+
+        qint16 echo = VbFalse;
+        Form1 form(std::make_unique<TermiosPort>(), std::make_unique<FakePrompts>(),
+                   std::make_unique<FakeClock>(), echo);
+        form.setFileChooser(std::make_unique<FakeFileChooser>());
+        form.show();
+        form.findChild<QAction*>(u"MTestCodes"_s)->trigger();
+        QTRY_VERIFY(form.testCodesWindow() != nullptr);
+        test_codes::TestCodesWindow* window = form.testCodesWindow();
+        form.findChild<QPushButton*>(u"cmdOPEN"_s)->click();
+        QVERIFY(form.MSComm1().PortOpen());
+
+        auto* table = window->findChild<QTableWidget*>(u"codeTable"_s);
+        const auto allJudged = [table] {
+            for (int row = 0; row < table->rowCount(); ++row) {
+                if (table->item(row, 2)->text().isEmpty())
+                    return false;
+            }
+            return true;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(allJudged(), 20000);
+        sim.kill();
+        sim.waitForFinished();
+
+        const QString identifier = u"Pass with differences: symbology identifier %1 added"_s;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const test_codes::TestCode& code = test_codes::testCodes()[std::size_t(row)];
+            QString expected = identifier.arg(QString::fromLatin1(code.aimIdentifier));
+            if (code.symbology == test_codes::Symbology::UpcA)
+                expected += u"; UPC-A sent as 13 digits (a 0 added in front)"_s;
+            if (code.checkDigitLast)
+                expected += u"; check digit left out"_s;
+            QCOMPARE(table->item(row, 2)->text(), expected);
+        }
+        QVERIFY2(window->findChild<QLabel*>(u"setupSummary"_s)
+                     ->text()
+                     .startsWith(u"Terminator: CR LF. Symbology identifiers: on. GS in GS1 codes: "
+                                 "sent. Check digits: left out. UPC-A: 13 digits."_s),
+                 qPrintable(window->findChild<QLabel*>(u"setupSummary"_s)->text()));
+    }
+};
+
+QTEST_MAIN(TestTestCodesRun)
+#include "tst_test_codes_run.moc"
