@@ -187,7 +187,7 @@ std::string withDecimals(std::string_view digits, int decimals) {
 // The field for a known identifier and its raw value: length, characters, check digit, date.
 Gs1Field describe(const AiDefinition& definition, std::string_view ai, std::string_view value,
                   int currentYear) {
-    Gs1Field field{std::string(ai), std::string(definition.title), {}, {}, {}};
+    Gs1Field field{std::string(ai), std::string(definition.title), {}, {}, {}, std::string(value)};
     const Format format = readFormat(definition.format);
     bool lengthOk = std::cmp_greater_equal(value.size(), format.minTotal) &&
                     std::cmp_less_equal(value.size(), format.maxTotal);
@@ -254,8 +254,12 @@ Gs1Field describe(const AiDefinition& definition, std::string_view ai, std::stri
 }
 
 Gs1Field unknownField(std::string_view ai, std::string_view value) {
-    return Gs1Field{
-        std::string(ai), {}, visibleForm(value), {}, {std::string(gs1_problem::UnknownIdentifier)}};
+    return Gs1Field{std::string(ai),
+                    {},
+                    visibleForm(value),
+                    {},
+                    {std::string(gs1_problem::UnknownIdentifier)},
+                    std::string(value)};
 }
 
 bool isClean(const Gs1Field& field) {
@@ -327,7 +331,7 @@ std::vector<Gs1Field> parseElementString(std::string_view data, int currentYear)
                 continue;
             }
             fields.push_back(Gs1Field{
-                {}, {}, visibleForm(rest), {}, {std::string(gs1_problem::NotAnIdentifier)}});
+                {}, {}, visibleForm(rest), {}, {std::string(gs1_problem::NotAnIdentifier)}, {}});
             break;
         }
         const std::string_view ai = rest.substr(0, extent.aiLength);
@@ -498,7 +502,8 @@ Gs1Field dlField(std::string_view ai, std::string_view encoded, bool query, int 
                         {},
                         visibleForm(ai) + '/' + visibleForm(encoded),
                         {},
-                        {std::string(gs1_problem::NotAnIdentifier)}};
+                        {std::string(gs1_problem::NotAnIdentifier)},
+                        {}};
     std::string value;
     const bool decoded = percentDecode(encoded, query, value);
     if (!decoded)

@@ -14,6 +14,7 @@ struct Gs1Field {
     std::string value; // dates as YYYY-MM-DD, measures with their decimal point, bytes visible
     std::string check; // "ok", "check digit should be 7", or empty without a check digit
     std::vector<std::string> problems; // e.g. "wrong length", "date does not exist"
+    std::string raw;                   // the value as it came (percent-decoded in a Digital Link)
 
     bool operator==(const Gs1Field&) const = default;
 };

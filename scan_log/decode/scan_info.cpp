@@ -3,6 +3,7 @@
 #include "scan_log/decode/aim_identifier.h"
 #include "scan_log/decode/gs1_check_digit.h"
 #include "scan_log/decode/gs1_parser.h"
+#include "scan_log/decode/gs1_syntax_check.h"
 #include "scan_log/decode/scan_splitter.h"
 #include "scan_log/decode/visible_bytes.h"
 
@@ -44,14 +45,27 @@ std::string checkOfFields(const std::vector<Gs1Field>& fields) {
     return text.empty() ? "ok" : text;
 }
 
-void showFields(ScanInfo& info, const std::vector<Gs1Field>& fields) {
+void showFields(ScanInfo& info, std::vector<Gs1Field> fields) {
+    // zint's syntax check, beside the parser's own: it knows every identifier GS1 assigns, so an
+    // identifier missing from the parser's table is no problem when zint takes the whole.
+    const Gs1SyntaxCheck syntax = checkGs1Syntax(fields);
+    if (syntax.checked && !syntax.finding) {
+        for (Gs1Field& field : fields) {
+            if (field.problems.size() == 1 && field.problems[0] == gs1_problem::UnknownIdentifier)
+                field.problems.clear();
+        }
+    }
     info.gs1Fields = gs1Summary(fields);
     info.check = checkOfFields(fields);
     // One verdict: right check digits do not make a scan whose fields have problems "ok".
     const bool problems = std::any_of(fields.begin(), fields.end(), [](const Gs1Field& field) {
         return !field.problems.empty();
     });
-    if (problems && (info.check.empty() || info.check == "ok"))
+    const bool wrongCheck = !info.check.empty() && info.check != "ok";
+    // zint's finding is said where the parser found nothing wrong itself.
+    if (syntax.finding && !problems && !wrongCheck)
+        info.gs1Fields += "; GS1 syntax check: " + *syntax.finding;
+    if ((problems || syntax.finding) && (info.check.empty() || info.check == "ok"))
         info.check = "problem in the GS1 fields";
 }
 
@@ -120,11 +134,22 @@ void guess(ScanInfo& info, std::string_view data, int currentYear) {
     info.symbology = "text";
 }
 
+ScanVerdict verdictOf(const ScanInfo& info) {
+    if (!info.check.empty() && info.check != "ok")
+        return ScanVerdict::Problem;
+    if (info.check == "ok" || !info.gs1Fields.empty())
+        return ScanVerdict::Good;
+    return ScanVerdict::Unknown;
+}
+
 int yearNow() {
     using namespace std::chrono;
     const year_month_day today{floor<days>(system_clock::now())};
     return static_cast<int>(today.year());
 }
+
+// Everything but the verdict, which sums it up.
+ScanInfo describeScan(std::string_view bytes, int currentYear);
 
 } // namespace
 
@@ -132,7 +157,27 @@ ScanInfo decodeScan(std::string_view bytes) {
     return decodeScan(bytes, yearNow());
 }
 
+std::string_view ScanInfo::verdictText() const {
+    switch (verdict) {
+    case ScanVerdict::Good:
+        return "good";
+    case ScanVerdict::Problem:
+        return "problem";
+    case ScanVerdict::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
 ScanInfo decodeScan(std::string_view bytes, int currentYear) {
+    ScanInfo info = describeScan(bytes, currentYear);
+    info.verdict = verdictOf(info);
+    return info;
+}
+
+namespace {
+
+ScanInfo describeScan(std::string_view bytes, int currentYear) {
     ScanInfo info;
     const Terminator terminator = terminatorOf(bytes);
     std::string_view data = bytes.substr(0, bytes.size() - terminatorLength(terminator));
@@ -175,5 +220,7 @@ ScanInfo decodeScan(std::string_view bytes, int currentYear) {
     }
     return info;
 }
+
+} // namespace
 
 } // namespace scan_log

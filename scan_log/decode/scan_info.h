@@ -5,6 +5,10 @@
 
 namespace scan_log {
 
+// The one word the Scan Log gives a scan: good when what could be checked is right, problem
+// when anything is wrong, unknown when there was nothing to check.
+enum class ScanVerdict { Unknown, Good, Problem };
+
 // What the Scan Log shows about one scan.
 struct ScanInfo {
     std::string symbology;  // e.g. "GS1-128", "EAN-13"; empty for a scan without data
@@ -13,9 +17,13 @@ struct ScanInfo {
     std::string gs1Fields;  // one line of GS1 elements, or empty
     std::string data;       // every byte visible, terminator left out
     std::string terminator; // "CR", "LF", "CR LF", "TAB", or empty
+    ScanVerdict verdict = ScanVerdict::Unknown;
 
     // The symbology, with " (guess)" after a guessed one.
     std::string symbologyText() const { return isGuess ? symbology + " (guess)" : symbology; }
+
+    // "good", "problem" or "unknown".
+    std::string_view verdictText() const;
 
     bool operator==(const ScanInfo&) const = default;
 };

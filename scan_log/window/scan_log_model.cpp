@@ -3,6 +3,7 @@
 #include "base/csv_field.h"
 #include "base/outside_text.h"
 
+#include <QColor>
 #include <QDateTime>
 
 #include <algorithm>
@@ -55,8 +56,8 @@ QVariant ScanLogModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal)
         return {};
     static const char* const titles[ColumnCount] = {
-        "No.",  "Time",       "Gap (ms)",  "Duration (ms)", "Bytes",
-        "Data", "Terminator", "Symbology", "Check",         "GS1 fields"};
+        "No.",        "Time",      "Gap (ms)", "Duration (ms)", "Bytes",     "Data",
+        "Terminator", "Symbology", "Verdict",  "Check",         "GS1 fields"};
     static const char* const tips[ColumnCount] = {
         "Number of the scan since the log was cleared",
         "Arrival of the first byte",
@@ -66,6 +67,8 @@ QVariant ScanLogModel::headerData(int section, Qt::Orientation orientation, int 
         "The scan with every byte visible, terminator left out",
         "What ended the scan: CR, LF, CR LF, TAB, a silence (empty) or the length limit (cut)",
         "From the symbology identifier, or a guess from the data",
+        "good: everything that could be checked is right; problem: something is wrong (see "
+        "Check and GS1 fields); unknown: nothing to check",
         "Check digits of EAN/UPC codes and of every GTIN, SSCC and GLN",
         "GS1 application identifiers with their values"};
     if (section < 0 || section >= ColumnCount)
@@ -85,6 +88,19 @@ QVariant ScanLogModel::data(const QModelIndex& index, int role) const {
         const bool number =
             column == Number || column == Gap || column == Duration || column == Bytes;
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
+    }
+    if (role == Qt::BackgroundRole) {
+        if (column != Verdict)
+            return {};
+        // The word says it too: the colour is never the only sign.
+        switch (info(index.row()).verdict) {
+        case ScanVerdict::Good:
+            return QColor(0xC8, 0xF0, 0xC8);
+        case ScanVerdict::Problem:
+            return QColor(0xF8, 0xC4, 0xC4);
+        case ScanVerdict::Unknown:
+            return {};
+        }
     }
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
@@ -109,6 +125,7 @@ QString ScanLogModel::cellText(int row, int column) const {
     case Data:
     case Terminator:
     case Symbology:
+    case Verdict:
     case Check:
     case Gs1Fields:
         return cellText(row, column, info(row));
@@ -136,6 +153,10 @@ QString ScanLogModel::cellText(int row, int column, const ScanInfo& decoded) con
         return r.cut ? QStringLiteral("cut") : fromUtf8(decoded.terminator);
     case Symbology:
         return fromUtf8(decoded.symbologyText());
+    case Verdict:
+        return decoded.data.empty() && decoded.symbology.empty()
+                   ? QString()
+                   : QString::fromLatin1(decoded.verdictText());
     case Check:
         return fromUtf8(decoded.check);
     case Gs1Fields:

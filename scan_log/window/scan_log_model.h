@@ -35,6 +35,7 @@ public:
         Data,
         Terminator,
         Symbology,
+        Verdict,
         Check,
         Gs1Fields,
         ColumnCount

@@ -83,8 +83,12 @@ void ScanRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
                                        : (option.state & QStyle::State_Active) ? QPalette::Active
                                                                                : QPalette::Inactive;
+    // A cell with a colour of its own (the verdict) keeps it, with dark text on it.
+    const QVariant own = selected ? QVariant() : index.data(Qt::BackgroundRole);
     if (selected)
         painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
+    else if (own.isValid())
+        painter->fillRect(option.rect, own.value<QColor>());
     else if (option.features & QStyleOptionViewItem::Alternate)
         painter->fillRect(option.rect, option.palette.brush(group, QPalette::AlternateBase));
 
@@ -92,8 +96,9 @@ void ScanRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const QRect space = option.rect.adjusted(Margin, 0, -Margin, 0);
     const bool right =
         index.data(Qt::TextAlignmentRole).value<Qt::Alignment>().testFlag(Qt::AlignRight);
-    painter->setPen(
-        option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->setPen(own.isValid() ? QColor(Qt::black)
+                                  : option.palette.color(group, selected ? QPalette::HighlightedText
+                                                                         : QPalette::Text));
     useFont(option.font);
     if (printableAscii(text) && raw_.isValid()) {
         drawAscii(painter, text, space, right);

@@ -257,6 +257,47 @@ private slots:
         QCOMPARE(q(info.data), data);
         QCOMPARE(q(info.terminator), terminator);
     }
+
+    // zint's GS1 syntax check adds what the parser's table does not know; the verdict sums up
+    // every check, and a scan with any problem is never good.
+    void gs1SyntaxAndVerdict_data() {
+        addColumns<QByteArray, QString, QString, QString>("bytes", "check", "fields", "verdict");
+        const auto row = [](const char* name, const QByteArray& bytes, const char* check,
+                            const char* fields, const char* verdict) {
+            QTest::newRow(name) << bytes << QString::fromUtf8(check) << QString::fromUtf8(fields)
+                                << QString::fromUtf8(verdict);
+        };
+        row("IBAN with a bad checksum", "]C18007GB82WEST12345698765433\r",
+            "problem in the GS1 fields",
+            "(8007) IBAN GB82WEST12345698765433; GS1 syntax check: AI (8007) position 3: Bad IBAN "
+            "checksum '82', expected '55'",
+            "problem");
+        row("right IBAN", "]C18007GB82WEST12345698765432\r", "",
+            "(8007) IBAN GB82WEST12345698765432", "good");
+        row("no such country", "]C1422999\r", "problem in the GS1 fields",
+            "(422) country of origin 999; GS1 syntax check: AI (422) position 1: Unknown country "
+            "code '999'",
+            "problem");
+        row("identifier the parser lacks, known to GS1", "]C17240ABC\r", "", "(7240) ABC", "good");
+        row("wrong check digit said once", "]C10109521234543212\r", "check digit should be 3",
+            "(01) GTIN 09521234543212 check digit should be 3", "problem");
+        row("Digital Link out of order", "https://id.gs1.org/01/09521234543213/21/S1/10/B2\r",
+            "problem in the GS1 fields",
+            "(01) GTIN 09521234543213 ok; (21) serial S1; (10) batch B2 [qualifier out of order]",
+            "problem");
+        row("EAN-13", "]E04006381333931\r", "ok", "", "good");
+        row("plain text", "LINNET\r", "", "", "unknown");
+    }
+    void gs1SyntaxAndVerdict() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, check);
+        QFETCH(QString, fields);
+        QFETCH(QString, verdict);
+        const ScanInfo info = decodeScan(bytes.toStdString(), 2025);
+        QCOMPARE(q(info.check), check);
+        QCOMPARE(q(info.gs1Fields), fields);
+        QCOMPARE(q(std::string(info.verdictText())), verdict);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestScanDecode)

@@ -103,6 +103,22 @@ private slots:
         QCOMPARE(h.form->Term().Text(), QString());
     }
 
+    // One word a scan, with its colour; none for a scan with nothing to check.
+    void verdictColumn() {
+        LogHarness h;
+        h.showLog();
+        h.port->receive(u"]E04006381333931\r]C10109521234543212\rTEXT\r"_s);
+        QTRY_COMPARE(h.model().rowCount(), 3);
+        const QStringList words{h.cell(0, ScanLogModel::Verdict), h.cell(1, ScanLogModel::Verdict),
+                                h.cell(2, ScanLogModel::Verdict)};
+        QCOMPARE(words, (QStringList{u"good"_s, u"problem"_s, u"unknown"_s}));
+        const auto colour = [&h](int row) {
+            return h.model().index(row, ScanLogModel::Verdict).data(Qt::BackgroundRole);
+        };
+        QVERIFY(colour(0).isValid() && colour(1).isValid() && colour(0) != colour(1));
+        QVERIFY(!colour(2).isValid());
+    }
+
     void silenceEndsAScan() {
         LogHarness h;
         h.showLog();
@@ -157,8 +173,9 @@ private slots:
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QList<QByteArray> rows = csv.readAll().split('\n');
         QCOMPARE(rows.size(), 5);
-        QCOMPARE(rows[0], "No.,Time,Gap (ms),Duration (ms),Bytes,Data,Terminator,Symbology,Check,"
-                          "GS1 fields,Bytes in hex\r");
+        QCOMPARE(rows[0],
+                 "No.,Time,Gap (ms),Duration (ms),Bytes,Data,Terminator,Symbology,Verdict,Check,"
+                 "GS1 fields,Bytes in hex\r");
         QVERIFY2(rows[2].startsWith("2,") && rows[2].contains(",100,0,6,\"B,\"\"2\"\"\",TAB,") &&
                      rows[2].endsWith(",42 2c 22 32 22 09\r"),
                  rows[2].constData());
