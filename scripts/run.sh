@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts the program. Unless LINNET_COM1 is set, COM1 is the
-# scanner simulator, started here and stopped when the program ends.
+# scanner simulator, started here and stopped when the program ends. Options given to this script
+# go to the simulator instead of its usual ones (--aim --gs1): `./scripts/run.sh --test-codes`
+# scans the test codes, for Tools > Test Codes.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -40,7 +42,9 @@ else
     # carry AIM symbology identifiers and include GS1 element strings, as the Scan Log decodes them.
     sim_dir=$(mktemp -d "${TMPDIR:-/tmp}/linnet-scanner-sim.XXXXXX")
     : >"$sim_dir/output"
-    "$build/linnet-scanner-sim" --quiet --aim --gs1 >"$sim_dir/output" &
+    sim_options=(--aim --gs1)
+    [ $# -gt 0 ] && sim_options=("$@")
+    "$build/linnet-scanner-sim" --quiet "${sim_options[@]}" >"$sim_dir/output" &
     sim_pid=$!
     device=
     for _ in $(seq 100); do

@@ -3,6 +3,8 @@
 #   scripts/screenshot.sh [main [OUT]]     docs/screenshot.png: the main window, a few codes in both views
 #   scripts/screenshot.sh scanlog [OUT]    docs/scanlog.png: the Scan Log, the simulator sending AIM
 #                                          identifiers and GS1 codes (as ./scripts/run.sh starts it)
+#   scripts/screenshot.sh testcodes [OUT]  docs/testcodes.png: the Test Codes window after the
+#                                          simulator scanned every code, GS left out
 # Run it again after a visible change.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,8 +21,13 @@ scanlog)
     sim_options=(--aim --gs1 --interval 0.3)
     screen=1600x900x24
     ;;
+testcodes)
+    out=${2:-$root/docs/testcodes.png}
+    sim_options=(--test-codes --no-gs --interval 0.3)
+    screen=1600x1000x24
+    ;;
 *)
-    echo "usage: $0 [main|scanlog] [OUT]" >&2
+    echo "usage: $0 [main|scanlog|testcodes] [OUT]" >&2
     exit 2
     ;;
 esac
@@ -70,6 +77,13 @@ xvfb-run -a -s "-screen 0 $screen -noreset" bash -c '
         shown=$(xdotool search --sync --onlyvisible --name "^Scan Log$" | head -n 1)
         xdotool windowmove "$shown" 0 0 windowsize --sync "$shown" 1580 560
         sleep 6
+    elif [ "$LINNET_PICTURE" = testcodes ]; then
+        # Tools > Test Codes..., then every code scanned once.
+        sleep 0.3
+        xdotool windowfocus --sync "$window" key --clearmodifiers alt+t c
+        shown=$(xdotool search --sync --onlyvisible --name "^Test Codes$" | head -n 1)
+        xdotool windowmove "$shown" 0 0 windowsize --sync "$shown" 1500 900
+        sleep 8
     else
         shown=$window
         sleep 4.5

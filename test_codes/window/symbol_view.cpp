@@ -24,9 +24,10 @@ void SymbolView::setSymbol(std::optional<Symbol> symbol) {
 int SymbolView::pixelsFor(QSize area) const {
     if (!symbol_)
         return 0;
+    // A white margin around every code, also for those without a quiet zone of their own.
     const double ratio = devicePixelRatioF();
-    const double across = area.width() * ratio / symbol_->size().width();
-    const double down = area.height() * ratio / symbol_->size().height();
+    const double across = (area.width() - 2 * Margin) * ratio / symbol_->size().width();
+    const double down = (area.height() - 2 * Margin) * ratio / symbol_->size().height();
     return std::max(MinimumPixels, int(std::floor(std::min(across, down))));
 }
 
@@ -34,7 +35,7 @@ QSize SymbolView::minimumSizeHint() const {
     if (!symbol_)
         return {120, 120};
     const double logical = MinimumPixels / devicePixelRatioF();
-    return (symbol_->size() * logical).toSize() + QSize(2, 2);
+    return (symbol_->size() * logical).toSize() + QSize(2 * Margin + 2, 2 * Margin + 2);
 }
 
 QSize SymbolView::sizeHint() const {

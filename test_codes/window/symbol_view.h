@@ -15,6 +15,8 @@ class SymbolView final : public QWidget {
 
 public:
     static constexpr int MinimumPixels = 3;
+    // White around the code, in logical pixels.
+    static constexpr int Margin = 16;
 
     explicit SymbolView(QWidget* parent = nullptr);
 

@@ -127,8 +127,8 @@ void TestCodesWindow::buildTable() {
     }
     table_->horizontalHeader()->setSectionResizeMode(SymbologyColumn,
                                                      QHeaderView::ResizeToContents);
-    table_->setColumnWidth(ContentColumn, 220);
-    table_->setColumnWidth(ResultColumn, 260);
+    table_->setColumnWidth(ContentColumn, 240);
+    table_->setColumnWidth(ResultColumn, 420);
     table_->horizontalHeader()->setStretchLastSection(true);
     connect(table_, &QTableWidget::currentCellChanged, this, [this](int row) { showCode(row); });
 }
