@@ -16,6 +16,7 @@ namespace scan_log {
 // Figures about the scans since the log was last cleared.
 struct ScanStats {
     quint64 count = 0;
+    quint64 problems = 0; // scans whose verdict is "problem"
     std::optional<qint64> shortestGapMs;
     std::optional<qint64> longestGapMs;
     qint64 firstMs = 0; // first byte of the first scan, monotonic

@@ -104,6 +104,9 @@ QLayout* ScanLogWindow::buildFigures() {
     longest_ = addFigure("longestGap", QStringLiteral("Longest gap: 0000000 ms"),
                          QStringLiteral("Longest time between the end of a scan and the start of "
                                         "the next"));
+    problems_ = addFigure("problemCount", QStringLiteral("Problems: 0000000000"),
+                          QStringLiteral("Scans whose verdict is problem: a wrong check digit, a "
+                                         "GS1 field or its order, GS1's syntax rules"));
     dropped_ = addFigure("droppedCount", QStringLiteral("Dropped: 0000000000"),
                          QStringLiteral("The oldest scans leave the log to keep it within 100,000 "
                                         "scans and 64 MiB of scanned bytes"));
@@ -186,6 +189,7 @@ void ScanLogWindow::showFigures() {
                        .arg(perMinute ? QString::number(*perMinute, 'f', 1) : QStringLiteral("-")));
     shortest_->setText(QStringLiteral("Shortest gap: %1").arg(gapText(stats.shortestGapMs)));
     longest_->setText(QStringLiteral("Longest gap: %1").arg(gapText(stats.longestGapMs)));
+    problems_->setText(QStringLiteral("Problems: %1").arg(stats.problems));
     dropped_->setText(QStringLiteral("Dropped: %1").arg(log_.model().dropped()));
 }
 

@@ -56,6 +56,7 @@ private:
     QLabel* rate_ = nullptr;
     QLabel* shortest_ = nullptr;
     QLabel* longest_ = nullptr;
+    QLabel* problems_ = nullptr;
     QLabel* dropped_ = nullptr;
     QSpinBox* silence_ = nullptr;
     bool followEnd_ = true;

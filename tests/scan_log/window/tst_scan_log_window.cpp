@@ -117,6 +117,7 @@ private slots:
         };
         QVERIFY(colour(0).isValid() && colour(1).isValid() && colour(0) != colour(1));
         QVERIFY(!colour(2).isValid());
+        QTRY_COMPARE(h.figure("problemCount"), u"Problems: 1"_s);
     }
 
     void silenceEndsAScan() {
