@@ -31,7 +31,7 @@ DeviceRegistry::DeviceRegistry(Options options, QObject* parent)
             give(device, time);
     });
     if (!monitor_->followsPlugging())
-        problems_.append({DevicesProblem::Kind::NoDevWatch});
+        problems_.append({DevicesProblem::Kind::NoDevWatch, {}, 0, {}});
     collectProblems();
     connect(monitor_, &DeviceMonitor::added, this, &DeviceRegistry::onAdded);
     connect(monitor_, &DeviceMonitor::removed, this, &DeviceRegistry::onRemoved);

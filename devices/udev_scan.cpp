@@ -24,14 +24,6 @@ QString clean(const char* text) {
     return text == nullptr ? QString() : QString::fromUtf8(text).simplified();
 }
 
-QString attribute(udev_device* device, const char* name) {
-    return device == nullptr ? QString() : clean(udev_device_get_sysattr_value(device, name));
-}
-
-QString property(udev_device* device, const char* name) {
-    return clean(udev_device_get_property_value(device, name));
-}
-
 QString firstOf(const QString& a, const QString& b) {
     return a.isEmpty() ? b : a;
 }
@@ -66,18 +58,21 @@ void describeUsb(SerialDevice& device, udev_device* tty, udev_device* usbDevice)
     device.kind = SerialKind::Usb;
     // A USB-serial adapter's tty hangs below a port of its usb-serial driver (ftdi_sio,
     // cp210x, ch341, pl2303...); a CDC-ACM device's directly below its interface.
-    device.driver = firstOf(nearestDriver(tty), property(tty, "ID_USB_DRIVER"));
+    device.driver = firstOf(nearestDriver(tty), udevProperty(tty, "ID_USB_DRIVER"));
     // What the device itself says first, then udev's properties (the hardware database's
     // names for the ids when the device gives none).
-    device.vendorId = firstOf(attribute(usbDevice, "idVendor"), property(tty, "ID_VENDOR_ID"));
-    device.productId = firstOf(attribute(usbDevice, "idProduct"), property(tty, "ID_MODEL_ID"));
-    device.manufacturer =
-        firstOf(attribute(usbDevice, "manufacturer"), property(tty, "ID_VENDOR_FROM_DATABASE"));
+    device.vendorId =
+        firstOf(sysAttribute(usbDevice, "idVendor"), udevProperty(tty, "ID_VENDOR_ID"));
+    device.productId =
+        firstOf(sysAttribute(usbDevice, "idProduct"), udevProperty(tty, "ID_MODEL_ID"));
+    device.manufacturer = firstOf(sysAttribute(usbDevice, "manufacturer"),
+                                  udevProperty(tty, "ID_VENDOR_FROM_DATABASE"));
     device.product =
-        firstOf(attribute(usbDevice, "product"), property(tty, "ID_MODEL_FROM_DATABASE"));
-    device.serialNumber = firstOf(attribute(usbDevice, "serial"), property(tty, "ID_SERIAL_SHORT"));
-    device.interfaceNumber =
-        firstOf(attribute(usbInterface, "bInterfaceNumber"), property(tty, "ID_USB_INTERFACE_NUM"));
+        firstOf(sysAttribute(usbDevice, "product"), udevProperty(tty, "ID_MODEL_FROM_DATABASE"));
+    device.serialNumber =
+        firstOf(sysAttribute(usbDevice, "serial"), udevProperty(tty, "ID_SERIAL_SHORT"));
+    device.interfaceNumber = firstOf(sysAttribute(usbInterface, "bInterfaceNumber"),
+                                     udevProperty(tty, "ID_USB_INTERFACE_NUM"));
     // The sysfs path of the USB device names the bus and the chain of hub ports it is plugged
     // into. It is read from sysfs rather than taken from udev's ID_PATH so that it is the same
     // with and without a udev daemon.
@@ -85,6 +80,14 @@ void describeUsb(SerialDevice& device, udev_device* tty, udev_device* usbDevice)
 }
 
 } // namespace
+
+QString sysAttribute(udev_device* device, const char* name) {
+    return device == nullptr ? QString() : clean(udev_device_get_sysattr_value(device, name));
+}
+
+QString udevProperty(udev_device* device, const char* name) {
+    return device == nullptr ? QString() : clean(udev_device_get_property_value(device, name));
+}
 
 std::optional<SerialDevice> serialDeviceFromUdev(udev_device* tty) {
     const char* node = udev_device_get_devnode(tty);
@@ -118,7 +121,7 @@ std::optional<SerialDevice> serialDeviceFromUdev(udev_device* tty) {
     if (devPath.startsWith(QLatin1String("/devices/virtual/")) ||
         udev_device_get_parent(tty) == nullptr)
         return std::nullopt;
-    const QString type = attribute(tty, "type");
+    const QString type = sysAttribute(tty, "type");
     bool typeOk = false;
     if (type.toInt(&typeOk) == 0 || !typeOk)
         return std::nullopt;

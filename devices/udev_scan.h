@@ -23,6 +23,10 @@ using UdevPtr = std::unique_ptr<udev, UdevDeleter>;
 using UdevDevicePtr = std::unique_ptr<udev_device, UdevDeleter>;
 using UdevMonitorPtr = std::unique_ptr<udev_monitor, UdevDeleter>;
 
+// A sysfs attribute or a udev property of a device as one clean line; empty when it has none.
+QString sysAttribute(udev_device* device, const char* name);
+QString udevProperty(udev_device* device, const char* name);
+
 // The serial port a tty device is, or nothing for terminals that are no serial port (virtual
 // consoles, pseudo-terminals) and for the 8250 driver's placeholders with no UART behind them.
 std::optional<SerialDevice> serialDeviceFromUdev(udev_device* tty);

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "devices/hid_descriptor.h"
+#include "devices/udev_scan.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QSocketNotifier;
+
+namespace serial_comm {
+
+// What a HID device that types or scans is.
+enum class HidKind {
+    Keyboard,           // an ordinary keyboard, as far as anything tells
+    KeyboardScanner,    // a scanner in keyboard mode: a keyboard whose names say scanner
+    PointOfSaleScanner, // HID point-of-sale mode (usage page 8Ch): needs its own driver
+};
+
+// A HID device that could be a scanner, as sysfs and udev show it to any user.
+struct HidInput {
+    QString sysPath; // of the hid device
+    QString vendorId, productId;
+    QString manufacturer, product;
+    HidKind kind = HidKind::Keyboard;
+
+    bool isScanner() const { return kind != HidKind::Keyboard; }
+    // "Handheld Scanner (USB 1209:0002)".
+    QString description() const;
+};
+
+// The kind from what is known of one HID device: its report descriptor, whether udev calls its
+// input device a keyboard or its USB interface is a boot keyboard, and its names. None for
+// devices that neither type nor scan (mice, sensors).
+std::optional<HidKind> classifyHid(const HidDescriptorFacts& descriptor, bool typesKeys,
+                                   const QString& manufacturer, const QString& product);
+
+// Every USB HID device that types or scans now, in sysfs order.
+QList<HidInput> listHidInputs();
+
+// Says when HID devices come and go (udev events on the user-interface thread); nothing when no
+// udev monitor can be made.
+class HidMonitor final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit HidMonitor(QObject* parent = nullptr);
+    ~HidMonitor() override;
+
+signals:
+    void changed();
+
+private:
+    UdevPtr udev_;
+    UdevMonitorPtr monitor_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+} // namespace serial_comm
