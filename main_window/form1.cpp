@@ -1,5 +1,6 @@
 #include "main_window/form1.h"
 
+#include "diagnose/diagnose_window.h"
 #include "main_window/app_icon.h"
 #include "main_window/line_control.h"
 #include "main_window/shape.h"

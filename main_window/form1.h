@@ -32,6 +32,10 @@ namespace test_codes {
 class TestCodesWindow;
 } // namespace test_codes
 
+namespace diagnose {
+class DiagnoseWindow;
+} // namespace diagnose
+
 namespace serial_comm {
 class DeviceRegistry;
 }
@@ -73,6 +77,7 @@ public:
     scan_log::ScanCollector& scanLog() const { return *scanLog_; }
     scan_log::ScanLogWindow* scanLogWindow() const { return scanLogWindow_.get(); }
     test_codes::TestCodesWindow* testCodesWindow() const { return testCodesWindow_.get(); }
+    diagnose::DiagnoseWindow* diagnoseWindow() const { return diagnoseWindow_.get(); }
     scan_log::Recorder& recorder() const { return *recorder_; }
     void setFileChooser(std::unique_ptr<scan_log::FileChooser> files);
 
@@ -107,6 +112,7 @@ public:
     // Tools menu.
     void MScanLog_Click();
     void MTestCodes_Click();
+    void MDiagnose_Click();
     void MRecord_Click();
     void MBreak_Click();
     void MRTSEnable_Click();
@@ -178,6 +184,7 @@ private:
     std::unique_ptr<scan_log::ScanCollector> scanLog_;
     std::unique_ptr<scan_log::ScanLogWindow> scanLogWindow_;
     std::unique_ptr<test_codes::TestCodesWindow> testCodesWindow_;
+    std::unique_ptr<diagnose::DiagnoseWindow> diagnoseWindow_;
     std::unique_ptr<scan_log::Recorder> recorder_;
 
     QPushButton* cmdConfig_ = nullptr;
@@ -207,6 +214,7 @@ private:
     QMenu* mTools_ = nullptr;
     QAction* mScanLog_ = nullptr;
     QAction* mTestCodes_ = nullptr;
+    QAction* mDiagnose_ = nullptr;
     QAction* mRecord_ = nullptr;
     QAction* mBreak_ = nullptr;
     QAction* mRtsEnable_ = nullptr;

@@ -3,6 +3,7 @@
 
 #include "base/outside_text.h"
 #include "devices/device_registry.h"
+#include "diagnose/diagnose_window.h"
 #include "main_window/form1.h"
 #include "port/device_map.h"
 #include "port/port_control.h"
@@ -20,6 +21,8 @@ void Form1::setDeviceRegistry(serial_comm::DeviceRegistry* registry) {
     if (registry_ != nullptr)
         disconnect(registry_, nullptr, this, nullptr);
     registry_ = registry;
+    // The Diagnose window looks at the registry it was made with: made again when next shown.
+    diagnoseWindow_.reset();
     if (config_)
         config_->setDeviceRegistry(registry);
     if (registry == nullptr)

@@ -1,6 +1,7 @@
-// The Tools menu: the Scan Log, the Test Codes, recording to a file, sending a break, and the RTS
-// line.
+// The Tools menu: the Scan Log, the Test Codes, Diagnose, recording to a file, sending a break,
+// and the RTS line.
 
+#include "diagnose/diagnose_window.h"
 #include "main_window/form1.h"
 #include "main_window/menu_item_accessible.h"
 #include "port/port_control.h"
@@ -58,6 +59,9 @@ void Form1::buildToolsMenu() {
     mTestCodes_ = addItem("MTestCodes", "Test &Codes...");
     mTestCodes_->setToolTip(QStringLiteral("Codes to scan from the screen or a printed sheet: each "
                                            "scan is checked against what it should be"));
+    mDiagnose_ = addItem("MDiagnose", "&Diagnose...");
+    mDiagnose_->setToolTip(QStringLiteral("Why nothing arrives: the serial devices and the "
+                                          "scanners in keyboard mode, and what to do"));
     mRecord_ = addItem("MRecord", "&Record to File...");
     mRecord_->setCheckable(true);
     mRecord_->setToolTip(QStringLiteral("Records what is received and sent to a file until chosen "
@@ -70,6 +74,7 @@ void Form1::buildToolsMenu() {
 
     onCommand(mScanLog_, &Form1::MScanLog_Click);
     onCommand(mTestCodes_, &Form1::MTestCodes_Click);
+    onCommand(mDiagnose_, &Form1::MDiagnose_Click);
     onCommand(mRecord_, &Form1::MRecord_Click);
     onCommand(mBreak_, &Form1::MBreak_Click);
     onCommand(mRtsEnable_, &Form1::MRTSEnable_Click);
@@ -129,6 +134,16 @@ void Form1::MTestCodes_Click() {
     testCodesWindow_->show();
     testCodesWindow_->raise();
     testCodesWindow_->activateWindow();
+}
+
+void Form1::MDiagnose_Click() {
+    if (!diagnoseWindow_)
+        diagnoseWindow_ = std::make_unique<diagnose::DiagnoseWindow>(registry_, this);
+    else
+        diagnoseWindow_->refresh();
+    diagnoseWindow_->show();
+    diagnoseWindow_->raise();
+    diagnoseWindow_->activateWindow();
 }
 
 void Form1::MRecord_Click() {

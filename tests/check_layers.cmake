@@ -14,6 +14,7 @@
 #   ui                     base, port, devices
 #   scan_log/window        base, ui, views, scan_log/decode
 #   test_codes/window      base, ui, scan_log/decode, test_codes/rules, test_codes/symbols
+#   diagnose               base, ui, port, devices
 #   settings_dialog        base, ui, port, devices
 #   main_window            every layer above but app; the settings dialog never includes it
 #   app                    every layer
@@ -23,7 +24,7 @@ if(NOT SOURCE_DIR)
 endif()
 
 set(layers base port devices views scan_log/decode test_codes/rules test_codes/symbols ui
-           scan_log/window test_codes/window settings_dialog main_window app)
+           scan_log/window test_codes/window diagnose settings_dialog main_window app)
 set(below_base "")
 set(below_port base)
 set(below_devices base)
@@ -34,11 +35,13 @@ set(below_test_codes/symbols base scan_log/decode test_codes/rules)
 set(below_ui base port devices)
 set(below_scan_log/window base ui views scan_log/decode)
 set(below_test_codes/window base ui scan_log/decode test_codes/rules test_codes/symbols)
+set(below_diagnose base ui port devices)
 set(below_settings_dialog base ui port devices)
 set(below_main_window base port devices views scan_log/decode test_codes/rules
-                      test_codes/symbols ui scan_log/window test_codes/window settings_dialog)
+                      test_codes/symbols ui scan_log/window test_codes/window diagnose
+                      settings_dialog)
 set(below_app base port devices views scan_log/decode test_codes/rules test_codes/symbols ui
-              scan_log/window test_codes/window settings_dialog main_window)
+              scan_log/window test_codes/window diagnose settings_dialog main_window)
 
 set(faults)
 set(count 0)

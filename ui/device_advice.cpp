@@ -1,12 +1,16 @@
 #include "ui/device_advice.h"
 
 #include "devices/device_registry.h"
+#include "port/device_map.h"
 #include "ui/window_texts.h"
 
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
+
+#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -19,7 +23,20 @@ QString openFailureAdvice(const serial_comm::DeviceRegistry& registry, int numbe
     if (::access(QFile::encodeName(target.path).constData(), R_OK | W_OK) != 0 &&
         (errno == EACCES || errno == EPERM))
         return permissionHintText(target.path, serial_comm::groupAccessOf(target.path));
+    // ModemManager probes new serial devices and may hold one for seconds, or for good.
+    if (heldByModemManager(target.path))
+        return modemManagerHintText();
     return {};
+}
+
+bool heldByModemManager(const QString& node) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(node).constData(), &status) != 0 || !S_ISCHR(status.st_mode))
+        return false;
+    const QList<serial_comm::DeviceHolder> holders = serial_comm::otherHolders(status.st_rdev);
+    return std::any_of(holders.begin(), holders.end(), [](const serial_comm::DeviceHolder& h) {
+        return h.name == QLatin1String("ModemManager");
+    });
 }
 
 QString withSentence(const QString& text, const QString& sentence) {

@@ -112,3 +112,15 @@ QString permissionHintText(const QString& node,
                           "first (sudo usermod -aG %2 $USER), then log out and in again.")
         .arg(outside_text::visible(node), outside_text::visible(access.group));
 }
+
+QString modemManagerHintText() {
+    return QStringLiteral("To keep ModemManager away from this scanner, add a udev rule setting "
+                          "ID_MM_DEVICE_IGNORE for it: Tools > Diagnose shows the rule with its "
+                          "ids.");
+}
+
+QString modemManagerRule(const QString& vendorId, const QString& productId) {
+    return QStringLiteral("ATTRS{idVendor}==\"%1\", ATTRS{idProduct}==\"%2\", "
+                          "ENV{ID_MM_DEVICE_IGNORE}=\"1\"")
+        .arg(outside_text::visible(vendorId), outside_text::visible(productId));
+}

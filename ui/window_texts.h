@@ -32,3 +32,9 @@ QString noSerialDeviceText();
 // groups; without `access` (the node could not be examined), the usual group of serial devices.
 QString permissionHintText(const QString& node,
                            const std::optional<serial_comm::GroupAccess>& access);
+
+// The sentence added to a refused open when ModemManager holds the device.
+QString modemManagerHintText();
+
+// The udev rule that keeps ModemManager away from a USB device, with its ids.
+QString modemManagerRule(const QString& vendorId, const QString& productId);

@@ -1,0 +1,104 @@
+#include "diagnose/diagnose_texts.h"
+
+#include "base/com_ports.h"
+#include "base/outside_text.h"
+#include "ui/window_texts.h"
+
+#include <QStringList>
+
+namespace diagnose {
+
+namespace {
+
+QString holdersText(const QList<serial_comm::DeviceHolder>& holders) {
+    QStringList named;
+    for (const serial_comm::DeviceHolder& holder : holders)
+        named << QStringLiteral("%1 (process %2)")
+                     .arg(holder.name.isEmpty() ? QStringLiteral("a program")
+                                                : outside_text::visible(holder.name))
+                     .arg(holder.pid);
+    return named.join(QStringLiteral(", "));
+}
+
+bool modemManagerAmong(const QList<serial_comm::DeviceHolder>& holders) {
+    for (const serial_comm::DeviceHolder& holder : holders) {
+        if (holder.name == QLatin1String("ModemManager"))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString serialFindingText(const SerialFinding& finding) {
+    const serial_comm::SerialDevice& device = finding.device;
+    QString text = QStringLiteral("%1: %2.").arg(
+        finding.number > 0 ? com_ports::name(finding.number) : QStringLiteral("No COM number"),
+        outside_text::visible(device.displayName()));
+    if (!finding.mayOpen)
+        text += u' ' + permissionHintText(device.node, finding.access);
+    if (!finding.holders.isEmpty())
+        text += QStringLiteral(" It is open in %1: while it is, opening it here is refused.")
+                    .arg(holdersText(finding.holders));
+    if (modemManagerAmong(finding.holders) && !device.vendorId.isEmpty())
+        text += QStringLiteral(" ModemManager probes new serial devices and may keep this one. To "
+                               "keep it away, put this line in "
+                               "/etc/udev/rules.d/99-linnet-scanner.rules, run \"sudo udevadm "
+                               "control --reload-rules\" and plug the scanner in again:\n    %1")
+                    .arg(modemManagerRule(device.vendorId, device.productId));
+    if (finding.mayOpen && finding.holders.isEmpty())
+        text += QStringLiteral(" You may open it: choose %1 in Port Setting and open it.")
+                    .arg(com_ports::name(finding.number));
+    return text;
+}
+
+QString hidFindingText(const serial_comm::HidInput& input) {
+    const QString name = outside_text::visible(input.description());
+    switch (input.kind) {
+    case serial_comm::HidKind::KeyboardScanner:
+        return QStringLiteral("%1 is connected as a keyboard: it types its codes into whichever "
+                              "window has the focus, so no serial port receives them. To test it "
+                              "here, use the keyboard field of the Scan Log; to use it as a "
+                              "serial port, scan the 'USB serial' or 'USB COM' configuration "
+                              "code in its manual.")
+            .arg(name);
+    case serial_comm::HidKind::PointOfSaleScanner:
+        return QStringLiteral("%1 is connected as a HID point-of-sale scanner: it sends its codes "
+                              "as HID reports that neither a serial port nor the keyboard "
+                              "receives. It needs a program that reads that mode, or a mode "
+                              "change: scan the 'USB serial' (or 'USB COM') configuration code "
+                              "in its manual, or 'USB keyboard' to test it in the Scan Log's "
+                              "keyboard field.")
+            .arg(name);
+    case serial_comm::HidKind::Keyboard:
+        break;
+    }
+    return QStringLiteral("%1 is a keyboard.").arg(name);
+}
+
+QString diagnosisText(const Diagnosis& diagnosis) {
+    QStringList paragraphs;
+    for (const SerialFinding& finding : diagnosis.serial)
+        paragraphs << serialFindingText(finding);
+    int keyboards = 0;
+    for (const serial_comm::HidInput& input : diagnosis.hid) {
+        if (input.isScanner())
+            paragraphs << hidFindingText(input);
+        else
+            ++keyboards;
+    }
+    if (paragraphs.isEmpty())
+        paragraphs << QStringLiteral(
+            "No serial device and no scanner is connected. Plug the scanner in; if it beeps but "
+            "shows up nowhere, it may be in a mode this computer does not see (Bluetooth, or a "
+            "cable for another interface).");
+    if (keyboards > 0)
+        paragraphs << QStringLiteral("%1 keyboard%2 whose names do not say scanner %3 not "
+                                     "listed; a scanner in keyboard mode may be among them.")
+                          .arg(keyboards)
+                          .arg(keyboards == 1 ? QString() : QStringLiteral("s"))
+                          .arg(keyboards == 1 ? QStringLiteral("is") : QStringLiteral("are"));
+    return paragraphs.join(QStringLiteral("\n\n"));
+}
+
+} // namespace diagnose

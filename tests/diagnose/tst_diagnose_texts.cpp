@@ -1,0 +1,126 @@
+// What the Diagnose window says of each device, and the sentence a refused open gains when
+// ModemManager holds the device (a real pseudo-terminal held by a process of that name).
+#include "data_columns.h"
+#include "diagnose/diagnose_texts.h"
+#include "pty_pair.h"
+#include "ui/device_advice.h"
+
+#include <QTest>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace diagnose;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+serial_comm::SerialDevice cdcScanner() {
+    serial_comm::SerialDevice device;
+    device.node = u"/dev/ttyACM0"_s;
+    device.vendorId = u"1209"_s;
+    device.productId = u"0001"_s;
+    device.manufacturer = u"Scanner Maker"_s;
+    device.product = u"Area-Imaging Scanner"_s;
+    return device;
+}
+
+serial_comm::HidInput hid(serial_comm::HidKind kind) {
+    return {u"/sys/x"_s, u"1209"_s, u"0002"_s, u"Scanner Maker"_s, u"Handheld Scanner"_s, kind};
+}
+
+} // namespace
+
+class TestDiagnoseTexts : public QObject {
+    Q_OBJECT
+
+private slots:
+    void serialFindings_data() {
+        addColumns<bool, bool, QString, QStringList, QStringList>("mayOpen", "inGroup", "holder",
+                                                                  "says", "saysNot");
+        QTest::newRow("free to open") << true << true << QString()
+                                      << QStringList{u"COM3: "_s, u"You may open it: choose COM3"_s}
+                                      << QStringList{u"udev"_s};
+        QTest::newRow("not in the group")
+            << false << false << QString()
+            << QStringList{u"which your user is not in"_s, u"sudo usermod -aG dialout"_s}
+            << QStringList{u"You may open it"_s};
+        QTest::newRow("held by ModemManager")
+            << true << true << u"ModemManager"_s
+            << QStringList{u"It is open in ModemManager (process 612)"_s,
+                           u"/etc/udev/rules.d/99-linnet-scanner.rules"_s,
+                           u"ATTRS{idVendor}==\"1209\", ATTRS{idProduct}==\"0001\", "
+                           "ENV{ID_MM_DEVICE_IGNORE}=\"1\""_s}
+            << QStringList{u"You may open it"_s};
+        QTest::newRow("held by another program: no rule")
+            << true << true << u"gpsd"_s << QStringList{u"It is open in gpsd (process 612)"_s}
+            << QStringList{u"udev"_s};
+    }
+    void serialFindings() {
+        QFETCH(bool, mayOpen);
+        QFETCH(bool, inGroup);
+        QFETCH(QString, holder);
+        QFETCH(QStringList, says);
+        QFETCH(QStringList, saysNot);
+        SerialFinding finding{
+            3, cdcScanner(), mayOpen, serial_comm::GroupAccess{u"dialout"_s, inGroup, inGroup}, {}};
+        if (!holder.isEmpty())
+            finding.holders = {{612, holder}};
+        const QString text = serialFindingText(finding);
+        for (const QString& part : says)
+            QVERIFY2(text.contains(part), qPrintable(text));
+        for (const QString& part : saysNot)
+            QVERIFY2(!text.contains(part), qPrintable(text));
+    }
+
+    void hidFindingsAndTheWhole() {
+        Diagnosis diagnosis;
+        diagnosis.hid = {hid(serial_comm::HidKind::KeyboardScanner),
+                         hid(serial_comm::HidKind::PointOfSaleScanner),
+                         hid(serial_comm::HidKind::Keyboard)};
+        const QString text = diagnosisText(diagnosis);
+        QVERIFY(text.startsWith(u"Handheld Scanner (USB 1209:0002) is connected as a keyboard: "
+                                "it types its codes into whichever window has the focus, so no "
+                                "serial port receives them."_s));
+        QVERIFY(text.contains(u"is connected as a HID point-of-sale scanner"_s));
+        QVERIFY(text.endsWith(u"1 keyboard whose names do not say scanner is not listed; a "
+                              "scanner in keyboard mode may be among them."_s));
+        QVERIFY(diagnosisText({}).startsWith(u"No serial device and no scanner is connected."_s));
+    }
+
+    // A process named ModemManager holds a real pseudo-terminal: the refused open learns it.
+    void modemManagerHoldingTheDevice() {
+        PtyPair pty;
+        QVERIFY(!heldByModemManager(pty.slavePath()));
+        int ready[2];
+        QCOMPARE(::pipe(ready), 0);
+        const QByteArray path = pty.slavePath().toLocal8Bit();
+        const int master = pty.masterFd();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Not the far end of the terminal (whoever has the master side plays the device).
+            ::close(master);
+            ::prctl(PR_SET_NAME, "ModemManager");
+            const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+            const char done = fd >= 0 ? '1' : '0';
+            [[maybe_unused]] const auto wrote = ::write(ready[1], &done, 1);
+            ::pause();
+            ::_exit(0);
+        }
+        char done = 0;
+        QCOMPARE(::read(ready[0], &done, 1), ssize_t(1));
+        QCOMPARE(done, '1');
+        const bool held = heldByModemManager(pty.slavePath());
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        QVERIFY(held);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDiagnoseTexts)
+#include "tst_diagnose_texts.moc"

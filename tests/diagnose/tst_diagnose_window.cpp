@@ -1,0 +1,49 @@
+// The Diagnose window over a umockdev testbed: a serial scanner and scanners in keyboard and
+// point-of-sale mode, listed as they come.
+#include "devices/device_registry.h"
+#include "diagnose/diagnose_window.h"
+#include "hid_testbed.h"
+#include "usb_testbed.h"
+
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace testbed;
+using namespace Qt::Literals::StringLiterals;
+
+class TestDiagnoseWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void listsWhatCouldBeAScanner() {
+        Testbed bed;
+        QTemporaryDir config;
+        QVERIFY(bed.plug(scanner()));
+        QVERIFY(bed.add(keyboardModeScanner().description()));
+        QVERIFY(bed.add(ordinaryKeyboard().description()));
+        serial_comm::DeviceRegistry::Options options;
+        options.configFolder = config.path();
+        options.follow = serial_comm::FollowMode::Udev;
+        serial_comm::DeviceRegistry registry(options);
+        diagnose::DiagnoseWindow window(&registry);
+        QCOMPARE(window.objectName(), u"Diagnose"_s);
+        const auto text = [&window] {
+            return window.findChild<QPlainTextEdit*>(u"findings"_s)->toPlainText();
+        };
+        QVERIFY2(text().startsWith(u"COM3: Area-Imaging Scanner by Scanner Maker"_s),
+                 qPrintable(text()));
+        QVERIFY(text().contains(u"Handheld Scanner (USB 1209:0002) is connected as a keyboard"_s));
+        QVERIFY(text().contains(u"1 keyboard whose names do not say scanner is not listed"_s));
+        QVERIFY(!text().contains(u"point-of-sale"_s));
+
+        // Plugged in while the window is open: listed without asking.
+        QVERIFY(bed.add(pointOfSaleScanner().description()));
+        QTRY_VERIFY2(text().contains(u"Presentation Imager (USB 1209:0003) is connected as a HID "
+                                     "point-of-sale scanner"_s),
+                     qPrintable(text()));
+    }
+};
+
+QTEST_MAIN(TestDiagnoseWindow)
+#include "tst_diagnose_window.moc"
