@@ -36,7 +36,10 @@ void Form1::buildToolsMenu() {
     recorder_ = std::make_unique<scan_log::Recorder>();
     scanLog_->setBytesWaiting([this] { return port_->WaitingInDevice() > 0; });
     connect(port_.get(), &PortControl::bytesArrived, scanLog_.get(),
-            &scan_log::ScanCollector::receive);
+            [this](const QByteArray& bytes, qint64 msecs) {
+                scanLog_->setPortNumber(port_->CommPort());
+                scanLog_->receive(bytes, msecs);
+            });
     connect(port_.get(), &PortControl::bytesArrived, recorder_.get(),
             &scan_log::Recorder::received);
     connect(port_.get(), &PortControl::bytesSent, recorder_.get(), &scan_log::Recorder::sent);

@@ -14,12 +14,20 @@ std::optional<double> ScanStats::perMinute() const {
 
 ScanCollector::ScanCollector(MonotonicClock clock, QObject* parent)
     : QObject(parent), clock_(std::move(clock)), model_(this),
-      take_([this](const ScanView& scan) { take(scan); }) {
+      take_([this](const ScanView& scan) { take(scan); }),
+      takeTyped_([this](const TypedScan& typed) { takeTyped(typed); }) {
     silence_.setSingleShot(true);
     silence_.setTimerType(Qt::PreciseTimer);
     connect(&silence_, &QTimer::timeout, this, &ScanCollector::silenceElapsed);
     frame_.setSingleShot(true);
     connect(&frame_, &QTimer::timeout, this, &ScanCollector::publish);
+    keySilence_.setSingleShot(true);
+    keySilence_.setTimerType(Qt::PreciseTimer);
+    connect(&keySilence_, &QTimer::timeout, this, [this] {
+        readClocks();
+        keys_.tick(std::chrono::milliseconds(nowMs_), takeTyped_);
+        armKeySilence();
+    });
 }
 
 void ScanCollector::receive(const QByteArray& bytes, qint64 msecs) {
@@ -64,12 +72,39 @@ int ScanCollector::silenceMs() const {
 
 void ScanCollector::setSilenceMs(int ms) {
     splitter_.setSilence(std::chrono::milliseconds(ms));
+    keys_.setSilence(splitter_.silence());
     silence_.stop();
     armSilence();
 }
 
 void ScanCollector::take(const ScanView& scan) {
     ScanTimes times;
+    times.port = port_;
+    takeWith(scan, times);
+}
+
+void ScanCollector::receiveKeys(const QString& text) {
+    readClocks();
+    keys_.key(text.toStdString(), std::chrono::milliseconds(nowMs_), takeTyped_);
+    armKeySilence();
+}
+
+void ScanCollector::armKeySilence() {
+    keySilence_.stop();
+    if (const auto deadline = keys_.deadline())
+        keySilence_.start(
+            static_cast<int>(std::clamp<qint64>(deadline->count() - clock_(), 0, 60000)));
+}
+
+void ScanCollector::takeTyped(const TypedScan& typed) {
+    ScanTimes times;
+    times.keyboard = true;
+    if (typed.medianKeyGap)
+        times.keyGapMs = typed.medianKeyGap->count();
+    takeWith(ScanView{typed.bytes, typed.first, typed.last, typed.terminator, false}, times);
+}
+
+void ScanCollector::takeWith(const ScanView& scan, ScanTimes times) {
     const qint64 first = scan.firstArrival.count();
     ++stats_.count;
     times.wallMs = first + wallMinusMonotonicMs_;

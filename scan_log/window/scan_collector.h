@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/clock.h"
+#include "scan_log/decode/keyboard_scans.h"
 #include "scan_log/decode/scan_splitter.h"
 #include "scan_log/window/scan_log_model.h"
 
@@ -44,6 +45,11 @@ public:
 
     // Bytes as they arrived, with their arrival time on the monotonic clock.
     void receive(const QByteArray& bytes, qint64 msecs);
+    // The COM number the bytes come from from now on, for each scan's source.
+    void setPortNumber(int number) { port_ = number; }
+    // One key typed into the keyboard field, now: "\r" for Enter, "\t" for Tab, else its text.
+    // A scan ends at Enter or Tab, or after the silence.
+    void receiveKeys(const QString& text);
 
     // Answers whether the device holds bytes not read yet. A silence ends a scan only when it
     // answers false: a program late in reading (a busy machine) is no pause of the line.
@@ -72,6 +78,9 @@ private:
     // Reads the monotonic clock and the wall clock, once for all scans of one read.
     void readClocks();
     void take(const ScanView& scan);
+    void takeTyped(const TypedScan& typed);
+    void takeWith(const ScanView& scan, ScanTimes times);
+    void armKeySilence();
     void armSilence();
     void silenceElapsed();
     void publish();
@@ -89,6 +98,10 @@ private:
     qint64 nowMs_ = 0;
     qint64 wallMinusMonotonicMs_ = 0;
     ScanSink take_;
+    KeyboardScans::Sink takeTyped_;
+    KeyboardScans keys_;
+    int port_ = 0;
+    QTimer keySilence_;
     // One single-shot timer at the splitter's deadline: no polling while the line is quiet.
     QTimer silence_;
     QTimer frame_;

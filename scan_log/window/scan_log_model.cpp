@@ -2,6 +2,7 @@
 
 #include "base/csv_field.h"
 #include "base/outside_text.h"
+#include "scan_log/decode/keyboard_scans.h"
 
 #include <QColor>
 #include <QDateTime>
@@ -40,6 +41,18 @@ ScanInfo boundedDecode(std::string_view bytes) {
     return info;
 }
 
+// "COM3"; "keyboard, 8 ms a key"; "keyboard, 180 ms a key (typed by hand?)".
+QString sourceText(quint8 source, quint16 keyGapMs) {
+    if (source != ScanLogModel::KeyboardSource)
+        return source == 0 ? QString() : QStringLiteral("COM%1").arg(source);
+    if (keyGapMs == ScanLogModel::NoKeyGap)
+        return QStringLiteral("keyboard");
+    return QStringLiteral("keyboard, %1 ms a key%2")
+        .arg(keyGapMs)
+        .arg(typedByHand(std::chrono::milliseconds(keyGapMs)) ? QStringLiteral(" (typed by hand?)")
+                                                              : QString());
+}
+
 } // namespace
 
 ScanLogModel::ScanLogModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -56,11 +69,13 @@ QVariant ScanLogModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal)
         return {};
     static const char* const titles[ColumnCount] = {
-        "No.",        "Time",      "Gap (ms)", "Duration (ms)", "Bytes",     "Data",
-        "Terminator", "Symbology", "Verdict",  "Check",         "GS1 fields"};
+        "No.",  "Time",       "Source",    "Gap (ms)", "Duration (ms)", "Bytes",
+        "Data", "Terminator", "Symbology", "Verdict",  "Check",         "GS1 fields"};
     static const char* const tips[ColumnCount] = {
         "Number of the scan since the log was cleared",
         "Arrival of the first byte",
+        "Where it came from: the port (COM3), or the keyboard field with the median time between "
+        "keys (a scanner types a key every 1 to 30 ms, a person every 100 to 300 ms)",
         "From the last byte of the previous scan to the first byte of this one",
         "From the first byte of the scan to its last",
         "Bytes in the scan, terminator included",
@@ -141,6 +156,8 @@ QString ScanLogModel::cellText(int row, int column, const ScanInfo& decoded) con
         return QString::number(number(row));
     case Time:
         return QDateTime::fromMSecsSinceEpoch(r.wallMs).toString(QStringLiteral("hh:mm:ss.zzz"));
+    case Source:
+        return sourceText(r.source, r.keyGapMs);
     case Gap:
         return r.gapMs == NoGap ? QString() : QString::number(r.gapMs);
     case Duration:
@@ -188,10 +205,15 @@ void ScanLogModel::stage(std::string_view scan, bool cut, const ScanTimes& times
     const auto clamp32 = [](qint64 ms) {
         return static_cast<quint32>(std::clamp<qint64>(ms, 0, NoGap - 1));
     };
+    const quint8 source =
+        times.keyboard ? KeyboardSource : static_cast<quint8>(std::clamp(times.port, 0, 254));
+    const quint16 keyGap =
+        times.keyGapMs ? static_cast<quint16>(std::clamp<qint64>(*times.keyGapMs, 0, NoKeyGap - 1))
+                       : NoKeyGap;
     records_.push_back(Record{times.wallMs, firstChunk_ + static_cast<quint32>(chunks_.size() - 1),
                               static_cast<quint32>(chunkUsed_), static_cast<quint32>(scan.size()),
                               times.gapMs ? clamp32(*times.gapMs) : NoGap,
-                              clamp32(times.durationMs), cut});
+                              clamp32(times.durationMs), cut, source, keyGap});
     chunkUsed_ += scan.size();
     keptBytes_ += scan.size();
     stagedBytes_ += scan.size();

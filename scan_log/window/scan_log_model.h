@@ -16,9 +16,12 @@ namespace scan_log {
 
 // What the log learns of a scan besides its bytes.
 struct ScanTimes {
-    qint64 wallMs = 0;           // wall-clock time of the first byte, ms since the epoch
-    std::optional<qint64> gapMs; // from the previous scan's last byte to this one's first
-    qint64 durationMs = 0;       // from the first byte to the last
+    qint64 wallMs = 0;              // wall-clock time of the first byte, ms since the epoch
+    std::optional<qint64> gapMs;    // from the previous scan's last byte to this one's first
+    qint64 durationMs = 0;          // from the first byte to the last
+    int port = 0;                   // the COM number it came from; 0: not known
+    bool keyboard = false;          // typed into the keyboard field instead
+    std::optional<qint64> keyGapMs; // keyboard scans: the median time between keys
 };
 
 // The kept scans as a table, oldest first. Holds at most MaxRows; older ones leave first.
@@ -29,6 +32,7 @@ public:
     enum Column {
         Number,
         Time,
+        Source,
         Gap,
         Duration,
         Bytes,
@@ -41,6 +45,9 @@ public:
         ColumnCount
     };
     static constexpr std::size_t MaxRows = 100'000;
+    // A record's source for a scan typed into the keyboard field, and its key gap when unknown.
+    static constexpr quint8 KeyboardSource = 0xFF;
+    static constexpr quint16 NoKeyGap = 0xFFFF;
     // The scans' own bytes kept at most; the oldest scans leave first to stay within it.
     static constexpr std::size_t MaxBytes = 64 * 1024 * 1024;
     // A decoded text (the visible data, the GS1 fields) keeps at most this many characters, and
@@ -97,8 +104,11 @@ private:
         quint32 gapMs; // NoGap for none
         quint32 durationMs;
         bool cut;
+        quint8 source;    // the COM number; 0: not known; KeyboardSource: the keyboard field
+        quint16 keyGapMs; // NoKeyGap for none
     };
     static constexpr quint32 NoGap = 0xFFFF'FFFF;
+
     // Bytes of scans, one chunk after another; a scan never spans two. Chunks leave with the
     // last row whose bytes they hold.
     static constexpr std::size_t ChunkBytes = 256 * 1024;

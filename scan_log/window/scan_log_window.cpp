@@ -1,11 +1,11 @@
 #include "scan_log/window/scan_log_window.h"
 
-#include "scan_log/window/scan_log_texts.h"
-#include "ui/prompts.h"
-
+#include "scan_log/window/keyboard_scan_field.h"
 #include "scan_log/window/scan_collector.h"
+#include "scan_log/window/scan_log_texts.h"
 #include "scan_log/window/scan_row_delegate.h"
 #include "ui/file_chooser.h"
+#include "ui/prompts.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -162,6 +162,16 @@ QLayout* ScanLogWindow::buildButtons() {
     QPushButton* copy = addButton("copyButton", QStringLiteral("&Copy"));
     QPushButton* save = addButton("saveCsvButton", QStringLiteral("Save &As CSV..."));
     buttons->addStretch();
+    // Scans from a scanner in keyboard mode, typed into a field of their own.
+    auto* keyboardLabel =
+        new QLabel(QStringLiteral("Click here, then scan with a keyboard-mode scanner"), this);
+    auto* keyboard = new KeyboardScanField(this);
+    keyboard->setMinimumWidth(220);
+    keyboardLabel->setBuddy(keyboard);
+    buttons->addWidget(keyboardLabel);
+    buttons->addWidget(keyboard);
+    connect(keyboard, &KeyboardScanField::keyTyped, this,
+            [this](const QString& text) { log_.receiveKeys(text); });
     copy->setToolTip(QStringLiteral("Copies the selected rows as tab-separated text"));
 
     auto* copyAction = new QAction(this);

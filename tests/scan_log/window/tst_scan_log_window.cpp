@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -103,6 +104,33 @@ private slots:
         QCOMPARE(h.form->Term().Text(), QString());
     }
 
+    // A scanner in keyboard mode types into the field: each scan is a row from the keyboard, and
+    // Tab ends a scan instead of moving the focus.
+    void keyboardScans() {
+        LogHarness h;
+        h.showLog();
+        h.window->activateWindow();
+        auto* field = h.window->findChild<QLineEdit*>(u"KeyboardScan"_s);
+        QVERIFY(field != nullptr);
+        field->setFocus();
+        QTest::keyClicks(field, u"4006381333931"_s);
+        QTest::keyClick(field, Qt::Key_Return);
+        QTest::keyClicks(field, u"AB"_s);
+        QTest::keyClick(field, Qt::Key_Tab);
+        QTRY_COMPARE(h.model().rowCount(), 2);
+        QVERIFY(field->text().isEmpty());
+        QVERIFY2(h.cell(0, ScanLogModel::Source).startsWith(u"keyboard"_s),
+                 qPrintable(h.cell(0, ScanLogModel::Source)));
+        QCOMPARE(h.cell(0, ScanLogModel::Data), u"4006381333931"_s);
+        QCOMPARE(h.cell(0, ScanLogModel::Terminator), u"CR"_s);
+        QCOMPARE(h.cell(0, ScanLogModel::Symbology), u"EAN-13 (guess)"_s);
+        QCOMPARE(h.cell(1, ScanLogModel::Terminator), u"TAB"_s);
+        // Received on the port, the source is the port.
+        h.port->receive(u"X\r"_s);
+        QTRY_COMPARE(h.model().rowCount(), 3);
+        QCOMPARE(h.cell(2, ScanLogModel::Source), u"COM1"_s);
+    }
+
     // One word a scan, with its colour; none for a scan with nothing to check.
     void verdictColumn() {
         LogHarness h;
@@ -161,9 +189,9 @@ private slots:
         h.click("copyButton");
         const QStringList lines = QApplication::clipboard()->text().split(u'\n');
         QCOMPARE(lines.size(), 3); // two rows and the end of the last
-        QCOMPARE(
-            lines[0].split(u'\t').mid(0, 1) + lines[0].split(u'\t').mid(2, 6),
-            QStringList({u"1"_s, QString(), u"0"_s, u"3"_s, u"A1"_s, u"TAB"_s, u"text (guess)"_s}));
+        QCOMPARE(lines[0].split(u'\t').mid(0, 1) + lines[0].split(u'\t').mid(2, 7),
+                 QStringList({u"1"_s, u"COM1"_s, QString(), u"0"_s, u"3"_s, u"A1"_s, u"TAB"_s,
+                              u"text (guess)"_s}));
         QCOMPARE(lines[1].split(u'\t').size(), int(ScanLogModel::ColumnCount));
         QVERIFY(lines[1].startsWith(u"3\t"));
 
@@ -175,9 +203,10 @@ private slots:
         const QList<QByteArray> rows = csv.readAll().split('\n');
         QCOMPARE(rows.size(), 5);
         QCOMPARE(rows[0],
-                 "No.,Time,Gap (ms),Duration (ms),Bytes,Data,Terminator,Symbology,Verdict,Check,"
-                 "GS1 fields,Bytes in hex\r");
-        QVERIFY2(rows[2].startsWith("2,") && rows[2].contains(",100,0,6,\"B,\"\"2\"\"\",TAB,") &&
+                 "No.,Time,Source,Gap (ms),Duration (ms),Bytes,Data,Terminator,Symbology,Verdict,"
+                 "Check,GS1 fields,Bytes in hex\r");
+        QVERIFY2(rows[2].startsWith("2,") &&
+                     rows[2].contains(",COM1,100,0,6,\"B,\"\"2\"\"\",TAB,") &&
                      rows[2].endsWith(",42 2c 22 32 22 09\r"),
                  rows[2].constData());
         QVERIFY(h.prompts->messages().isEmpty());

@@ -1,5 +1,6 @@
 #include "fake_file_chooser.h"
 #include "form_harness.h"
+#include "scan_log/window/scan_log_window.h"
 #include "test_codes/rules/test_code.h"
 #include "test_codes/window/symbol_view.h"
 #include "test_codes/window/test_codes_window.h"
@@ -9,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
@@ -109,6 +111,16 @@ private slots:
         h.window->findChild<QPushButton*>(u"clearButton"_s)->click();
         QCOMPARE(h.result("EAN-13"), QString());
         QVERIFY(h.label("setupSummary").startsWith(u"No scans yet"_s));
+    }
+
+    // A scanner in keyboard mode, typing into the Scan Log's keyboard field, is judged too.
+    void keyboardScansAreJudged() {
+        CodesHarness h;
+        choose(h.child<QAction>(u"MScanLog"_s));
+        auto* field = h.form->scanLogWindow()->findChild<QLineEdit*>(u"KeyboardScan"_s);
+        QTest::keyClicks(field, u"4006381333931"_s);
+        QTest::keyClick(field, Qt::Key_Return);
+        QTRY_COMPARE(h.result("EAN-13"), u"Pass"_s);
     }
 
     // Every code as the window shows it, grabbed from the screen, decodes with zxing-cpp to its
