@@ -2,6 +2,7 @@
 
 #include "scan_log/decode/aim_identifier.h"
 #include "scan_log/decode/visible_bytes.h"
+#include "test_codes/rules/keyboard_layouts.h"
 
 #include <algorithm>
 #include <array>
@@ -19,52 +20,6 @@ struct Variant {
     std::vector<std::string> differences;
     SendingFacts facts;
 };
-
-// A key typed by a scanner that thinks the keyboard is US English, as another layout reads it:
-// what the scanner meant, what arrives (UTF-8).
-struct KeySwap {
-    char meant;
-    std::string_view arrives;
-};
-
-struct Layout {
-    std::string_view name;
-    std::span<const KeySwap> swaps;
-};
-
-constexpr KeySwap German[] = {
-    {'y', "z"},        {'z', "y"}, {'Y', "Z"},  {'Z', "Y"},        {'-', "\xC3\x9F"},
-    {'/', "-"},        {'?', "_"}, {'_', "?"},  {'(', ")"},        {')', "="},
-    {'&', "/"},        {'*', "("}, {'@', "\""}, {'^', "&"},        {';', "\xC3\xB6"},
-    {':', "\xC3\x96"}, {'<', ";"}, {'>', ":"},  {'#', "\xC2\xA7"},
-};
-
-constexpr KeySwap French[] = {
-    {'a', "q"},        {'q', "a"},  {'A', "Q"},        {'Q', "A"},        {'w', "z"},
-    {'z', "w"},        {'W', "Z"},  {'Z', "W"},        {'m', ","},        {'M', "?"},
-    {',', ";"},        {'.', ":"},  {'/', "!"},        {'-', ")"},        {'1', "&"},
-    {'2', "\xC3\xA9"}, {'3', "\""}, {'4', "'"},        {'5', "("},        {'6', "-"},
-    {'7', "\xC3\xA8"}, {'8', "_"},  {'9', "\xC3\xA7"}, {'0', "\xC3\xA0"}, {'$', "4"},
-};
-
-constexpr std::array Layouts = {
-    Layout{"German (QWERTZ)", German},
-    Layout{"French (AZERTY)", French},
-};
-
-std::string typedWith(const Layout& layout, std::string_view meant) {
-    std::string out;
-    out.reserve(meant.size() + 4);
-    for (char c : meant) {
-        const auto swap = std::find_if(layout.swaps.begin(), layout.swaps.end(),
-                                       [c](const KeySwap& s) { return s.meant == c; });
-        if (swap != layout.swaps.end())
-            out += swap->arrives;
-        else
-            out += c;
-    }
-    return out;
-}
 
 char lower(char c) {
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
@@ -241,11 +196,14 @@ Verdict judge(const TestCode& code, std::string_view received) {
                      [](SendingFacts& facts) { facts.caseChanged = true; });
             continue;
         }
-        for (const Layout& layout : Layouts) {
-            if (typedWith(layout, variant.bytes) == data)
+        // A scanner in keyboard mode types for one country; a computer set to another reads
+        // other characters off the same keys.
+        for (const KeyboardLayout& layout : keyboardLayouts()) {
+            const std::optional<std::string> typed = typedOnLayout(layout.xkbName, variant.bytes);
+            if (typed && *typed == data && *typed != variant.bytes)
                 consider(variant,
-                         "characters changed as a " + std::string(layout.name) +
-                             " keyboard layout does: the scanner types for another layout",
+                         "the scanner's keyboard country does not match this computer's layout (" +
+                             std::string(layout.name) + "?)",
                          [&layout](SendingFacts& facts) { facts.keyboardLayout = layout.name; });
         }
     }

@@ -97,11 +97,16 @@ private slots:
         row("German layout", "Code 128",
             "Linnet\xC3\x9F"
             "128-$x9",
-            "Pass with differences: characters changed as a German (QWERTZ) keyboard layout "
-            "does: the scanner types for another layout");
+            "Pass with differences: the scanner's keyboard country does not match this "
+            "computer's layout (German?)");
         row("French layout", "Code 128", "Linnet)&\xC3\xA9_!4x\xC3\xA7",
-            "Pass with differences: characters changed as a French (AZERTY) keyboard layout "
-            "does: the scanner types for another layout");
+            "Pass with differences: the scanner's keyboard country does not match this "
+            "computer's layout (French?)");
+        // The digit row of a Czech keyboard: + ě š č ř ž ý á í é for 1 to 0.
+        row("Czech layout, digits", "EAN-13",
+            "\u010D\u00E9\u00E9\u017E\u0161\u00E1+\u0161\u0161\u0161\u00ED\u0161+",
+            "Pass with differences: the scanner's keyboard country does not match this "
+            "computer's layout (Czech?)");
         // Read wrong: near misses of the settings above fail.
         row("wrong check digit", "EAN-13", "4006381333932",
             "Fail: character 13 is \"2\" where \"1\" belongs; expected \"4006381333931\", "
