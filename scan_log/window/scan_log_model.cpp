@@ -177,6 +177,15 @@ QString ScanLogModel::cellText(int row, int column, const ScanInfo& decoded) con
     case Check:
         return fromUtf8(decoded.check);
     case Gs1Fields:
+        // Typed by a scanner in keyboard mode, which has no key for GS: a field of variable
+        // length that is not the last then runs into the next, and the fields may be misread.
+        if (r.source == KeyboardSource && !decoded.gs1Fields.empty() &&
+            bytes(row).find('\x1D') == std::string_view::npos)
+            return fromUtf8(decoded.gs1Fields) +
+                   QStringLiteral(" (typed without GS: a scanner in keyboard mode usually cannot "
+                                  "send it, so a field of variable length may run into the next; "
+                                  "set the scanner to send another character for GS, or use it "
+                                  "as a serial port)");
         return fromUtf8(decoded.gs1Fields);
     default:
         return {};

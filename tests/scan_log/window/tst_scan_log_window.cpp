@@ -125,10 +125,19 @@ private slots:
         QCOMPARE(h.cell(0, ScanLogModel::Terminator), u"CR"_s);
         QCOMPARE(h.cell(0, ScanLogModel::Symbology), u"EAN-13 (guess)"_s);
         QCOMPARE(h.cell(1, ScanLogModel::Terminator), u"TAB"_s);
+        // A GS1 code typed without its GS: said why.
+        QTest::keyClicks(field, u"]C1010952123454321310ABC1232112345"_s);
+        QTest::keyClick(field, Qt::Key_Return);
+        QTRY_COMPARE(h.model().rowCount(), 3);
+        QVERIFY2(h.cell(2, ScanLogModel::Gs1Fields)
+                     .startsWith(u"(01) GTIN 09521234543213 ok; (10) batch ABC1232112345 "
+                                 "(typed without GS: a scanner in keyboard mode usually cannot "
+                                 "send it"_s),
+                 qPrintable(h.cell(2, ScanLogModel::Gs1Fields)));
         // Received on the port, the source is the port.
         h.port->receive(u"X\r"_s);
-        QTRY_COMPARE(h.model().rowCount(), 3);
-        QCOMPARE(h.cell(2, ScanLogModel::Source), u"COM1"_s);
+        QTRY_COMPARE(h.model().rowCount(), 4);
+        QCOMPARE(h.cell(3, ScanLogModel::Source), u"COM1"_s);
     }
 
     // One word a scan, with its colour; none for a scan with nothing to check.
