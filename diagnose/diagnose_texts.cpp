@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace diagnose {
 
 namespace {
@@ -29,6 +31,21 @@ bool modemManagerAmong(const QList<serial_comm::DeviceHolder>& holders) {
 }
 
 } // namespace
+
+QString quietPortText(const PortQuiet& quiet, bool keyboardScanner) {
+    if (quiet.quietMs < QuietPortMs)
+        return {};
+    const QString text = QStringLiteral("%1 is open and has received nothing for %2 s.")
+                             .arg(com_ports::name(quiet.number))
+                             .arg(quiet.quietMs / 1000);
+    if (keyboardScanner)
+        return text + QStringLiteral(" A scanner in keyboard mode is connected (below): its codes "
+                                     "go to the window that has the focus, not to the port.");
+    return text + QStringLiteral(" Check that the scanner is the device on %1 (below), that its "
+                                 "baud rate, parity and data bits match Port Setting, and whether "
+                                 "it waits for DTR or RTS (Properties, Tools).")
+                      .arg(com_ports::name(quiet.number));
+}
 
 QString serialFindingText(const SerialFinding& finding) {
     const serial_comm::SerialDevice& device = finding.device;
@@ -78,6 +95,15 @@ QString hidFindingText(const serial_comm::HidInput& input) {
 
 QString diagnosisText(const Diagnosis& diagnosis) {
     QStringList paragraphs;
+    if (diagnosis.quietPort) {
+        const bool keyboardScanner = std::any_of(
+            diagnosis.hid.begin(), diagnosis.hid.end(), [](const serial_comm::HidInput& input) {
+                return input.kind == serial_comm::HidKind::KeyboardScanner;
+            });
+        if (const QString quiet = quietPortText(*diagnosis.quietPort, keyboardScanner);
+            !quiet.isEmpty())
+            paragraphs << quiet;
+    }
     for (const SerialFinding& finding : diagnosis.serial)
         paragraphs << serialFindingText(finding);
     int keyboards = 0;

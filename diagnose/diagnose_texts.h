@@ -10,7 +10,12 @@ namespace diagnose {
 // to do, keyboards that are not scanners counted, or what to check when nothing is there.
 QString diagnosisText(const Diagnosis& diagnosis);
 
-// The paragraph for one serial device, and for one HID device.
+// An open port that has received nothing for this long is worth a word.
+inline constexpr qint64 QuietPortMs = 10'000;
+
+// The paragraph for the quiet open port (empty when it is not quiet long enough), for one
+// serial device, and for one HID device.
+QString quietPortText(const PortQuiet& quiet, bool keyboardScanner);
 QString serialFindingText(const SerialFinding& finding);
 QString hidFindingText(const serial_comm::HidInput& input);
 

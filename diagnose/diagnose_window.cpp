@@ -38,15 +38,38 @@ DiagnoseWindow::DiagnoseWindow(const serial_comm::DeviceRegistry* registry, QWid
     if (registry_ != nullptr)
         connect(registry_, &serial_comm::DeviceRegistry::devicesChanged, this,
                 &DiagnoseWindow::refresh);
+    // While shown, the quiet port is looked at again every few seconds.
+    look_.setInterval(3000);
+    connect(&look_, &QTimer::timeout, this, &DiagnoseWindow::refresh);
     resize(720, 420);
     refresh();
 }
 
 DiagnoseWindow::~DiagnoseWindow() = default;
 
+void DiagnoseWindow::setPortWatch(PortWatch watch) {
+    portWatch_ = std::move(watch);
+    refresh();
+}
+
+void DiagnoseWindow::showEvent(QShowEvent* event) {
+    look_.start();
+    QWidget::showEvent(event);
+}
+
+void DiagnoseWindow::hideEvent(QHideEvent* event) {
+    look_.stop();
+    QWidget::hideEvent(event);
+}
+
 void DiagnoseWindow::refresh() {
-    findings_->setPlainText(
-        diagnosisText(gatherDiagnosis(registry_, serial_comm::listHidInputs())));
+    Diagnosis diagnosis = gatherDiagnosis(registry_, serial_comm::listHidInputs());
+    if (portWatch_)
+        diagnosis.quietPort = portWatch_();
+    const QString text = diagnosisText(diagnosis);
+    // Unchanged text is not set again: the reader's selection and scroll position stay.
+    if (text != findings_->toPlainText())
+        findings_->setPlainText(text);
 }
 
 } // namespace diagnose

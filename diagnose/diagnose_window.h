@@ -1,6 +1,12 @@
 #pragma once
 
+#include "diagnose/diagnosis.h"
+
+#include <QTimer>
 #include <QWidget>
+
+#include <functional>
+#include <optional>
 
 class QPlainTextEdit;
 
@@ -23,10 +29,21 @@ public:
     // Looks again (the window does so by itself when devices come and go).
     void refresh();
 
+    // Asks for the open port and how long it has been quiet; the window looks every few seconds
+    // while it is shown.
+    using PortWatch = std::function<std::optional<PortQuiet>()>;
+    void setPortWatch(PortWatch watch);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     const serial_comm::DeviceRegistry* registry_;
     serial_comm::HidMonitor* hidMonitor_ = nullptr;
     QPlainTextEdit* findings_ = nullptr;
+    PortWatch portWatch_;
+    QTimer look_;
 };
 
 } // namespace diagnose

@@ -24,7 +24,14 @@ struct SerialFinding {
     QList<serial_comm::DeviceHolder> holders; // other programs that have it open
 };
 
+// The open port and how long it has received nothing.
+struct PortQuiet {
+    int number = 0;
+    qint64 quietMs = 0;
+};
+
 struct Diagnosis {
+    std::optional<PortQuiet> quietPort; // the open port, when it has been quiet a while
     QList<SerialFinding> serial;
     QList<serial_comm::HidInput> hid; // keyboards and scanners
 };

@@ -185,6 +185,8 @@ private:
     std::unique_ptr<scan_log::ScanLogWindow> scanLogWindow_;
     std::unique_ptr<test_codes::TestCodesWindow> testCodesWindow_;
     std::unique_ptr<diagnose::DiagnoseWindow> diagnoseWindow_;
+    // Since when the open port has received nothing (its opening, or its last bytes).
+    std::optional<qint64> quietSinceMs_;
     std::unique_ptr<scan_log::Recorder> recorder_;
 
     QPushButton* cmdConfig_ = nullptr;

@@ -3,6 +3,7 @@
 
 #include "ui/echo.h"
 
+#include "base/clock.h"
 #include "base/com_ports.h"
 #include "main_window/form1.h"
 #include "main_window/receive_rules.h"
@@ -117,6 +118,8 @@ void Form1::MOpen_Click() {
         return;
     }
     showPortState();
+    if (opening)
+        quietSinceMs_ = monotonicMs();
     QString ignored;
     trapStep(ignored, [this] {
         const QString state = port_->PortOpen()

@@ -1,6 +1,7 @@
 // The Tools menu: the Scan Log, the Test Codes, Diagnose, recording to a file, sending a break,
 // and the RTS line.
 
+#include "base/clock.h"
 #include "diagnose/diagnose_window.h"
 #include "main_window/form1.h"
 #include "main_window/menu_item_accessible.h"
@@ -37,6 +38,7 @@ void Form1::buildToolsMenu() {
     scanLog_->setBytesWaiting([this] { return port_->WaitingInDevice() > 0; });
     connect(port_.get(), &PortControl::bytesArrived, scanLog_.get(),
             [this](const QByteArray& bytes, qint64 msecs) {
+                quietSinceMs_ = msecs;
                 scanLog_->setPortNumber(port_->CommPort());
                 scanLog_->receive(bytes, msecs);
             });
@@ -140,9 +142,20 @@ void Form1::MTestCodes_Click() {
 }
 
 void Form1::MDiagnose_Click() {
-    if (!diagnoseWindow_)
+    if (!diagnoseWindow_) {
         diagnoseWindow_ = std::make_unique<diagnose::DiagnoseWindow>(registry_, this);
-    else
+        diagnoseWindow_->setPortWatch([this]() -> std::optional<diagnose::PortQuiet> {
+            std::optional<diagnose::PortQuiet> quiet;
+            QString ignored;
+            trapStep(ignored, [this, &quiet] {
+                if (!port_->PortOpen())
+                    return;
+                const qint64 now = monotonicMs();
+                quiet = diagnose::PortQuiet{port_->CommPort(), now - quietSinceMs_.value_or(now)};
+            });
+            return quiet;
+        });
+    } else
         diagnoseWindow_->refresh();
     diagnoseWindow_->show();
     diagnoseWindow_->raise();

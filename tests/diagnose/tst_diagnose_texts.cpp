@@ -91,6 +91,22 @@ private slots:
         QVERIFY(diagnosisText({}).startsWith(u"No serial device and no scanner is connected."_s));
     }
 
+    // An open port that stays quiet: why, when a keyboard-mode scanner is there, else what to
+    // check; nothing before ten seconds.
+    void quietPort() {
+        QCOMPARE(quietPortText({3, 9999}, true), QString());
+        QCOMPARE(quietPortText({3, 12500}, true),
+                 u"COM3 is open and has received nothing for 12 s. A scanner in keyboard mode is "
+                 "connected (below): its codes go to the window that has the focus, not to the "
+                 "port."_s);
+        QVERIFY(quietPortText({3, 10000}, false).contains(u"baud rate, parity and data bits"_s));
+        Diagnosis diagnosis;
+        diagnosis.quietPort = PortQuiet{1, 60000};
+        diagnosis.hid = {hid(serial_comm::HidKind::KeyboardScanner)};
+        QVERIFY(diagnosisText(diagnosis).startsWith(u"COM1 is open and has received nothing for "
+                                                    "60 s. A scanner in keyboard mode"_s));
+    }
+
     // A process named ModemManager holds a real pseudo-terminal: the refused open learns it.
     void modemManagerHoldingTheDevice() {
         PtyPair pty;
