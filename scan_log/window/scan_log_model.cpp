@@ -8,6 +8,7 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <array>
 
 #include <malloc.h>
 
@@ -68,10 +69,10 @@ int ScanLogModel::columnCount(const QModelIndex& parent) const {
 QVariant ScanLogModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal)
         return {};
-    static const char* const titles[ColumnCount] = {
-        "No.",  "Time",       "Source",    "Gap (ms)", "Duration (ms)", "Bytes",
-        "Data", "Terminator", "Symbology", "Verdict",  "Check",         "GS1 fields"};
-    static const char* const tips[ColumnCount] = {
+    static constexpr std::array titles{"No.",           "Time",    "Source", "Gap (ms)",
+                                       "Duration (ms)", "Bytes",   "Data",   "Terminator",
+                                       "Symbology",     "Verdict", "Check",  "GS1 fields"};
+    static constexpr std::array tips{
         "Number of the scan since the log was cleared",
         "Arrival of the first byte",
         "Where it came from: the port (COM3), or the keyboard field with the median time between "
@@ -86,12 +87,13 @@ QVariant ScanLogModel::headerData(int section, Qt::Orientation orientation, int 
         "Check and GS1 fields); unknown: nothing to check",
         "Check digits of EAN/UPC codes and of every GTIN, SSCC and GLN",
         "GS1 application identifiers with their values"};
+    static_assert(titles.size() == ColumnCount && tips.size() == ColumnCount);
     if (section < 0 || section >= ColumnCount)
         return {};
     if (role == Qt::DisplayRole)
-        return QString::fromLatin1(titles[section]);
+        return QString::fromLatin1(titles[std::size_t(section)]);
     if (role == Qt::ToolTipRole)
-        return QString::fromLatin1(tips[section]);
+        return QString::fromLatin1(tips[std::size_t(section)]);
     return {};
 }
 

@@ -26,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 
 namespace scan_log {
 
@@ -144,9 +145,11 @@ void ScanLogWindow::buildTable() {
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     table_->horizontalHeader()->setStretchLastSection(true);
-    const int widths[ScanLogModel::ColumnCount] = {60, 90, 70, 90, 55, 260, 75, 140, 160, 300};
+    // No., Time, Source, Gap, Duration, Bytes, Data, Terminator, Symbology, Verdict, Check, GS1.
+    static constexpr std::array widths{60, 90, 250, 70, 90, 55, 260, 75, 140, 70, 160, 300};
+    static_assert(widths.size() == ScanLogModel::ColumnCount);
     for (int column = 0; column < ScanLogModel::ColumnCount; ++column)
-        table_->setColumnWidth(column, widths[column]);
+        table_->setColumnWidth(column, widths[std::size_t(column)]);
 }
 
 // Clear, Copy (also Ctrl+C) and Save As CSV below the table.
