@@ -120,7 +120,8 @@ QString diagnosisText(const Diagnosis& diagnosis) {
             "cable for another interface).");
     if (keyboards > 0)
         paragraphs << QStringLiteral("%1 keyboard%2 whose names do not say scanner %3 not "
-                                     "listed; a scanner in keyboard mode may be among them.")
+                                     "listed; a scanner in keyboard mode may be among them: check "
+                                     "it below.")
                           .arg(keyboards)
                           .arg(keyboards == 1 ? QString() : QStringLiteral("s"))
                           .arg(keyboards == 1 ? QStringLiteral("is") : QStringLiteral("are"));

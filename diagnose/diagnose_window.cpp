@@ -6,8 +6,11 @@
 #include "diagnose/diagnosis.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace diagnose {
@@ -29,9 +32,26 @@ DiagnoseWindow::DiagnoseWindow(const serial_comm::DeviceRegistry* registry, QWid
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(again);
+    // Keyboards whose names do not say scanner: the person can say which one is.
+    auto* keyboardsLabel = new QLabel(
+        QStringLiteral("Keyboards (check the one that is your scanner in keyboard mode):"), this);
+    keyboards_ = new QListWidget(this);
+    keyboards_->setObjectName(QStringLiteral("keyboards"));
+    keyboards_->setMaximumHeight(90);
+    keyboardsLabel->setBuddy(keyboards_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(findings_, 1);
+    layout->addWidget(keyboardsLabel);
+    layout->addWidget(keyboards_);
     layout->addLayout(buttons);
+    connect(keyboards_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        const QString id = item->data(Qt::UserRole).toString();
+        if (item->checkState() == Qt::Checked)
+            markedScanners_.insert(id);
+        else
+            markedScanners_.remove(id);
+        refresh();
+    });
     connect(again, &QPushButton::clicked, this, &DiagnoseWindow::refresh);
     hidMonitor_ = new serial_comm::HidMonitor(this);
     connect(hidMonitor_, &serial_comm::HidMonitor::changed, this, &DiagnoseWindow::refresh);
@@ -46,6 +66,31 @@ DiagnoseWindow::DiagnoseWindow(const serial_comm::DeviceRegistry* registry, QWid
 }
 
 DiagnoseWindow::~DiagnoseWindow() = default;
+
+QString DiagnoseWindow::idOf(const serial_comm::HidInput& input) {
+    return input.vendorId + u':' + input.productId;
+}
+
+void DiagnoseWindow::showKeyboards(const QList<serial_comm::HidInput>& hid) {
+    QStringList shown;
+    for (const serial_comm::HidInput& input : hid) {
+        if (input.kind == serial_comm::HidKind::Keyboard)
+            shown << idOf(input) + u'\t' + input.description();
+    }
+    if (shown == shownKeyboards_)
+        return;
+    shownKeyboards_ = shown;
+    const QSignalBlocker quiet(keyboards_);
+    keyboards_->clear();
+    for (const serial_comm::HidInput& input : hid) {
+        if (input.kind != serial_comm::HidKind::Keyboard)
+            continue;
+        auto* item = new QListWidgetItem(input.description(), keyboards_);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setData(Qt::UserRole, idOf(input));
+        item->setCheckState(markedScanners_.contains(idOf(input)) ? Qt::Checked : Qt::Unchecked);
+    }
+}
 
 void DiagnoseWindow::setPortWatch(PortWatch watch) {
     portWatch_ = std::move(watch);
@@ -63,7 +108,14 @@ void DiagnoseWindow::hideEvent(QHideEvent* event) {
 }
 
 void DiagnoseWindow::refresh() {
-    Diagnosis diagnosis = gatherDiagnosis(registry_, serial_comm::listHidInputs());
+    QList<serial_comm::HidInput> hid = serial_comm::listHidInputs();
+    showKeyboards(hid);
+    // A keyboard the person marked is taken for a scanner in keyboard mode.
+    for (serial_comm::HidInput& input : hid) {
+        if (input.kind == serial_comm::HidKind::Keyboard && markedScanners_.contains(idOf(input)))
+            input.kind = serial_comm::HidKind::KeyboardScanner;
+    }
+    Diagnosis diagnosis = gatherDiagnosis(registry_, hid);
     if (portWatch_)
         diagnosis.quietPort = portWatch_();
     const QString text = diagnosisText(diagnosis);

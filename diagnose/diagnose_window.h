@@ -2,12 +2,15 @@
 
 #include "diagnose/diagnosis.h"
 
+#include <QSet>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
 #include <optional>
 
+class QListWidget;
 class QPlainTextEdit;
 
 namespace serial_comm {
@@ -39,7 +42,14 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // Keyboards are told apart by their USB ids: the mark holds for the same model replugged.
+    static QString idOf(const serial_comm::HidInput& input);
+    void showKeyboards(const QList<serial_comm::HidInput>& hid);
+
     const serial_comm::DeviceRegistry* registry_;
+    QListWidget* keyboards_ = nullptr;
+    QStringList shownKeyboards_;
+    QSet<QString> markedScanners_;
     serial_comm::HidMonitor* hidMonitor_ = nullptr;
     QPlainTextEdit* findings_ = nullptr;
     PortWatch portWatch_;

@@ -87,7 +87,7 @@ private slots:
                                 "serial port receives them."_s));
         QVERIFY(text.contains(u"is connected as a HID point-of-sale scanner"_s));
         QVERIFY(text.endsWith(u"1 keyboard whose names do not say scanner is not listed; a "
-                              "scanner in keyboard mode may be among them."_s));
+                              "scanner in keyboard mode may be among them: check it below."_s));
         QVERIFY(diagnosisText({}).startsWith(u"No serial device and no scanner is connected."_s));
     }
 

@@ -5,6 +5,7 @@
 #include "hid_testbed.h"
 #include "usb_testbed.h"
 
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -36,6 +37,15 @@ private slots:
         QVERIFY(text().contains(u"Handheld Scanner (USB 1209:0002) is connected as a keyboard"_s));
         QVERIFY(text().contains(u"1 keyboard whose names do not say scanner is not listed"_s));
         QVERIFY(!text().contains(u"point-of-sale"_s));
+
+        // The person says which keyboard is the scanner.
+        auto* keyboards = window.findChild<QListWidget*>(u"keyboards"_s);
+        QCOMPARE(keyboards->count(), 1);
+        QCOMPARE(keyboards->item(0)->text(), u"USB Keyboard (USB 046d:c31c)"_s);
+        keyboards->item(0)->setCheckState(Qt::Checked);
+        QVERIFY(text().contains(u"USB Keyboard (USB 046d:c31c) is connected as a keyboard: it "
+                                "types its codes"_s));
+        QVERIFY(!text().contains(u"keyboard whose names do not say scanner"_s));
 
         // Plugged in while the window is open: listed without asking.
         QVERIFY(bed.add(pointOfSaleScanner().description()));
