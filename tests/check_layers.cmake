@@ -9,6 +9,7 @@
 #   devices                base
 #   views                  -
 #   scan_log/decode        -
+#   find_settings/model    -
 #   test_codes/rules       scan_log/decode
 #   test_codes/symbols     base, scan_log/decode, test_codes/rules
 #   ui                     base, port, devices
@@ -23,13 +24,15 @@ if(NOT SOURCE_DIR)
     message(FATAL_ERROR "SOURCE_DIR is not set")
 endif()
 
-set(layers base port devices views scan_log/decode test_codes/rules test_codes/symbols ui
-           scan_log/window test_codes/window diagnose settings_dialog main_window app)
+set(layers base port devices views scan_log/decode find_settings/model test_codes/rules
+           test_codes/symbols ui scan_log/window test_codes/window diagnose settings_dialog
+           main_window app)
 set(below_base "")
 set(below_port base)
 set(below_devices base)
 set(below_views "")
 set(below_scan_log/decode "")
+set(below_find_settings/model "")
 set(below_test_codes/rules scan_log/decode)
 set(below_test_codes/symbols base scan_log/decode test_codes/rules)
 set(below_ui base port devices)
