@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 using namespace std::chrono_literals;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -128,6 +129,32 @@ class TestScannerSim : public QObject {
     Q_OBJECT
 
 private slots:
+    // A scanner set to 19200 7E1: at 19200 the port takes each character with its parity bit in
+    // bit 7 (the 8N1 a pseudo-terminal has), so the low seven bits are the code; at 9600 the
+    // characters are garbled.
+    void lineSettingsOfTheScanner() {
+        for (const speed_t speed : {B19200, B9600}) {
+            Simulator sim({u"--test-codes"_s, u"--line"_s, u"19200,7E1"_s, u"--interval"_s,
+                           u"0.05"_s, u"--quiet"_s});
+            Device device(sim.path);
+            termios settings{};
+            QCOMPARE(::tcgetattr(device.fd, &settings), 0);
+            ::cfsetspeed(&settings, speed);
+            QCOMPARE(::tcsetattr(device.fd, TCSANOW, &settings), 0);
+            device.readUntil([&device] { return device.buffer.size() >= 40; });
+            QByteArray low = device.buffer;
+            for (char& c : low)
+                c = char(c & 0x7F);
+            if (speed == B19200)
+                QVERIFY2(low.contains("4006381333931\r\n") || low.contains("96385074\r\n"),
+                         low.toHex(' ').constData());
+            else
+                QVERIFY2(!low.contains("4006381333931") && !low.contains("96385074"),
+                         low.toHex(' ').constData());
+        }
+        QVERIFY(QProcess::execute(QStringLiteral(SCANNER_SIM), {u"--line"_s, u"19200,9X1"_s}) != 0);
+    }
+
     // The three kinds of code in turn, each ended by the terminator, also to a program that opens
     // the port late; what the program sends is printed, escaped. A signal stops it at once and
     // cleanly, though the port is open and codes are flowing.

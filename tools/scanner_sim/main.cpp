@@ -2,6 +2,7 @@
 // program can be tried without hardware. It prints the path of the device side as its first line,
 // then sends codes to whoever opens that path and prints what it receives from there.
 
+#include "find_settings/model/uart_model.h"
 #include "pty/pseudo_terminal.h"
 #include "scan_log/decode/gs1_check_digit.h"
 #include "test_codes/rules/test_code.h"
@@ -19,6 +20,8 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -58,6 +61,9 @@ constexpr const char* usageText =
     "                         as a scanner with default settings sends them\n"
     "  --no-check-digit       with --test-codes: leave out the check digit of EAN, UPC and ITF\n"
     "  --no-gs                with --test-codes: leave out GS (1Dh) in GS1 codes\n"
+    "  --line BAUD,FORMAT     the scanner's own line settings (e.g. 19200,7E1): each code goes\n"
+    "                         out as a receiver at the port's speed with 8N1 would take it\n"
+    "                         (a pseudo-terminal carries neither parity nor 7-bit characters)\n"
     "  --quiet                do not print the codes sent\n"
     "SIGINT and SIGTERM stop it.\n";
 
@@ -75,7 +81,40 @@ struct Options {
     bool noCheckDigit = false;
     bool noGs = false;
     std::optional<std::uint64_t> badCheckEvery;
+    std::optional<find_settings::LineFormat> line;
 };
+
+// A termios speed as baud; 9600 for one not listed.
+int baudOf(speed_t speed) {
+    static constexpr std::pair<speed_t, int> speeds[] = {
+        {B300, 300},     {B600, 600},       {B1200, 1200},    {B2400, 2400},
+        {B4800, 4800},   {B9600, 9600},     {B19200, 19200},  {B38400, 38400},
+        {B57600, 57600}, {B115200, 115200}, {B230400, 230400}};
+    for (const auto& [code, baud] : speeds) {
+        if (code == speed)
+            return baud;
+    }
+    return 9600;
+}
+
+// "19200,7E1" as a line format, or none.
+std::optional<find_settings::LineFormat> readLine(std::string_view text) {
+    const std::size_t comma = text.find(',');
+    if (comma == std::string_view::npos || text.size() != comma + 4)
+        return std::nullopt;
+    find_settings::LineFormat format;
+    format.baud = std::atoi(std::string(text.substr(0, comma)).c_str());
+    format.dataBits = text[comma + 1] - '0';
+    const char parity = text[comma + 2];
+    format.parity = parity == 'N'   ? find_settings::Parity::None
+                    : parity == 'E' ? find_settings::Parity::Even
+                                    : find_settings::Parity::Odd;
+    format.stopBits = text[comma + 3] - '0';
+    const bool ok = format.baud > 0 && (format.dataBits == 7 || format.dataBits == 8) &&
+                    (parity == 'N' || parity == 'E' || parity == 'O') &&
+                    (format.stopBits == 1 || format.stopBits == 2);
+    return ok ? std::optional(format) : std::nullopt;
+}
 
 [[noreturn]] void usageError(const std::string& message) {
     std::fprintf(stderr, "linnet-scanner-sim: %s\n(--help lists the options)\n", message.c_str());
@@ -116,6 +155,11 @@ Options parseOptions(int argc, char** argv) {
             options.interval = number<double>(option, value);
             if (!(options.interval >= 0.001 && options.interval <= 86400))
                 usageError("--interval must be between 0.001 and 86400 seconds");
+        } else if (option == "--line") {
+            options.line = readLine(value);
+            if (!options.line)
+                usageError("--line is BAUD,FORMAT such as 19200,7E1 (7 or 8 data bits, N, E or O, "
+                           "1 or 2 stop bits)");
         } else if (option == "--terminator") {
             if (value == "cr")
                 options.terminator = "\r";
@@ -426,6 +470,24 @@ private:
         return std::chrono::duration_cast<Clock::duration>(Seconds(options_.interval));
     }
 
+    // The code as the port receives it when the scanner's line settings are not the port's: a
+    // receiver at the speed the program set, with the 8N1 a pseudo-terminal always has.
+    std::string throughLine(const std::string& code) const {
+        if (!options_.line)
+            return code;
+        termios settings{};
+        if (::tcgetattr(pty_.master(), &settings) != 0)
+            return code;
+        const find_settings::LineFormat port{baudOf(::cfgetospeed(&settings)), 8,
+                                             find_settings::Parity::None, 1};
+        const std::vector<std::string> scans{code};
+        std::string received;
+        for (const find_settings::ReceivedChar& c :
+             find_settings::receiveLine(*options_.line, port, scans))
+            received += static_cast<char>(c.value);
+        return received;
+    }
+
     void sendCodeIfDue(Clock::time_point now) {
         if (now < nextCode_ || (options_.count && sent_ >= *options_.count))
             return;
@@ -442,7 +504,7 @@ private:
         }
         if (queuedOnDeviceSide(pty_) > staleInputLimit)
             ::tcflush(pty_.deviceSide(), TCIFLUSH);
-        pending_ = code + options_.terminator;
+        pending_ = throughLine(code + options_.terminator);
         if (!options_.quiet)
             say("sent: " + escaped(pending_) +
                 (codes_.lastWasWrong() ? " (check digit wrong on purpose)" : ""));
