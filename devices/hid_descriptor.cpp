@@ -6,7 +6,7 @@ namespace serial_comm {
 
 namespace {
 
-// Item types and tags of the HID specification (6.2.2).
+// The item types and tags of a HID report descriptor, as USB HID devices encode them.
 enum ItemType : std::uint8_t { Main = 0, Global = 1, Local = 2 };
 constexpr std::uint8_t CollectionTag = 0x0A;
 constexpr std::uint8_t EndCollectionTag = 0x0C;

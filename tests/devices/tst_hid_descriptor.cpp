@@ -20,7 +20,7 @@ private slots:
             QTest::newRow(name) << QByteArray::fromHex(hex) << applications << keyboard << scanner
                                 << truncated;
         };
-        // The boot keyboard of the HID specification's appendix B.1 (its start).
+        // The start of the boot keyboard descriptor that USB keyboards carry.
         row("boot keyboard", "05010906a101050719e029e715002501750195088102950175088101c0",
             {{0x01, 0x06}}, true, false);
         // A point-of-sale barcode scanner: a two-byte usage page 8Ch.
