@@ -18,6 +18,9 @@ PortControl::PortControl(QObject* parent) : QObject(parent) {}
 PortControl::~PortControl() = default;
 
 void PortControl::raiseEvent(qint16 code) {
+    if (code == CommEventCode::Break || code == CommEventCode::Framing ||
+        code == CommEventCode::RxParity)
+        emit lineErrorArrived(code);
     if (code == CommEventCode::Receive && receiveWaiting())
         return;
     pending_.push_back(code);

@@ -56,7 +56,8 @@ constexpr qint16 TxFull = 1009;     // the layer's output buffer could not take 
 //   receiving         Input, InBufferCount, InputLen, RThreshold, ParityReplace, WaitingInDevice
 //   sending           Output, OutBufferCount, SThreshold, sendBreak
 //   lines             CDHolding, CTSHolding, DSRHolding (read), DTREnable, RTSEnable
-//   notifications     OnComm with CommEvent; deviceLost; the taps bytesArrived and bytesSent
+//   notifications     OnComm with CommEvent; deviceLost; the taps bytesArrived, bytesSent and
+//                     lineErrorArrived
 //
 // Threading: every member is called on the user-interface thread, and OnComm is emitted there.
 //
@@ -200,6 +201,10 @@ signals:
     // with monotonicMs() of that moment: a receiver must not call back into the port.
     void bytesArrived(const QByteArray& bytes, qint64 msecs);
     void bytesSent(const QByteArray& bytes, qint64 msecs);
+    // A tap for line errors as they are found: Break, Framing or RxParity, emitted directly
+    // before the character received in error reaches bytesArrived (a break brings none). Like
+    // the other taps, a receiver must not call back into the port.
+    void lineErrorArrived(qint16 code);
 
 protected:
     // Queues a notification. A Receive is dropped when one is waiting already.

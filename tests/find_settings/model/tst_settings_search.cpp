@@ -1,0 +1,150 @@
+#include "find_settings/model/settings_search.h"
+#include "line_delivery.h"
+
+#include <QTest>
+
+using namespace find_settings;
+
+namespace {
+
+const LineFormat Start{9600, 8, Parity::None, 1};
+
+// Drives a search on simulated time: a scanner at `sender` sends the next of `scans` every
+// `everyMs`, the caller ticks every 10 ms, until the search ends or `limitMs` have passed.
+struct Bench {
+    SettingsSearch search;
+    LineFormat sender;
+    std::vector<std::string> scans;
+    std::int64_t now = 0;
+    int sent = 0;
+
+    Bench(const LineFormat& from, std::vector<std::string> codes,
+          SettingsSearch::Expected expected = {})
+        : search(searchOrder(Start), std::move(expected), SearchPace{}, 0), sender(from),
+          scans(std::move(codes)) {}
+
+    void send(const std::string& scan) {
+        for (const PortDelivery& step : deliverScan(sender, search.current(), scan)) {
+            if (step.error)
+                search.lineError(*step.error, now);
+            if (step.character)
+                search.received(std::string_view(&*step.character, 1), now);
+        }
+    }
+
+    void run(std::int64_t limitMs, std::int64_t everyMs = 300) {
+        for (; now <= limitMs && !search.outcome(); now += 10) {
+            if (now > 0 && now % everyMs == 0 && !scans.empty())
+                send(scans[std::size_t(sent++) % scans.size()]);
+            search.tick(now);
+        }
+    }
+};
+
+const std::vector<std::string> Codes{"4006381333931\r\n", "LINNET-TEST-0042\r\n",
+                                     "0109521234543213"
+                                     "10ABC123\x1D"
+                                     "2112345\r\n"};
+
+} // namespace
+
+class TestSettingsSearch : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every one of the 48 settings is found from a start at 9600 8N1 with a scan every 0.3 s,
+    // within 60 s; with the code known, one scan at the right setting is enough.
+    void findsEverySender() {
+        for (const bool known : {false, true}) {
+            int most = 0, sum = 0;
+            for (const LineFormat& sender : candidateFormats()) {
+                SettingsSearch::Expected expected;
+                if (known)
+                    expected = [](std::string_view scan) { return scan == "4006381333931"; };
+                Bench bench(sender, known ? std::vector<std::string>{Codes[0]} : Codes, expected);
+                bench.run(60000);
+                const auto& outcome = bench.search.outcome();
+                QVERIFY2(outcome && outcome->kind == SearchOutcome::Kind::Found,
+                         sender.text().c_str());
+                QCOMPARE(outcome->found->format, sender);
+                QVERIFY(!outcome->withoutTerminator);
+                most = std::max(most, bench.sent);
+                sum += bench.sent;
+            }
+            qInfo("%s: scans needed, mean %.1f, most %d", known ? "code known" : "any code",
+                  double(sum) / 48, most);
+        }
+    }
+
+    // What ends a search without a finding, and what it then says it saw.
+    void endsWithoutAFinding() {
+        // Nothing at all: silence after 30 s, not before.
+        Bench quiet(Start, {});
+        quiet.run(29990);
+        QVERIFY(!quiet.search.outcome());
+        quiet.run(30100);
+        QVERIFY(quiet.search.outcome());
+        QCOMPARE(quiet.search.outcome()->kind, SearchOutcome::Kind::Silence);
+
+        // A rate the list does not hold: errors or garbage at every setting, and no default.
+        Bench odd(LineFormat{1200, 8, Parity::None, 1}, Codes);
+        odd.run(60000);
+        QVERIFY(odd.search.outcome());
+        QCOMPARE(odd.search.outcome()->kind, SearchOutcome::Kind::NothingClean);
+        QVERIFY(!odd.search.outcome()->found);
+        QCOMPARE(int(odd.search.outcome()->tried.size()), 48);
+    }
+
+    // A scanner that ends its scans with nothing: the one setting with clean whole scans is
+    // found, and said to be without a terminator (slower receivers take a clean character or
+    // two by chance).
+    void scansWithoutTerminator() {
+        Bench bench(LineFormat{19200, 7, Parity::Even, 1}, {"4006381333931", "LINNET-0042"});
+        bench.run(60000);
+        const auto& outcome = bench.search.outcome();
+        QVERIFY(outcome);
+        QCOMPARE(outcome->kind, SearchOutcome::Kind::Found);
+        QCOMPARE(outcome->found->format, (LineFormat{19200, 7, Parity::Even, 1}));
+        QVERIFY(outcome->withoutTerminator);
+    }
+
+    // The end of a scan already under way when the search starts is not scored: the first
+    // setting is judged on whole scans only.
+    void startsAfterAQuiet() {
+        Bench bench(Start, Codes);
+        bench.search.received("931\r\n", 0);
+        bench.run(5000);
+        QVERIFY(bench.search.outcome());
+        QCOMPARE(bench.search.outcome()->found->format, Start);
+        QCOMPARE(bench.search.outcome()->tried.size(), std::size_t(1));
+        QCOMPARE(bench.search.outcome()->found->scans, 2);
+    }
+
+    // At 8N1, seven data bits with parity show in the eighth bits; the search goes there next.
+    void eighthBitsPointAtTheFormat() {
+        const LineFormat sender{38400, 7, Parity::Odd, 1};
+        Bench bench(sender, Codes);
+        bench.run(60000);
+        QVERIFY(bench.search.outcome());
+        const auto& tried = bench.search.outcome()->tried;
+        const auto at8N1 = std::find_if(tried.begin(), tried.end(), [](const TriedSetting& s) {
+            return s.format == LineFormat{38400, 8, Parity::None, 1};
+        });
+        QVERIFY(at8N1 != tried.end() && at8N1 + 1 != tried.end());
+        QCOMPARE((at8N1 + 1)->format, sender);
+    }
+
+    void orderStartsWithTheCurrentThenTheCommon() {
+        const std::vector<LineFormat> order = searchOrder(LineFormat{4800, 8, Parity::Odd, 1});
+        QCOMPARE(order.size(), std::size_t(48));
+        QCOMPARE(order[0], (LineFormat{4800, 8, Parity::Odd, 1}));
+        QCOMPARE(order[1], (LineFormat{9600, 8, Parity::None, 1}));
+        QCOMPARE(order[2], (LineFormat{115200, 8, Parity::None, 1}));
+        QCOMPARE(order[3], (LineFormat{9600, 7, Parity::Even, 1}));
+        // A setting the list does not hold (300 baud) is not tried.
+        QCOMPARE(searchOrder(LineFormat{300, 8, Parity::None, 1}).front(), order[1]);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestSettingsSearch)
+#include "tst_settings_search.moc"
