@@ -1,6 +1,7 @@
 #include "main_window/form1.h"
 
 #include "diagnose/diagnose_window.h"
+#include "find_settings/window/find_settings_window.h"
 #include "main_window/app_icon.h"
 #include "main_window/line_control.h"
 #include "main_window/shape.h"
@@ -404,6 +405,11 @@ void Form1::MSettings_Click() {
 }
 
 void Form1::showSettingsDialog() {
+    ensureSettingsDialog();
+    config_->showDialog();
+}
+
+void Form1::ensureSettingsDialog() {
     if (!config_) {
         config_ = std::make_unique<ConfigScrn>(*port_, *prompts_, EchoEnabled, this);
         config_->setDeviceRegistry(registry_);
@@ -413,5 +419,4 @@ void Form1::showSettingsDialog() {
         // OK may have changed the flow control, which decides whether RTS can be set by hand.
         connect(config_.get(), &QDialog::finished, this, [this] { showRtsState(); });
     }
-    config_->showDialog();
 }

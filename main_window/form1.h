@@ -36,6 +36,10 @@ namespace diagnose {
 class DiagnoseWindow;
 } // namespace diagnose
 
+namespace find_settings {
+class FindSettingsWindow;
+} // namespace find_settings
+
 namespace serial_comm {
 class DeviceRegistry;
 }
@@ -113,6 +117,7 @@ public:
     void MScanLog_Click();
     void MTestCodes_Click();
     void MDiagnose_Click();
+    void MFindSettings_Click();
     void MRecord_Click();
     void MBreak_Click();
     void MRTSEnable_Click();
@@ -151,6 +156,10 @@ private:
     // Runs the handler through runCommand whenever the item is chosen.
     void onCommand(QAction* item, void (Form1::*handler)());
     void showSettingsDialog();
+    // Makes the settings dialog, wired to the window, when there is none yet.
+    void ensureSettingsDialog();
+    // Why the chosen port has no serial line whose settings matter (a USB CDC device), or empty.
+    QString noSerialLineReason() const;
     // Runs a handler of this window under guarded() with the window's prompts.
     template <typename Handler> void guarded(Handler&& handler) {
         ::guarded(*prompts_, std::forward<Handler>(handler));
@@ -185,6 +194,7 @@ private:
     std::unique_ptr<scan_log::ScanLogWindow> scanLogWindow_;
     std::unique_ptr<test_codes::TestCodesWindow> testCodesWindow_;
     std::unique_ptr<diagnose::DiagnoseWindow> diagnoseWindow_;
+    std::unique_ptr<find_settings::FindSettingsWindow> findSettingsWindow_;
     // Since when the open port has received nothing (its opening, or its last bytes).
     std::optional<qint64> quietSinceMs_;
     std::unique_ptr<scan_log::Recorder> recorder_;
@@ -217,6 +227,7 @@ private:
     QAction* mScanLog_ = nullptr;
     QAction* mTestCodes_ = nullptr;
     QAction* mDiagnose_ = nullptr;
+    QAction* mFindSettings_ = nullptr;
     QAction* mRecord_ = nullptr;
     QAction* mBreak_ = nullptr;
     QAction* mRtsEnable_ = nullptr;

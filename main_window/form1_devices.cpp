@@ -1,9 +1,11 @@
 // The main window and the serial devices that come and go: the open button's tooltip, the
 // disconnection of the port's device, and opening the port again when that device is back.
 
+#include "base/com_ports.h"
 #include "base/outside_text.h"
 #include "devices/device_registry.h"
 #include "diagnose/diagnose_window.h"
+#include "find_settings/window/find_settings_texts.h"
 #include "main_window/form1.h"
 #include "port/device_map.h"
 #include "port/port_control.h"
@@ -53,6 +55,17 @@ void Form1::showOpenButtonTip() {
     const QString tip = portTooltipText(registry_->portInfo(port_->CommPort()));
     cmdOpen_->setToolTip(outside_text::toolTip(tip));
     cmdOpen_->setAccessibleDescription(tip);
+}
+
+QString Form1::noSerialLineReason() const {
+    if (registry_ == nullptr)
+        return {};
+    const std::optional<serial_comm::SerialDevice> device =
+        registry_->deviceForNumber(port_->CommPort());
+    if (!device || device->driver != QLatin1String("cdc_acm"))
+        return {};
+    return find_settings::noSerialLineText(com_ports::name(port_->CommPort()),
+                                           device->displayName());
 }
 
 void Form1::onDeviceLost(QString message) {

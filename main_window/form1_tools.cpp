@@ -1,8 +1,9 @@
-// The Tools menu: the Scan Log, the Test Codes, Diagnose, recording to a file, sending a break,
-// and the RTS line.
+// The Tools menu: the Scan Log, the Test Codes, Diagnose, Find Settings, recording to a file,
+// sending a break, and the RTS line.
 
 #include "base/clock.h"
 #include "diagnose/diagnose_window.h"
+#include "find_settings/window/find_settings_window.h"
 #include "main_window/form1.h"
 #include "main_window/menu_item_accessible.h"
 #include "port/port_control.h"
@@ -10,6 +11,7 @@
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_texts.h"
 #include "scan_log/window/scan_log_window.h"
+#include "settings_dialog/config_scrn.h"
 #include "test_codes/window/test_codes_window.h"
 #include "ui/failure_text.h"
 #include "ui/file_chooser.h"
@@ -67,6 +69,9 @@ void Form1::buildToolsMenu() {
     mDiagnose_ = addItem("MDiagnose", "&Diagnose...");
     mDiagnose_->setToolTip(QStringLiteral("Why nothing arrives: the serial devices and the "
                                           "scanners in keyboard mode, and what to do"));
+    mFindSettings_ = addItem("MFindSettings", "&Find Settings...");
+    mFindSettings_->setToolTip(QStringLiteral("Finds the baud rate, data bits and parity of a "
+                                              "serial scanner while you scan"));
     mRecord_ = addItem("MRecord", "&Record to File...");
     mRecord_->setCheckable(true);
     mRecord_->setToolTip(QStringLiteral("Records what is received and sent to a file until chosen "
@@ -80,6 +85,7 @@ void Form1::buildToolsMenu() {
     onCommand(mScanLog_, &Form1::MScanLog_Click);
     onCommand(mTestCodes_, &Form1::MTestCodes_Click);
     onCommand(mDiagnose_, &Form1::MDiagnose_Click);
+    onCommand(mFindSettings_, &Form1::MFindSettings_Click);
     onCommand(mRecord_, &Form1::MRecord_Click);
     onCommand(mBreak_, &Form1::MBreak_Click);
     onCommand(mRtsEnable_, &Form1::MRTSEnable_Click);
@@ -160,6 +166,24 @@ void Form1::MDiagnose_Click() {
     diagnoseWindow_->show();
     diagnoseWindow_->raise();
     diagnoseWindow_->activateWindow();
+}
+
+void Form1::MFindSettings_Click() {
+    if (!findSettingsWindow_) {
+        findSettingsWindow_ = std::make_unique<find_settings::FindSettingsWindow>(*port_, this);
+        findSettingsWindow_->setPortOpener([this] {
+            MOpen_Click();
+            return port_->PortOpen();
+        });
+        findSettingsWindow_->setApplier([this](const QString& settings) {
+            ensureSettingsDialog();
+            return config_->applyLineSettings(settings);
+        });
+        findSettingsWindow_->setLineCheck([this] { return noSerialLineReason(); });
+    }
+    findSettingsWindow_->show();
+    findSettingsWindow_->raise();
+    findSettingsWindow_->activateWindow();
 }
 
 void Form1::MRecord_Click() {

@@ -382,15 +382,7 @@ void ConfigScrn::Form_Load() {
     if (portNumber >= 1 && portNumber <= LastPort)
         comPort_[portNumber]->click();
 
-    // The fields after the first comma are read at fixed places, one character each. A text
-    // without a comma has no fields to read: those four groups stay empty.
-    const SettingsFields fields = readSettingsFields(port.Settings());
-    turnOn(Group::Baud, [&](const QString& rate) { return fields.baud == rate.toDouble(); });
-    turnOn(Group::Parity, [&](const QString& letter) { return fields.parity == letter; });
-    turnOn(Group::DataBits,
-           [&](const QString& bits) { return fields.dataBits == bits.toDouble(); });
-    turnOn(Group::StopBits,
-           [&](const QString& bits) { return fields.stopBits == bits.toDouble(); });
+    turnOnLineSettings(port.Settings());
 
     const qint32 handshaking = port.Handshaking();
     turnOn(Group::Flow, [&](const QString& mode) { return handshaking == mode.toInt(); });
@@ -398,6 +390,31 @@ void ConfigScrn::Form_Load() {
     // Every showing switches local echo on, whatever it was.
     EchoEnabled = VbTrue;
     turnOn(Group::Echo, [](const QString& echo) { return echo.toShort() == VbTrue; });
+}
+
+void ConfigScrn::turnOnLineSettings(const QString& settings) {
+    // The fields after the first comma are read at fixed places, one character each. A text
+    // without a comma has no fields to read: those four groups stay empty.
+    const SettingsFields fields = readSettingsFields(settings);
+    turnOn(Group::Baud, [&](const QString& rate) { return fields.baud == rate.toDouble(); });
+    turnOn(Group::Parity, [&](const QString& letter) { return fields.parity == letter; });
+    turnOn(Group::DataBits,
+           [&](const QString& bits) { return fields.dataBits == bits.toDouble(); });
+    turnOn(Group::StopBits,
+           [&](const QString& bits) { return fields.stopBits == bits.toDouble(); });
+}
+
+bool ConfigScrn::applyLineSettings(const QString& settings) {
+    // The port's number and flow control as they are; the four line fields from `settings`,
+    // through the options as a click sets them.
+    NewPort = port_.CommPort();
+    NewHandshaking = static_cast<qint16>(port_.Handshaking());
+    turnOnLineSettings(settings);
+    const bool applied = applyPendingChoice();
+    emit settingsApplied();
+    if (applied)
+        accept();
+    return applied;
 }
 
 void ConfigScrn::OKButton_Click() {

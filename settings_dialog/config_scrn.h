@@ -57,6 +57,11 @@ public:
     // Reads the port into the options, through the same handlers a user's click runs.
     void Form_Load();
 
+    // Applies line settings found elsewhere (the Find Settings window) as OK applies a choice:
+    // the port's number and flow control stay, the options show the settings, and OK's path puts
+    // them into the port. False when the port refused them (the prompts have said why).
+    bool applyLineSettings(const QString& settings);
+
     // Option handlers: each records one value and nothing else; the echo pair switches local
     // echo for the whole program at once.
     void ComPort_Click(qint16 index) { NewPort = index; }
@@ -112,6 +117,7 @@ private:
     void placeBesideMainWindow();
     void clearOptions();
     void turnOn(Group group, const std::function<bool(const QString&)>& matches);
+    void turnOnLineSettings(const QString& settings);
     void refreshPortTooltips();
     // Port number, settings text and flow control, in that order, as far as the first refused
     // step; true when everything was applied.

@@ -16,6 +16,7 @@
 #   scan_log/window        base, ui, views, scan_log/decode
 #   test_codes/window      base, ui, scan_log/decode, test_codes/rules, test_codes/symbols
 #   diagnose               base, ui, port, devices
+#   find_settings/window   base, ui, port, find_settings/model, test_codes/rules, scan_log/decode
 #   settings_dialog        base, ui, port, devices
 #   main_window            every layer above but app; the settings dialog never includes it
 #   app                    every layer
@@ -25,8 +26,8 @@ if(NOT SOURCE_DIR)
 endif()
 
 set(layers base port devices views scan_log/decode find_settings/model test_codes/rules
-           test_codes/symbols ui scan_log/window test_codes/window diagnose settings_dialog
-           main_window app)
+           test_codes/symbols ui scan_log/window test_codes/window diagnose find_settings/window
+           settings_dialog main_window app)
 set(below_base "")
 set(below_port base)
 set(below_devices base)
@@ -39,12 +40,15 @@ set(below_ui base port devices)
 set(below_scan_log/window base ui views scan_log/decode)
 set(below_test_codes/window base ui scan_log/decode test_codes/rules test_codes/symbols)
 set(below_diagnose base ui port devices)
+set(below_find_settings/window base ui port find_settings/model test_codes/rules
+                                scan_log/decode)
 set(below_settings_dialog base ui port devices)
-set(below_main_window base port devices views scan_log/decode test_codes/rules
-                      test_codes/symbols ui scan_log/window test_codes/window diagnose
-                      settings_dialog)
-set(below_app base port devices views scan_log/decode test_codes/rules test_codes/symbols ui
-              scan_log/window test_codes/window diagnose settings_dialog main_window)
+set(below_main_window base port devices views scan_log/decode find_settings/model
+                      test_codes/rules test_codes/symbols ui scan_log/window test_codes/window
+                      diagnose find_settings/window settings_dialog)
+set(below_app base port devices views scan_log/decode find_settings/model test_codes/rules
+              test_codes/symbols ui scan_log/window test_codes/window diagnose
+              find_settings/window settings_dialog main_window)
 
 set(faults)
 set(count 0)

@@ -1,0 +1,192 @@
+#include "find_settings/window/find_settings_texts.h"
+
+#include "base/outside_text.h"
+
+#include <QStringList>
+
+namespace find_settings {
+
+namespace {
+
+QChar parityLetter(Parity parity) {
+    return parity == Parity::Even ? u'E' : parity == Parity::Odd ? u'O' : u'N';
+}
+
+QString count(int n, const char* one, const char* many) {
+    return QString::number(n) + QLatin1Char(' ') + QString::fromLatin1(n == 1 ? one : many);
+}
+
+QString shortName(const LineFormat& format) {
+    return QString::fromStdString(format.text());
+}
+
+QString endingOf(const std::string& scan) {
+    if (scan.ends_with("\r\n"))
+        return QStringLiteral("CR LF");
+    if (scan.ends_with('\r'))
+        return QStringLiteral("CR");
+    if (scan.ends_with('\n'))
+        return QStringLiteral("LF");
+    return {};
+}
+
+QString errorsPhrase(int errors) {
+    return errors == 0 ? QStringLiteral("no line error")
+                       : count(errors, "line error", "line errors");
+}
+
+} // namespace
+
+QString settingsText(const LineFormat& format) {
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(format.baud)
+        .arg(parityLetter(format.parity))
+        .arg(format.dataBits)
+        .arg(format.stopBits);
+}
+
+std::optional<LineFormat> formatOfSettings(const QString& settings) {
+    const QStringList fields = settings.split(QLatin1Char(','));
+    if (fields.size() != 4)
+        return std::nullopt;
+    bool ok[3] = {};
+    LineFormat format;
+    format.baud = fields[0].trimmed().toInt(&ok[0]);
+    format.dataBits = fields[2].trimmed().toInt(&ok[1]);
+    format.stopBits = fields[3].trimmed().toInt(&ok[2]);
+    const QString parity = fields[1].trimmed().toUpper();
+    if (!ok[0] || !ok[1] || !ok[2])
+        return std::nullopt;
+    if (parity == QLatin1String("N"))
+        format.parity = Parity::None;
+    else if (parity == QLatin1String("E"))
+        format.parity = Parity::Even;
+    else if (parity == QLatin1String("O"))
+        format.parity = Parity::Odd;
+    else
+        return std::nullopt;
+    return format;
+}
+
+QString formatDescription(const LineFormat& format) {
+    const QString parity = format.parity == Parity::Even  ? QStringLiteral("even parity")
+                           : format.parity == Parity::Odd ? QStringLiteral("odd parity")
+                                                          : QStringLiteral("no parity");
+    return QStringLiteral("%1 baud, %2, %3, %4")
+        .arg(format.baud)
+        .arg(count(format.dataBits, "data bit", "data bits"), parity,
+             count(format.stopBits, "stop bit", "stop bits"));
+}
+
+QString evidenceText(const TriedSetting& setting) {
+    QStringList parts{count(setting.scans, "scan", "scans"), errorsPhrase(setting.lineErrors),
+                      setting.unprintable == 0
+                          ? QStringLiteral("all printable")
+                          : count(setting.unprintable, "character no scanner sends",
+                                  "characters no scanner sends")};
+    if (setting.endedWithTerminator == setting.scans)
+        parts << QStringLiteral("ends with ") + endingOf(setting.lastScan);
+    else if (setting.endedWithTerminator == 0)
+        parts << QStringLiteral("no CR or LF at the end");
+    else
+        parts << QStringLiteral("%1 of %2 end with CR or LF")
+                     .arg(setting.endedWithTerminator)
+                     .arg(setting.scans);
+    if (setting.matchedExpected)
+        parts << QStringLiteral("the test code read right");
+    return parts.join(QStringLiteral(", "));
+}
+
+QString triedLine(const TriedSetting& setting) {
+    return shortName(setting.format) + QStringLiteral(": ") +
+           count(setting.chars, "character", "characters") + QStringLiteral(" in ") +
+           evidenceText(setting) + QStringLiteral(". Last: ") +
+           outside_text::visible(
+               QString::fromLatin1(setting.lastScan.data(), qsizetype(setting.lastScan.size())));
+}
+
+QString listeningText(const LineFormat& format, int tried, int total, int scansHeard) {
+    return QStringLiteral("Listening at %1 (setting %2 of %3, %4 so far). Scan a code now, "
+                          "and again after each beep.")
+        .arg(shortName(format))
+        .arg(tried)
+        .arg(total)
+        .arg(count(scansHeard, "scan", "scans"));
+}
+
+QString nothingYetText(qint64 quietSeconds) {
+    return QStringLiteral("Nothing has arrived for %1 s. Scan a code; if the scanner beeps and "
+                          "still nothing arrives at any setting, check the cable and that the "
+                          "scanner has power.")
+        .arg(quietSeconds);
+}
+
+QString outcomeText(const SearchOutcome& outcome) {
+    if (outcome.kind == SearchOutcome::Kind::Found) {
+        const TriedSetting& found = *outcome.found;
+        QString text = QStringLiteral("Found: ") + formatDescription(found.format) +
+                       QStringLiteral(": ") + evidenceText(found) + QLatin1Char('.');
+        if (outcome.withoutTerminator)
+            text += QStringLiteral(" It is the only setting at which characters came without an "
+                                   "error, but no scan ended with CR or LF: the scanner ends its "
+                                   "scans with something else, or with nothing.");
+        return text + QStringLiteral(" Choose Apply to use it.");
+    }
+    if (outcome.kind == SearchOutcome::Kind::Silence)
+        return QStringLiteral("Not found: nothing arrived for 30 s at %1. Check the cable, that "
+                              "the scanner has power and that it is set to send on its serial "
+                              "line, then scan while the search listens.")
+            .arg(outcome.tried.empty() ? QStringLiteral("any setting")
+                                       : QStringLiteral("the last setting tried"));
+    if (!outcome.possible.empty()) {
+        QStringList names;
+        for (const LineFormat& format : outcome.possible)
+            names << shortName(format);
+        return QStringLiteral("Not found: characters came without an error at more than one "
+                              "setting (%1), but no scan ended with CR or LF to tell them apart. "
+                              "Scan a code from Test Codes and choose it above, or set the "
+                              "scanner to end each scan with CR, and search again.")
+            .arg(names.join(QStringLiteral(", ")));
+    }
+    const bool errorsEverywhere =
+        std::all_of(outcome.tried.begin(), outcome.tried.end(),
+                    [](const TriedSetting& setting) { return setting.lineErrors > 0; });
+    if (errorsEverywhere)
+        return QStringLiteral("Not found: line errors at every setting. The scanner may use a "
+                              "rate this program does not offer, or the line is disturbed; "
+                              "check the scanner's manual for its rate and the cable for a "
+                              "loose contact.");
+    return QStringLiteral("Not found: no setting gave clean scans (no line error, only "
+                          "printable characters, CR or LF at the end). What each setting "
+                          "received is listed below; if one reads almost right, the scanner's "
+                          "manual says how to set it.");
+}
+
+QString cancelledText(const QString& restored) {
+    return QStringLiteral("Stopped. The port is back at %1.").arg(restored);
+}
+
+QString portClosedText() {
+    return QStringLiteral("Stopped: the port closed during the search. Open it and start again.");
+}
+
+QString notOpenText() {
+    return QStringLiteral("The port is not open: open it, then start the search.");
+}
+
+QString searchStoppedText(const QString& failure) {
+    return QStringLiteral("Stopped: ") + failure;
+}
+
+QString appliedText(const LineFormat& format) {
+    return QStringLiteral("The port now uses %1.").arg(formatDescription(format));
+}
+
+QString noSerialLineText(const QString& portName, const QString& device) {
+    return QStringLiteral("%1 is a USB device that sends its scans over USB itself (%2): it has "
+                          "no serial line, so baud rate, data bits and parity change nothing and "
+                          "there is nothing to find. If nothing arrives, see Diagnose.")
+        .arg(portName, outside_text::visible(device));
+}
+
+} // namespace find_settings

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "find_settings/model/settings_search.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace find_settings {
+
+// "19200,E,7,1", as the port's Settings takes it.
+QString settingsText(const LineFormat& format);
+// The setting a Settings text names; none when the text is not one.
+std::optional<LineFormat> formatOfSettings(const QString& settings);
+
+// The sentences of the Find Settings window.
+// "19200 baud, 7 data bits, even parity, 1 stop bit".
+QString formatDescription(const LineFormat& format);
+// "2 scans, no line error, all printable, ends with CR LF".
+QString evidenceText(const TriedSetting& setting);
+// One line of the list of settings tried: "9600 8N1: 1 scan, 14 characters, 3 line errors, ...".
+QString triedLine(const TriedSetting& setting);
+QString listeningText(const LineFormat& format, int tried, int total, int scansHeard);
+QString nothingYetText(qint64 quietSeconds);
+// The report of a finished search: what was found, or "not found" and why.
+QString outcomeText(const SearchOutcome& outcome);
+QString cancelledText(const QString& restored);
+QString portClosedText();
+QString notOpenText();
+QString searchStoppedText(const QString& failure);
+QString appliedText(const LineFormat& format);
+// The port is a USB CDC device: `device` as the device list names it.
+QString noSerialLineText(const QString& portName, const QString& device);
+
+} // namespace find_settings

@@ -1,0 +1,239 @@
+#include "find_settings/window/find_settings_window.h"
+
+#include "find_settings/window/find_settings_texts.h"
+#include "port/port_control.h"
+#include "test_codes/rules/scan_verdict.h"
+#include "test_codes/rules/test_code.h"
+#include "ui/failure_text.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace find_settings {
+
+namespace {
+
+// Often enough that a scan's end is seen within a few tens of milliseconds.
+constexpr int TickMs = 25;
+// After this much silence the window says what to check, before the search gives up.
+constexpr qint64 NothingYetMs = 5000;
+
+QLabel* plainLabel(const QString& text, const QString& name, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    return label;
+}
+
+} // namespace
+
+FindSettingsWindow::FindSettingsWindow(PortControl& port, QWidget* parent)
+    : QWidget(parent, Qt::Window), port_(port) {
+    setObjectName(QStringLiteral("FindSettings"));
+    setWindowTitle(QStringLiteral("Find Settings"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(plainLabel(
+        QStringLiteral("Finds the baud rate, data bits, parity and stop bits of a serial scanner: "
+                       "choose Start and scan a code again and again. Each setting is tried on "
+                       "the open port; DTR and RTS stay as they are, and the port's settings come "
+                       "back when the search ends."),
+        QStringLiteral("FindIntro"), this));
+
+    auto* choiceRow = new QHBoxLayout;
+    auto* choiceLabel = new QLabel(QStringLiteral("&What you scan:"), this);
+    scanChoice_ = new QComboBox(this);
+    scanChoice_->setObjectName(QStringLiteral("FindScanChoice"));
+    scanChoice_->addItem(QStringLiteral("Any code, again and again"));
+    for (const test_codes::TestCode& code : test_codes::testCodes())
+        scanChoice_->addItem(
+            QStringLiteral("%1 from Test Codes (one scan is enough)")
+                .arg(QString::fromLatin1(code.name.data(), qsizetype(code.name.size()))));
+    scanChoice_->setToolTip(QStringLiteral("With a code from the Test Codes window the search "
+                                           "knows what must arrive, and one scan at the right "
+                                           "setting finds it"));
+    choiceLabel->setBuddy(scanChoice_);
+    choiceRow->addWidget(choiceLabel);
+    choiceRow->addWidget(scanChoice_, 1);
+    layout->addLayout(choiceRow);
+
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("FindProgress"));
+    progress_->setFormat(QStringLiteral("%v of %m settings"));
+    progress_->setValue(0);
+    layout->addWidget(progress_);
+    status_ = plainLabel(QString(), QStringLiteral("FindStatus"), this);
+    layout->addWidget(status_);
+
+    report_ = new QPlainTextEdit(this);
+    report_->setObjectName(QStringLiteral("FindReport"));
+    report_->setReadOnly(true);
+    report_->setAccessibleName(QStringLiteral("Search report"));
+    layout->addWidget(report_, 1);
+
+    auto* buttons = new QHBoxLayout;
+    start_ = new QPushButton(QStringLiteral("&Start"), this);
+    start_->setObjectName(QStringLiteral("FindStart"));
+    cancel_ = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancel_->setObjectName(QStringLiteral("FindCancel"));
+    cancel_->setEnabled(false);
+    applyButton_ = new QPushButton(QStringLiteral("&Apply"), this);
+    applyButton_->setObjectName(QStringLiteral("FindApply"));
+    applyButton_->setEnabled(false);
+    applyButton_->setToolTip(QStringLiteral("Puts the found settings into the port and the "
+                                            "settings dialog"));
+    buttons->addStretch(1);
+    buttons->addWidget(start_);
+    buttons->addWidget(cancel_);
+    buttons->addWidget(applyButton_);
+    layout->addLayout(buttons);
+    resize(640, 420);
+
+    connect(start_, &QPushButton::clicked, this, [this] { start(); });
+    connect(cancel_, &QPushButton::clicked, this, [this] { cancel(); });
+    connect(applyButton_, &QPushButton::clicked, this, [this] { applyFound(); });
+    timer_.setInterval(TickMs);
+    connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
+
+    // Both taps come from inside the port's work: they only hand the news to the search.
+    connect(&port_, &PortControl::bytesArrived, this, [this](const QByteArray& bytes, qint64) {
+        if (searching())
+            search_->received(std::string_view(bytes.constData(), std::size_t(bytes.size())),
+                              clock_());
+    });
+    connect(&port_, &PortControl::lineErrorArrived, this, [this](qint16 code) {
+        if (!searching())
+            return;
+        search_->lineError(code == CommEventCode::Break      ? LineError::Break
+                           : code == CommEventCode::RxParity ? LineError::Parity
+                                                             : LineError::Framing,
+                           clock_());
+    });
+}
+
+FindSettingsWindow::~FindSettingsWindow() = default;
+
+void FindSettingsWindow::start() {
+    if (searching())
+        return;
+    found_.reset();
+    applyButton_->setEnabled(false);
+    report_->clear();
+    if (const QString noLine = lineCheck_ ? lineCheck_() : QString(); !noLine.isEmpty()) {
+        status_->setText(noLine);
+        return;
+    }
+    if (!port_.PortOpen() && !(openPort_ && openPort_() && port_.PortOpen())) {
+        status_->setText(notOpenText());
+        return;
+    }
+    before_ = port_.Settings();
+    SettingsSearch::Expected expected;
+    if (const int chosen = scanChoice_->currentIndex(); chosen > 0) {
+        const test_codes::TestCode code = test_codes::testCodes()[std::size_t(chosen - 1)];
+        expected = [code](std::string_view scan) {
+            return test_codes::judge(code, scan).kind != test_codes::VerdictKind::Fail;
+        };
+    }
+    search_.emplace(searchOrder(formatOfSettings(before_)), std::move(expected), SearchPace{},
+                    clock_());
+    QString failure;
+    if (settingsText(search_->current()) != before_ &&
+        !setPortTo(settingsText(search_->current()), failure)) {
+        stop(searchStoppedText(failure));
+        return;
+    }
+    progress_->setRange(0, search_->settingsTotal());
+    start_->setEnabled(false);
+    cancel_->setEnabled(true);
+    scanChoice_->setEnabled(false);
+    timer_.start();
+    showProgress();
+}
+
+void FindSettingsWindow::tick() {
+    if (!searching())
+        return;
+    if (!port_.PortOpen()) {
+        stop(portClosedText());
+        return;
+    }
+    const bool moved = search_->tick(clock_());
+    if (const auto& outcome = search_->outcome()) {
+        if (outcome->kind == SearchOutcome::Kind::Found)
+            found_ = outcome->found->format;
+        QString text = outcomeText(*outcome);
+        if (!outcome->tried.empty()) {
+            text += QStringLiteral("\n\nSettings tried, in order:");
+            for (const TriedSetting& setting : outcome->tried)
+                text += QLatin1Char('\n') + triedLine(setting);
+        }
+        stop(text);
+        return;
+    }
+    QString failure;
+    if (moved && !setPortTo(settingsText(search_->current()), failure)) {
+        stop(searchStoppedText(failure));
+        return;
+    }
+    showProgress();
+}
+
+void FindSettingsWindow::showProgress() {
+    progress_->setValue(search_->settingsTried());
+    const qint64 quiet = search_->quietForMs(clock_());
+    if (quiet >= NothingYetMs)
+        status_->setText(nothingYetText(quiet / 1000));
+    else
+        status_->setText(listeningText(search_->current(), search_->settingsTried() + 1,
+                                       search_->settingsTotal(), search_->scansHeard()));
+}
+
+void FindSettingsWindow::cancel() {
+    if (searching())
+        stop(cancelledText(before_));
+}
+
+void FindSettingsWindow::stop(const QString& text) {
+    timer_.stop();
+    if (search_)
+        progress_->setValue(search_->settingsTried());
+    search_.reset();
+    QString failure;
+    QString report = text;
+    if (!setPortTo(before_, failure))
+        report += QStringLiteral("\n\n") + failure;
+    report_->setPlainText(report);
+    status_->setText(report.section(QLatin1Char('\n'), 0, 0));
+    start_->setEnabled(true);
+    cancel_->setEnabled(false);
+    scanChoice_->setEnabled(true);
+    applyButton_->setEnabled(found_.has_value());
+}
+
+bool FindSettingsWindow::setPortTo(const QString& settings, QString& failure) {
+    return trapStep(failure, [&] {
+        if (port_.Settings() != settings)
+            port_.setSettings(settings);
+    });
+}
+
+void FindSettingsWindow::applyFound() {
+    if (!found_ || !apply_)
+        return;
+    if (apply_(settingsText(*found_)))
+        status_->setText(appliedText(*found_));
+}
+
+void FindSettingsWindow::hideEvent(QHideEvent* event) {
+    // A search nobody watches would leave the port at a setting nobody chose.
+    cancel();
+    QWidget::hideEvent(event);
+}
+
+} // namespace find_settings

@@ -1,0 +1,185 @@
+// The Find Settings window on the main window's port: through a port double that receives as a
+// UART at the asked settings would, and through the simulator and a pseudo-terminal.
+
+#include "fake_prompts.h"
+#include "find_settings/window/find_settings_window.h"
+#include "form_harness.h"
+#include "port/termios_port.h"
+#include "port_environment.h"
+#include "scanner_on_line.h"
+#include "settings_dialog/config_scrn.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+using find_settings::FindSettingsWindow;
+using find_settings::LineFormat;
+using find_settings::Parity;
+
+namespace {
+
+const LineFormat Scanner{19200, 7, Parity::Even, 1};
+
+// Opens the window from the Tools menu, on a clock the test moves.
+FindSettingsWindow* openWindow(FormHarness& h, qint64& now) {
+    choose(h.child<QAction>(u"MFindSettings"_s));
+    auto* window = h.child<FindSettingsWindow>(u"FindSettings"_s);
+    window->setClock([&now] { return now; });
+    return window;
+}
+
+// Scans every 0.3 s and ticks every 10 ms until the search ends or `limitMs` have passed.
+void scanUntilDone(FindSettingsWindow* window, ScannerOnLine& scanner, qint64& now, qint64 limitMs,
+                   const std::string& code = "4006381333931\r\n") {
+    for (const qint64 end = now + limitMs; now < end && window->searching(); now += 10) {
+        if (now % 300 == 0)
+            scanner.scan(code);
+        window->tick();
+    }
+}
+
+QString report(FindSettingsWindow* window) {
+    return window->findChild<QPlainTextEdit*>(u"FindReport"_s)->toPlainText();
+}
+
+} // namespace
+
+class TestFindSettingsWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { clearPortVariables(); }
+
+    // The port starts at 9600 8N1, the scanner sends at 19200 7E1: found within 60 s of scans,
+    // the port's settings back as they were until Apply, which goes through the settings dialog;
+    // the port is never closed and DTR and RTS are never touched.
+    void findsAndAppliesTheScannersSettings() {
+        FormHarness h;
+        h.port->setSettings(u"9600,N,8,1"_s);
+        h.port->setDTREnable(true);
+        h.port->setRTSEnable(false);
+        h.port->setPortOpen(true);
+        h.port->writes.clear();
+        qint64 now = 0;
+        FindSettingsWindow* window = openWindow(h, now);
+        ScannerOnLine scanner(*h.port, Scanner);
+
+        window->findChild<QPushButton*>(u"FindStart"_s)->click();
+        QVERIFY(window->searching());
+        scanUntilDone(window, scanner, now, 60000);
+        QVERIFY2(!window->searching(), qPrintable(report(window)));
+        QCOMPARE(window->found(), std::optional(Scanner));
+        QVERIFY2(report(window).startsWith(
+                     u"Found: 19200 baud, 7 data bits, even parity, 1 stop bit: 2 scans, no line "
+                     "error, all printable, ends with CR LF."_s),
+                 qPrintable(report(window)));
+        qInfo("found after %lld ms of scans", now);
+        QCOMPARE(h.port->Settings(), u"9600,N,8,1"_s);
+        for (const QString& write : std::as_const(h.port->writes))
+            QVERIFY2(write.startsWith(u"Settings="_s), qPrintable(write));
+        QVERIFY(h.port->PortOpen());
+        QVERIFY(h.port->DTREnable());
+        QVERIFY(!h.port->RTSEnable());
+
+        window->findChild<QPushButton*>(u"FindApply"_s)->click();
+        QCOMPARE(h.port->Settings(), u"19200,E,7,1"_s);
+        h.form->cmdConfig_Click();
+        ConfigScrn* dialog = h.form->configScrn();
+        for (const QString& option : {u"Baud3"_s, u"EvenParity"_s, u"Data7"_s, u"Stop1"_s})
+            QVERIFY2(dialog->findChild<QRadioButton*>(option)->isChecked(), qPrintable(option));
+        QVERIFY(h.prompts->messages().isEmpty());
+    }
+
+    // With a code from Test Codes chosen, one scan at the right setting finds it.
+    void aKnownCodeNeedsOneScan() {
+        FormHarness h;
+        h.port->setSettings(u"9600,N,8,1"_s);
+        h.port->setPortOpen(true);
+        qint64 now = 0;
+        FindSettingsWindow* window = openWindow(h, now);
+        ScannerOnLine scanner(*h.port, Scanner);
+        window->findChild<QComboBox*>(u"FindScanChoice"_s)->setCurrentIndex(1); // EAN-13
+        window->findChild<QPushButton*>(u"FindStart"_s)->click();
+        scanUntilDone(window, scanner, now, 60000, "5901234123457\r\n");
+        QCOMPARE(window->found(), std::optional(Scanner));
+        QVERIFY2(report(window).contains(u"1 scan, no line error"_s), qPrintable(report(window)));
+    }
+
+    // Cancel, a port that closes, silence, and a device without a serial line: each ends or
+    // refuses the search in words, with the port's settings as they were.
+    void endsInWords() {
+        FormHarness h;
+        h.port->setSettings(u"4800,O,8,1"_s);
+        h.port->setPortOpen(true);
+        qint64 now = 0;
+        FindSettingsWindow* window = openWindow(h, now);
+        ScannerOnLine scanner(*h.port, Scanner);
+        auto* start = window->findChild<QPushButton*>(u"FindStart"_s);
+        auto* status = window->findChild<QLabel*>(u"FindStatus"_s);
+
+        start->click();
+        scanUntilDone(window, scanner, now, 1000);
+        QVERIFY(window->searching());
+        QVERIFY(h.port->Settings() != u"4800,O,8,1"_s);
+        window->findChild<QPushButton*>(u"FindCancel"_s)->click();
+        QCOMPARE(status->text(), u"Stopped. The port is back at 4800,O,8,1."_s);
+        QCOMPARE(h.port->Settings(), u"4800,O,8,1"_s);
+
+        start->click();
+        now += 6000;
+        window->tick();
+        QVERIFY2(status->text().startsWith(u"Nothing has arrived for 6 s."_s),
+                 qPrintable(status->text()));
+        now += 25000;
+        window->tick();
+        QVERIFY(!window->searching());
+        QVERIFY2(status->text().startsWith(u"Not found: nothing arrived for 30 s"_s),
+                 qPrintable(status->text()));
+        QVERIFY(!window->found());
+
+        start->click();
+        h.port->setPortOpen(false);
+        window->tick();
+        QCOMPARE(status->text(),
+                 u"Stopped: the port closed during the search. Open it and start again."_s);
+        QCOMPARE(h.port->Settings(), u"4800,O,8,1"_s);
+
+        window->setLineCheck([] { return u"COM3 is a USB device"_s; });
+        h.port->writes.clear();
+        start->click();
+        QCOMPARE(status->text(), u"COM3 is a USB device"_s);
+        QVERIFY(!window->searching());
+        QVERIFY(h.port->writes.isEmpty());
+    }
+
+    // Through a pseudo-terminal, which carries neither data bits nor parity, the simulator set
+    // to 19200 7E1 is found at its rate, and its format from the parity in the eighth bits.
+    void findsTheSimulatorsRate() {
+        QProcess sim;
+        sim.start(QStringLiteral(SCANNER_SIM),
+                  {u"--line"_s, u"19200,7E1"_s, u"--interval"_s, u"0.3"_s, u"--quiet"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 5000);
+        qputenv("LINNET_COM1", sim.readLine().trimmed());
+        TermiosPort port;
+        port.setSettings(u"9600,N,8,1"_s);
+        port.setPortOpen(true);
+        FindSettingsWindow window(port);
+        window.findChild<QPushButton*>(u"FindStart"_s)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.searching(), 40000);
+        sim.kill();
+        sim.waitForFinished();
+        QVERIFY2(window.found() && window.found()->baud == 19200, qPrintable(report(&window)));
+        QCOMPARE(window.found(), std::optional(Scanner));
+        QCOMPARE(port.Settings(), u"9600,N,8,1"_s);
+    }
+};
+
+QTEST_MAIN(TestFindSettingsWindow)
+#include "tst_find_settings_window.moc"
