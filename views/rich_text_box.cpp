@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenu>
@@ -92,42 +93,67 @@ bool isViewKey(const QKeyEvent& event) {
 }
 
 // A scroll bar that repaints only when it looks different. Data arriving changes a view's
-// scroll range at every frame, yet the handle of a long text rarely moves by a whole pixel, and
-// the scroll bars' repaints would otherwise cost more than the text's. While data streams in, a
-// handle that does move is repainted at most every PaceMs: the user reads the text, not the
-// handle, and the bar is up to date a quarter of a second later. What the user does to the bar,
-// or to the view, shows at once.
+// scroll range at every frame, and QAbstractSlider::setRange asks for a repaint of the whole bar
+// at each change, yet the handle of a long text rarely moves by a whole pixel; the style's
+// painting of a bar costs more than the text's (and its tall fills wake the raster engine's
+// helper threads). The bar paints over all of itself (it is opaque), so a repaint that would
+// draw what is already there keeps the pixels. While data streams in, a handle that does move is
+// repainted at most every PaceMs: the user reads the text, not the handle, and the bar is up to
+// date a quarter of a second later. What the user does to the bar, or to the view, shows at once.
 class ViewScrollBar : public QScrollBar {
 public:
     static constexpr int PaceMs = 250;
 
-    ViewScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {}
+    ViewScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
 
     // Changes made while this is set come from arriving data and are paced.
     void setPaced(bool paced) { paced_ = paced; }
 
 protected:
     void sliderChange(SliderChange change) override {
-        if (change == SliderRangeChange || change == SliderValueChange) {
-            if (look() == shown_)
-                return;
-            if (paced_ && !isSliderDown() && lastPaint_.isValid()) {
-                const qint64 since = lastPaint_.elapsed();
-                if (since < PaceMs) {
-                    if (!pending_.isActive())
-                        pending_.start(int(PaceMs - since), this);
-                    return;
-                }
-            }
-        }
+        if ((change == SliderRangeChange || change == SliderValueChange) && paced_ &&
+            !isSliderDown())
+            deferred_ = true;
         QScrollBar::sliderChange(change);
     }
 
     void paintEvent(QPaintEvent* event) override {
-        shown_ = look();
+        const Look now = look();
+        if (pixelsValid_ && shownSize_ == size()) {
+            if (now == shown_)
+                return;
+            if (deferred_ && !isSliderDown() && lastPaint_.elapsed() < pace()) {
+                if (!pending_.isActive())
+                    pending_.start(int(pace() - lastPaint_.elapsed()), this);
+                return;
+            }
+        }
+        shown_ = now;
+        shownSize_ = size();
+        pixelsValid_ = true;
+        deferred_ = false;
         lastPaint_.start();
         pending_.stop();
-        QScrollBar::paintEvent(event);
+        // Pressed, the bar shows its parts as the style paints them; a short bar has no tall fill.
+        if (isSliderDown() || orientation() == Qt::Horizontal) {
+            QScrollBar::paintEvent(event);
+            return;
+        }
+        // A tall bar is painted in bands: the style's fills and lines along its length would
+        // otherwise each wake the raster engine's helper threads.
+        QPainter painter(this);
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        option.subControls = QStyle::SC_All;
+        if (underMouse())
+            option.activeSubControls = style()->hitTestComplexControl(
+                QStyle::CC_ScrollBar, &option, mapFromGlobal(QCursor::pos()), this);
+        for (int top = 0; top < height(); top += BackgroundBand) {
+            painter.setClipRect(QRect(0, top, width(), BackgroundBand));
+            style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, this);
+        }
     }
 
     void timerEvent(QTimerEvent* event) override {
@@ -136,15 +162,32 @@ protected:
             return;
         }
         pending_.stop();
+        deferred_ = false;
         if (look() != shown_)
             update();
     }
 
+    // After these the pixels are painted again whatever the handle does.
+    void changeEvent(QEvent* event) override {
+        pixelsValid_ = false;
+        QScrollBar::changeEvent(event);
+    }
+    void showEvent(QShowEvent* event) override {
+        pixelsValid_ = false;
+        QScrollBar::showEvent(event);
+    }
+
 private:
+    // The style paints a horizontal bar in full, with tall fills; its handle moves under arriving
+    // data only as the widest row comes and goes, which nobody watches.
+    qint64 pace() const { return orientation() == Qt::Horizontal ? 4 * PaceMs : PaceMs; }
+
     struct Look {
         QRect handle;
         bool atMinimum = false;
         bool atMaximum = false;
+        QStyle::State state;
+        QStyle::SubControls active;
         bool operator==(const Look&) const = default;
     };
 
@@ -153,11 +196,14 @@ private:
         initStyleOption(&option);
         return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
                                         this),
-                value() == minimum(), value() == maximum()};
+                value() == minimum(), value() == maximum(), option.state, option.activeSubControls};
     }
 
     Look shown_;
+    QSize shownSize_;
+    bool pixelsValid_ = false;
     bool paced_ = false;
+    bool deferred_ = false;
     QElapsedTimer lastPaint_;
     QBasicTimer pending_;
 };
