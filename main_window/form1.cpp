@@ -17,6 +17,7 @@
 #include "ui/prompts.h"
 #include "ui/twips.h"
 #include "ui/version.h"
+#include "ui/window_texts.h"
 #include "views/rich_text_box.h"
 
 #include <QAction>
@@ -246,6 +247,12 @@ void Form1::buildMenus() {
     mHcd_ = addItem(mProp_, "MHCD", "&CDHolding...");
     mHcts_ = addItem(mProp_, "MHCTS", "CTSH&olding...");
     mHdsr_ = addItem(mProp_, "MHDSR", "DSRHo&lding...");
+    // The items' names are the port's own jargon: each says in plain words what it is for, in a
+    // tooltip and (through the menu items' accessibility) as its description.
+    mProp_->setToolTipsVisible(true);
+    for (QAction* item : mProp_->actions())
+        if (const QString hint = propertyHint(item->objectName()); !hint.isEmpty())
+            item->setToolTip(hint);
 
     connect(mSettings_, &QAction::triggered, this, [this] { runCommand(&Form1::MSettings_Click); });
 }

@@ -51,8 +51,11 @@ void Form1::SerialPinLamps() {
 
 void Form1::showLamp(int index, const QString& line, bool held, int colour) {
     lamps_[index]->setBackColor(colour);
-    lamps_[index]->setStateText(line +
-                                (held ? QStringLiteral(": held") : QStringLiteral(": not held")));
+    // The colours stay as they are; the words say when "not held" is only for want of lines.
+    lamps_[index]->setStateText(line + (!port_->modemLinesReported()
+                                            ? QStringLiteral(": not reported by this device")
+                                        : held ? QStringLiteral(": held")
+                                               : QStringLiteral(": not held")));
 }
 
 void Form1::showLineState(bool held, const QString& prefix) {

@@ -20,6 +20,7 @@ void Shape::setStateText(const QString& text) {
         return;
     setToolTip(text);
     setAccessibleName(text);
+    setAccessibleDescription(text);
 }
 
 int Shape::BackColor() const {

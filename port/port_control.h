@@ -166,6 +166,10 @@ public:
     virtual bool CDHolding() const = 0;
     virtual bool CTSHolding() const = 0;
     virtual bool DSRHolding() const = 0;
+    // Whether the open device reports its modem lines: false where reading them is refused as
+    // unsupported (a pseudo-terminal, a USB device without serial state), so that the three above
+    // read "not held" for want of lines. True while closed. Never fails.
+    virtual bool modemLinesReported() const { return true; }
 
     // DTR raised while open when true. Takes effect at once while open.
     virtual bool DTREnable() const = 0;

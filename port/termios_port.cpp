@@ -815,6 +815,13 @@ bool TermiosPort::DSRHolding() const {
     return (modemLines().value_or(0) & TIOCM_DSR) != 0;
 }
 
+bool TermiosPort::modemLinesReported() const {
+    if (!device_)
+        return true;
+    int bits = 0;
+    return ::ioctl(device_->fd.get(), TIOCMGET, &bits) == 0 || !noModemLines(errno);
+}
+
 bool TermiosPort::DTREnable() const {
     return dtr_;
 }

@@ -91,6 +91,7 @@ public:
     bool CDHolding() const override;
     bool CTSHolding() const override;
     bool DSRHolding() const override;
+    bool modemLinesReported() const override;
     bool DTREnable() const override;
     void setDTREnable(bool enable) override;
     qint16 InputLen() const override;

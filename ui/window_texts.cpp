@@ -5,6 +5,7 @@
 #include "base/com_ports.h"
 #include "base/outside_text.h"
 
+#include <QHash>
 #include <QSet>
 
 QString overflowText(const NumberOverflow& overflow) {
@@ -123,4 +124,34 @@ QString modemManagerRule(const QString& vendorId, const QString& productId) {
     return QStringLiteral("ATTRS{idVendor}==\"%1\", ATTRS{idProduct}==\"%2\", "
                           "ENV{ID_MM_DEVICE_IGNORE}=\"1\"")
         .arg(outside_text::visible(vendorId), outside_text::visible(productId));
+}
+
+QString propertyHint(const QString& itemName) {
+    static const QHash<QString, QString> hints{
+        {QStringLiteral("MInputLen"),
+         QStringLiteral("How many received characters the program takes at a time; 0 takes all "
+                        "that are waiting, which suits a scanner.")},
+        {QStringLiteral("MRThreshold"),
+         QStringLiteral("How many received characters must be waiting before they are shown; 1 "
+                        "shows each scan as it comes, which suits a scanner, and 0 shows "
+                        "nothing.")},
+        {QStringLiteral("MSThreshold"),
+         QStringLiteral("How few characters must be left to send before the program is told it "
+                        "may send more; 0 (never told) suits a scanner, which is rarely sent "
+                        "to.")},
+        {QStringLiteral("MParRep"),
+         QStringLiteral("The character shown in place of one received with a parity error; \"?\" "
+                        "makes such errors easy to see, and empty keeps the byte as it came.")},
+        {QStringLiteral("MHCD"),
+         QStringLiteral("Shows whether the device holds the Carrier Detect line (a modem's "
+                        "line); most scanners leave it alone.")},
+        {QStringLiteral("MHCTS"),
+         QStringLiteral("Shows whether the device holds Clear To Send, its sign that it may be "
+                        "sent to; a scanner that uses RTS/CTS flow control holds it while it is "
+                        "ready.")},
+        {QStringLiteral("MHDSR"),
+         QStringLiteral("Shows whether the device holds Data Set Ready, its sign that it is on "
+                        "and connected; many scanners hold it as soon as they have power.")},
+    };
+    return hints.value(itemName);
 }

@@ -38,3 +38,8 @@ QString modemManagerHintText();
 
 // The udev rule that keeps ModemManager away from a USB device, with its ids.
 QString modemManagerRule(const QString& vendorId, const QString& productId);
+
+// What a Properties item changes or shows, in plain words, with the value that suits a scanner:
+// the tooltip and accessible description of the item named `itemName` ("MInputLen", "MHCTS");
+// empty for other items.
+QString propertyHint(const QString& itemName);

@@ -28,6 +28,9 @@ public:
     // device that stopped answering. What the user reads is failureText of it.
     serial_comm::PortError fault(serial_comm::PortOperation operation,
                                  serial_comm::FailureCause cause) const;
+    // A device without modem lines, as a pseudo-terminal is.
+    bool linesReported = true;
+    bool modemLinesReported() const override { return !open_ || linesReported; }
     void setLines(bool cd, bool dsr, bool cts) {
         cd_ = cd;
         dsr_ = dsr;
