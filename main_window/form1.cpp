@@ -17,6 +17,7 @@
 #include "ui/prompts.h"
 #include "ui/twips.h"
 #include "ui/version.h"
+#include "ui/window_places.h"
 #include "ui/window_texts.h"
 #include "views/rich_text_box.h"
 

@@ -21,6 +21,7 @@ class Prompts;
 class RichTextBox;
 class Shape;
 class StatusLabel;
+class WindowPlaces;
 namespace scan_log {
 class FileChooser;
 class Recorder;
@@ -195,6 +196,8 @@ private:
     std::unique_ptr<test_codes::TestCodesWindow> testCodesWindow_;
     std::unique_ptr<diagnose::DiagnoseWindow> diagnoseWindow_;
     std::unique_ptr<find_settings::FindSettingsWindow> findSettingsWindow_;
+    // Where the windows above open, and their places kept between runs.
+    std::unique_ptr<WindowPlaces> places_;
     // Since when the open port has received nothing (its opening, or its last bytes).
     std::optional<qint64> quietSinceMs_;
     std::unique_ptr<scan_log::Recorder> recorder_;

@@ -2,6 +2,7 @@
 // sending a break, and the RTS line.
 
 #include "base/clock.h"
+#include "devices/com_table_file.h"
 #include "diagnose/diagnose_window.h"
 #include "find_settings/window/find_settings_window.h"
 #include "main_window/form1.h"
@@ -16,6 +17,7 @@
 #include "ui/failure_text.h"
 #include "ui/file_chooser.h"
 #include "ui/prompts.h"
+#include "ui/window_places.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -34,6 +36,7 @@ const QString RawFilter = QStringLiteral("Raw received bytes (*.bin)");
 
 void Form1::buildToolsMenu() {
     files_ = std::make_unique<scan_log::QtFileChooser>();
+    places_ = std::make_unique<WindowPlaces>(serial_comm::ComTableFile::defaultFolder());
     // The log and the recorder take every byte from start-up on, whatever the window shows.
     scanLog_ = std::make_unique<scan_log::ScanCollector>();
     recorder_ = std::make_unique<scan_log::Recorder>();
@@ -122,9 +125,11 @@ void Form1::showRtsState() {
 }
 
 void Form1::MScanLog_Click() {
-    if (!scanLogWindow_)
+    if (!scanLogWindow_) {
         scanLogWindow_ =
             std::make_unique<scan_log::ScanLogWindow>(*scanLog_, *files_, *prompts_, this);
+        places_->place(scanLogWindow_.get(), this);
+    }
     scanLogWindow_->show();
     scanLogWindow_->raise();
     scanLogWindow_->activateWindow();
@@ -133,6 +138,7 @@ void Form1::MScanLog_Click() {
 void Form1::MTestCodes_Click() {
     if (!testCodesWindow_) {
         testCodesWindow_ = std::make_unique<test_codes::TestCodesWindow>(*files_, *prompts_, this);
+        places_->place(testCodesWindow_.get(), this);
         // From now on every scan the log takes is judged too.
         scanLog_->setScanListener([window =
                                        testCodesWindow_.get()](const scan_log::ScanView& scan,
@@ -150,6 +156,7 @@ void Form1::MTestCodes_Click() {
 void Form1::MDiagnose_Click() {
     if (!diagnoseWindow_) {
         diagnoseWindow_ = std::make_unique<diagnose::DiagnoseWindow>(registry_, this);
+        places_->place(diagnoseWindow_.get(), this);
         diagnoseWindow_->setPortWatch([this]() -> std::optional<diagnose::PortQuiet> {
             std::optional<diagnose::PortQuiet> quiet;
             QString ignored;
@@ -171,6 +178,7 @@ void Form1::MDiagnose_Click() {
 void Form1::MFindSettings_Click() {
     if (!findSettingsWindow_) {
         findSettingsWindow_ = std::make_unique<find_settings::FindSettingsWindow>(*port_, this);
+        places_->place(findSettingsWindow_.get(), this);
         findSettingsWindow_->setPortOpener([this] {
             MOpen_Click();
             return port_->PortOpen();

@@ -10,6 +10,7 @@
 #include "ui/failure_text.h"
 #include "ui/prompts.h"
 #include "ui/twips.h"
+#include "ui/window_places.h"
 #include "ui/window_texts.h"
 
 #include <QApplication>
@@ -294,24 +295,11 @@ void ConfigScrn::showDialog() {
 }
 
 void ConfigScrn::placeBesideMainWindow() {
-    constexpr int Gap = 8;
     if (!mainWindow_)
         return;
-    const QRect main = mainWindow_->frameGeometry();
-    const QSize size = frameGeometry().size();
-    QPoint position(main.right() + 1 + Gap, main.top());
-    if (const QScreen* screen = mainWindow_->screen()) {
-        const QRect area = screen->availableGeometry();
-        // No room on the right: the left side, and failing that as far right as the screen lets.
-        if (position.x() + size.width() - 1 > area.right() &&
-            main.left() - Gap - size.width() >= area.left())
-            position.setX(main.left() - Gap - size.width());
-        position.setX(std::clamp(position.x(), area.left(),
-                                 std::max(area.left(), area.right() + 1 - size.width())));
-        position.setY(std::clamp(position.y(), area.top(),
-                                 std::max(area.top(), area.bottom() + 1 - size.height())));
-    }
-    move(position);
+    const QScreen* screen = mainWindow_->screen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 16, 1 << 16);
+    move(besidePosition(mainWindow_->frameGeometry(), frameGeometry().size(), area));
 }
 
 void ConfigScrn::clearOptions() {
