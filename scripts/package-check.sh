@@ -71,6 +71,7 @@ step "package contents"
 dpkg-deb -c "$deb"
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./|/|' | sort)
 expected=$(sort <<EOF
+/usr/bin/linnet-scanner-sim
 /usr/bin/linnet-test
 /usr/share/applications/$app_id.desktop
 /usr/share/doc/linnet-test/changelog.gz
@@ -79,6 +80,7 @@ expected=$(sort <<EOF
 /usr/share/icons/hicolor/32x32/apps/$app_id.png
 /usr/share/icons/hicolor/48x48/apps/$app_id.png
 /usr/share/icons/hicolor/scalable/apps/$app_id.svg
+/usr/share/man/man1/linnet-scanner-sim.1.gz
 /usr/share/man/man1/linnet-test.1.gz
 /usr/share/metainfo/$app_id.metainfo.xml
 EOF
@@ -121,6 +123,14 @@ QT_QPA_PLATFORM=offscreen LINNET_QUIT_AFTER_MS=500 timeout 60 "$bin" >"$tmp/run.
 cat "$tmp/run.log"
 [ "$status" -eq 0 ] || fail "the unpacked program exited with status $status (124 is a time-out)"
 echo "the unpacked program started and quit cleanly"
+
+# The simulator from the package: it starts and prints its device path first.
+sim=$tmp/root/usr/bin/linnet-scanner-sim
+[ -x "$sim" ] || fail "the unpacked simulator is not executable"
+# It runs until stopped: the time-out ends it once the path is read.
+sim_path=$(timeout 3 "$sim" --quiet --interval 60 | head -n 1) || true
+[[ "$sim_path" == /dev/pts/* ]] || fail "the unpacked simulator printed '$sim_path', not a device path"
+echo "the unpacked simulator made $sim_path"
 
 size_bytes=$(stat -c %s "$deb")
 echo "package-check: ok: $(basename "$deb"), $size_bytes bytes ($(du -h "$deb" | cut -f1)), installed size $(dpkg-deb -f "$deb" Installed-Size) KiB"
