@@ -5,6 +5,12 @@
 #                                          identifiers and GS1 codes (as ./scripts/run.sh starts it)
 #   scripts/screenshot.sh testcodes [OUT]  docs/testcodes.png: the Test Codes window after the
 #                                          simulator scanned every code, GS left out
+#   scripts/screenshot.sh lamps [OUT]      docs/lamp-tooltip.png: the CTS lamp's tooltip on a
+#                                          device without modem lines
+#   scripts/screenshot.sh properties [OUT] docs/properties-tooltip.png: the Properties menu with
+#                                          the InputLen item's tooltip
+#   scripts/screenshot.sh beside [OUT]     docs/scanlog-beside.png: the whole screen, the Scan Log
+#                                          opened beside the main window
 # Run it again after a visible change.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,8 +32,23 @@ testcodes)
     sim_options=(--test-codes --no-gs --interval 0.3)
     screen=1600x1000x24
     ;;
+lamps)
+    out=${2:-$root/docs/lamp-tooltip.png}
+    sim_options=(--interval 0.7)
+    screen=1024x768x24
+    ;;
+properties)
+    out=${2:-$root/docs/properties-tooltip.png}
+    sim_options=(--interval 0.7)
+    screen=1024x768x24
+    ;;
+beside)
+    out=${2:-$root/docs/scanlog-beside.png}
+    sim_options=(--interval 0.7)
+    screen=1600x900x24
+    ;;
 *)
-    echo "usage: $0 [main|scanlog|testcodes] [OUT]" >&2
+    echo "usage: $0 [main|scanlog|testcodes|lamps|properties|beside] [OUT]" >&2
     exit 2
     ;;
 esac
@@ -84,6 +105,34 @@ xvfb-run -a -s "-screen 0 $screen -noreset" bash -c '
         shown=$(xdotool search --sync --onlyvisible --name "^Test Codes$" | head -n 1)
         xdotool windowmove "$shown" 0 0 windowsize --sync "$shown" 1500 900
         sleep 8
+    elif [ "$LINNET_PICTURE" = lamps ]; then
+        # The pointer on the CTS lamp until its tooltip shows; the whole screen holds both.
+        sleep 2
+        xdotool windowfocus --sync "$window"
+        xdotool mousemove --window "$window" 300 450 click 1
+        sleep 0.5
+        xdotool mousemove --window "$window" 350 553
+        sleep 0.3
+        xdotool mousemove --window "$window" 352 555
+        sleep 2
+        shown=root
+    elif [ "$LINNET_PICTURE" = properties ]; then
+        # The Properties menu open, the pointer on its first item.
+        sleep 1
+        xdotool mousemove --window "$window" 178 9 click 1
+        sleep 0.5
+        xdotool mousemove --window "$window" 200 32
+        sleep 0.3
+        xdotool mousemove --window "$window" 205 33
+        sleep 2
+        shown=root
+    elif [ "$LINNET_PICTURE" = beside ]; then
+        # The Scan Log opens where it opens by itself.
+        sleep 0.3
+        xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+l
+        xdotool search --sync --onlyvisible --name "^Scan Log$" >/dev/null
+        sleep 3
+        shown=root
     else
         shown=$window
         sleep 4.5

@@ -93,47 +93,36 @@ bool isViewKey(const QKeyEvent& event) {
 }
 
 // A scroll bar that repaints only when it looks different. Data arriving changes a view's
-// scroll range at every frame, and QAbstractSlider::setRange asks for a repaint of the whole bar
-// at each change, yet the handle of a long text rarely moves by a whole pixel; the style's
-// painting of a bar costs more than the text's (and its tall fills wake the raster engine's
-// helper threads). The bar paints over all of itself (it is opaque), so a repaint that would
-// draw what is already there keeps the pixels. While data streams in, a handle that does move is
-// repainted at most every PaceMs: the user reads the text, not the handle, and the bar is up to
-// date a quarter of a second later. What the user does to the bar, or to the view, shows at once.
+// scroll range at every frame, and the slider asks for a repaint of the whole bar at each change,
+// yet the handle of a long text rarely moves by a whole pixel; the style's painting of a bar costs
+// more than the text's, and its tall fills wake the raster engine's helper threads. So the view
+// holds the bar while arriving data changes its range and value: the bar asks for no repaint
+// then, and on release repaints if it looks different, at most every PaceMs (the user reads the
+// text, not the handle, and the bar is up to date a quarter of a second later). What the user does
+// to the bar, or to the view, shows at once.
 class ViewScrollBar : public QScrollBar {
 public:
     static constexpr int PaceMs = 250;
 
-    ViewScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
+    ViewScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {}
 
-    // Changes made while this is set come from arriving data and are paced.
-    void setPaced(bool paced) { paced_ = paced; }
+    // While held, range and value changes ask for no repaint. Only the updates of this one widget
+    // are held, and only between these two calls: setUpdatesEnabled would repaint on release.
+    void hold() { setAttribute(Qt::WA_UpdatesDisabled, true); }
+    void release() {
+        setAttribute(Qt::WA_UpdatesDisabled, false);
+        if (look() == shown_)
+            return;
+        const qint64 since = lastPaint_.isValid() ? lastPaint_.elapsed() : pace();
+        if (isSliderDown() || since >= pace())
+            update();
+        else if (!pending_.isActive())
+            pending_.start(int(pace() - since), this);
+    }
 
 protected:
-    void sliderChange(SliderChange change) override {
-        if ((change == SliderRangeChange || change == SliderValueChange) && paced_ &&
-            !isSliderDown())
-            deferred_ = true;
-        QScrollBar::sliderChange(change);
-    }
-
     void paintEvent(QPaintEvent* event) override {
-        const Look now = look();
-        if (pixelsValid_ && shownSize_ == size()) {
-            if (now == shown_)
-                return;
-            if (deferred_ && !isSliderDown() && lastPaint_.elapsed() < pace()) {
-                if (!pending_.isActive())
-                    pending_.start(int(pace() - lastPaint_.elapsed()), this);
-                return;
-            }
-        }
-        shown_ = now;
-        shownSize_ = size();
-        pixelsValid_ = true;
-        deferred_ = false;
+        shown_ = look();
         lastPaint_.start();
         pending_.stop();
         // Pressed, the bar shows its parts as the style paints them; a short bar has no tall fill.
@@ -162,19 +151,8 @@ protected:
             return;
         }
         pending_.stop();
-        deferred_ = false;
         if (look() != shown_)
             update();
-    }
-
-    // After these the pixels are painted again whatever the handle does.
-    void changeEvent(QEvent* event) override {
-        pixelsValid_ = false;
-        QScrollBar::changeEvent(event);
-    }
-    void showEvent(QShowEvent* event) override {
-        pixelsValid_ = false;
-        QScrollBar::showEvent(event);
     }
 
 private:
@@ -186,8 +164,6 @@ private:
         QRect handle;
         bool atMinimum = false;
         bool atMaximum = false;
-        QStyle::State state;
-        QStyle::SubControls active;
         bool operator==(const Look&) const = default;
     };
 
@@ -196,14 +172,10 @@ private:
         initStyleOption(&option);
         return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
                                         this),
-                value() == minimum(), value() == maximum(), option.state, option.activeSubControls};
+                value() == minimum(), value() == maximum()};
     }
 
     Look shown_;
-    QSize shownSize_;
-    bool pixelsValid_ = false;
-    bool paced_ = false;
-    bool deferred_ = false;
     QElapsedTimer lastPaint_;
     QBasicTimer pending_;
 };
@@ -468,7 +440,7 @@ void RichTextBox::flushDisplay() {
 void RichTextBox::setScrollBarsPaced(bool paced) {
     for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()})
         if (auto* viewBar = dynamic_cast<ViewScrollBar*>(bar))
-            viewBar->setPaced(paced);
+            paced ? viewBar->hold() : viewBar->release();
 }
 
 int RichTextBox::rowTop(int row) const {
