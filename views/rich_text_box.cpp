@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPaintEvent>
@@ -92,56 +93,52 @@ bool isViewKey(const QKeyEvent& event) {
     });
 }
 
-// A scroll bar that repaints only when it looks different. Data arriving changes a view's
-// scroll range at every frame, and the slider asks for a repaint of the whole bar at each change,
-// yet the handle of a long text rarely moves by a whole pixel; the style's painting of a bar costs
-// more than the text's, and its tall fills wake the raster engine's helper threads. So the view
-// holds the bar while arriving data changes its range and value: the bar asks for no repaint
-// then, and on release repaints if it looks different, at most every PaceMs (the user reads the
-// text, not the handle, and the bar is up to date a quarter of a second later). What the user does
-// to the bar, or to the view, shows at once.
+// A scroll bar that draws itself only when it looks different. Data arriving changes a view's
+// scroll range at every frame, and the bar is repainted then (the slider and the scroll area ask
+// for it), yet the handle of a long text rarely moves by a whole pixel; the style's painting of a
+// bar costs more than the text's, and its tall fills wake the raster engine's helper threads. So
+// the bar keeps what the style drew in an image and a repaint copies that, in bands a few rows
+// high; the style draws again when the bar looks different: at once for what the user does (a
+// hover, a press, a new size), and for a handle moved by arriving data at most every PaceMs (the
+// user reads the text, not the handle, and the bar is up to date a quarter of a second later).
 class ViewScrollBar : public QScrollBar {
 public:
     static constexpr int PaceMs = 250;
 
     ViewScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {}
 
-    // While held, range and value changes ask for no repaint. Only the updates of this one widget
-    // are held, and only between these two calls: setUpdatesEnabled would repaint on release.
-    void hold() { setAttribute(Qt::WA_UpdatesDisabled, true); }
-    void release() {
-        setAttribute(Qt::WA_UpdatesDisabled, false);
-        if (look() == shown_)
-            return;
-        const qint64 since = lastPaint_.isValid() ? lastPaint_.elapsed() : pace();
-        if (isSliderDown() || since >= pace())
-            update();
-        else if (!pending_.isActive())
-            pending_.start(int(pace() - since), this);
-    }
+    // Changes made while this is set come from arriving data and are paced.
+    void setPaced(bool paced) { paced_ = paced; }
 
 protected:
-    void paintEvent(QPaintEvent* event) override {
-        shown_ = look();
-        lastPaint_.start();
-        pending_.stop();
-        // Pressed, the bar shows its parts as the style paints them; a short bar has no tall fill.
-        if (isSliderDown() || orientation() == Qt::Horizontal) {
-            QScrollBar::paintEvent(event);
-            return;
+    void sliderChange(SliderChange change) override {
+        if ((change == SliderRangeChange || change == SliderValueChange) && paced_)
+            deferred_ = true;
+        QScrollBar::sliderChange(change);
+    }
+
+    void paintEvent(QPaintEvent*) override {
+        const Look now = look();
+        const qreal ratio = devicePixelRatioF();
+        const QSize pixels = size() * ratio;
+        const bool fresh = drawn_.size() == pixels && now == shown_;
+        // Only the handle moved, by arriving data, too soon after the last drawing: the image
+        // stays as it is until the pace allows.
+        const bool wait = drawn_.size() == pixels && deferred_ && !isSliderDown() &&
+                          now.state == shown_.state && now.active == shown_.active &&
+                          lastDrawn_.isValid() && lastDrawn_.elapsed() < pace();
+        if (!fresh && wait) {
+            if (!pending_.isActive())
+                pending_.start(int(pace() - lastDrawn_.elapsed()), this);
+        } else if (!fresh) {
+            draw(now, ratio);
         }
-        // A tall bar is painted in bands: the style's fills and lines along its length would
-        // otherwise each wake the raster engine's helper threads.
         QPainter painter(this);
-        QStyleOptionSlider option;
-        initStyleOption(&option);
-        option.subControls = QStyle::SC_All;
-        if (underMouse())
-            option.activeSubControls = style()->hitTestComplexControl(
-                QStyle::CC_ScrollBar, &option, mapFromGlobal(QCursor::pos()), this);
         for (int top = 0; top < height(); top += BackgroundBand) {
-            painter.setClipRect(QRect(0, top, width(), BackgroundBand));
-            style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, this);
+            const QRect band(0, top, width(), std::min(BackgroundBand, height() - top));
+            painter.drawImage(band, drawn_,
+                              QRectF(band.left() * ratio, band.top() * ratio, band.width() * ratio,
+                                     band.height() * ratio));
         }
     }
 
@@ -151,32 +148,69 @@ protected:
             return;
         }
         pending_.stop();
+        deferred_ = false;
         if (look() != shown_)
             update();
     }
 
 private:
-    // The style paints a horizontal bar in full, with tall fills; its handle moves under arriving
-    // data only as the widest row comes and goes, which nobody watches.
+    // The style paints a horizontal bar in full; its handle moves under arriving data only as the
+    // widest row comes and goes, which nobody watches.
     qint64 pace() const { return orientation() == Qt::Horizontal ? 4 * PaceMs : PaceMs; }
 
     struct Look {
         QRect handle;
         bool atMinimum = false;
         bool atMaximum = false;
+        QStyle::State state;
+        QStyle::SubControls active;
         bool operator==(const Look&) const = default;
     };
 
-    Look look() const {
+    QStyleOptionSlider option() const {
         QStyleOptionSlider option;
         initStyleOption(&option);
-        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
-                                        this),
-                value() == minimum(), value() == maximum()};
+        option.subControls = QStyle::SC_All;
+        if (isSliderDown()) {
+            option.activeSubControls = QStyle::SC_ScrollBarSlider;
+            option.state |= QStyle::State_Sunken;
+        } else if (underMouse()) {
+            option.activeSubControls = style()->hitTestComplexControl(
+                QStyle::CC_ScrollBar, &option, mapFromGlobal(QCursor::pos()), this);
+        }
+        return option;
     }
 
+    Look look() const {
+        const QStyleOptionSlider now = option();
+        return {
+            style()->subControlRect(QStyle::CC_ScrollBar, &now, QStyle::SC_ScrollBarSlider, this),
+            value() == minimum(), value() == maximum(), now.state, now.activeSubControls};
+    }
+
+    // The style draws the bar into the image, in bands: its fills and lines along a tall bar
+    // would otherwise each wake the raster engine's helper threads.
+    void draw(const Look& now, qreal ratio) {
+        drawn_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        drawn_.setDevicePixelRatio(ratio);
+        drawn_.fill(palette().color(QPalette::Window));
+        QPainter painter(&drawn_);
+        const QStyleOptionSlider bar = option();
+        for (int top = 0; top < height(); top += BackgroundBand) {
+            painter.setClipRect(QRect(0, top, width(), BackgroundBand));
+            style()->drawComplexControl(QStyle::CC_ScrollBar, &bar, &painter, this);
+        }
+        shown_ = now;
+        deferred_ = false;
+        lastDrawn_.start();
+        pending_.stop();
+    }
+
+    QImage drawn_;
     Look shown_;
-    QElapsedTimer lastPaint_;
+    bool paced_ = false;
+    bool deferred_ = false;
+    QElapsedTimer lastDrawn_;
     QBasicTimer pending_;
 };
 
@@ -440,7 +474,7 @@ void RichTextBox::flushDisplay() {
 void RichTextBox::setScrollBarsPaced(bool paced) {
     for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()})
         if (auto* viewBar = dynamic_cast<ViewScrollBar*>(bar))
-            paced ? viewBar->hold() : viewBar->release();
+            viewBar->setPaced(paced);
 }
 
 int RichTextBox::rowTop(int row) const {
