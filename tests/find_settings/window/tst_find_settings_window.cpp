@@ -27,8 +27,10 @@ namespace {
 
 const LineFormat Scanner{19200, 7, Parity::Even, 1};
 
-// Opens the window from the Tools menu, on a clock the test moves.
-FindSettingsWindow* openWindow(FormHarness& h, qint64& now) {
+// Opens the port at `settings`, then the window from the Tools menu, on a clock the test moves.
+FindSettingsWindow* openWindow(FormHarness& h, qint64& now, const QString& settings) {
+    h.port->setSettings(settings);
+    h.port->setPortOpen(true);
     choose(h.child<QAction>(u"MFindSettings"_s));
     auto* window = h.child<FindSettingsWindow>(u"FindSettings"_s);
     window->setClock([&now] { return now; });
@@ -62,13 +64,11 @@ private slots:
     // the port is never closed and DTR and RTS are never touched.
     void findsAndAppliesTheScannersSettings() {
         FormHarness h;
-        h.port->setSettings(u"9600,N,8,1"_s);
         h.port->setDTREnable(true);
         h.port->setRTSEnable(false);
-        h.port->setPortOpen(true);
-        h.port->writes.clear();
         qint64 now = 0;
-        FindSettingsWindow* window = openWindow(h, now);
+        FindSettingsWindow* window = openWindow(h, now, u"9600,N,8,1"_s);
+        h.port->writes.clear();
         ScannerOnLine scanner(*h.port, Scanner);
 
         window->findChild<QPushButton*>(u"FindStart"_s)->click();
@@ -100,10 +100,8 @@ private slots:
     // With a code from Test Codes chosen, one scan at the right setting finds it.
     void aKnownCodeNeedsOneScan() {
         FormHarness h;
-        h.port->setSettings(u"9600,N,8,1"_s);
-        h.port->setPortOpen(true);
         qint64 now = 0;
-        FindSettingsWindow* window = openWindow(h, now);
+        FindSettingsWindow* window = openWindow(h, now, u"9600,N,8,1"_s);
         ScannerOnLine scanner(*h.port, Scanner);
         window->findChild<QComboBox*>(u"FindScanChoice"_s)->setCurrentIndex(1); // EAN-13
         window->findChild<QPushButton*>(u"FindStart"_s)->click();
@@ -116,10 +114,8 @@ private slots:
     // refuses the search in words, with the port's settings as they were.
     void endsInWords() {
         FormHarness h;
-        h.port->setSettings(u"4800,O,8,1"_s);
-        h.port->setPortOpen(true);
         qint64 now = 0;
-        FindSettingsWindow* window = openWindow(h, now);
+        FindSettingsWindow* window = openWindow(h, now, u"4800,O,8,1"_s);
         ScannerOnLine scanner(*h.port, Scanner);
         auto* start = window->findChild<QPushButton*>(u"FindStart"_s);
         auto* status = window->findChild<QLabel*>(u"FindStatus"_s);
