@@ -84,6 +84,16 @@ export LINNET_BUILD=$build LINNET_SHOT=$work/shot.png LINNET_PICTURE=$picture
 xvfb-run -a -s "-screen 0 $screen -noreset" bash -c '
     "$LINNET_BUILD/linnet-test" &
     app=$!
+    # Clicks at the first point, then rests the pointer on the second (moving onto it, as a hand
+    # does) until its tooltip shows.
+    click_then_hover() {
+        xdotool mousemove --window "$window" "$1" "$2" click 1
+        sleep 0.5
+        xdotool mousemove --window "$window" $(($3 - 2)) $(($4 - 2))
+        sleep 0.3
+        xdotool mousemove --window "$window" "$3" "$4"
+        sleep 2
+    }
     window=$(xdotool search --sync --onlyvisible --name "^Kestrova Linnet Test V" | head -n 1)
     xdotool windowfocus --sync "$window"
     # "Open COM1": the button sits at 3840,120 twips (256,8 px) below the menu bar.
@@ -109,22 +119,12 @@ xvfb-run -a -s "-screen 0 $screen -noreset" bash -c '
         # The pointer on the CTS lamp until its tooltip shows; the whole screen holds both.
         sleep 2
         xdotool windowfocus --sync "$window"
-        xdotool mousemove --window "$window" 300 450 click 1
-        sleep 0.5
-        xdotool mousemove --window "$window" 350 553
-        sleep 0.3
-        xdotool mousemove --window "$window" 352 555
-        sleep 2
+        click_then_hover 300 450 352 555
         shown=root
     elif [ "$LINNET_PICTURE" = properties ]; then
         # The Properties menu open, the pointer on its first item.
         sleep 1
-        xdotool mousemove --window "$window" 178 9 click 1
-        sleep 0.5
-        xdotool mousemove --window "$window" 200 32
-        sleep 0.3
-        xdotool mousemove --window "$window" 205 33
-        sleep 2
+        click_then_hover 178 9 205 33
         shown=root
     elif [ "$LINNET_PICTURE" = beside ]; then
         # The Scan Log opens where it opens by itself.
