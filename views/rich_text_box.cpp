@@ -93,46 +93,48 @@ bool isViewKey(const QKeyEvent& event) {
     });
 }
 
-// A scroll bar that draws itself only when it looks different. Data arriving changes a view's
-// scroll range at every frame, and the bar is repainted then (the slider and the scroll area ask
-// for it), yet the handle of a long text rarely moves by a whole pixel; the style's painting of a
-// bar costs more than the text's, and its tall fills wake the raster engine's helper threads. So
-// the bar keeps what the style drew in an image and a repaint copies that, in bands a few rows
-// high; the style draws again when the bar looks different: at once for what the user does (a
-// hover, a press, a new size), and for a handle moved by arriving data at most every PaceMs (the
-// user reads the text, not the handle, and the bar is up to date a quarter of a second later).
+// A scroll bar that is repainted only when it looks different. Data arriving changes a view's
+// scroll range at every frame, and a slider repaints itself at every change, yet the handle of a
+// long text rarely moves by a whole pixel. A repaint costs more than the bar: a bar that is not
+// opaque has the scroll area, the window's client area and their other children repainted
+// beneath it. So the bar is opaque, keeps what the style drew in an image, and a repaint copies
+// that, in bands a few rows high (the style's tall fills would wake the raster engine's helper
+// threads). A change from arriving data asks for no repaint while the bar looks the same, and a
+// handle it moves is shown at most every PaceMs (the user reads the text, not the handle, and the
+// bar is up to date a quarter of a second later); what the user does (a hover, a press, a new
+// size) shows at once.
 class ViewScrollBar : public QScrollBar {
 public:
     static constexpr int PaceMs = 250;
 
-    ViewScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {}
+    ViewScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {
+        // paintEvent covers every pixel from the image, which starts as a solid fill.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
 
-    // Changes made while this is set come from arriving data and are paced.
-    void setPaced(bool paced) { paced_ = paced; }
+    // Changes made while this is set come from arriving data; they are shown when it is cleared,
+    // if the bar then looks different, and at the bar's own pace.
+    void setPaced(bool paced) {
+        if (paced_ && !paced && changed_) {
+            changed_ = false;
+            showChange();
+        }
+        paced_ = paced;
+    }
 
 protected:
     void sliderChange(SliderChange change) override {
-        if ((change == SliderRangeChange || change == SliderValueChange) && paced_)
-            deferred_ = true;
-        QScrollBar::sliderChange(change);
+        if (paced_ && change != SliderOrientationChange && !drawn_.isNull())
+            changed_ = true;
+        else
+            QScrollBar::sliderChange(change);
     }
 
     void paintEvent(QPaintEvent*) override {
         const Look now = look();
         const qreal ratio = devicePixelRatioF();
-        const QSize pixels = size() * ratio;
-        const bool fresh = drawn_.size() == pixels && now == shown_;
-        // Only the handle moved, by arriving data, too soon after the last drawing: the image
-        // stays as it is until the pace allows.
-        const bool wait = drawn_.size() == pixels && deferred_ && !isSliderDown() &&
-                          now.state == shown_.state && now.active == shown_.active &&
-                          lastDrawn_.isValid() && lastDrawn_.elapsed() < pace();
-        if (!fresh && wait) {
-            if (!pending_.isActive())
-                pending_.start(int(pace() - lastDrawn_.elapsed()), this);
-        } else if (!fresh) {
+        if (drawn_.size() != size() * ratio || now != shown_)
             draw(now, ratio);
-        }
         QPainter painter(this);
         for (int top = 0; top < height(); top += BackgroundBand) {
             const QRect band(0, top, width(), std::min(BackgroundBand, height() - top));
@@ -148,14 +150,24 @@ protected:
             return;
         }
         pending_.stop();
-        deferred_ = false;
         if (look() != shown_)
             update();
     }
 
 private:
-    // The style paints a horizontal bar in full; its handle moves under arriving data only as the
-    // widest row comes and goes, which nobody watches.
+    void showChange() {
+        if (look() == shown_)
+            return;
+        if (lastDrawn_.isValid() && lastDrawn_.elapsed() < pace()) {
+            if (!pending_.isActive())
+                pending_.start(int(pace() - lastDrawn_.elapsed()), this);
+            return;
+        }
+        update();
+    }
+
+    // A view that follows the end of rows of different lengths moves its horizontal handle at
+    // almost every refresh, which nobody watches; the style paints that bar in full.
     qint64 pace() const { return orientation() == Qt::Horizontal ? 4 * PaceMs : PaceMs; }
 
     struct Look {
@@ -201,7 +213,6 @@ private:
             style()->drawComplexControl(QStyle::CC_ScrollBar, &bar, &painter, this);
         }
         shown_ = now;
-        deferred_ = false;
         lastDrawn_.start();
         pending_.stop();
     }
@@ -209,7 +220,7 @@ private:
     QImage drawn_;
     Look shown_;
     bool paced_ = false;
-    bool deferred_ = false;
+    bool changed_ = false;
     QElapsedTimer lastDrawn_;
     QBasicTimer pending_;
 };
@@ -220,6 +231,7 @@ RichTextBox::RichTextBox(QWidget* parent) : QAbstractScrollArea(parent) {
     installViewAccessibility();
     setVerticalScrollBar(new ViewScrollBar(Qt::Vertical, this));
     setHorizontalScrollBar(new ViewScrollBar(Qt::Horizontal, this));
+    followScrollBarsHere();
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
     // The paint event fills the background itself (see paintEvent).
@@ -407,19 +419,60 @@ void RichTextBox::relayout() {
     viewport()->update();
 }
 
+// The scroll area follows its bars in ways that cost a view under a stream, whose ranges and
+// positions change at every refresh: it lays the bars out again after every change of a range,
+// which with both bars shown repaints them and what lies beneath (it raises each above the
+// other), and it flashes both bars at every move, which starts a timer for each even where the
+// style always shows them. Here a move scrolls the viewport and nothing more, and the layout is
+// asked for when a bar comes or goes (updateScrollBars). A style whose bars show only while they
+// move keeps the scroll area's way.
+void RichTextBox::followScrollBarsHere() {
+    QScrollBar* vertical = verticalScrollBar();
+    QScrollBar* horizontal = horizontalScrollBar();
+    QStyleOptionSlider option;
+    option.initFrom(vertical);
+    if (style()->styleHint(QStyle::SH_ScrollBar_Transient, &option, vertical))
+        return;
+    for (QScrollBar* bar : {vertical, horizontal})
+        disconnect(bar, SIGNAL(rangeChanged(int, int)), this, SLOT(_q_showOrHideScrollBars()));
+    scrolledTo_ = QPoint(horizontal->value(), vertical->value());
+    if (disconnect(vertical, SIGNAL(valueChanged(int)), this, SLOT(_q_vslide(int))))
+        connect(vertical, &QScrollBar::valueChanged, this, [this](int y) {
+            const int dy = scrolledTo_.y() - y;
+            scrolledTo_.setY(y);
+            scrollContentsBy(0, dy);
+        });
+    if (disconnect(horizontal, SIGNAL(valueChanged(int)), this, SLOT(_q_hslide(int))))
+        connect(horizontal, &QScrollBar::valueChanged, this, [this](int x) {
+            const int dx = scrolledTo_.x() - x;
+            scrolledTo_.setX(x);
+            scrollContentsBy(dx, 0);
+        });
+}
+
 void RichTextBox::updateScrollBars() {
     const QSize area = viewport()->size();
     const int height = rows_.rowCount() * lineHeight() + 2 * Margin;
     // One pixel more for a caret after the last column.
     const int width = rows_.widestRow() * charWidth() + 2 * Margin + 1;
     QScrollBar* vertical = verticalScrollBar();
+    QScrollBar* horizontal = horizontalScrollBar();
+    const auto needed = [&] {
+        return std::pair(vertical->maximum() > 0, horizontal->maximum() > 0);
+    };
+    const auto neededBefore = needed();
     vertical->setRange(0, std::max(0, height - area.height()));
     vertical->setPageStep(area.height());
     vertical->setSingleStep(lineHeight());
-    QScrollBar* horizontal = horizontalScrollBar();
     horizontal->setRange(0, std::max(0, width - area.width()));
     horizontal->setPageStep(area.width());
     horizontal->setSingleStep(charWidth());
+    // A bar comes or goes: the scroll area lays them out again (setting the policy it has does
+    // that), after this change as it would have.
+    if (needed() != neededBefore)
+        QMetaObject::invokeMethod(
+            this, [this] { setVerticalScrollBarPolicy(verticalScrollBarPolicy()); },
+            Qt::QueuedConnection);
 }
 
 // The single place where the model reaches the screen.

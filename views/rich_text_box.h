@@ -119,6 +119,7 @@ private:
     void applyFont();
     void relayout();
     void updateScrollBars();
+    void followScrollBarsHere();
     // Scroll bar changes made meanwhile come from arriving data: the bars repaint at their own
     // pace.
     void setScrollBarsPaced(bool paced);
@@ -170,6 +171,8 @@ private:
     // front of the text is cut: its position and how far its row is scrolled past.
     int keepAtTop_ = -1;
     int keepAtTopOffset_ = 0;
+    // Where the bars had scrolled the viewport (see followScrollBarsHere).
+    QPoint scrolledTo_;
 
     // The selection's moving end is its start (after Shift+Left, say) rather than its end; a
     // caret at a wrap is shown at the end of the row before (after End).

@@ -73,16 +73,18 @@ void showView(RichTextBox& box, QSize size = {300, 200}) {
     QVERIFY(QTest::qWaitForWindowExposed(&box));
 }
 
-// Counts the paint events a widget gets and the area they cover.
+// Counts the paint events a widget gets and the area they cover, and its timer events.
 class PaintCounter : public QObject {
 public:
     explicit PaintCounter(QWidget* widget) : widget_(widget) { widget->installEventFilter(this); }
     ~PaintCounter() override { widget_->removeEventFilter(this); }
     int count = 0;
     QRegion area;
+    int timers = 0;
     void reset() {
         count = 0;
         area = QRegion();
+        timers = 0;
     }
 
 protected:
@@ -90,6 +92,8 @@ protected:
         if (event->type() == QEvent::Paint) {
             ++count;
             area += static_cast<QPaintEvent*>(event)->region();
+        } else if (event->type() == QEvent::Timer) {
+            ++timers;
         }
         return false;
     }
@@ -144,6 +148,7 @@ void followEnd(RichTextBox& box, QScrollBar& bar, BarDraws& barPaints) {
     QTest::qWait(300);
     barPaints.reset();
     PaintCounter textPaints(box.viewport());
+    PaintCounter barEvents(&bar);
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < 40; ++i) {
@@ -154,6 +159,11 @@ void followEnd(RichTextBox& box, QScrollBar& bar, BarDraws& barPaints) {
     QCOMPARE(textPaints.count, 40);
     QVERIFY2(barPaints.count() <= 1 + elapsed / 250,
              qPrintable(QStringLiteral("%1 paints in %2 ms").arg(barPaints.count()).arg(elapsed)));
+    QVERIFY2(barEvents.count <= 1 + elapsed / 250,
+             qPrintable(QStringLiteral("%1 repaints in %2 ms").arg(barEvents.count).arg(elapsed)));
+    // Its only timer is its pace: a move starts none.
+    QVERIFY2(barEvents.timers <= 1 + elapsed / 250,
+             qPrintable(QStringLiteral("%1 timers in %2 ms").arg(barEvents.timers).arg(elapsed)));
     // The last position shows once the pace allows.
     QTRY_COMPARE(barPaints.count() > 0 && bar.value() == bar.maximum(), true);
     // Bounded: shows that no further paint follows once the bar is at the end.
@@ -430,7 +440,7 @@ private slots:
     }
 
     // A view that streams lines: its vertical scroll bar, whose range grows with every line, is
-    // drawn again only when its handle moves, and then at most four times a second; the text
+    // repainted only when its handle moves, and then at most four times a second; the text
     // follows at every refresh.
     void scrollBarRepaints() {
         RichTextBox box;
@@ -443,11 +453,43 @@ private slots:
         bar.setValue(0);
         QCoreApplication::processEvents();
         BarDraws barPaints(&bar);
+        PaintCounter barEvents(&bar);
+        // Neither the bar nor what lies beneath it (the scroll area's frame, and through it the
+        // window) is repainted for a bar that looks the same.
+        PaintCounter frameEvents(&box);
         for (int i = 0; i < 50; ++i) {
             receive(box, QStringLiteral("more\r"));
             settle(box);
         }
         QCOMPARE(barPaints.count(), 0);
+        QCOMPARE(barEvents.count, 0);
+        QCOMPARE(frameEvents.count, 0);
+        // A repaint the window asks for (an expose) shows the bar from what it keeps.
+        bar.repaint();
+        QCOMPARE(barEvents.count, 1);
+        QCOMPARE(barPaints.count(), 0);
+
+        // The same with both bars shown; and a bar still comes when the text needs it.
+        RichTextBox wide;
+        wide.setRightMargin(3000);
+        showView(wide, {300, 200});
+        for (int i = 0; i < 2000; ++i)
+            receive(wide, QStringLiteral("line %1\r").arg(i));
+        settle(wide);
+        QVERIFY(!wide.horizontalScrollBar()->isVisible());
+        receive(wide, QString(80, QChar(u'w')) + QStringLiteral("\r"));
+        settle(wide);
+        QTRY_VERIFY(wide.horizontalScrollBar()->isVisible());
+        wide.verticalScrollBar()->setValue(0);
+        QCoreApplication::processEvents();
+        PaintCounter wideEvents[] = {PaintCounter(&wide), PaintCounter(wide.verticalScrollBar()),
+                                     PaintCounter(wide.horizontalScrollBar())};
+        for (int i = 0; i < 20; ++i) {
+            receive(wide, QStringLiteral("more\r"));
+            settle(wide);
+        }
+        for (const PaintCounter& events : wideEvents)
+            QCOMPARE(events.count, 0);
 
         // Following the end of a shorter text: the handle moves, but the bar is drawn again at
         // its own pace.
