@@ -39,10 +39,9 @@ void ScanCollector::receive(const QByteArray& bytes, qint64 msecs) {
         splitter_.extend(std::chrono::milliseconds(msecs));
     splitter_.feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                    std::chrono::milliseconds(msecs), take_);
-    // An armed timer stays as it is: when it fires early (more bytes came since), it is armed
-    // again for the later deadline, so a steady stream restarts no timer per read.
-    if (!silence_.isActive())
-        armSilence();
+    // The timer moves to the new deadline, so that it never fires while a stream goes on: moving
+    // it costs less than the wake-up it saves.
+    armSilence();
 }
 
 void ScanCollector::armSilence() {

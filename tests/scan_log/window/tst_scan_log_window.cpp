@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -271,6 +272,28 @@ private slots:
         QTRY_COMPARE(log.model().rowCount(), rows.size());
         for (int row = 0; row < rows.size(); ++row)
             QCOMPARE(log.model().cellText(row, ScanLogModel::Data), rows[row]);
+    }
+
+    // While a stream goes on (a read every 30 ms, each ending inside a scan), the silence timer
+    // never fires: it would only wake the program to find the line busy.
+    void noSilenceWakeUpsInAStream() {
+        QElapsedTimer clock;
+        clock.start();
+        qint64 lastRead = 0;
+        int earlyLooks = 0;
+        scan_log::ScanCollector log([&clock] { return clock.elapsed(); });
+        log.setBytesWaiting([&] {
+            // A look well within the silence after the last read: the timer was not moved.
+            if (clock.elapsed() - lastRead < scan_log::ScanSplitter::DefaultSilence.count() - 5)
+                ++earlyLooks;
+            return false;
+        });
+        for (int i = 0; i < 10; ++i) {
+            lastRead = clock.elapsed();
+            log.receive("0123456", lastRead);
+            QTest::qWait(30);
+        }
+        QCOMPARE(earlyLooks, 0);
     }
 
     // The log keeps the latest 100,000 scans; older ones leave first.
