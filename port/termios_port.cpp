@@ -57,11 +57,12 @@ constexpr qsizetype kMaxReadPerWake = 64 << 10;
 // A device that sends small pieces close together (a 115,200-baud stream of short lines: 720 a
 // second) would wake the program for each. Once a read of less than kPaceBelowBytes follows the
 // last within kReadPaceMs, the notifier rests and the port reads every kReadPaceMs instead, until
-// a read finds nothing. A piece after a quiet spell is still read at once; the views show
-// changes once a frame anyway (about 30 ms while data streams in), so the pace adds no delay the
-// user could see, and the kernel's buffer holds far more than a pause's worth. Larger reads
-// (a flood) are never paced.
-constexpr int kReadPaceMs = 30;
+// a read finds nothing. A piece after a quiet spell is still read at once. Each paced read is one
+// wake-up that reads, and the views show what it brought at once, so the pace sets how often a
+// stream costs a refresh (25 a second) and how long a byte of it may wait to be seen (the pace
+// and a refresh: within a twentieth of a second); the kernel's buffer holds far more than a
+// pause's worth. Larger reads (a flood) are never paced.
+constexpr int kReadPaceMs = 40;
 constexpr qsizetype kPaceBelowBytes = 4096;
 
 // With VMIN and VTIME 0 a read of an idle device returns 0 just as a hung-up one does; only poll

@@ -10,8 +10,7 @@ constexpr int StreamFrameMs = 33;
 constexpr int StreamAfterFrames = 10;
 constexpr int QuietMs = 2 * FrameMs;
 // A frame that would end this soon is taken as ended: a timer of a few milliseconds would cost a
-// wake-up of its own and gain nothing (a port that reads a stream every 30 ms meets a 33 ms frame
-// 3 ms early).
+// wake-up of its own and gain nothing.
 constexpr int SlackMs = 4;
 
 std::chrono::nanoseconds steadyNow() {
