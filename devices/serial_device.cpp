@@ -2,6 +2,7 @@
 
 #include "base/outside_text.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 namespace serial_comm {
@@ -68,6 +69,43 @@ int onBoardIndexOfNode(const QString& node) {
     static const QRegularExpression pattern(QStringLiteral("^/dev/ttyS(\\d{1,4})$"));
     const QRegularExpressionMatch match = pattern.match(node);
     return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+} // namespace serial_comm
+
+namespace serial_comm {
+
+QStringList consoleTtyNames(const QByteArray& active, const QByteArray& consoles) {
+    QStringList names;
+    auto add = [&names](const QByteArray& word) {
+        const QString name = QString::fromUtf8(word);
+        // Only device names: a stray path or garbage never matches a node.
+        static const QRegularExpression plain(QStringLiteral("^[A-Za-z][A-Za-z0-9_]*$"));
+        if (plain.match(name).hasMatch() && !names.contains(name))
+            names << name;
+    };
+    for (const QByteArray& word : active.simplified().split(' '))
+        if (!word.isEmpty())
+            add(word);
+    for (const QByteArray& line : consoles.split('\n')) {
+        const QByteArray simple = line.simplified();
+        if (!simple.isEmpty())
+            add(simple.left(simple.indexOf(' ') < 0 ? simple.size() : simple.indexOf(' ')));
+    }
+    return names;
+}
+
+QStringList consoleTtyNames() {
+    auto readAll = [](const char* path) {
+        QFile file(QString::fromLatin1(path));
+        // Both are a few bytes; a file that is something else is not read past a page.
+        return file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
+    };
+    // /proc belongs to the running kernel, sysfs to what the program is shown (a testbed shows
+    // a sysfs of its own): the kernel's list counts only where sysfs has the console too.
+    if (!QFile::exists(QStringLiteral("/sys/class/tty/console")))
+        return {};
+    return consoleTtyNames(readAll("/sys/class/tty/console/active"), readAll("/proc/consoles"));
 }
 
 } // namespace serial_comm

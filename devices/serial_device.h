@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 
 namespace serial_comm {
 
@@ -27,6 +29,7 @@ struct SerialDevice {
     QString serialNumber;
     QString interfaceNumber; // "00"
     QString physicalPath;    // where it is plugged in: the USB device's sysfs devpath
+    bool console = false;    // the kernel writes its console (boot and kernel messages) here
 
     // The key its COM number is remembered by: serial number (with vendor and product id) and
     // interface number; without a serial number, the physical port path and interface number.
@@ -43,6 +46,23 @@ struct SerialDevice {
 
 // k for a node named /dev/ttyS<k>, else -1.
 int onBoardIndexOfNode(const QString& node);
+
+// The tty names ("ttyS0") the kernel writes its console to, from the text of
+// /sys/class/tty/console/active ("tty0 ttyS0") and of /proc/consoles (a line a console:
+// "ttyS0                -W- (EC p a)    4:64").
+QStringList consoleTtyNames(const QByteArray& active, const QByteArray& consoles);
+
+// The same, read from this system now.
+QStringList consoleTtyNames();
+
+// What stands behind an on-board port's node, read from sysfs alone: opening the port to find
+// out would raise DTR and RTS on whatever is attached.
+enum class OnBoardHardware {
+    Absent,     // no such tty
+    NoHardware, // the driver keeps the node, but no UART answers (its type reads 0)
+    Uart,       // a UART is there
+};
+OnBoardHardware onBoardHardware(const QString& node);
 
 } // namespace serial_comm
 

@@ -128,7 +128,25 @@ std::optional<SerialDevice> serialDeviceFromUdev(udev_device* tty) {
     device.kind = onBoardIndexOfNode(device.node) >= 0 ? SerialKind::OnBoard : SerialKind::Platform;
     device.driver = nearestDriver(tty);
     device.physicalPath = devPath;
+    device.console = consoleTtyNames().contains(QString::fromUtf8(sysname));
     return device;
+}
+
+OnBoardHardware onBoardHardware(const QString& node) {
+    const int index = onBoardIndexOfNode(node);
+    if (index < 0)
+        return OnBoardHardware::Absent;
+    const UdevPtr context(udev_new());
+    if (!context)
+        return OnBoardHardware::Absent;
+    const QByteArray sysname = "ttyS" + QByteArray::number(index);
+    const UdevDevicePtr tty(
+        udev_device_new_from_subsystem_sysname(context.get(), "tty", sysname.constData()));
+    if (!tty)
+        return OnBoardHardware::Absent;
+    bool ok = false;
+    const int type = sysAttribute(tty.get(), "type").toInt(&ok);
+    return ok && type != 0 ? OnBoardHardware::Uart : OnBoardHardware::NoHardware;
 }
 
 QList<SerialDevice> listSerialDevices(udev* context) {

@@ -4,6 +4,7 @@
 #include "base/outside_text.h"
 #include "ui/window_texts.h"
 
+#include <QFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -15,10 +16,11 @@ namespace {
 QString holdersText(const QList<serial_comm::DeviceHolder>& holders) {
     QStringList named;
     for (const serial_comm::DeviceHolder& holder : holders)
+        // Both at once: a name holding "%1" must not take the process number's place.
         named << QStringLiteral("%1 (process %2)")
                      .arg(holder.name.isEmpty() ? QStringLiteral("a program")
-                                                : outside_text::visible(holder.name))
-                     .arg(holder.pid);
+                                                : outside_text::visible(holder.name),
+                          QString::number(holder.pid));
     return named.join(QStringLiteral(", "));
 }
 
@@ -49,11 +51,39 @@ QString quietPortText(const PortQuiet& quiet, bool keyboardScanner) {
 
 QString serialFindingText(const SerialFinding& finding) {
     const serial_comm::SerialDevice& device = finding.device;
-    QString text = QStringLiteral("%1: %2.").arg(
-        finding.number > 0 ? com_ports::name(finding.number) : QStringLiteral("No COM number"),
-        outside_text::visible(device.displayName()));
+    // displayName() shows the device's own strings visibly already.
+    const QString name = device.node.isEmpty() ? QString() : device.displayName();
+    QString text;
+    if (finding.overridePath) {
+        text =
+            QStringLiteral("%1 = %2 (set by %3)")
+                .arg(com_ports::name(finding.number), outside_text::visible(*finding.overridePath),
+                     com_ports::variableName(finding.number));
+        if (!name.isEmpty())
+            text += QStringLiteral(": ") + name;
+        text += u'.';
+        if (!finding.present)
+            return text + QStringLiteral(" Nothing is there now: plug the device in, or set %1 "
+                                         "to a device that exists.")
+                              .arg(com_ports::variableName(finding.number));
+    } else if (finding.number > 0) {
+        text = QStringLiteral("%1: %2.").arg(com_ports::name(finding.number), name);
+    } else if (finding.shadowedBy > 0) {
+        return QStringLiteral("%1: no COM number opens it while %2 is set (%3 opens that "
+                              "variable's device instead); unset %2 to reach it as %3.")
+            .arg(name, com_ports::variableName(finding.shadowedBy),
+                 com_ports::name(finding.shadowedBy));
+    } else {
+        text = QStringLiteral("No COM number: %1.").arg(name);
+    }
+    if (device.console)
+        return text + QStringLiteral(" It is the system console: the kernel writes its messages "
+                                     "there, so it is no scanner's port; leave it alone.");
     if (!finding.mayOpen)
-        text += u' ' + permissionHintText(device.node, finding.access);
+        text += u' ' + permissionHintText(finding.overridePath
+                                              ? QFile::decodeName(*finding.overridePath)
+                                              : device.node,
+                                          finding.access);
     if (!finding.holders.isEmpty())
         text += QStringLiteral(" It is open in %1: while it is, opening it here is refused.")
                     .arg(holdersText(finding.holders));
@@ -63,7 +93,7 @@ QString serialFindingText(const SerialFinding& finding) {
                                "/etc/udev/rules.d/99-linnet-scanner.rules, run \"sudo udevadm "
                                "control --reload-rules\" and plug the scanner in again:\n    %1")
                     .arg(modemManagerRule(device.vendorId, device.productId));
-    if (finding.mayOpen && finding.holders.isEmpty())
+    if (finding.number > 0 && finding.mayOpen && finding.holders.isEmpty())
         text += QStringLiteral(" You may open it: choose %1 in Port Setting and open it.")
                     .arg(com_ports::name(finding.number));
     return text;

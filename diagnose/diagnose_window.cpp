@@ -1,5 +1,6 @@
 #include "diagnose/diagnose_window.h"
 
+#include "base/outside_text.h"
 #include "devices/device_registry.h"
 #include "devices/hid_devices.h"
 #include "diagnose/diagnose_texts.h"
@@ -38,6 +39,9 @@ DiagnoseWindow::DiagnoseWindow(const serial_comm::DeviceRegistry* registry, QWid
     keyboards_ = new QListWidget(this);
     keyboards_->setObjectName(QStringLiteral("keyboards"));
     keyboards_->setMaximumHeight(90);
+    keyboards_->setAccessibleName(QStringLiteral("Keyboards"));
+    keyboards_->setAccessibleDescription(
+        QStringLiteral("Check the keyboard that is your scanner in keyboard mode"));
     keyboardsLabel->setBuddy(keyboards_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(findings_, 1);
@@ -77,15 +81,21 @@ void DiagnoseWindow::showKeyboards(const QList<serial_comm::HidInput>& hid) {
         if (input.kind == serial_comm::HidKind::Keyboard)
             shown << idOf(input) + u'\t' + input.description();
     }
-    if (shown == shownKeyboards_)
+    if (shownKeyboards_ && shown == *shownKeyboards_)
         return;
     shownKeyboards_ = shown;
     const QSignalBlocker quiet(keyboards_);
     keyboards_->clear();
+    if (shown.isEmpty()) {
+        // Said, not left blank: an empty list reads as "still looking".
+        auto* none = new QListWidgetItem(QStringLiteral("none found"), keyboards_);
+        none->setFlags(Qt::ItemIsEnabled);
+        return;
+    }
     for (const serial_comm::HidInput& input : hid) {
         if (input.kind != serial_comm::HidKind::Keyboard)
             continue;
-        auto* item = new QListWidgetItem(input.description(), keyboards_);
+        auto* item = new QListWidgetItem(outside_text::visible(input.description()), keyboards_);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         item->setData(Qt::UserRole, idOf(input));
         item->setCheckState(markedScanners_.contains(idOf(input)) ? Qt::Checked : Qt::Unchecked);

@@ -48,7 +48,7 @@ private:
 
     const serial_comm::DeviceRegistry* registry_;
     QListWidget* keyboards_ = nullptr;
-    QStringList shownKeyboards_;
+    std::optional<QStringList> shownKeyboards_; // none before the first look
     QSet<QString> markedScanners_;
     serial_comm::HidMonitor* hidMonitor_ = nullptr;
     QPlainTextEdit* findings_ = nullptr;

@@ -15,9 +15,17 @@ class DeviceRegistry;
 
 namespace diagnose {
 
-// A serial device present now, with what decides whether it can be opened.
+// A port as it opens: a COM number that a LINNET_COM variable leads to a path of its own, or a
+// serial device present now, with what decides whether it can be opened.
 struct SerialFinding {
-    int number = 0; // its COM number; 0: none
+    // The COM number that opens it; 0: none does (the device got no number, or its number is
+    // led elsewhere by a variable: then `shadowedBy` is that number).
+    int number = 0;
+    int shadowedBy = 0;
+    // Set when `number` is led here by LINNET_COM<number>: the path as the variable gives it.
+    // `device` is then the serial device at that path, when one is known.
+    std::optional<QByteArray> overridePath;
+    bool present = true; // the device or the variable's path is there now
     serial_comm::SerialDevice device;
     bool mayOpen = false; // this user may read and write its node
     std::optional<serial_comm::GroupAccess> access;
@@ -32,11 +40,13 @@ struct PortQuiet {
 
 struct Diagnosis {
     std::optional<PortQuiet> quietPort; // the open port, when it has been quiet a while
+    // Every COM number as it opens, the variables' first, then the devices no number reaches.
     QList<SerialFinding> serial;
     QList<serial_comm::HidInput> hid; // keyboards and scanners
 };
 
-// Looks at every serial device the registry has present, and takes the HID devices as listed.
+// Looks at every port a variable sets and every serial device the registry has present, and
+// takes the HID devices as listed.
 Diagnosis gatherDiagnosis(const serial_comm::DeviceRegistry* registry,
                           const QList<serial_comm::HidInput>& hid);
 

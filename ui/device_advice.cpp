@@ -20,6 +20,12 @@ QString openFailureAdvice(const serial_comm::DeviceRegistry& registry, int numbe
     // The port said why it refused; what it cannot know is which other devices are there.
     if (target.source == PortTarget::Source::AbsentDevice || !QFileInfo::exists(target.path))
         return connectedNowText(registry.overriddenPorts(), registry.numberedDevices());
+    // The 8250 driver keeps /dev/ttyS0 to ttyS31 whether or not a UART is there.
+    if (target.source == PortTarget::Source::Fallback &&
+        serial_comm::onBoardHardware(target.path) == serial_comm::OnBoardHardware::NoHardware)
+        return withSentence(
+            noHardwareText(target.path),
+            connectedNowText(registry.overriddenPorts(), registry.numberedDevices()));
     if (::access(QFile::encodeName(target.path).constData(), R_OK | W_OK) != 0 &&
         (errno == EACCES || errno == EPERM))
         return permissionHintText(target.path, serial_comm::groupAccessOf(target.path));

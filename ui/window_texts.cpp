@@ -32,12 +32,21 @@ QString portTooltipText(const serial_comm::PortInfo& port) {
         return QStringLiteral("%1: %2 (set by LINNET_COM%3), %4")
             .arg(name, outside_text::visible(port.overridePath), QString::number(port.number),
                  state);
+    if (port.device && port.device->console && port.present)
+        return QStringLiteral("%1: %2, the system console (not a scanner's port)")
+            .arg(name, port.device->displayName());
     if (port.device)
         return QStringLiteral("%1: %2, %3").arg(name, port.device->displayName(), state);
     if (!port.rememberedIdentity.isEmpty())
         return QStringLiteral("%1: kept for a device seen before (%2), not connected")
             .arg(name, outside_text::visible(port.rememberedIdentity));
     return QStringLiteral("%1: no serial device has this number").arg(name);
+}
+
+QString noHardwareText(const QString& node) {
+    return QStringLiteral("%1 has no hardware behind it: the system keeps the name, but no serial "
+                          "port answers there.")
+        .arg(outside_text::visible(node));
 }
 
 QString noSerialDeviceText() {
@@ -51,7 +60,8 @@ QString connectedNowText(const QList<serial_comm::OverriddenPort>& overrides,
                          const QList<serial_comm::NumberedDevice>& present) {
     QStringList connected;
     QStringList onBoard;
-    QList<int> choices; // numbers that open something connected
+    QStringList unreachable; // present, but no COM number opens them
+    QList<int> choices;      // numbers that open something connected
     QSet<int> overridden;
     for (const serial_comm::OverriddenPort& port : overrides) {
         overridden.insert(port.number);
@@ -63,19 +73,21 @@ QString connectedNowText(const QList<serial_comm::OverriddenPort>& overrides,
         choices << port.number;
     }
     for (const serial_comm::NumberedDevice& entry : present) {
-        const bool reachable = entry.number > 0 && !overridden.contains(entry.number);
-        const QString label =
-            reachable          ? com_ports::name(entry.number)
-            : entry.number > 0 ? QStringLiteral("none while LINNET_COM%1 is set").arg(entry.number)
-                               : QStringLiteral("no number");
-        const QString item =
-            QStringLiteral("%1 = %2 (%3)")
-                .arg(label, entry.device.shortName(), outside_text::visible(entry.device.node));
+        const QString what = QStringLiteral("%1 (%2)").arg(
+            entry.device.shortName(), outside_text::visible(entry.device.node));
+        if (entry.number > 0 && overridden.contains(entry.number)) {
+            unreachable << QStringLiteral("%1, while %2 is set")
+                               .arg(what, com_ports::variableName(entry.number));
+            continue;
+        }
+        const QString item = QStringLiteral("%1 = %2").arg(
+            entry.number > 0 ? com_ports::name(entry.number) : QStringLiteral("no number"), what);
         if (entry.device.kind == serial_comm::SerialKind::OnBoard) {
-            onBoard << item;
+            onBoard << (entry.device.console ? item + QStringLiteral(", the system console")
+                                             : item);
         } else {
             connected << item;
-            if (reachable)
+            if (entry.number > 0)
                 choices << entry.number;
         }
     }
@@ -83,14 +95,17 @@ QString connectedNowText(const QList<serial_comm::OverriddenPort>& overrides,
         connected.isEmpty()
             ? noSerialDeviceText()
             : QStringLiteral("Connected now: %1.").arg(connected.join(QStringLiteral(", ")));
-    if (!onBoard.isEmpty())
-        text += QStringLiteral(" On-board serial ports present (nothing is known to be attached): "
-                               "%1.")
-                    .arg(onBoard.join(QStringLiteral(", ")));
     if (choices.size() == 1)
         text += QStringLiteral(" Choose Com%1 in Port Setting.").arg(choices.first());
     else if (choices.size() > 1)
         text += QStringLiteral(" Choose the scanner's number in Port Setting.");
+    if (!onBoard.isEmpty())
+        text += QStringLiteral(" On-board serial ports present (nothing is known to be attached): "
+                               "%1.")
+                    .arg(onBoard.join(QStringLiteral(", ")));
+    if (!unreachable.isEmpty())
+        text +=
+            QStringLiteral(" No COM number opens %1.").arg(unreachable.join(QStringLiteral("; ")));
     return text;
 }
 

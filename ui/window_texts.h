@@ -24,6 +24,9 @@ QString portTooltipText(const serial_comm::PortInfo& port);
 QString connectedNowText(const QList<serial_comm::OverriddenPort>& overrides,
                          const QList<serial_comm::NumberedDevice>& present);
 
+// An on-board node with no serial port behind it: "/dev/ttyS0 has no hardware behind it ...".
+QString noHardwareText(const QString& node);
+
 // What to check when no serial device is present.
 QString noSerialDeviceText();
 

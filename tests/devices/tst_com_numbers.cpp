@@ -56,6 +56,30 @@ class TestComNumbers : public QObject {
     Q_OBJECT
 
 private slots:
+    // The console's ttys from the two texts the kernel gives; nothing that is no tty name.
+    void consoleNames_data() {
+        addColumns<QByteArray, QByteArray, QStringList>("active", "consoles", "names");
+        QTest::newRow("a serial console")
+            << QByteArray("ttyS0\n") << QByteArray("ttyS0                -W- (EC  p a)    4:64\n")
+            << QStringList{"ttyS0"};
+        QTest::newRow("screen and serial line")
+            << QByteArray("tty0 ttyS1\n")
+            << QByteArray("tty0                 -WU (EC p  )    4:1\nttyS1                -W- (E  "
+                          "p a)    4:65\n")
+            << QStringList{"tty0", "ttyS1"};
+        QTest::newRow("only /proc/consoles")
+            << QByteArray() << QByteArray("ttyAMA0 -W- (EC p a) 204:64") << QStringList{"ttyAMA0"};
+        QTest::newRow("garbage is no name")
+            << QByteArray("../ttyS0 \x1b[31m") << QByteArray("\n\n  \n") << QStringList{};
+        QTest::newRow("none") << QByteArray() << QByteArray() << QStringList{};
+    }
+    void consoleNames() {
+        QFETCH(QByteArray, active);
+        QFETCH(QByteArray, consoles);
+        QFETCH(QStringList, names);
+        QCOMPARE(consoleTtyNames(active, consoles), names);
+    }
+
     void onBoardPortsKeepTheirNumbers_data() {
         addColumns<QString, int>("node", "number");
         QTest::newRow("ttyS0") << "/dev/ttyS0" << 1;

@@ -70,6 +70,28 @@ private slots:
                                      "/dev/ttyUSB0", "/dev/ttyUSB1"}));
     }
 
+    // The kernel's console is marked, read from sysfs; where the sysfs shown has no console
+    // (as here before it is added) the running kernel's /proc/consoles is not taken for it. An
+    // on-board node with no UART behind it is told from sysfs alone, without opening it.
+    void consoleAndPlaceholders() {
+        add(onBoardUarts);
+        auto consoleOf = [] {
+            const DeviceMonitor monitor(FollowMode::Udev);
+            for (const SerialDevice& device : monitor.devices())
+                if (device.node == QLatin1String("/dev/ttyS0"))
+                    return device.console;
+            return false;
+        };
+        QVERIFY(!consoleOf());
+        add(QStringLiteral("P: /devices/virtual/tty/console\nN: console\nE: SUBSYSTEM=tty\n"
+                           "A: active=tty0 ttyS0\n"));
+        QVERIFY(consoleOf());
+        QCOMPARE(onBoardHardware(QStringLiteral("/dev/ttyS0")), OnBoardHardware::Uart);
+        QCOMPARE(onBoardHardware(QStringLiteral("/dev/ttyS3")), OnBoardHardware::NoHardware);
+        QCOMPARE(onBoardHardware(QStringLiteral("/dev/ttyS9")), OnBoardHardware::Absent);
+        QCOMPARE(onBoardHardware(QStringLiteral("/dev/ttyACM0")), OnBoardHardware::Absent);
+    }
+
     // Kind, driver, by-id link and interface as read from sysfs and udev, and the name made
     // of them ("kind" is a SerialKind).
     void describesEachPort_data() {

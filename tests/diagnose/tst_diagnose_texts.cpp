@@ -14,6 +14,8 @@
 #include <unistd.h>
 
 using namespace diagnose;
+
+Q_DECLARE_METATYPE(diagnose::SerialFinding)
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -58,6 +60,10 @@ private slots:
         QTest::newRow("held by another program: no rule")
             << true << true << u"gpsd"_s << QStringList{u"It is open in gpsd (process 612)"_s}
             << QStringList{u"udev"_s};
+        QTest::newRow("a holder whose name holds a placeholder")
+            << true << true << u"evil%1\u202E"_s
+            << QStringList{u"It is open in evil%1\\u202E (process 612)"_s}
+            << QStringList{u"udev"_s};
     }
     void serialFindings() {
         QFETCH(bool, mayOpen);
@@ -65,8 +71,11 @@ private slots:
         QFETCH(QString, holder);
         QFETCH(QStringList, says);
         QFETCH(QStringList, saysNot);
-        SerialFinding finding{
-            3, cdcScanner(), mayOpen, serial_comm::GroupAccess{u"dialout"_s, inGroup, inGroup}, {}};
+        SerialFinding finding;
+        finding.number = 3;
+        finding.device = cdcScanner();
+        finding.mayOpen = mayOpen;
+        finding.access = serial_comm::GroupAccess{u"dialout"_s, inGroup, inGroup};
         if (!holder.isEmpty())
             finding.holders = {{612, holder}};
         const QString text = serialFindingText(finding);
@@ -74,6 +83,62 @@ private slots:
             QVERIFY2(text.contains(part), qPrintable(text));
         for (const QString& part : saysNot)
             QVERIFY2(!text.contains(part), qPrintable(text));
+    }
+
+    // Every COM number as it opens: a variable's port by its path, a device whose number the
+    // variable takes named as reached by none, the system console never offered.
+    void portsAsTheyOpen_data() {
+        addColumns<SerialFinding, QString>("finding", "text");
+        SerialFinding simulator;
+        simulator.number = 1;
+        simulator.overridePath = "/dev/pts/1";
+        simulator.mayOpen = true;
+        QTest::newRow("a variable's port")
+            << simulator
+            << u"COM1 = /dev/pts/1 (set by LINNET_COM1). You may open it: choose COM1 in Port "
+               "Setting and open it."_s;
+        SerialFinding gone = simulator;
+        gone.present = false;
+        gone.mayOpen = false;
+        QTest::newRow("a variable's port that is not there")
+            << gone
+            << u"COM1 = /dev/pts/1 (set by LINNET_COM1). Nothing is there now: plug the device "
+               "in, or set LINNET_COM1 to a device that exists."_s;
+        SerialFinding byId = simulator;
+        byId.number = 3;
+        byId.overridePath = "/dev/serial/by-id/usb-scanner";
+        byId.device = cdcScanner();
+        QTest::newRow("a variable leading to a known device")
+            << byId
+            << u"COM3 = /dev/serial/by-id/usb-scanner (set by LINNET_COM3): Area-Imaging Scanner "
+               "by Scanner Maker (USB 1209:0001) on /dev/ttyACM0. You may open it: choose COM3 in "
+               "Port Setting and open it."_s;
+        serial_comm::SerialDevice board;
+        board.kind = serial_comm::SerialKind::OnBoard;
+        board.node = u"/dev/ttyS0"_s;
+        SerialFinding shadowed;
+        shadowed.shadowedBy = 1;
+        shadowed.device = board;
+        shadowed.mayOpen = true;
+        QTest::newRow("a device whose number a variable takes")
+            << shadowed
+            << u"on-board serial port /dev/ttyS0: no COM number opens it while LINNET_COM1 is set "
+               "(COM1 opens that variable's device instead); unset LINNET_COM1 to reach it as "
+               "COM1."_s;
+        SerialFinding console;
+        console.number = 1;
+        console.device = board;
+        console.device.console = true;
+        console.mayOpen = true;
+        QTest::newRow("the system console")
+            << console
+            << u"COM1: on-board serial port /dev/ttyS0. It is the system console: the kernel "
+               "writes its messages there, so it is no scanner's port; leave it alone."_s;
+    }
+    void portsAsTheyOpen() {
+        QFETCH(SerialFinding, finding);
+        QFETCH(QString, text);
+        QCOMPARE(serialFindingText(finding), text);
     }
 
     void hidFindingsAndTheWhole() {

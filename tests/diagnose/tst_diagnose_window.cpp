@@ -5,6 +5,7 @@
 #include "hid_testbed.h"
 #include "usb_testbed.h"
 
+#include <QFile>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -52,6 +53,34 @@ private slots:
         QTRY_VERIFY2(text().contains(u"Presentation Imager (USB 1209:0003) is connected as a HID "
                                      "point-of-sale scanner"_s),
                      qPrintable(text()));
+    }
+
+    // LINNET_COM1 leads COM1 to a terminal of its own: COM1 is listed as it opens, the on-board
+    // port that has the number is reached by no COM number and never offered, and with no
+    // keyboard the list says so.
+    void comNumbersAsTheyOpen() {
+        Testbed bed;
+        QTemporaryDir config;
+        QVERIFY(bed.add(onBoardUarts));
+        const QString simulator = devNode(u"ttyS0"_s); // any terminal that exists will do
+        qputenv("LINNET_COM1", QFile::encodeName(simulator));
+        serial_comm::DeviceRegistry::Options options;
+        options.configFolder = config.path();
+        options.follow = serial_comm::FollowMode::Udev;
+        serial_comm::DeviceRegistry registry(options);
+        diagnose::DiagnoseWindow window(&registry);
+        qunsetenv("LINNET_COM1");
+        const QString text = window.findChild<QPlainTextEdit*>(u"findings"_s)->toPlainText();
+        QVERIFY2(text.startsWith(u"COM1 = %1 (set by LINNET_COM1)."_s.arg(simulator)),
+                 qPrintable(text));
+        QVERIFY2(text.contains(u"on-board serial port /dev/ttyS0: no COM number opens it while "
+                               "LINNET_COM1 is set"_s),
+                 qPrintable(text));
+        QCOMPARE(text.count(u"You may open it"_s), text.contains(u"may not"_s) ? 0 : 1);
+        auto* keyboards = window.findChild<QListWidget*>(u"keyboards"_s);
+        QCOMPARE(keyboards->count(), 1);
+        QCOMPARE(keyboards->item(0)->text(), u"none found"_s);
+        QVERIFY(!(keyboards->item(0)->flags() & Qt::ItemIsUserCheckable));
     }
 };
 

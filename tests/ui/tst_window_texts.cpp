@@ -28,6 +28,11 @@ private slots:
                               << "COM3: " + scannerName + ", not connected";
         QTest::newRow("on-board") << PortInfo{1, {}, onBoard(0), {}, true}
                                   << "COM1: on-board serial port /dev/ttyS0, present";
+        SerialDevice console = onBoard(0);
+        console.console = true;
+        QTest::newRow("the system console") << PortInfo{1, {}, console, {}, true}
+                                            << "COM1: on-board serial port /dev/ttyS0, the "
+                                               "system console (not a scanner's port)";
 
         SerialDevice bare = scanner();
         bare.manufacturer.clear();
@@ -91,9 +96,16 @@ private slots:
                "Setting.";
         QTest::newRow("an on-board port and the scanner")
             << Overrides{} << Devices{{1, onBoard(0)}, {3, scanner()}}
-            << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0). On-board serial ports "
-               "present (nothing is known to be attached): COM1 = on-board serial port "
-               "(/dev/ttyS0). Choose Com3 in Port Setting.";
+            << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0). Choose Com3 in Port "
+               "Setting. On-board serial ports present (nothing is known to be attached): COM1 = "
+               "on-board serial port (/dev/ttyS0).";
+        SerialDevice console = onBoard(0);
+        console.console = true;
+        QTest::newRow("the system console is named, never a choice")
+            << Overrides{} << Devices{{1, console}}
+            << noSerialDeviceText() +
+                   " On-board serial ports present (nothing is known to be attached): COM1 = "
+                   "on-board serial port (/dev/ttyS0), the system console.";
         SerialDevice other = scanner();
         other.node = QStringLiteral("/dev/ttyUSB0");
         other.product = QStringLiteral("FT232R USB UART");
@@ -114,9 +126,15 @@ private slots:
         QTest::newRow("a variable leads COM1 elsewhere")
             << Overrides{{1, "/dev/pts/3", true}, {5, "/dev/gone", false}}
             << Devices{{1, onBoard(0)}}
-            << "Connected now: COM1 = /dev/pts/3 (set by LINNET_COM1). On-board serial ports "
-               "present (nothing is known to be attached): none while LINNET_COM1 is set = "
-               "on-board serial port (/dev/ttyS0). Choose Com1 in Port Setting.";
+            << "Connected now: COM1 = /dev/pts/3 (set by LINNET_COM1). Choose Com1 in Port "
+               "Setting. No COM number opens on-board serial port (/dev/ttyS0), while LINNET_COM1 "
+               "is set.";
+        // A scanner whose number a variable takes is named, but never as a choice.
+        QTest::newRow("a variable takes the scanner's number")
+            << Overrides{{3, "/dev/pts/3", false}} << Devices{{3, scanner()}}
+            << noSerialDeviceText() +
+                   " No COM number opens Area-Imaging Scanner (/dev/ttyACM0), while LINNET_COM3 "
+                   "is set.";
         SerialDevice hostile = scanner();
         hostile.product = QStringLiteral("\u202Eevil");
         QTest::newRow("a name that would reverse the line")
