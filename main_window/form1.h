@@ -84,6 +84,8 @@ public:
     test_codes::TestCodesWindow* testCodesWindow() const { return testCodesWindow_.get(); }
     diagnose::DiagnoseWindow* diagnoseWindow() const { return diagnoseWindow_.get(); }
     scan_log::Recorder& recorder() const { return *recorder_; }
+    // The Tools windows made so far, shown or not.
+    QList<QWidget*> toolWindows() const;
     void setFileChooser(std::unique_ptr<scan_log::FileChooser> files);
 
     // Brings the open button's caption, the open command's check mark and the settings button

@@ -113,6 +113,16 @@ void Form1::setFileChooser(std::unique_ptr<scan_log::FileChooser> files) {
     files_ = std::move(files);
 }
 
+QList<QWidget*> Form1::toolWindows() const {
+    QList<QWidget*> windows;
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             scanLogWindow_.get(), testCodesWindow_.get(), diagnoseWindow_.get(),
+             findSettingsWindow_.get()})
+        if (window != nullptr)
+            windows << window;
+    return windows;
+}
+
 void Form1::showRtsState() {
     const qint32 flow = port_->Handshaking();
     const bool byHand = flow != 2 && flow != 3;
@@ -128,7 +138,7 @@ void Form1::MScanLog_Click() {
     if (!scanLogWindow_) {
         scanLogWindow_ =
             std::make_unique<scan_log::ScanLogWindow>(*scanLog_, *files_, *prompts_, this);
-        places_->place(scanLogWindow_.get(), this);
+        places_->place(scanLogWindow_.get(), this, toolWindows());
     }
     scanLogWindow_->show();
     scanLogWindow_->raise();
@@ -138,7 +148,7 @@ void Form1::MScanLog_Click() {
 void Form1::MTestCodes_Click() {
     if (!testCodesWindow_) {
         testCodesWindow_ = std::make_unique<test_codes::TestCodesWindow>(*files_, *prompts_, this);
-        places_->place(testCodesWindow_.get(), this);
+        places_->place(testCodesWindow_.get(), this, toolWindows());
         // From now on every scan the log takes is judged too.
         scanLog_->setScanListener([window =
                                        testCodesWindow_.get()](const scan_log::ScanView& scan,
@@ -156,7 +166,7 @@ void Form1::MTestCodes_Click() {
 void Form1::MDiagnose_Click() {
     if (!diagnoseWindow_) {
         diagnoseWindow_ = std::make_unique<diagnose::DiagnoseWindow>(registry_, this);
-        places_->place(diagnoseWindow_.get(), this);
+        places_->place(diagnoseWindow_.get(), this, toolWindows());
         diagnoseWindow_->setPortWatch([this]() -> std::optional<diagnose::PortQuiet> {
             std::optional<diagnose::PortQuiet> quiet;
             QString ignored;
@@ -178,7 +188,7 @@ void Form1::MDiagnose_Click() {
 void Form1::MFindSettings_Click() {
     if (!findSettingsWindow_) {
         findSettingsWindow_ = std::make_unique<find_settings::FindSettingsWindow>(*port_, this);
-        places_->place(findSettingsWindow_.get(), this);
+        places_->place(findSettingsWindow_.get(), this, toolWindows());
         findSettingsWindow_->setPortOpener([this] {
             MOpen_Click();
             return port_->PortOpen();

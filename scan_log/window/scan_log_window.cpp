@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -59,6 +60,9 @@ ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files, Prompts& pr
     setWindowTitle(QStringLiteral("Scan Log"));
     resize(900, 480);
 
+    // Everything in rows narrow enough for the window to sit beside the main window on a
+    // common screen: the figures in two rows, the buttons and the silence in one, the keyboard
+    // field in another.
     QLayout* figures = buildFigures();
     buildTable();
     QLayout* buttons = buildButtons();
@@ -82,16 +86,19 @@ ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files, Prompts& pr
 
 // The figures above the table, and the silence setting beside them.
 QLayout* ScanLogWindow::buildFigures() {
-    auto* figures = new QHBoxLayout;
+    auto* figures = new QGridLayout;
     // Each figure has a fixed size, wide enough for its longest text: a new text then changes
-    // no size, and the window lays nothing out again when the figures change.
-    auto addFigure = [this, figures](const char* name, const QString& widest, const QString& tip) {
+    // no size, and the window lays nothing out again when the figures change. Three a row.
+    int placed = 0;
+    auto addFigure = [this, figures, &placed](const char* name, const QString& widest,
+                                              const QString& tip) {
         auto* label = new QLabel(widest, this);
         label->setObjectName(QString::fromLatin1(name));
         label->setToolTip(tip);
         label->setFixedSize(label->sizeHint().width() + label->fontMetrics().averageCharWidth(),
                             label->sizeHint().height());
-        figures->addWidget(label);
+        figures->addWidget(label, placed / 3, placed % 3);
+        ++placed;
         return label;
     };
     count_ = addFigure("scanCount", QStringLiteral("Scans: 0000000000"),
@@ -111,8 +118,9 @@ QLayout* ScanLogWindow::buildFigures() {
     dropped_ = addFigure("droppedCount", QStringLiteral("Dropped: 0000000000"),
                          QStringLiteral("The oldest scans leave the log to keep it within 100,000 "
                                         "scans and 64 MiB of scanned bytes"));
-    figures->addStretch();
-    auto* silenceLabel = new QLabel(QStringLiteral("&Silence ends a scan after"), this);
+    figures->setColumnStretch(3, 1);
+    silenceLabel_ = new QLabel(QStringLiteral("&Silence ends a scan after"), this);
+    QLabel* silenceLabel = silenceLabel_;
     silence_ = new QSpinBox(this);
     silence_->setObjectName(QStringLiteral("silence"));
     silence_->setRange(5, 2000);
@@ -121,9 +129,6 @@ QLayout* ScanLogWindow::buildFigures() {
     silence_->setToolTip(QStringLiteral("Bytes followed by this much silence form a scan even "
                                         "without CR, LF or TAB at their end"));
     silenceLabel->setBuddy(silence_);
-    figures->addWidget(silenceLabel);
-    figures->addWidget(silence_);
-
     return figures;
 }
 
@@ -165,14 +170,20 @@ QLayout* ScanLogWindow::buildButtons() {
     QPushButton* copy = addButton("copyButton", QStringLiteral("&Copy"));
     QPushButton* save = addButton("saveCsvButton", QStringLiteral("Save &As CSV..."));
     buttons->addStretch();
+    buttons->addWidget(silenceLabel_);
+    buttons->addWidget(silence_);
     // Scans from a scanner in keyboard mode, typed into a field of their own.
+    auto* keyboardRow = new QHBoxLayout;
     auto* keyboardLabel =
         new QLabel(QStringLiteral("Click here, then scan with a keyboard-mode scanner"), this);
     auto* keyboard = new KeyboardScanField(this);
     keyboard->setMinimumWidth(220);
     keyboardLabel->setBuddy(keyboard);
-    buttons->addWidget(keyboardLabel);
-    buttons->addWidget(keyboard);
+    keyboardRow->addWidget(keyboardLabel);
+    keyboardRow->addWidget(keyboard, 1);
+    auto* rows = new QVBoxLayout;
+    rows->addLayout(buttons);
+    rows->addLayout(keyboardRow);
     connect(keyboard, &KeyboardScanField::keyTyped, this,
             [this](const QString& text) { log_.receiveKeys(text); });
     copy->setToolTip(QStringLiteral("Copies the selected rows as tab-separated text"));
@@ -186,7 +197,7 @@ QLayout* ScanLogWindow::buildButtons() {
     connect(copy, &QPushButton::clicked, this, &ScanLogWindow::copySelection);
     connect(copyAction, &QAction::triggered, this, &ScanLogWindow::copySelection);
     connect(save, &QPushButton::clicked, this, &ScanLogWindow::saveCsv);
-    return buttons;
+    return rows;
 }
 
 void ScanLogWindow::showEvent(QShowEvent* event) {

@@ -58,6 +58,7 @@ private:
     QLabel* longest_ = nullptr;
     QLabel* problems_ = nullptr;
     QLabel* dropped_ = nullptr;
+    QLabel* silenceLabel_ = nullptr;
     QSpinBox* silence_ = nullptr;
     bool followEnd_ = true;
 };

@@ -7,6 +7,7 @@
 #include "test_codes/symbols/test_sheet.h"
 #include "test_codes/window/symbol_view.h"
 #include "test_codes/window/test_codes_texts.h"
+#include "ui/elided_label.h"
 #include "ui/file_chooser.h"
 #include "ui/prompts.h"
 
@@ -93,6 +94,8 @@ TestCodesWindow::TestCodesWindow(scan_log::FileChooser& files, Prompts& prompts,
     summary_->setObjectName(QStringLiteral("setupSummary"));
     summary_->setTextFormat(Qt::PlainText);
     summary_->setWordWrap(true);
+    // Wrapped to the window's width, never widening it.
+    summary_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     summary_->setAccessibleName(QStringLiteral("What the scanner appears to be set to"));
     layout->addWidget(summary_);
@@ -139,14 +142,11 @@ QWidget* TestCodesWindow::buildSide() {
     symbol_ = new SymbolView(side);
     symbol_->setObjectName(QStringLiteral("symbolView"));
     symbol_->setAccessibleName(QStringLiteral("The code to scan"));
-    shownName_ = new QLabel(side);
+    // One line each, however long the scan: the whole text is in the tooltip.
+    shownName_ = new ElidedLabel(side);
     shownName_->setObjectName(QStringLiteral("shownCode"));
-    shownName_->setTextFormat(Qt::PlainText);
-    shownName_->setWordWrap(true);
-    lastScan_ = new QLabel(side);
+    lastScan_ = new ElidedLabel(side);
     lastScan_->setObjectName(QStringLiteral("lastScan"));
-    lastScan_->setTextFormat(Qt::PlainText);
-    lastScan_->setWordWrap(true);
     lastScan_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(symbol_, 1);
     layout->addWidget(shownName_);
@@ -156,10 +156,17 @@ QWidget* TestCodesWindow::buildSide() {
 
 QWidget* TestCodesWindow::buildButtons() {
     auto* buttons = new QWidget(this);
-    auto* layout = new QHBoxLayout(buttons);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto addButton = [buttons, layout](const char* name, const QString& caption,
-                                       const QString& tip) {
+    // Two rows, the sheet's and the results', so that the window can be as narrow as the space
+    // beside the main window.
+    auto* rows = new QVBoxLayout(buttons);
+    rows->setContentsMargins(0, 0, 0, 0);
+    auto* sheetRow = new QHBoxLayout;
+    auto* resultsRow = new QHBoxLayout;
+    rows->addLayout(sheetRow);
+    rows->addLayout(resultsRow);
+    QHBoxLayout* layout = sheetRow;
+    auto addButton = [buttons, &layout](const char* name, const QString& caption,
+                                        const QString& tip) {
         auto* button = new QPushButton(caption, buttons);
         button->setObjectName(QString::fromLatin1(name));
         button->setToolTip(tip);
@@ -171,6 +178,8 @@ QWidget* TestCodesWindow::buildButtons() {
                                                   "from paper"));
     QPushButton* sheet = addButton("saveSheetButton", QStringLiteral("Save Sheet as P&DF..."),
                                    QStringLiteral("Writes the sheet of codes as a PDF file"));
+    sheetRow->addStretch();
+    layout = resultsRow;
     QPushButton* csv = addButton("saveCsvButton", QStringLiteral("Save Results as &CSV..."),
                                  QStringLiteral("Writes each code with its result"));
     QPushButton* report = addButton("saveReportButton", QStringLiteral("Save &Report as PDF..."),
@@ -197,13 +206,13 @@ std::optional<std::size_t> TestCodesWindow::shownCode() const {
 void TestCodesWindow::showCode(int row) {
     if (row < 0 || row >= int(testCodes().size())) {
         symbol_->setSymbol(std::nullopt);
-        shownName_->clear();
+        shownName_->setFullText({});
         return;
     }
     const TestCode& code = testCodes()[std::size_t(row)];
     auto symbol = Symbol::encode(code);
     symbol_->setSymbol(symbol ? std::optional(std::move(symbol.value())) : std::nullopt);
-    shownName_->setText(symbol
+    shownName_->setFullText(symbol
                             ? QStringLiteral("%1: %2").arg(latin1(code.name), visible(code.content))
                             : QStringLiteral("%1 cannot be drawn: %2")
                                   .arg(latin1(code.name), symbol.error().message));
@@ -217,10 +226,10 @@ void TestCodesWindow::takeScan(const ReceivedScan& scan) {
     summary_->setText(QString::fromStdString(setupSummary(judged_)));
     const QString verdict = QString::fromStdString(match.verdict.text());
     if (!match.code) {
-        lastScan_->setText(noScanMatchedText(verdict));
+        lastScan_->setFullText(noScanMatchedText(verdict));
         return;
     }
-    lastScan_->setText(lastScanText(latin1(testCodes()[*match.code].name), verdict));
+    lastScan_->setFullText(lastScanText(latin1(testCodes()[*match.code].name), verdict));
     showVerdict(*match.code, match.verdict);
     // A pass moves on to the next code, so a person can scan the list in turn.
     if (match.verdict.kind != VerdictKind::Fail && shownCode() == match.code &&
@@ -248,7 +257,7 @@ void TestCodesWindow::clearResults() {
         item->setData(Qt::BackgroundRole, {});
         item->setData(Qt::ForegroundRole, {});
     }
-    lastScan_->setText(QStringLiteral("Last scan: none yet. Open the scanner's port and scan the "
+    lastScan_->setFullText(QStringLiteral("Last scan: none yet. Open the scanner's port and scan the "
                                       "code shown."));
     summary_->setText(QString::fromStdString(setupSummary(judged_)));
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class ElidedLabel;
 class Prompts;
 class QLabel;
 class QTableWidget;
@@ -61,8 +62,8 @@ private:
     Prompts& prompts_;
     QTableWidget* table_ = nullptr;
     SymbolView* symbol_ = nullptr;
-    QLabel* shownName_ = nullptr;
-    QLabel* lastScan_ = nullptr;
+    ElidedLabel* shownName_ = nullptr;
+    ElidedLabel* lastScan_ = nullptr;
     QLabel* summary_ = nullptr;
     std::vector<JudgedScan> judged_;
 };

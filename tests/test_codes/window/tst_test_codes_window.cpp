@@ -4,6 +4,7 @@
 #include "test_codes/rules/test_code.h"
 #include "test_codes/window/symbol_view.h"
 #include "test_codes/window/test_codes_window.h"
+#include "ui/elided_label.h"
 #include "zxing_reader.h"
 
 #include <QAction>
@@ -47,7 +48,10 @@ struct CodesHarness : FormHarness {
         qFatal("no test code %s", name);
     }
     QString label(const char* name) const {
-        return window->findChild<QLabel*>(QString::fromLatin1(name))->text();
+        auto* found = window->findChild<QLabel*>(QString::fromLatin1(name));
+        if (auto* elided = qobject_cast<ElidedLabel*>(found))
+            return elided->fullText();
+        return found->text();
     }
 };
 
@@ -73,6 +77,24 @@ private slots:
         // The Tools menu holds the new item after the Scan Log.
         const QList<QAction*> items = h.child<QMenu>(u"MTools"_s)->actions();
         QCOMPARE(items.at(1)->objectName(), u"MTestCodes"_s);
+    }
+
+    // A scan of thousands of characters without a blank leaves the window as wide as it was:
+    // the label shows what fits, the tooltip the whole.
+    void aLongScanWidensNothing() {
+        CodesHarness h;
+        QCoreApplication::processEvents();
+        const int width = h.window->width();
+        const int least = h.window->minimumSizeHint().width();
+        h.scan(QByteArray(5000, 'Q'));
+        QCoreApplication::processEvents();
+        QCOMPARE(h.window->width(), width);
+        QCOMPARE(h.window->minimumSizeHint().width(), least);
+        auto* last = h.window->findChild<ElidedLabel*>(u"lastScan"_s);
+        QVERIFY(last->text().size() < 400);
+        QVERIFY(last->text().endsWith(QChar(0x2026)));
+        QVERIFY(last->fullText().contains(QString(4000, u'Q')));
+        QVERIFY(last->toolTip().contains(QString(4000, u'Q')));
     }
 
     // Each scan is judged against the codes; a pass of the shown code moves on to the next.
