@@ -47,6 +47,8 @@ void Form1::buildToolsMenu() {
                 scanLog_->setPortNumber(port_->CommPort());
                 scanLog_->receive(bytes, msecs);
             });
+    connect(port_.get(), &PortControl::lineErrorArrived, scanLog_.get(),
+            [this](qint16) { scanLog_->lineError(); });
     connect(port_.get(), &PortControl::bytesArrived, recorder_.get(),
             &scan_log::Recorder::received);
     connect(port_.get(), &PortControl::bytesSent, recorder_.get(), &scan_log::Recorder::sent);
@@ -115,9 +117,9 @@ void Form1::setFileChooser(std::unique_ptr<scan_log::FileChooser> files) {
 
 QList<QWidget*> Form1::toolWindows() const {
     QList<QWidget*> windows;
-    for (QWidget* window : std::initializer_list<QWidget*>{
-             scanLogWindow_.get(), testCodesWindow_.get(), diagnoseWindow_.get(),
-             findSettingsWindow_.get()})
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{scanLogWindow_.get(), testCodesWindow_.get(),
+                                         diagnoseWindow_.get(), findSettingsWindow_.get()})
         if (window != nullptr)
             windows << window;
     return windows;

@@ -63,4 +63,9 @@ std::vector<StreamPiece> StreamDecoder::decode(QByteArrayView chunk) {
     return pieces;
 }
 
+void stripEighthBits(QByteArray& bytes) {
+    for (char& byte : bytes)
+        byte = static_cast<char>(static_cast<unsigned char>(byte) & 0x7F);
+}
+
 } // namespace serial_comm

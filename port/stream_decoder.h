@@ -41,4 +41,7 @@ private:
     State state_ = State::Plain;
 };
 
+// Clears the eighth bit of every byte: what a receiver at 7 data bits hands on.
+void stripEighthBits(QByteArray& bytes);
+
 } // namespace serial_comm

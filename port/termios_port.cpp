@@ -556,7 +556,12 @@ void TermiosPort::updateReader() {
 }
 
 void TermiosPort::acceptReceived(QByteArrayView bytes) {
-    for (const StreamPiece& piece : decoder_.decode(bytes)) {
+    // With 7 data bits the eighth is no data: a real 7-bit UART hands on seven, but a
+    // pseudo-terminal (always 8 bits) and some USB-serial adapters pass the parity bit along.
+    const bool sevenBits = settings_.dataBits == 7;
+    for (StreamPiece& piece : decoder_.decode(bytes)) {
+        if (sevenBits)
+            stripEighthBits(piece.bytes);
         if (piece.kind == StreamPiece::Kind::Data) {
             appendInput(piece.bytes);
             continue;

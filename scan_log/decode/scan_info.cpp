@@ -4,6 +4,7 @@
 #include "scan_log/decode/gs1_check_digit.h"
 #include "scan_log/decode/gs1_parser.h"
 #include "scan_log/decode/gs1_syntax_check.h"
+#include "scan_log/decode/noise.h"
 #include "scan_log/decode/scan_splitter.h"
 #include "scan_log/decode/visible_bytes.h"
 
@@ -142,6 +143,14 @@ ScanVerdict verdictOf(const ScanInfo& info) {
     return ScanVerdict::Unknown;
 }
 
+// What to do about a line that brings garbage or errors.
+constexpr std::string_view WrongSettingsHint = "wrong baud rate, data bits or parity? Tools > "
+                                               "Find Settings";
+
+std::string lineErrorsText(int errors) {
+    return errors == 1 ? "1 line error" : std::to_string(errors) + " line errors";
+}
+
 int yearNow() {
     using namespace std::chrono;
     const year_month_day today{floor<days>(system_clock::now())};
@@ -153,8 +162,8 @@ ScanInfo describeScan(std::string_view bytes, int currentYear);
 
 } // namespace
 
-ScanInfo decodeScan(std::string_view bytes) {
-    return decodeScan(bytes, yearNow());
+ScanInfo decodeScan(std::string_view bytes, LineFacts line) {
+    return decodeScan(bytes, yearNow(), line);
 }
 
 std::string_view ScanInfo::verdictText() const {
@@ -169,8 +178,30 @@ std::string_view ScanInfo::verdictText() const {
     return "unknown";
 }
 
-ScanInfo decodeScan(std::string_view bytes, int currentYear) {
+ScanInfo decodeScan(std::string_view bytes, int currentYear, LineFacts line) {
+    const std::string_view data =
+        bytes.substr(0, bytes.size() - terminatorLength(terminatorOf(bytes)));
+    const NoiseCount noise = countNoise(data);
+    if (noise.isGarbage()) {
+        // Nothing else is read into it: a wrong setting can make any symbology's look.
+        ScanInfo info;
+        info.terminator = terminatorName(terminatorOf(bytes));
+        info.data = visibleForm(data);
+        info.symbology = "none";
+        info.check = std::to_string(noise.suspect) + " of " + std::to_string(noise.total) +
+                     " bytes are no scanner's (NUL, control characters, bytes no text has)";
+        if (line.errors > 0)
+            info.check += ", " + lineErrorsText(line.errors);
+        info.check += ": " + std::string(WrongSettingsHint);
+        info.verdict = ScanVerdict::Problem;
+        return info;
+    }
     ScanInfo info = describeScan(bytes, currentYear);
+    if (line.errors > 0) {
+        const bool otherProblem = !info.check.empty() && info.check != "ok";
+        info.check = lineErrorsText(line.errors) + ": " + std::string(WrongSettingsHint) +
+                     (otherProblem ? "; " + info.check : std::string());
+    }
     info.verdict = verdictOf(info);
     return info;
 }

@@ -28,12 +28,19 @@ struct ScanInfo {
     bool operator==(const ScanInfo&) const = default;
 };
 
+// What the line said of a scan besides its bytes.
+struct LineFacts {
+    int errors = 0; // breaks, framing and parity errors the port marked among its bytes
+};
+
 // Explains a scan (its bytes with the terminator, as the splitter gives them): the symbology
 // from its identifier or a guess, check digits, GS1 elements, the visible data. Dates are read
-// with the current year for their century.
-ScanInfo decodeScan(std::string_view bytes);
+// with the current year for their century. Line errors, or data that is mostly what no scanner
+// sends (see countNoise), make it a problem whatever else it reads as: the check says so and
+// what to do.
+ScanInfo decodeScan(std::string_view bytes, LineFacts line = {});
 
 // The same with a given current year.
-ScanInfo decodeScan(std::string_view bytes, int currentYear);
+ScanInfo decodeScan(std::string_view bytes, int currentYear, LineFacts line = {});
 
 } // namespace scan_log

@@ -37,6 +37,7 @@ void ScanCollector::receive(const QByteArray& bytes, qint64 msecs) {
     if (const auto deadline = splitter_.deadline();
         silence_.isActive() && deadline && msecs >= deadline->count())
         splitter_.extend(std::chrono::milliseconds(msecs));
+    fedBytes_ += static_cast<quint64>(bytes.size());
     splitter_.feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                    std::chrono::milliseconds(msecs), take_);
     // The timer moves to the new deadline, so that it never fires while a stream goes on: moving
@@ -76,9 +77,23 @@ void ScanCollector::setSilenceMs(int ms) {
     armSilence();
 }
 
+void ScanCollector::lineError() {
+    // A scan keeps at most a few hundred marks' worth (the count is capped); a line that marks
+    // every byte of a long scan must not grow this without bound.
+    if (errorOffsets_.size() >= ScanSplitter::MaxScanBytes)
+        errorOffsets_.pop_front();
+    errorOffsets_.push_back(fedBytes_);
+}
+
 void ScanCollector::take(const ScanView& scan) {
     ScanTimes times;
     times.port = port_;
+    // The bytes before the end of this scan: fed already, less what the splitter still holds.
+    scannedBytes_ += scan.bytes.size();
+    while (!errorOffsets_.empty() && errorOffsets_.front() < scannedBytes_) {
+        errorOffsets_.pop_front();
+        ++times.lineErrors;
+    }
     takeWith(scan, times);
 }
 
@@ -120,7 +135,7 @@ void ScanCollector::takeWith(const ScanView& scan, ScanTimes times) {
     previousLastMs_ = scan.lastArrival.count();
     // Decoded once here for the count (a tenth of a microsecond for a plain scan, a few for GS1
     // data); the table decodes again only the rows it shows.
-    if (decodeScan(scan.bytes).verdict == ScanVerdict::Problem)
+    if (decodeScan(scan.bytes, LineFacts{times.lineErrors}).verdict == ScanVerdict::Problem)
         ++stats_.problems;
     if (listener_)
         listener_(scan, times);

@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <deque>
+
 #include <functional>
 #include <optional>
 
@@ -45,6 +47,8 @@ public:
 
     // Bytes as they arrived, with their arrival time on the monotonic clock.
     void receive(const QByteArray& bytes, qint64 msecs);
+    // The port marked a line error (a break, a framing or parity error) before the next byte.
+    void lineError();
     // The COM number the bytes come from from now on, for each scan's source.
     void setPortNumber(int number) { port_ = number; }
     // One key typed into the keyboard field, now: "\r" for Enter, "\t" for Tab, else its text.
@@ -98,6 +102,11 @@ private:
     qint64 nowMs_ = 0;
     qint64 wallMinusMonotonicMs_ = 0;
     ScanSink take_;
+    // Bytes fed to the splitter, and those of the scans it has completed: the errors at
+    // offsets below the second belong to completed scans.
+    quint64 fedBytes_ = 0;
+    quint64 scannedBytes_ = 0;
+    std::deque<quint64> errorOffsets_;
     KeyboardScans::Sink takeTyped_;
     KeyboardScans keys_;
     int port_ = 0;

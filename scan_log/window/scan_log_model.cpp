@@ -33,8 +33,8 @@ void capField(std::string& text) {
 }
 
 // What the log keeps of a decoded scan: every text within MaxFieldChars.
-ScanInfo boundedDecode(std::string_view bytes) {
-    ScanInfo info = decodeScan(bytes);
+ScanInfo boundedDecode(std::string_view bytes, int lineErrors) {
+    ScanInfo info = decodeScan(bytes, LineFacts{lineErrors});
     capField(info.data);
     capField(info.gs1Fields);
     capField(info.check);
@@ -85,7 +85,8 @@ QVariant ScanLogModel::headerData(int section, Qt::Orientation orientation, int 
         "From the symbology identifier, or a guess from the data",
         "good: everything that could be checked is right; problem: something is wrong (see "
         "Check and GS1 fields); unknown: nothing to check",
-        "Check digits of EAN/UPC codes and of every GTIN, SSCC and GLN",
+        "Check digits of EAN/UPC codes and of every GTIN, SSCC and GLN; line errors, and data "
+        "that is mostly what no scanner sends (a line at the wrong settings)",
         "GS1 application identifiers with their values"};
     static_assert(titles.size() == ColumnCount && tips.size() == ColumnCount);
     if (section < 0 || section >= ColumnCount)
@@ -203,7 +204,7 @@ const ScanInfo& ScanLogModel::info(int row) const {
         decodedOrder_.pop_front();
     }
     decodedOrder_.push_back(key);
-    return decoded_.emplace(key, boundedDecode(bytes(row))).first->second;
+    return decoded_.emplace(key, boundedDecode(bytes(row), record(row).lineErrors)).first->second;
 }
 
 void ScanLogModel::stage(std::string_view scan, bool cut, const ScanTimes& times) {
@@ -221,10 +222,11 @@ void ScanLogModel::stage(std::string_view scan, bool cut, const ScanTimes& times
     const quint16 keyGap =
         times.keyGapMs ? static_cast<quint16>(std::clamp<qint64>(*times.keyGapMs, 0, NoKeyGap - 1))
                        : NoKeyGap;
-    records_.push_back(Record{times.wallMs, firstChunk_ + static_cast<quint32>(chunks_.size() - 1),
-                              static_cast<quint32>(chunkUsed_), static_cast<quint32>(scan.size()),
-                              times.gapMs ? clamp32(*times.gapMs) : NoGap,
-                              clamp32(times.durationMs), cut, source, keyGap});
+    records_.push_back(Record{
+        times.wallMs, firstChunk_ + static_cast<quint32>(chunks_.size() - 1),
+        static_cast<quint32>(chunkUsed_), static_cast<quint32>(scan.size()),
+        times.gapMs ? clamp32(*times.gapMs) : NoGap, clamp32(times.durationMs), cut,
+        static_cast<quint8>(std::clamp(times.lineErrors, 0, MaxLineErrors)), source, keyGap});
     chunkUsed_ += scan.size();
     keptBytes_ += scan.size();
     stagedBytes_ += scan.size();
@@ -315,7 +317,7 @@ bool ScanLogModel::writeCsv(const std::function<bool(const QByteArray&)>& write)
     for (int r = 0; r < rowCount(); ++r) {
         // Decoded afresh rather than through the cache, which keeps the rows on screen.
         const std::string_view scan = bytes(r);
-        const ScanInfo decoded = boundedDecode(scan);
+        const ScanInfo decoded = boundedDecode(scan, record(r).lineErrors);
         line.clear();
         for (int column = 0; column < ColumnCount; ++column)
             line += csvField(cellText(r, column, decoded)) + u',';

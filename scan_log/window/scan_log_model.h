@@ -22,6 +22,7 @@ struct ScanTimes {
     int port = 0;                   // the COM number it came from; 0: not known
     bool keyboard = false;          // typed into the keyboard field instead
     std::optional<qint64> keyGapMs; // keyboard scans: the median time between keys
+    int lineErrors = 0;             // breaks, framing and parity errors among its bytes
 };
 
 // The kept scans as a table, oldest first. Holds at most MaxRows; older ones leave first.
@@ -103,11 +104,14 @@ private:
         quint32 size;
         quint32 gapMs; // NoGap for none
         quint32 durationMs;
-        bool cut;
-        quint8 source;    // the COM number; 0: not known; KeyboardSource: the keyboard field
-        quint16 keyGapMs; // NoKeyGap for none
+        bool cut : 1;
+        quint8 lineErrors : 7; // up to MaxLineErrors
+        quint8 source;         // the COM number; 0: not known; KeyboardSource: the keyboard field
+        quint16 keyGapMs;      // NoKeyGap for none
     };
+    static_assert(sizeof(Record) == 32);
     static constexpr quint32 NoGap = 0xFFFF'FFFF;
+    static constexpr int MaxLineErrors = 127;
 
     // Bytes of scans, one chunk after another; a scan never spans two. Chunks leave with the
     // last row whose bytes they hold.

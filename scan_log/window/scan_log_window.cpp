@@ -114,7 +114,8 @@ QLayout* ScanLogWindow::buildFigures() {
                                         "the next"));
     problems_ = addFigure("problemCount", QStringLiteral("Problems: 0000000000"),
                           QStringLiteral("Scans whose verdict is problem: a wrong check digit, a "
-                                         "GS1 field or its order, GS1's syntax rules"));
+                                         "GS1 field or its order, GS1's syntax rules, line errors "
+                                         "or garbage"));
     dropped_ = addFigure("droppedCount", QStringLiteral("Dropped: 0000000000"),
                          QStringLiteral("The oldest scans leave the log to keep it within 100,000 "
                                         "scans and 64 MiB of scanned bytes"));

@@ -619,6 +619,28 @@ private slots:
         QCOMPARE(trace_, trace);
     }
 
+    // At 7 data bits the eighth is no data, even where the device passes it on (a
+    // pseudo-terminal always carries 8): letters with their parity bit and CR as 8Dh arrive as
+    // the text the scanner sent, in Input and at the tap. At 8 bits every bit stays.
+    void sevenDataBitsDropTheEighth_data() {
+        addColumns<QString, QByteArray>("settings", "received");
+        QTest::newRow("7E1") << u"19200,E,7,1"_s << "AB\r\n"_ba;
+        QTest::newRow("7N2") << u"9600,N,7,2"_s << "AB\r\n"_ba;
+        QTest::newRow("8N1") << u"9600,N,8,1"_s << "\xC1\xC2\x8D\n"_ba;
+    }
+    void sevenDataBitsDropTheEighth() {
+        QFETCH(QString, settings);
+        QFETCH(QByteArray, received);
+        port_->setSettings(settings);
+        port_->setPortOpen(true);
+        QByteArray tapped;
+        connect(port_.get(), &PortControl::bytesArrived, this,
+                [&tapped](const QByteArray& bytes, qint64) { tapped += bytes; });
+        pty_->writeMaster("\xC1\xC2\x8D\n"_ba);
+        QTRY_COMPARE(tapped, received);
+        QTRY_COMPARE(received_.toLatin1(), received);
+    }
+
     void overflowsTheInputBufferOncePerEpisode() {
         port_->setRThreshold(0); // Receive off, so nobody reads: the buffer fills
         port_->setPortOpen(true);

@@ -240,8 +240,10 @@ private slots:
             "<STX>]E04006381333931<ETX>", "CR");
         row("text", "LINNET-TEST-0001\r\n", "text (guess)", "", "", "LINNET-TEST-0001", "CR LF");
         row("a terminator alone", "\r\n", "", "", "", "", "CR LF");
-        row("cut scan without terminator", QByteArray(10, '\xFF'), "text (guess)", "", "",
-            "<ff><ff><ff><ff><ff><ff><ff><ff><ff><ff>", "");
+        row("cut scan of bytes no text has", QByteArray(10, '\xFF'), "none",
+            "10 of 10 bytes are no scanner's (NUL, control characters, bytes no text has): wrong "
+            "baud rate, data bits or parity? Tools > Find Settings",
+            "", "<ff><ff><ff><ff><ff><ff><ff><ff><ff><ff>", "");
     }
     void scans() {
         QFETCH(QByteArray, bytes);
@@ -288,6 +290,74 @@ private slots:
         row("EAN-13", "]E04006381333931\r", "ok", "", "good");
         row("plain text", "LINNET\r", "", "", "unknown");
     }
+    // Garbage is a finding: what a receiver at the wrong settings makes of a code, or a scan
+    // the port marked line errors in, is a problem with the way forward; text in Latin-1 or
+    // UTF-8 and the separators of GS1 and ISO/IEC 15434 data are not.
+    void garbageAndLineErrors_data() {
+        addColumns<QByteArray, int, QString, QString>("bytes", "lineErrors", "verdict", "check");
+        const auto row = [](const char* name, const QByteArray& bytes, int errors,
+                            const char* verdict, const char* check) {
+            QTest::newRow(name) << bytes << errors << QString::fromUtf8(verdict)
+                                << QString::fromUtf8(check);
+        };
+        const char* hint = "wrong baud rate, data bits or parity? Tools > Find Settings";
+        row("NUL and e0h, as at half the rate", QByteArray("\0\xE0\0\xE0\xE0\0\r\n", 8), 0,
+            "problem",
+            "6 of 6 bytes are no scanner's (NUL, control characters, bytes no text has): wrong "
+            "baud rate, data bits or parity? Tools > Find Settings");
+        row("C1 bytes and controls",
+            "\x81\x93\x07\x0E"
+            "AB\r",
+            0, "problem",
+            "4 of 6 bytes are no scanner's (NUL, control characters, bytes no text has): wrong "
+            "baud rate, data bits or parity? Tools > Find Settings");
+        row("garbage with its line errors", QByteArray("\x80\xF8\xFE\0\r", 5), 3, "problem",
+            "4 of 4 bytes are no scanner's (NUL, control characters, bytes no text has), 3 line "
+            "errors: wrong baud rate, data bits or parity? Tools > Find Settings");
+        row("an EAN-13 with a line error", "4006381333931\r\n", 1, "problem",
+            (std::string("1 line error: ") + hint).c_str());
+        row("a wrong check digit and line errors", "]E04006381333932\r", 2, "problem",
+            (std::string("2 line errors: ") + hint + "; check digit should be 1").c_str());
+        row("an EAN-13", "4006381333931\r\n", 0, "good", "ok");
+        row("Latin-1 text of a 2D code",
+            "]Q1Linnet QR: Gr\xF6\xDF"
+            "e 42, caf\xE9, 0042\r",
+            0, "unknown", "");
+        row("the same in UTF-8",
+            "]Q1Gr\xC3\xB6\xC3\x9F"
+            "e 42, caf\xC3\xA9\r",
+            0, "unknown", "");
+        row("signs of Latin-1",
+            "25\xB0"
+            "C \xA7"
+            "4 \xBD\r",
+            0, "unknown", "");
+        row("GS1 with its separator",
+            "]C110ABC\x1D"
+            "2112345\r",
+            0, "good", "");
+        row("ISO/IEC 15434 envelope",
+            "[)>\x1E"
+            "05\x1D"
+            "0104006381333931\x1E\x04\r",
+            0, "good", "ok");
+        row("framed by STX and ETX",
+            "\x02"
+            "4006381333931\x03\r",
+            0, "good", "ok");
+        row("one stray NUL in a long text", QByteArray("LINNET-TEST-0001\0\r", 18), 0, "unknown",
+            "");
+    }
+    void garbageAndLineErrors() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, lineErrors);
+        QFETCH(QString, verdict);
+        QFETCH(QString, check);
+        const ScanInfo info = decodeScan(bytes.toStdString(), 2025, LineFacts{lineErrors});
+        QCOMPARE(q(std::string(info.verdictText())), verdict);
+        QCOMPARE(q(info.check), check);
+    }
+
     void gs1SyntaxAndVerdict() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, check);

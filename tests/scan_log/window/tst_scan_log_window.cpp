@@ -158,6 +158,30 @@ private slots:
         QTRY_COMPARE(h.figure("problemCount"), u"Problems: 1"_s);
     }
 
+    // Garbage from a line at the wrong settings counts among the problems, and so does a scan
+    // the port marked a line error in; the scan after it, clean, is good.
+    void garbageAndLineErrorsAreProblems() {
+        LogHarness h;
+        h.showLog();
+        QString garbage;
+        for (int i = 0; i < 100; ++i)
+            garbage += QString::fromLatin1("\0\xE0\0\xE0\xE0\x80\r\n", 8);
+        h.port->receive(garbage);
+        QTRY_COMPARE(h.model().rowCount(), 100);
+        QCOMPARE(h.cell(0, ScanLogModel::Verdict), u"problem"_s);
+        QVERIFY(h.cell(0, ScanLogModel::Check).contains(u"Tools > Find Settings"_s));
+        QTRY_COMPARE(h.figure("problemCount"), u"Problems: 100"_s);
+        h.port->receive(u"40063813"_s);
+        h.port->raise(CommEventCode::Framing);
+        h.port->receive(u"33931\r\n4006381333931\r\n"_s);
+        QTRY_COMPARE(h.model().rowCount(), 102);
+        QCOMPARE(h.cell(100, ScanLogModel::Verdict), u"problem"_s);
+        QVERIFY2(h.cell(100, ScanLogModel::Check).startsWith(u"1 line error: "_s),
+                 qPrintable(h.cell(100, ScanLogModel::Check)));
+        QCOMPARE(h.cell(101, ScanLogModel::Verdict), u"good"_s);
+        QTRY_COMPARE(h.figure("problemCount"), u"Problems: 101"_s);
+    }
+
     void silenceEndsAScan() {
         LogHarness h;
         h.showLog();
