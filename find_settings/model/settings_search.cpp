@@ -139,9 +139,9 @@ void SettingsSearch::endScan() {
             finish(SearchOutcome::Kind::Found);
             return;
         }
-        moveOn(score.implied);
-        return;
     }
+    // A clean scan that is not the chosen code may be another code picked up by mistake: the
+    // setting is kept, and two clean scans find it as they do without a chosen code.
     if (score.clean()) {
         if (++cleanInARow_ >= pace_.confirmingScans)
             finish(SearchOutcome::Kind::Found);
@@ -200,9 +200,11 @@ void SettingsSearch::finish(SearchOutcome::Kind kind) {
         std::erase_if(clean,
                       [&](const TriedSetting* setting) { return perScan(*setting) < most / 2; });
         if (clean.size() == 1) {
+            // Said as the evidence shows it: without a terminator only where no scan had one.
             outcome.kind = SearchOutcome::Kind::Found;
             outcome.found = *clean.front();
-            outcome.withoutTerminator = true;
+            outcome.withoutTerminator = clean.front()->endedWithTerminator == 0;
+            outcome.unconfirmed = true;
         } else {
             for (const TriedSetting* setting : clean)
                 outcome.possible.push_back(setting->format);

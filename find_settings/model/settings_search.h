@@ -45,8 +45,11 @@ struct SearchOutcome {
     };
     Kind kind = Kind::NothingClean;
     std::optional<TriedSetting> found;
-    // Found without CR or LF at the end: the only setting with clean characters, so the scanner
-    // probably ends its scans with something else or nothing.
+    // Found after every setting was tried, as the only one whose characters were clean, not by
+    // confirmingScans clean scans in a row or the chosen code.
+    bool unconfirmed = false;
+    // Found so, and no scan at it ended with CR or LF: the scanner probably ends its scans with
+    // something else or nothing.
     bool withoutTerminator = false;
     // Nothing clean: the settings whose scans had no error and only printable characters but
     // no CR or LF at the end, more than one (any could be it).
@@ -57,11 +60,11 @@ struct SearchOutcome {
 // Finds the line settings of a scanner from what arrives while the person scans. The caller
 // sets the port to current(), hands over what arrives and calls tick() now and then; when a tick
 // says so it sets the port to the new current(). Each scan (characters up to a quiet of
-// scanQuietMs) is scored at the setting it arrived at: a setting is found by an exact match with
-// the expected code when there is one, else by confirmingScans clean scans in a row (no line
-// error, all printable, CR or LF at the end). A scan at 8N1 whose eighth bits are parity bits
-// sends the search to that 7-bit format next. There is no silent default: the outcome says found,
-// silence or nothing clean, with everything seen.
+// scanQuietMs) is scored at the setting it arrived at: a setting is found by a match with the
+// expected code when there is one, or by confirmingScans clean scans in a row (no line error, all
+// printable, CR or LF at the end). A clean scan that is not the expected code keeps the setting. A
+// scan at 8N1 whose eighth bits are parity bits sends the search to that 7-bit format next. There
+// is no silent default: the outcome says found, silence or nothing clean, with everything seen.
 class SettingsSearch {
 public:
     // `expected` judges a scan (without its CR/LF) against the code the person scans; none: any
@@ -81,6 +84,9 @@ public:
 
     const std::optional<SearchOutcome>& outcome() const { return outcome_; }
     int settingsTried() const { return static_cast<int>(tried_.size()); }
+    // The place of the setting listened to in the order of trying: 1 for the first. The one
+    // count the window shows, in its progress and its status alike.
+    int currentNumber() const { return static_cast<int>(position_) + 1; }
     int settingsTotal() const { return static_cast<int>(order_.size()); }
     int scansHeard() const { return scansHeard_; }
     // Milliseconds since the last character arrived (since the start when none has).

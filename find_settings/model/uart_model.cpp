@@ -123,8 +123,13 @@ std::vector<ReceivedChar> receiveLine(const LineFormat& sender, const LineFormat
         }
         const bool stop = line.levelAt(at);
         c.framingError = !stop;
-        c.lineBreak = !stop && value == 0 && !c.parityError &&
-                      (receiver.parity == Parity::None || !line.levelAt(at - bit));
+        // A break is the line held at space for the whole frame: start, data, parity and stop
+        // bits all low. The UART reports it as a break alone, whatever the parity bit should have
+        // been (at odd parity a low parity bit is also a parity error, which a break hides).
+        c.lineBreak =
+            !stop && value == 0 && (receiver.parity == Parity::None || !line.levelAt(at - bit));
+        if (c.lineBreak)
+            c.parityError = false;
         received.push_back(c);
         // The receiver looks for the next start after the middle of the stop bit.
         t = at;

@@ -1,6 +1,7 @@
 #include "find_settings/window/find_settings_texts.h"
 
 #include "base/outside_text.h"
+#include "scan_log/decode/visible_bytes.h"
 
 #include <QStringList>
 
@@ -98,18 +99,31 @@ QString evidenceText(const TriedSetting& setting) {
 }
 
 QString triedLine(const TriedSetting& setting) {
+    // In the form the Scan Log shows bytes in, and no longer than a line: what a wrong setting
+    // received is garbage, and its first characters say as much as all of them.
+    constexpr std::size_t MostShownChars = 64;
+    const std::string_view last = setting.lastScan;
+    std::string shown;
+    std::size_t taken = 0;
+    for (; taken < last.size(); ++taken) {
+        const std::string one = scan_log::visibleForm(last.substr(taken, 1));
+        if (shown.size() + one.size() > MostShownChars)
+            break;
+        shown += one;
+    }
+    QString text = QString::fromStdString(shown);
+    if (taken < last.size())
+        text += QStringLiteral("... (%1 bytes)").arg(last.size());
     return shortName(setting.format) + QStringLiteral(": ") +
            count(setting.chars, "character", "characters") + QStringLiteral(" in ") +
-           evidenceText(setting) + QStringLiteral(". Last: ") +
-           outside_text::visible(
-               QString::fromLatin1(setting.lastScan.data(), qsizetype(setting.lastScan.size())));
+           evidenceText(setting) + QStringLiteral(". Last: ") + text;
 }
 
-QString listeningText(const LineFormat& format, int tried, int total, int scansHeard) {
+QString listeningText(const LineFormat& format, int number, int total, int scansHeard) {
     return QStringLiteral("Listening at %1 (setting %2 of %3, %4 so far). Scan a code now, "
                           "and again after each beep.")
         .arg(shortName(format))
-        .arg(tried)
+        .arg(number)
         .arg(total)
         .arg(count(scansHeard, "scan", "scans"));
 }
@@ -130,13 +144,18 @@ QString outcomeText(const SearchOutcome& outcome) {
             text += QStringLiteral(" It is the only setting at which characters came without an "
                                    "error, but no scan ended with CR or LF: the scanner ends its "
                                    "scans with something else, or with nothing.");
+        else if (outcome.unconfirmed)
+            text += QStringLiteral(" It is the only setting at which characters came without an "
+                                   "error, but it was not confirmed by a second clean scan or "
+                                   "the chosen test code: scan again after Apply to be sure.");
         return text + QStringLiteral(" Choose Apply to use it.");
     }
     if (outcome.kind == SearchOutcome::Kind::Silence)
-        return QStringLiteral("Not found: nothing arrived for 30 s at %1. Check the cable, that "
+        return QStringLiteral("Not found: nothing arrived for %1 s at %2. Check the cable, that "
                               "the scanner has power and that it is set to send on its serial "
                               "line, then scan while the search listens.")
-            .arg(outcome.tried.empty() ? QStringLiteral("any setting")
+            .arg(QString::number(SearchPace{}.silenceLimitMs / 1000),
+                 outcome.tried.empty() ? QStringLiteral("any setting")
                                        : QStringLiteral("the last setting tried"));
     if (!outcome.possible.empty()) {
         QStringList names;

@@ -20,7 +20,8 @@ QString formatDescription(const LineFormat& format);
 QString evidenceText(const TriedSetting& setting);
 // One line of the list of settings tried: "9600 8N1: 1 scan, 14 characters, 3 line errors, ...".
 QString triedLine(const TriedSetting& setting);
-QString listeningText(const LineFormat& format, int tried, int total, int scansHeard);
+// `number`: the setting's place in the order of trying, as the progress bar shows it.
+QString listeningText(const LineFormat& format, int number, int total, int scansHeard);
 QString nothingYetText(qint64 quietSeconds);
 // The report of a finished search: what was found, or "not found" and why.
 QString outcomeText(const SearchOutcome& outcome);

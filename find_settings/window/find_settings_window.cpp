@@ -64,8 +64,10 @@ FindSettingsWindow::FindSettingsWindow(PortControl& port, QWidget* parent)
 
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("FindProgress"));
-    progress_->setFormat(QStringLiteral("%v of %m settings"));
+    progress_->setAccessibleName(QStringLiteral("Settings tried"));
+    progress_->setRange(0, int(candidateFormats().size()));
     progress_->setValue(0);
+    progress_->setFormat(QStringLiteral("%m settings to try"));
     layout->addWidget(progress_);
     status_ = plainLabel(QString(), QStringLiteral("FindStatus"), this);
     layout->addWidget(status_);
@@ -185,12 +187,14 @@ void FindSettingsWindow::tick() {
 }
 
 void FindSettingsWindow::showProgress() {
-    progress_->setValue(search_->settingsTried());
+    // One count: the setting listened to, the same in the bar and in the status.
+    progress_->setFormat(QStringLiteral("Setting %v of %m"));
+    progress_->setValue(search_->currentNumber());
     const qint64 quiet = search_->quietForMs(clock_());
     if (quiet >= NothingYetMs)
         status_->setText(nothingYetText(quiet / 1000));
     else
-        status_->setText(listeningText(search_->current(), search_->settingsTried() + 1,
+        status_->setText(listeningText(search_->current(), search_->currentNumber(),
                                        search_->settingsTotal(), search_->scansHeard()));
 }
 
@@ -201,8 +205,10 @@ void FindSettingsWindow::cancel() {
 
 void FindSettingsWindow::stop(const QString& text) {
     timer_.stop();
-    if (search_)
+    if (search_) {
+        progress_->setFormat(QStringLiteral("%v of %m settings tried"));
         progress_->setValue(search_->settingsTried());
+    }
     search_.reset();
     QString failure;
     QString report = text;

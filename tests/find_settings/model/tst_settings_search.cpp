@@ -67,13 +67,30 @@ private slots:
                 QVERIFY2(outcome && outcome->kind == SearchOutcome::Kind::Found,
                          sender.text().c_str());
                 QCOMPARE(outcome->found->format, sender);
-                QVERIFY(!outcome->withoutTerminator);
+                QVERIFY(!outcome->withoutTerminator && !outcome->unconfirmed);
                 most = std::max(most, bench.sent);
                 sum += bench.sent;
             }
             qInfo("%s: scans needed, mean %.1f, most %d", known ? "code known" : "any code",
                   double(sum) / 48, most);
         }
+    }
+
+    // With the EAN-13 of Test Codes chosen, another code picked up by mistake at the right
+    // setting neither finds it nor moves the search on: the chosen code then finds it, and
+    // what the finding says agrees with its evidence.
+    void aStrayScanDecidesNothing() {
+        const auto ean = [](std::string_view scan) { return scan == "4006381333931"; };
+        Bench bench(Start, {"LINNET-TEST-0042\r\n", Codes[0]}, ean);
+        bench.run(5000);
+        const auto& outcome = bench.search.outcome();
+        QVERIFY(outcome);
+        QCOMPARE(outcome->kind, SearchOutcome::Kind::Found);
+        QCOMPARE(outcome->found->format, Start);
+        QVERIFY(outcome->found->matchedExpected);
+        QCOMPARE(outcome->tried.size(), std::size_t(1));
+        QCOMPARE(outcome->found->endedWithTerminator, outcome->found->scans);
+        QVERIFY(!outcome->withoutTerminator && !outcome->unconfirmed);
     }
 
     // What ends a search without a finding, and what it then says it saw.
@@ -105,7 +122,8 @@ private slots:
         QVERIFY(outcome);
         QCOMPARE(outcome->kind, SearchOutcome::Kind::Found);
         QCOMPARE(outcome->found->format, (LineFormat{19200, 7, Parity::Even, 1}));
-        QVERIFY(outcome->withoutTerminator);
+        QVERIFY(outcome->withoutTerminator && outcome->unconfirmed);
+        QCOMPARE(outcome->found->endedWithTerminator, 0);
     }
 
     // The end of a scan already under way when the search starts is not scored: the first

@@ -90,6 +90,84 @@ private slots:
         QVERIFY(!score.clean());
     }
 
+    // What a receiver takes, worked out bit by bit by hand (not by the model): each frame is
+    // written start (S), data bits least significant first, parity (P), stop (T), one bit each
+    // at the sender's rate; the receiver samples each of its bits in its middle.
+    void workedExamples_data() {
+        QTest::addColumn<QString>("sender");
+        QTest::addColumn<QString>("receiver");
+        QTest::addColumn<QByteArray>("sent");
+        // value:f(raming) p(arity) b(reak), one a character.
+        QTest::addColumn<QStringList>("taken");
+        // 'A' = 41h = 1000001 (two ones): S0 1000001 P0 T1. At 8N1 the parity bit is data bit 7.
+        QTest::newRow("7E1 A read at 8N1") << "9600 7E1"
+                                           << "9600 8N1" << QByteArray("A") << QStringList{"41"};
+        // 'C' = 43h = 1100001 (three ones): S0 1100001 P1 T1; 8N1 reads 11000011 = C3h.
+        QTest::newRow("7E1 C read at 8N1") << "9600 7E1"
+                                           << "9600 8N1" << QByteArray("C") << QStringList{"c3"};
+        // 8N1 'C': S0 11000010 T1. 7E1 takes 1100001 = 43h, then 0 as the parity bit where even
+        // parity over three ones wants 1; the stop bit is the sender's.
+        QTest::newRow("8N1 C read at 7E1") << "9600 8N1"
+                                           << "9600 7E1" << QByteArray("C") << QStringList{"43:p"};
+        // The same at odd parity wants 0: no error.
+        QTest::newRow("8N1 C read at 7O1") << "9600 8N1"
+                                           << "9600 7O1" << QByteArray("C") << QStringList{"43"};
+        // 7O1 NUL: S0 0000000 P1 T1; 8N1 reads 00000001 = 80h.
+        QTest::newRow("7O1 NUL read at 8N1")
+            << "9600 7O1"
+            << "9600 8N1" << QByteArray(1, '\0') << QStringList{"80"};
+        // 8N1 NUL: S0 00000000 T1, then the idle line. 8E1 takes 0, samples the stop bit (1)
+        // as its parity bit where even parity over no ones wants 0, and the idle line as stop.
+        QTest::newRow("8N1 NUL read at 8E1")
+            << "9600 8N1"
+            << "9600 8E1" << QByteArray(1, '\0') << QStringList{"00:p"};
+        QTest::newRow("8N1 NUL read at 8O1")
+            << "9600 8N1"
+            << "9600 8O1" << QByteArray(1, '\0') << QStringList{"00"};
+        // 8N1 01h: S0 10000000 T1. 7N2 takes 1000000 = 01h and finds data bit 7 (0) where its
+        // stop bit belongs: a framing error, not a break (a data bit was high).
+        QTest::newRow("8N1 01h read at 7N2")
+            << "9600 8N1"
+            << "9600 7N2" << QByteArray(1, '\1') << QStringList{"01:f"};
+        // 8N1 NUL read at 7N2: start, seven data bits and the stop bit all low: a break.
+        QTest::newRow("8N1 NUL read at 7N2")
+            << "9600 8N1"
+            << "9600 7N2" << QByteArray(1, '\0') << QStringList{"00:fb"};
+        // 4800 8N1 NUL holds the line low for nine of its bits: eighteen bits at 9600, longer
+        // than a whole frame of any 9600 receiver, parity bit included. A break at every parity:
+        // at odd parity the low parity bit is no parity error of its own.
+        for (const char* format : {"8N1", "7E1", "7O1", "8E1", "8O1"})
+            QTest::newRow(qPrintable(QStringLiteral("4800 NUL read at 9600 %1").arg(format)))
+                << "4800 8N1" << QStringLiteral("9600 %1").arg(format) << QByteArray(1, '\0')
+                << QStringList{"00:fb"};
+    }
+    void workedExamples() {
+        QFETCH(QString, sender);
+        QFETCH(QString, receiver);
+        QFETCH(QByteArray, sent);
+        QFETCH(QStringList, taken);
+        const auto format = [](const QString& text) {
+            const QStringList parts = text.split(u' ');
+            LineFormat f;
+            f.baud = parts[0].toInt();
+            f.dataBits = parts[1][0].digitValue();
+            f.parity = parts[1][1] == u'E'   ? Parity::Even
+                       : parts[1][1] == u'O' ? Parity::Odd
+                                             : Parity::None;
+            f.stopBits = parts[1][2].digitValue();
+            return f;
+        };
+        QStringList got;
+        for (const ReceivedChar& c : receiveLine(format(sender), format(receiver),
+                                                 std::vector<std::string>{sent.toStdString()})) {
+            QString flags = QString(c.framingError ? "f" : "") + (c.parityError ? "p" : "") +
+                            (c.lineBreak ? "b" : "");
+            got << QStringLiteral("%1").arg(c.value, 2, 16, QLatin1Char('0')) +
+                       (flags.isEmpty() ? QString() : u':' + flags);
+        }
+        QCOMPARE(got, taken);
+    }
+
     // Every pair of the 48 settings: how often the search finds the sender's setting.
     void findsTheSender() {
         const double one = shareFound(1, false);

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -95,6 +96,39 @@ private slots:
         for (const QString& option : {u"Baud3"_s, u"EvenParity"_s, u"Data7"_s, u"Stop1"_s})
             QVERIFY2(dialog->findChild<QRadioButton*>(option)->isChecked(), qPrintable(option));
         QVERIFY(h.prompts->messages().isEmpty());
+    }
+
+    // One count everywhere: before Start the bar says how many settings there are; while a
+    // setting is listened to (also while it is confirmed by a second clean scan), the bar and
+    // the status name the same number. The report shows what each setting received as the Scan
+    // Log does, a line each.
+    void oneCountAndOneVisibleForm() {
+        FormHarness h;
+        qint64 now = 0;
+        FindSettingsWindow* window = openWindow(h, now, u"9600,N,8,1"_s);
+        auto* bar = window->findChild<QProgressBar*>(u"FindProgress"_s);
+        auto* status = window->findChild<QLabel*>(u"FindStatus"_s);
+        QCOMPARE(bar->text(), u"48 settings to try"_s);
+        ScannerOnLine scanner(*h.port, Scanner);
+        window->findChild<QPushButton*>(u"FindStart"_s)->click();
+        for (const qint64 end = now + 60000; now < end && window->searching(); now += 10) {
+            if (now % 300 == 0)
+                scanner.scan("4006381333931\r\n");
+            window->tick();
+            if (!window->searching())
+                break;
+            const QString number = QString::number(bar->value());
+            QVERIFY2(bar->text() == u"Setting %1 of 48"_s.arg(number), qPrintable(bar->text()));
+            if (status->text().startsWith(u"Listening"_s))
+                QVERIFY2(status->text().contains(u"(setting %1 of 48,"_s.arg(number)),
+                         qPrintable(status->text() + u" / "_s + bar->text()));
+        }
+        QVERIFY(!window->searching());
+        const QString text = report(window);
+        QVERIFY2(!text.contains(u"\\x"_s), qPrintable(text));
+        QVERIFY2(text.contains(u"<"_s) && text.contains(u">"_s), qPrintable(text));
+        for (const QString& line : text.split(u'\n'))
+            QVERIFY2(line.size() < 250, qPrintable(line));
     }
 
     // With a code from Test Codes chosen, one scan at the right setting finds it.
