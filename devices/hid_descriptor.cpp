@@ -44,7 +44,8 @@ HidDescriptorFacts readHidDescriptor(std::span<const std::uint8_t> bytes) {
     while (at < bytes.size()) {
         const std::uint8_t prefix = bytes[at];
         if (prefix == LongItemPrefix) {
-            if (at + 2 >= bytes.size()) {
+            // Prefix, data size, long tag, then the data: all of it must be there.
+            if (at + 2 >= bytes.size() || at + 3 + std::size_t(bytes[at + 1]) > bytes.size()) {
                 facts.truncated = true;
                 break;
             }

@@ -1,6 +1,5 @@
 #include "test_codes/symbols/test_sheet.h"
 
-#include "base/outside_text.h"
 #include "scan_log/decode/visible_bytes.h"
 #include "test_codes/rules/test_code.h"
 #include "test_codes/symbols/symbol.h"
@@ -166,9 +165,8 @@ std::optional<QString> unwritableReason(const QString& path) {
 }
 
 Result<SheetLayout, SheetFailure> writeTestSheet(const QString& path, QPageSize::PageSizeId paper) {
-    const QString shown = outside_text::visible(path);
     if (const std::optional<QString> reason = unwritableReason(path))
-        return Failed{SheetFailure{SheetFailure::Kind::CannotWrite, shown, *reason}};
+        return Failed{SheetFailure{SheetFailure::Kind::CannotWrite, path, *reason}};
     QPdfWriter writer(path);
     writer.setResolution(600);
     writer.setTitle(QStringLiteral("Linnet-Test test codes"));
@@ -178,7 +176,7 @@ Result<SheetLayout, SheetFailure> writeTestSheet(const QString& path, QPageSize:
     auto painted = paintTestSheet(writer);
     if (!painted) {
         SheetFailure failure = painted.error();
-        failure.path = shown;
+        failure.path = path;
         return Failed{failure};
     }
     return painted;

@@ -17,7 +17,7 @@ namespace test_codes {
 // Why the sheet was not written.
 struct SheetFailure {
     enum class Kind { CannotWrite, NotEncoded } kind;
-    QString path;   // the file, shown visibly
+    QString path;   // the file, as given
     QString detail; // the system's reason, or the code that could not be encoded and why
 };
 

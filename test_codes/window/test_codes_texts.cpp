@@ -8,13 +8,14 @@ QString sheetNotWrittenText(const SheetFailure& failure) {
     switch (failure.kind) {
     case SheetFailure::Kind::NotEncoded:
         return QStringLiteral("The test sheet %1 is incomplete: %2.")
-            .arg(failure.path, failure.detail);
+            .arg(outside_text::visible(failure.path), outside_text::visible(failure.detail));
     case SheetFailure::Kind::CannotWrite:
         break;
     }
     return QStringLiteral("Cannot write the test sheet to %1: %2. Choose another file or folder.")
-        .arg(failure.path, failure.detail.isEmpty() ? QStringLiteral("the file cannot be written")
-                                                    : failure.detail);
+        .arg(outside_text::visible(failure.path),
+             failure.detail.isEmpty() ? QStringLiteral("the file cannot be written")
+                                      : outside_text::visible(failure.detail));
 }
 
 QString resultsNotSavedText(const QString& what, const QString& path, const QString& reason) {

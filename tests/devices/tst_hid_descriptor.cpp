@@ -38,6 +38,8 @@ private slots:
         // Cut or garbled: what came before counts, nothing is read past the end.
         row("cut inside an item", "05010906a101050719", {{0x01, 0x06}}, true, false, true);
         row("cut inside a long item", "05010906a101c0fe", {{0x01, 0x06}}, true, false, true);
+        // A long item that says it holds 16 bytes, with two of them there.
+        row("a long item cut short", "05010906a101c0fe1010aabb", {{0x01, 0x06}}, true, false, true);
         row("only a prefix", "09", {}, false, false, true);
         row("end before any collection", "c0c0c005010906", {}, false, false);
         row("empty", "", {}, false, false);
