@@ -7,6 +7,7 @@
 #include "test_codes/symbols/test_sheet.h"
 #include "test_codes/window/symbol_view.h"
 #include "test_codes/window/test_codes_texts.h"
+#include "ui/accessible_splitter.h"
 #include "ui/elided_label.h"
 #include "ui/file_chooser.h"
 #include "ui/prompts.h"
@@ -88,6 +89,8 @@ TestCodesWindow::TestCodesWindow(scan_log::FileChooser& files, Prompts& prompts,
     splitter->addWidget(buildSide());
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 1);
+    splitter->setObjectName(QStringLiteral("codeSplitter"));
+    nameSplitterHandles(splitter, QStringLiteral("Divider between the codes and the code shown"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(splitter, 1);
     summary_ = new QLabel(this);
@@ -98,6 +101,7 @@ TestCodesWindow::TestCodesWindow(scan_log::FileChooser& files, Prompts& prompts,
     summary_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     summary_->setAccessibleName(QStringLiteral("What the scanner appears to be set to"));
+    // The name stays fixed; what it says is the description, kept with the text.
     layout->addWidget(summary_);
     layout->addWidget(buildButtons());
     clearResults();
@@ -212,10 +216,10 @@ void TestCodesWindow::showCode(int row) {
     const TestCode& code = testCodes()[std::size_t(row)];
     auto symbol = Symbol::encode(code);
     symbol_->setSymbol(symbol ? std::optional(std::move(symbol.value())) : std::nullopt);
-    shownName_->setFullText(symbol
-                            ? QStringLiteral("%1: %2").arg(latin1(code.name), visible(code.content))
-                            : QStringLiteral("%1 cannot be drawn: %2")
-                                  .arg(latin1(code.name), symbol.error().message));
+    shownName_->setFullText(
+        symbol ? QStringLiteral("%1: %2").arg(latin1(code.name), visible(code.content))
+               : QStringLiteral("%1 cannot be drawn: %2")
+                     .arg(latin1(code.name), symbol.error().message));
 }
 
 void TestCodesWindow::takeScan(const ReceivedScan& scan) {
@@ -223,7 +227,7 @@ void TestCodesWindow::takeScan(const ReceivedScan& scan) {
     judged_.push_back({match.verdict, scan.terminator, scan.gapMs,
                        scan.bytes.size() + scan_log::terminatorLength(scan.terminator),
                        scan.durationMs});
-    summary_->setText(QString::fromStdString(setupSummary(judged_)));
+    showSummary(QString::fromStdString(setupSummary(judged_)));
     const QString verdict = QString::fromStdString(match.verdict.text());
     if (!match.code) {
         lastScan_->setFullText(noScanMatchedText(verdict));
@@ -257,9 +261,15 @@ void TestCodesWindow::clearResults() {
         item->setData(Qt::BackgroundRole, {});
         item->setData(Qt::ForegroundRole, {});
     }
-    lastScan_->setFullText(QStringLiteral("Last scan: none yet. Open the scanner's port and scan the "
-                                      "code shown."));
-    summary_->setText(QString::fromStdString(setupSummary(judged_)));
+    lastScan_->setFullText(
+        QStringLiteral("Last scan: none yet. Open the scanner's port and scan the "
+                       "code shown."));
+    showSummary(QString::fromStdString(setupSummary(judged_)));
+}
+
+void TestCodesWindow::showSummary(const QString& text) {
+    summary_->setText(text);
+    summary_->setAccessibleDescription(text);
 }
 
 QString TestCodesWindow::askFile(const QString& caption, const QString& name,

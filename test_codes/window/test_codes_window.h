@@ -52,6 +52,7 @@ private:
     void showCode(int row);
     void showVerdict(std::size_t code, const Verdict& verdict);
     void clearResults();
+    void showSummary(const QString& text);
     void saveCsv();
     void saveReport();
     void saveSheet();

@@ -109,6 +109,7 @@ private slots:
         auto* bar = window->findChild<QProgressBar*>(u"FindProgress"_s);
         auto* status = window->findChild<QLabel*>(u"FindStatus"_s);
         QCOMPARE(bar->text(), u"48 settings to try"_s);
+        QVERIFY(!bar->accessibleName().isEmpty()); // a screen reader names the bar
         ScannerOnLine scanner(*h.port, Scanner);
         window->findChild<QPushButton*>(u"FindStart"_s)->click();
         for (const qint64 end = now + 60000; now < end && window->searching(); now += 10) {

@@ -7,6 +7,7 @@
 #include "ui/elided_label.h"
 #include "zxing_reader.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSplitterHandle>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,6 +79,24 @@ private slots:
         // The Tools menu holds the new item after the Scan Log.
         const QList<QAction*> items = h.child<QMenu>(u"MTools"_s)->actions();
         QCOMPARE(items.at(1)->objectName(), u"MTestCodes"_s);
+    }
+
+    // A screen reader hears the summary as it changes, and the splitter's handles as grips with a
+    // name, not as "unknown".
+    void readAloud() {
+        CodesHarness h;
+        auto* summary = h.window->findChild<QLabel*>(u"setupSummary"_s);
+        h.scan("4006381333931");
+        QVERIFY(!summary->text().isEmpty());
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(summary);
+        QCOMPARE(read->text(QAccessible::Description), summary->text());
+        const QList<QSplitterHandle*> handles = h.window->findChildren<QSplitterHandle*>();
+        QVERIFY(!handles.isEmpty());
+        for (QSplitterHandle* handle : handles) {
+            QAccessibleInterface* grip = QAccessible::queryAccessibleInterface(handle);
+            QCOMPARE(grip->role(), QAccessible::Grip);
+            QVERIFY(!grip->text(QAccessible::Name).isEmpty());
+        }
     }
 
     // A scan of thousands of characters without a blank leaves the window as wide as it was:
