@@ -1,7 +1,5 @@
 #include "scan_log/decode/noise.h"
 
-#include <algorithm>
-
 namespace scan_log {
 
 namespace {
@@ -49,11 +47,16 @@ std::size_t utf8Length(std::string_view data, std::size_t at) {
     return length;
 }
 
-bool nearAsciiLetter(std::string_view data, std::size_t at) {
-    const std::size_t from = at >= 2 ? at - 2 : 0;
-    const std::size_t to = std::min(data.size(), at + 3);
-    for (std::size_t i = from; i < to; ++i)
-        if (i != at && asciiLetter(static_cast<unsigned char>(data[i])))
+bool letter(unsigned char c) {
+    return asciiLetter(c) || latin1Letter(c);
+}
+
+// Whether the word (a run of ASCII and Latin-1 letters) starting at `start` holds an ASCII
+// letter, as words with accented letters in Latin-1 text do; a lone accented letter among signs
+// is noise.
+bool wordHasAsciiLetter(std::string_view data, std::size_t start) {
+    for (std::size_t i = start; i < data.size() && letter(static_cast<unsigned char>(data[i])); ++i)
+        if (asciiLetter(static_cast<unsigned char>(data[i])))
             return true;
     return false;
 }
@@ -63,8 +66,16 @@ bool nearAsciiLetter(std::string_view data, std::size_t at) {
 NoiseCount countNoise(std::string_view data) {
     NoiseCount count;
     count.total = data.size();
+    // The word the byte at hand stands in, looked at once a word (however long a scan is).
+    std::size_t wordStart = 0;
+    bool wordKnown = false;
+    bool wordHasAscii = false;
     for (std::size_t i = 0; i < data.size();) {
         const auto c = static_cast<unsigned char>(data[i]);
+        if (letter(c) && (i == 0 || !letter(static_cast<unsigned char>(data[i - 1])))) {
+            wordStart = i;
+            wordKnown = false;
+        }
         if (c < 0x20 || c == 0x7F) {
             count.suspect += sentByScanners(c) ? 0 : 1;
             ++i;
@@ -73,8 +84,14 @@ NoiseCount countNoise(std::string_view data) {
         } else if (const std::size_t length = utf8Length(data, i); length > 0) {
             i += length;
         } else {
+            ++count.high;
+            count.control1 += c <= 0x9F ? 1 : 0;
             const bool sign = c >= 0xA0 && c <= 0xBF;
-            count.suspect += sign || (latin1Letter(c) && nearAsciiLetter(data, i)) ? 0 : 1;
+            if (latin1Letter(c) && !wordKnown) {
+                wordHasAscii = wordHasAsciiLetter(data, wordStart);
+                wordKnown = true;
+            }
+            count.suspect += sign || (latin1Letter(c) && wordHasAscii) ? 0 : 1;
             ++i;
         }
     }

@@ -181,7 +181,16 @@ std::string_view ScanInfo::verdictText() const {
 ScanInfo decodeScan(std::string_view bytes, int currentYear, LineFacts line) {
     const std::string_view data =
         bytes.substr(0, bytes.size() - terminatorLength(terminatorOf(bytes)));
-    const NoiseCount noise = countNoise(data);
+    // A 2D code (QR, Data Matrix, PDF417, Aztec, MaxiCode, Han Xin) may carry binary data or
+    // text in other encodings: with its identifier in front, only line errors say the line is
+    // wrong.
+    std::string_view unframed = data;
+    if (unframed.starts_with(STX))
+        unframed.remove_prefix(1);
+    const auto aim = readAimIdentifier(unframed);
+    const bool mayBeBinary =
+        aim && std::string_view("QdLzUh").find(aim->id[1]) != std::string_view::npos;
+    const NoiseCount noise = mayBeBinary ? NoiseCount{} : countNoise(data);
     if (noise.isGarbage()) {
         // Nothing else is read into it: a wrong setting can make any symbology's look.
         ScanInfo info;

@@ -6,6 +6,7 @@
 #include "form_harness.h"
 #include "port/termios_port.h"
 #include "port_environment.h"
+#include "scan_log/window/scan_collector.h"
 #include "scanner_on_line.h"
 #include "settings_dialog/config_scrn.h"
 
@@ -188,6 +189,35 @@ private slots:
         QCOMPARE(status->text(), u"COM3 is a USB device"_s);
         QVERIFY(!window->searching());
         QVERIFY(h.port->writes.isEmpty());
+    }
+
+    // The simulator's codes sent at 19200 7E1 and read at 9600 8N1, through a pseudo-terminal:
+    // every scan the Scan Log makes of them is a problem that points at Find Settings.
+    void theWrongSettingIsAProblem() {
+        QProcess sim;
+        sim.start(QStringLiteral(SCANNER_SIM),
+                  {u"--line"_s, u"19200,7E1"_s, u"--interval"_s, u"0.2"_s, u"--quiet"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 5000);
+        qputenv("LINNET_COM1", sim.readLine().trimmed());
+        TermiosPort port;
+        port.setSettings(u"9600,N,8,1"_s);
+        scan_log::ScanCollector log;
+        connect(&port, &PortControl::bytesArrived, &log, &scan_log::ScanCollector::receive);
+        connect(&port, &PortControl::lineErrorArrived, &log, [&log](qint16) { log.lineError(); });
+        port.setPortOpen(true);
+        QTRY_VERIFY_WITH_TIMEOUT(log.model().rowCount() >= 7, 10000);
+        sim.kill();
+        sim.waitForFinished();
+        // The first row may be the end of a code already under way.
+        for (int row = 1; row < log.model().rowCount(); ++row) {
+            const QString data = log.model().cellText(row, scan_log::ScanLogModel::Data);
+            const QString verdict = log.model().cellText(row, scan_log::ScanLogModel::Verdict);
+            const QString check = log.model().cellText(row, scan_log::ScanLogModel::Check);
+            qInfo("%s | %s | %s", qPrintable(data.left(60)), qPrintable(verdict),
+                  qPrintable(check));
+            QCOMPARE(verdict, u"problem"_s);
+            QVERIFY(check.endsWith(u"Tools > Find Settings"_s));
+        }
     }
 
     // Through a pseudo-terminal, which carries neither data bits nor parity, the simulator set

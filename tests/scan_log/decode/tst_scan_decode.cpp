@@ -345,6 +345,12 @@ private slots:
             "\x02"
             "4006381333931\x03\r",
             0, "good", "ok");
+        // What 19200 7E1 codes become at 9600 8N1 through a pseudo-terminal (no line errors):
+        // letters, signs and a lone accented letter with no word around it.
+        row("a code read at half its rate", "\xBDZ[JZ;\xF8", 0, "problem",
+            "1 of 7 bytes are no scanner's (NUL, control characters, bytes no text has): wrong "
+            "baud rate, data bits or parity? Tools > Find Settings");
+        row("a lone accented word in text", "Prix \xE0 5 EUR\r", 0, "unknown", "");
         row("one stray NUL in a long text", QByteArray("LINNET-TEST-0001\0\r", 18), 0, "unknown",
             "");
     }
