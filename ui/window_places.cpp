@@ -8,10 +8,12 @@
 #include <QMargins>
 #include <QScreen>
 #include <QSettings>
+#include <QVariant>
 #include <QWidget>
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -60,13 +62,15 @@ QRect availableArea(const QScreen* screen) {
 
 // The decorations around a window, taken from the main window's (the windows of one program
 // get the same from the window manager); none before the main window is shown.
+QMargins marginsBetween(const QRect& frame, const QRect& client) {
+    return {client.left() - frame.left(), client.top() - frame.top(),
+            frame.right() - client.right(), frame.bottom() - client.bottom()};
+}
+
 QMargins decorationsOf(const QWidget* mainWindow) {
     if (mainWindow == nullptr)
         return {};
-    const QRect frame = mainWindow->frameGeometry();
-    const QRect client = mainWindow->geometry();
-    return {client.left() - frame.left(), client.top() - frame.top(),
-            frame.right() - client.right(), frame.bottom() - client.bottom()};
+    return marginsBetween(mainWindow->frameGeometry(), mainWindow->geometry());
 }
 
 // The frame a window would have with `client` inside `decorations`.
@@ -168,9 +172,13 @@ protected:
         if (event->type() == QEvent::Hide) {
             auto* window = static_cast<QWidget*>(watched);
             if (QDir().mkpath(QFileInfo(path_).absolutePath()) && safeToUse(path_)) {
+                // The frame as the window manager placed it, decorations included: put back
+                // with the same rule that places a new window, it comes back where it was.
                 QSettings settings(path_, QSettings::IniFormat);
-                settings.setValue(window->objectName() + QStringLiteral("/geometry"),
-                                  window->saveGeometry());
+                settings.setValue(window->objectName() + QStringLiteral("/frame"),
+                                  window->frameGeometry());
+                settings.setValue(window->objectName() + QStringLiteral("/client"),
+                                  window->geometry());
             }
         }
         return false;
@@ -192,24 +200,26 @@ void WindowPlaces::place(QWidget* window, QWidget* mainWindow, const QList<QWidg
     // The least a window's layout lets it be, and the size it asks for.
     const QSize minimum =
         frameSize(window->minimumSizeHint().expandedTo(window->minimumSize()), decorations);
-    bool restored = false;
+    std::optional<QRect> saved;
+    QMargins savedDecorations = decorations;
     if (safeToUse(file) && QFile::exists(file)) {
         const QSettings settings(file, QSettings::IniFormat);
-        const QByteArray geometry =
-            settings.value(window->objectName() + QStringLiteral("/geometry")).toByteArray();
-        restored = !geometry.isEmpty() && window->restoreGeometry(geometry);
+        const QVariant frame = settings.value(window->objectName() + QStringLiteral("/frame"));
+        const QVariant client = settings.value(window->objectName() + QStringLiteral("/client"));
+        if (frame.canConvert<QRect>() && frame.toRect().isValid())
+            saved = frame.toRect();
+        // The decorations it had then, where they make sense.
+        if (saved && client.canConvert<QRect>() && saved->contains(client.toRect()))
+            savedDecorations = marginsBetween(*saved, client.toRect());
     }
     const QScreen* mainScreen = mainWindow != nullptr ? mainWindow->screen() : nullptr;
-    if (restored) {
+    if (saved) {
         // What was saved on another screen, or before a screen grew smaller, is brought onto the
         // screen the window opens on, never restored as it is.
-        const QRect saved(window->pos(), frameSize(window->size(), decorations));
-        const QScreen* screen = QGuiApplication::screenAt(saved.center());
+        const QScreen* screen = QGuiApplication::screenAt(saved->center());
         if (screen == nullptr)
             screen = mainScreen != nullptr ? mainScreen : QGuiApplication::primaryScreen();
-        const QRect frame = fittedFrame(saved, minimum, availableArea(screen));
-        if (frame != saved)
-            setFrame(window, frame, decorations);
+        setFrame(window, fittedFrame(*saved, minimum, availableArea(screen)), savedDecorations);
     } else if (mainWindow != nullptr) {
         QList<QRect> shown;
         for (const QWidget* other : others)

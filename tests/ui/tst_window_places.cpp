@@ -128,7 +128,7 @@ private slots:
             places.place(&window, nullptr);
             window.setGeometry(120, 140, 320, 210);
             window.show();
-            closedAt = window.geometry();
+            closedAt = window.frameGeometry();
             window.hide();
         }
         QVERIFY(QFile::exists(folder.filePath(u"windows.ini"_s)));
@@ -139,8 +139,9 @@ private slots:
         other.setObjectName(u"TestCodes"_s);
         places.place(&window, nullptr);
         places.place(&other, nullptr);
-        QCOMPARE(window.geometry(), closedAt);
-        QVERIFY(other.geometry() != closedAt);
+        window.show();
+        QCOMPARE(window.frameGeometry(), closedAt);
+        QVERIFY(other.frameGeometry() != closedAt);
     }
 
     // A link in the file's place is neither read nor written through.
