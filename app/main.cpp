@@ -29,12 +29,13 @@ int writeSheetOnly(int argc, char** argv, const CommandLine& line) {
 }
 
 int main(int argc, char** argv) {
-    QStringList arguments;
+    QByteArrayList arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << QByteArray(argv[i]);
     const CommandLine line = readCommandLine(arguments);
     if (!line.error.isEmpty()) {
-        std::fprintf(stderr, "linnet-test: %s\n", qUtf8Printable(line.error));
+        std::fprintf(stderr, "linnet-test: %s\n%s\n", qUtf8Printable(line.error),
+                     qUtf8Printable(usageText()));
         return 2;
     }
     if (line.testSheet)

@@ -1,5 +1,7 @@
 #include "test_codes/symbols/test_sheet.h"
 
+#include "test_codes/symbols/pdf_file.h"
+
 #include "scan_log/decode/visible_bytes.h"
 #include "test_codes/rules/test_code.h"
 #include "test_codes/symbols/symbol.h"
@@ -13,13 +15,7 @@
 #include <QPdfWriter>
 #include <QTextOption>
 
-#include <cerrno>
-#include <cstring>
 #include <optional>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace test_codes {
 
@@ -150,36 +146,26 @@ Result<SheetLayout, SheetFailure> paintTestSheet(QPagedPaintDevice& device) {
     return sheet.layout();
 }
 
-std::optional<QString> unwritableReason(const QString& path) {
-    // Without blocking: a FIFO with no reader would otherwise hold the window until one comes.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    struct stat status {};
-    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-    ::close(fd);
-    if (!regular)
-        return QStringLiteral("it is not a regular file");
-    return std::nullopt;
-}
-
 Result<SheetLayout, SheetFailure> writeTestSheet(const QString& path, QPageSize::PageSizeId paper) {
-    if (const std::optional<QString> reason = unwritableReason(path))
-        return Failed{SheetFailure{SheetFailure::Kind::CannotWrite, path, *reason}};
-    QPdfWriter writer(path);
-    writer.setResolution(600);
-    writer.setTitle(QStringLiteral("Linnet-Test test codes"));
-    writer.setCreator(QStringLiteral("Linnet-Test"));
-    writer.setPageLayout(QPageLayout(QPageSize(paper), QPageLayout::Portrait,
-                                     QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
-    auto painted = paintTestSheet(writer);
-    if (!painted) {
-        SheetFailure failure = painted.error();
+    std::optional<Result<SheetLayout, SheetFailure>> painted;
+    const Status<QString> written = writePdfFile(path, [&](QPdfWriter& writer) {
+        writer.setResolution(600);
+        writer.setTitle(QStringLiteral("Linnet-Test test codes"));
+        writer.setCreator(QStringLiteral("Linnet-Test"));
+        writer.setPageLayout(QPageLayout(QPageSize(paper), QPageLayout::Portrait,
+                                         QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
+        painted = paintTestSheet(writer);
+        // A code the encoder refused leaves the sheet incomplete: no file is better than that.
+        return painted->ok();
+    });
+    if (painted && !painted->ok()) {
+        SheetFailure failure = painted->error();
         failure.path = path;
         return Failed{failure};
     }
-    return painted;
+    if (!written)
+        return Failed{SheetFailure{SheetFailure::Kind::CannotWrite, path, written.error()}};
+    return *painted;
 }
 
 } // namespace test_codes

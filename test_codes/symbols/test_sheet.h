@@ -39,11 +39,7 @@ struct SheetLayout {
 // allows). Returns the failure of the first code the encoder refused, after painting the rest.
 Result<SheetLayout, SheetFailure> paintTestSheet(QPagedPaintDevice& device);
 
-// Why a PDF cannot be written at `path`, found by opening it for writing first (QPdfWriter says
-// nothing when it cannot); none when it can.
-std::optional<QString> unwritableReason(const QString& path);
-
-// Writes the sheet as a PDF file of the given paper size.
+// Writes the sheet as a PDF file of the given paper size, whole or not at all (writePdfFile).
 Result<SheetLayout, SheetFailure> writeTestSheet(const QString& path,
                                                  QPageSize::PageSizeId paper = QPageSize::A4);
 

@@ -3,6 +3,7 @@
 #include "base/csv_field.h"
 #include "scan_log/decode/visible_bytes.h"
 #include "test_codes/rules/scan_verdict.h"
+#include "test_codes/symbols/pdf_file.h"
 #include "test_codes/symbols/symbol.h"
 #include "test_codes/symbols/test_sheet.h"
 #include "test_codes/window/symbol_view.h"
@@ -320,12 +321,12 @@ void TestCodesWindow::saveReport() {
                 cell.insertText(table_->item(row, column)->text());
         }
     }
-    if (const std::optional<QString> reason = unwritableReason(path)) {
-        prompts_.warn(resultsNotSavedText(QStringLiteral("report"), path, *reason));
-        return;
-    }
-    QPdfWriter writer(path);
-    report.print(&writer);
+    const Status<QString> written = writePdfFile(path, [&report](QPdfWriter& writer) {
+        report.print(&writer);
+        return true;
+    });
+    if (!written)
+        prompts_.warn(resultsNotSavedText(QStringLiteral("report"), path, written.error()));
 }
 
 void TestCodesWindow::saveSheet() {

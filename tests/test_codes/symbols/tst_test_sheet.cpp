@@ -1,9 +1,11 @@
+#include "file_size_limit.h"
 #include "scan_log/decode/visible_bytes.h"
 #include "test_codes/rules/test_code.h"
 #include "test_codes/symbols/symbol.h"
 #include "test_codes/symbols/test_sheet.h"
 #include "zxing_reader.h"
 
+#include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -124,6 +126,31 @@ private slots:
         const auto nowhere = writeTestSheet(dir.filePath(QStringLiteral("no/such/folder.pdf")));
         QVERIFY(!nowhere);
         QVERIFY(!nowhere.error().detail.isEmpty());
+    }
+
+    // A disk that fills up half-way: the sheet is refused with the system's reason, the file
+    // that stood there is untouched, and no half-written file is left anywhere in the folder.
+    void aFullDiskLeavesNoHalfFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("codes.pdf"));
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("the sheet from before");
+        }
+        {
+            const FileSizeLimit fullAt(20480);
+            const auto written = writeTestSheet(path);
+            QVERIFY(!written);
+            QCOMPARE(written.error().kind, SheetFailure::Kind::CannotWrite);
+            QCOMPARE(written.error().detail, QStringLiteral("File too large"));
+        }
+        QFile kept(path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("the sheet from before"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"codes.pdf"});
+        QVERIFY(writeTestSheet(path));
+        QVERIFY(QFileInfo(path).size() > 20480);
     }
 };
 

@@ -1,4 +1,5 @@
 #include "fake_file_chooser.h"
+#include "file_size_limit.h"
 #include "form_harness.h"
 #include "scan_log/window/scan_log_window.h"
 #include "test_codes/rules/test_code.h"
@@ -9,6 +10,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
@@ -219,6 +221,24 @@ private slots:
         h.window->findChild<QPushButton*>(u"saveReportButton"_s)->click();
         QCOMPARE(h.prompts->messages().size(), 1);
         QVERIFY(h.prompts->messages().at(0).text.endsWith(u"Choose another file or folder."_s));
+    }
+
+    // A disk that fills up: the sheet and the report each say so, and leave no file behind
+    // (they left an empty or half file, said nothing).
+    void aFullDiskIsSaid() {
+        CodesHarness h;
+        QTemporaryDir dir;
+        const FileSizeLimit fullAt(2048);
+        h.files->answer = dir.filePath(u"sheet.pdf"_s);
+        h.window->findChild<QPushButton*>(u"saveSheetButton"_s)->click();
+        h.files->answer = dir.filePath(u"report.pdf"_s);
+        h.window->findChild<QPushButton*>(u"saveReportButton"_s)->click();
+        QCOMPARE(h.prompts->messages().size(), 2);
+        QVERIFY2(h.prompts->messages().at(0).text.startsWith(u"Cannot write the test sheet to "_s),
+                 qPrintable(h.prompts->messages().at(0).text));
+        QVERIFY2(h.prompts->messages().at(1).text.startsWith(u"Could not save the report to "_s),
+                 qPrintable(h.prompts->messages().at(1).text));
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     }
 };
 
