@@ -9,11 +9,18 @@ void KeyboardScans::key(std::string_view text, std::chrono::milliseconds at, con
         return;
     if (current_ && at - current_->last >= silenceNow())
         finish(Terminator::None, sink);
+    if (current_ && current_->bytes.size() + text.size() > MaxScanBytes) {
+        current_->cut = true;
+        finish(Terminator::None, sink);
+    }
     if (!current_) {
         current_ = TypedScan{};
         current_->first = at;
         keyTimes_.clear();
+        slowGaps_ = fastGaps_ = 0;
     }
+    if (!keyTimes_.empty())
+        ++(typedByHand(at - keyTimes_.back()) ? slowGaps_ : fastGaps_);
     current_->last = at;
     keyTimes_.push_back(at);
     current_->bytes += text;
@@ -45,8 +52,10 @@ std::optional<std::chrono::milliseconds> KeyboardScans::medianGap() const {
 }
 
 std::chrono::milliseconds KeyboardScans::silenceNow() const {
-    const std::optional<std::chrono::milliseconds> gap = medianGap();
-    if (!gap || typedByHand(*gap))
+    // The median gap (the upper one of an even count) is at a hand's pace exactly when the
+    // faster gaps are no more than half of them.
+    const std::size_t gaps = slowGaps_ + fastGaps_;
+    if (gaps == 0 || fastGaps_ <= gaps / 2)
         return std::max(silence_, HandSilence);
     return silence_;
 }
@@ -57,6 +66,7 @@ void KeyboardScans::finish(Terminator terminator, const Sink& sink) {
     scan.terminator = terminator;
     scan.medianKeyGap = medianGap();
     keyTimes_.clear();
+    slowGaps_ = fastGaps_ = 0;
     sink(scan);
 }
 

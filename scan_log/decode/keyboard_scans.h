@@ -19,6 +19,7 @@ struct TypedScan {
     Terminator terminator = Terminator::None;
     std::chrono::milliseconds first{0}, last{0};
     std::optional<std::chrono::milliseconds> medianKeyGap; // none for a single key
+    bool cut = false; // reached the length limit without Enter or Tab; the rest is the next scan
 };
 
 // A scanner in keyboard mode types a key every 1 to 30 ms, a person every 100 to 300 ms: a scan
@@ -33,11 +34,13 @@ inline bool typedByHand(std::chrono::milliseconds medianKeyGap) {
 inline constexpr std::chrono::milliseconds HandSilence{2000};
 
 // Turns keys typed into the keyboard field into scans: a scan ends at Enter or Tab (as scanners
-// send them), or when no key came for the silence (HandSilence at least while the keys so far
-// came at a hand's pace, so that a code typed by hand stays one scan).
+// send them), when no key came for the silence (HandSilence at least while the keys so far
+// came at a hand's pace, so that a code typed by hand stays one scan), or at the length limit
+// that ends a scan on the port. Every key costs the same however long its scan is.
 class KeyboardScans {
 public:
     using Sink = std::function<void(const TypedScan&)>;
+    static constexpr std::size_t MaxScanBytes = ScanSplitter::MaxScanBytes;
 
     void setSilence(std::chrono::milliseconds silence) { silence_ = silence; }
 
@@ -56,6 +59,10 @@ private:
     std::chrono::milliseconds silence_{50};
     std::optional<TypedScan> current_;
     std::vector<std::chrono::milliseconds> keyTimes_;
+    // Gaps between the keys of the waiting scan at a hand's pace and faster: which is the more
+    // decides the silence, without sorting the gaps at every key.
+    std::size_t slowGaps_ = 0;
+    std::size_t fastGaps_ = 0;
 };
 
 } // namespace scan_log

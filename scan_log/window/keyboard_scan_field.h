@@ -5,21 +5,33 @@
 namespace scan_log {
 
 // The field a scanner in keyboard mode types into: every key it takes is handed on at once
-// ("\r" for Enter, "\t" for Tab, which would otherwise move the focus), and the field empties at
-// the end of each scan. Keys are taken only while it has the focus: nothing is read behind the
-// desktop's back.
+// ("\r" for Enter, "\t" for Tab, which would otherwise move the focus) with the time the window
+// system gave it, and so is text composed with dead keys or an input method. It shows at most
+// the last MaxShown characters of a scan and empties when the scan ends (clearScan). Keys are
+// taken only while it has the focus: nothing is read behind the desktop's back.
 class KeyboardScanField final : public QLineEdit {
     Q_OBJECT
 
 public:
+    static constexpr int MaxShown = 64;
+
     explicit KeyboardScanField(QWidget* parent = nullptr);
 
+    // The scan ended (by Enter, Tab, silence or its length).
+    void clearScan() { clear(); }
+
 signals:
-    void keyTyped(const QString& text);
+    // `eventMs`: the window system's time of the key, 0 when it gave none.
+    void keyTyped(const QString& text, qint64 eventMs);
 
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+
+private:
+    // Keeps what the field shows within MaxShown, the newest characters.
+    void keepShort();
 };
 
 } // namespace scan_log

@@ -97,9 +97,10 @@ void ScanCollector::take(const ScanView& scan) {
     takeWith(scan, times);
 }
 
-void ScanCollector::receiveKeys(const QString& text) {
+void ScanCollector::receiveKeys(const QString& text, qint64 eventMs) {
     readClocks();
-    keys_.key(text.toStdString(), std::chrono::milliseconds(nowMs_), takeTyped_);
+    keys_.key(text.toStdString(), std::chrono::milliseconds(keyTimes_.toMonotonic(eventMs, nowMs_)),
+              takeTyped_);
     armKeySilence();
 }
 
@@ -115,7 +116,8 @@ void ScanCollector::takeTyped(const TypedScan& typed) {
     times.keyboard = true;
     if (typed.medianKeyGap)
         times.keyGapMs = typed.medianKeyGap->count();
-    takeWith(ScanView{typed.bytes, typed.first, typed.last, typed.terminator, false}, times);
+    takeWith(ScanView{typed.bytes, typed.first, typed.last, typed.terminator, typed.cut}, times);
+    emit keyboardScanEnded();
 }
 
 void ScanCollector::takeWith(const ScanView& scan, ScanTimes times) {

@@ -51,9 +51,10 @@ public:
     void lineError();
     // The COM number the bytes come from from now on, for each scan's source.
     void setPortNumber(int number) { port_ = number; }
-    // One key typed into the keyboard field, now: "\r" for Enter, "\t" for Tab, else its text.
-    // A scan ends at Enter or Tab, or after the silence.
-    void receiveKeys(const QString& text);
+    // One key typed into the keyboard field: "\r" for Enter, "\t" for Tab, else its text, with
+    // the window system's time of it (0: none, then now). A scan ends at Enter or Tab, after the
+    // silence, or at the length limit.
+    void receiveKeys(const QString& text, qint64 eventMs = 0);
 
     // Answers whether the device holds bytes not read yet. A silence ends a scan only when it
     // answers false: a program late in reading (a busy machine) is no pause of the line.
@@ -77,6 +78,8 @@ public:
 signals:
     // New rows reached the model (or the log was cleared); the figures changed with them.
     void changed();
+    // A scan typed into the keyboard field ended.
+    void keyboardScanEnded();
 
 private:
     // Reads the monotonic clock and the wall clock, once for all scans of one read.
@@ -109,6 +112,7 @@ private:
     std::deque<quint64> errorOffsets_;
     KeyboardScans::Sink takeTyped_;
     KeyboardScans keys_;
+    EventTimes keyTimes_;
     int port_ = 0;
     QTimer keySilence_;
     // One single-shot timer at the splitter's deadline: no polling while the line is quiet.

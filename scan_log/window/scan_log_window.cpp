@@ -185,8 +185,8 @@ QLayout* ScanLogWindow::buildButtons() {
     auto* rows = new QVBoxLayout;
     rows->addLayout(buttons);
     rows->addLayout(keyboardRow);
-    connect(keyboard, &KeyboardScanField::keyTyped, this,
-            [this](const QString& text) { log_.receiveKeys(text); });
+    connect(keyboard, &KeyboardScanField::keyTyped, &log_, &ScanCollector::receiveKeys);
+    connect(&log_, &ScanCollector::keyboardScanEnded, keyboard, &KeyboardScanField::clearScan);
     copy->setToolTip(QStringLiteral("Copies the selected rows as tab-separated text"));
 
     auto* copyAction = new QAction(this);

@@ -67,6 +67,42 @@ const std::optional<KeyTable>& tableOf(std::string_view layout) {
     return found->second;
 }
 
+// For each ASCII character, what a computer set to the layout reads when a scanner that types
+// for US English sends it; none where the character has no US key or the key types nothing
+// there. Made once a layout: a scan is judged against every code in every layout.
+using TypedTable = std::array<std::optional<std::string>, 128>;
+
+std::optional<TypedTable> typedTableOf(std::string_view layout) {
+    const std::optional<KeyTable>& us = tableOf("us");
+    const std::optional<KeyTable>& other = tableOf(layout);
+    if (!us || !other)
+        return std::nullopt;
+    // Where each ASCII character sits on a US keyboard; the first key found wins (the main
+    // block before the keypad, which comes later in keycode order).
+    std::map<char, KeyLevel> keys;
+    for (const auto& [keyLevel, typed] : *us) {
+        if (typed.size() == 1 && static_cast<unsigned char>(typed[0]) < 128 &&
+            !keys.contains(typed[0]))
+            keys.emplace(typed[0], keyLevel);
+    }
+    TypedTable table;
+    for (const auto& [c, keyLevel] : keys) {
+        if (const auto typed = other->find(keyLevel); typed != other->end())
+            table[static_cast<unsigned char>(c)] = typed->second;
+    }
+    return table;
+}
+
+const std::optional<TypedTable>& typedTable(std::string_view layout) {
+    static std::mutex guard;
+    static std::map<std::string, std::optional<TypedTable>, std::less<>> tables;
+    const std::lock_guard lock(guard);
+    auto found = tables.find(layout);
+    if (found == tables.end())
+        found = tables.emplace(std::string(layout), typedTableOf(layout)).first;
+    return found->second;
+}
+
 } // namespace
 
 std::span<const KeyboardLayout> keyboardLayouts() {
@@ -74,26 +110,15 @@ std::span<const KeyboardLayout> keyboardLayouts() {
 }
 
 std::optional<std::string> typedOnLayout(std::string_view xkbName, std::string_view text) {
-    const std::optional<KeyTable>& us = tableOf("us");
-    const std::optional<KeyTable>& other = tableOf(xkbName);
-    if (!us || !other)
+    const std::optional<TypedTable>& table = typedTable(xkbName);
+    if (!table)
         return std::nullopt;
-    // Where each ASCII character sits on a US keyboard; the first key found wins (the main
-    // block before the keypad, which comes later in keycode order).
-    std::map<char, KeyLevel> keys;
-    for (const auto& [keyLevel, typed] : *us) {
-        if (typed.size() == 1 && !keys.contains(typed[0]))
-            keys.emplace(typed[0], keyLevel);
-    }
     std::string out;
     for (const char c : text) {
-        const auto key = keys.find(c);
-        if (key == keys.end())
+        const auto code = static_cast<unsigned char>(c);
+        if (code >= 128 || !(*table)[code])
             return std::nullopt;
-        const auto typed = other->find(key->second);
-        if (typed == other->end())
-            return std::nullopt;
-        out += typed->second;
+        out += *(*table)[code];
     }
     return out;
 }

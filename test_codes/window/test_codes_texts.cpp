@@ -13,9 +13,9 @@ QString sheetNotWrittenText(const SheetFailure& failure) {
         break;
     }
     return QStringLiteral("Cannot write the test sheet to %1: %2. Choose another file or folder.")
-        .arg(outside_text::visible(failure.path),
-             failure.detail.isEmpty() ? QStringLiteral("the file cannot be written")
-                                      : outside_text::visible(failure.detail));
+        .arg(outside_text::visible(failure.path), failure.detail.isEmpty()
+                                                      ? QStringLiteral("the file cannot be written")
+                                                      : outside_text::visible(failure.detail));
 }
 
 QString resultsNotSavedText(const QString& what, const QString& path, const QString& reason) {
@@ -29,6 +29,12 @@ QString noScanMatchedText(const QString& verdict) {
 
 QString lastScanText(const QString& codeName, const QString& verdict) {
     return QStringLiteral("Last scan: %1: %2").arg(codeName, verdict);
+}
+
+QString notJudgedText(quint64 scans) {
+    return QStringLiteral("%1 of a flood came faster than they could be judged and were not "
+                          "judged.")
+        .arg(scans == 1 ? QStringLiteral("1 scan") : QStringLiteral("%1 scans").arg(scans));
 }
 
 } // namespace test_codes

@@ -11,5 +11,7 @@ QString sheetNotWrittenText(const SheetFailure& failure);
 QString resultsNotSavedText(const QString& what, const QString& path, const QString& reason);
 QString noScanMatchedText(const QString& verdict);
 QString lastScanText(const QString& codeName, const QString& verdict);
+// Said when scans came faster than they could be judged.
+QString notJudgedText(quint64 scans);
 
 } // namespace test_codes

@@ -105,6 +105,9 @@ TestCodesWindow::TestCodesWindow(scan_log::FileChooser& files, Prompts& prompts,
     // The name stays fixed; what it says is the description, kept with the text.
     layout->addWidget(summary_);
     layout->addWidget(buildButtons());
+    judging_.setSingleShot(true);
+    judging_.setInterval(0);
+    connect(&judging_, &QTimer::timeout, this, &TestCodesWindow::judgeWaiting);
     clearResults();
     table_->selectRow(0);
     resize(1200, 760);
@@ -224,17 +227,51 @@ void TestCodesWindow::showCode(int row) {
 }
 
 void TestCodesWindow::takeScan(const ReceivedScan& scan) {
+    if (waitingBytes_ + scan.bytes.size() > MaxWaitingBytes) {
+        ++notJudged_;
+        return;
+    }
+    waitingBytes_ += scan.bytes.size();
+    waiting_.push_back(scan);
+    if (!judging_.isActive())
+        judging_.start();
+}
+
+void TestCodesWindow::judgeWaiting() {
+    std::size_t scans = 0;
+    std::size_t bytes = 0;
+    while (!waiting_.empty() && scans < SliceScans && bytes < SliceBytes) {
+        ReceivedScan scan = std::move(waiting_.front());
+        waiting_.pop_front();
+        waitingBytes_ -= scan.bytes.size();
+        bytes += scan.bytes.size();
+        ++scans;
+        judge(scan);
+    }
+    if (!waiting_.empty())
+        judging_.start();
+    // Once a slice: the summary reads every scan it keeps.
+    const std::vector<JudgedScan> kept(judged_.begin(), judged_.end());
+    QString summary = QString::fromStdString(setupSummary(kept));
+    if (notJudged_ > 0)
+        summary += u' ' + notJudgedText(notJudged_);
+    showSummary(summary);
+    lastScan_->setFullText(lastScanText_);
+}
+
+void TestCodesWindow::judge(const ReceivedScan& scan) {
     const Match match = matchScan(testCodes(), scan.bytes, shownCode());
     judged_.push_back({match.verdict, scan.terminator, scan.gapMs,
                        scan.bytes.size() + scan_log::terminatorLength(scan.terminator),
                        scan.durationMs});
-    showSummary(QString::fromStdString(setupSummary(judged_)));
+    if (judged_.size() > MaxJudged)
+        judged_.pop_front();
     const QString verdict = QString::fromStdString(match.verdict.text());
     if (!match.code) {
-        lastScan_->setFullText(noScanMatchedText(verdict));
+        lastScanText_ = noScanMatchedText(verdict);
         return;
     }
-    lastScan_->setFullText(lastScanText(latin1(testCodes()[*match.code].name), verdict));
+    lastScanText_ = lastScanText(latin1(testCodes()[*match.code].name), verdict);
     showVerdict(*match.code, match.verdict);
     // A pass moves on to the next code, so a person can scan the list in turn.
     if (match.verdict.kind != VerdictKind::Fail && shownCode() == match.code &&
@@ -254,6 +291,9 @@ void TestCodesWindow::showVerdict(std::size_t code, const Verdict& verdict) {
 
 void TestCodesWindow::clearResults() {
     judged_.clear();
+    waiting_.clear();
+    waitingBytes_ = 0;
+    notJudged_ = 0;
     for (int row = 0; row < table_->rowCount(); ++row) {
         QTableWidgetItem* item = table_->item(row, ResultColumn);
         item->setText({});
@@ -262,10 +302,10 @@ void TestCodesWindow::clearResults() {
         item->setData(Qt::BackgroundRole, {});
         item->setData(Qt::ForegroundRole, {});
     }
-    lastScan_->setFullText(
-        QStringLiteral("Last scan: none yet. Open the scanner's port and scan the "
-                       "code shown."));
-    showSummary(QString::fromStdString(setupSummary(judged_)));
+    lastScanText_ = QStringLiteral("Last scan: none yet. Open the scanner's port and scan the "
+                                   "code shown.");
+    lastScan_->setFullText(lastScanText_);
+    showSummary(QString::fromStdString(setupSummary({})));
 }
 
 void TestCodesWindow::showSummary(const QString& text) {

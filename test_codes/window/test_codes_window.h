@@ -3,7 +3,10 @@
 #include "scan_log/decode/scan_splitter.h"
 #include "test_codes/rules/setup_summary.h"
 
+#include <QTimer>
 #include <QWidget>
+
+#include <deque>
 
 #include <optional>
 #include <string>
@@ -40,7 +43,22 @@ public:
     TestCodesWindow(scan_log::FileChooser& files, Prompts& prompts, QWidget* parent = nullptr);
     ~TestCodesWindow() override;
 
+    // Takes a scan to be judged. Scans are judged a slice at a time from the event loop, so
+    // that a flood of them never holds the window; what waits is bounded in bytes, and scans
+    // beyond it are counted as not judged.
     void takeScan(const ReceivedScan& scan);
+
+    // Scans judged at most in one pass of the event loop, and their bytes.
+    static constexpr std::size_t SliceScans = 200;
+    static constexpr std::size_t SliceBytes = 256 * 1024;
+    // Bytes of scans waiting to be judged at most.
+    static constexpr std::size_t MaxWaitingBytes = 4 * 1024 * 1024;
+    // Scans the summary learns from: the latest ones.
+    static constexpr std::size_t MaxJudged = 2000;
+
+    // Scans waiting to be judged, and scans left unjudged since the results were last cleared.
+    std::size_t waiting() const { return waiting_.size(); }
+    quint64 notJudged() const { return notJudged_; }
 
     // The code whose symbol is shown, an index into testCodes().
     std::optional<std::size_t> shownCode() const;
@@ -51,6 +69,10 @@ private:
     QWidget* buildButtons();
     void showCode(int row);
     void showVerdict(std::size_t code, const Verdict& verdict);
+    // Judges the next slice of waiting scans and shows where they leave the results.
+    void judgeWaiting();
+    // Judges one scan; the table's row is shown at once, the rest after the slice.
+    void judge(const ReceivedScan& scan);
     void clearResults();
     void showSummary(const QString& text);
     void saveCsv();
@@ -66,7 +88,13 @@ private:
     ElidedLabel* shownName_ = nullptr;
     ElidedLabel* lastScan_ = nullptr;
     QLabel* summary_ = nullptr;
-    std::vector<JudgedScan> judged_;
+    std::deque<JudgedScan> judged_;
+    std::deque<ReceivedScan> waiting_;
+    std::size_t waitingBytes_ = 0;
+    quint64 notJudged_ = 0;
+    QTimer judging_;
+    // What the last judged scan said, shown after the slice.
+    QString lastScanText_;
 };
 
 } // namespace test_codes

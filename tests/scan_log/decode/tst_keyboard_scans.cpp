@@ -27,6 +27,12 @@ private slots:
         QTest::newRow("hand pace waits for Enter") << "1@0 2@200 3@400" << 2399 << "";
         QTest::newRow("Enter alone") << "<CR>@0" << 10 << "<CR>|CR|";
         QTest::newRow("letters of other scripts") << "é@0 ß@6 <CR>@12" << 20 << "éß<CR>|CR|6";
+        // The median of the gaps decides the silence: two fast gaps and one slow, a scanner's.
+        QTest::newRow("mostly a scanner's pace") << "A@0 B@100 C@105 D@110" << 160 << "ABCD||5";
+        // One fast and one slow: the upper median is the slow one, a hand's.
+        QTest::newRow("half at a hand's pace") << "A@0 B@100 C@105" << 160 << "";
+        QTest::newRow("half at a hand's pace, then the long silence")
+            << "A@0 B@100 C@105" << 2105 << "ABC||100";
     }
     void scans() {
         QFETCH(QString, keys);
@@ -52,11 +58,25 @@ private slots:
         QCOMPARE(got.join(u'/'), scans);
     }
 
-    void handOrScanner() {
-        QVERIFY(!typedByHand(Ms(30)));
-        QVERIFY(!typedByHand(Ms(59)));
-        QVERIFY(typedByHand(Ms(60)));
-        QVERIFY(typedByHand(Ms(250)));
+    // Keys with no Enter end a scan at the port's length limit, marked cut; the next key starts
+    // the next scan.
+    void aScanEndsAtTheLengthLimit() {
+        KeyboardScans typed;
+        std::vector<TypedScan> got;
+        const auto sink = [&got](const TypedScan& scan) { got.push_back(scan); };
+        const std::size_t keys = 2 * KeyboardScans::MaxScanBytes + 10;
+        for (std::size_t i = 0; i < keys; ++i)
+            typed.key("x", Ms(qint64(i)), sink);
+        QCOMPARE(got.size(), std::size_t(2));
+        for (const TypedScan& scan : got) {
+            QCOMPARE(scan.bytes.size(), KeyboardScans::MaxScanBytes);
+            QVERIFY(scan.cut);
+            QCOMPARE(scan.medianKeyGap, std::optional(Ms(1)));
+        }
+        typed.tick(Ms(qint64(keys) + 100), sink);
+        QCOMPARE(got.size(), std::size_t(3));
+        QCOMPARE(got.back().bytes.size(), std::size_t(10));
+        QVERIFY(!got.back().cut);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "data_columns.h"
 #include "fake_file_chooser.h"
 #include "form_harness.h"
+#include "scan_log/window/keyboard_scan_field.h"
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_window.h"
 #include "views/rich_text_box.h"
@@ -9,6 +10,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -139,6 +142,52 @@ private slots:
         h.port->receive(u"X\r"_s);
         QTRY_COMPARE(h.model().rowCount(), 4);
         QCOMPARE(h.cell(3, ScanLogModel::Source), u"COM1"_s);
+    }
+
+    // Key times are the window system's, not when the program got to the keys: keys that
+    // waited together keep the 8 ms between them. A character composed with a dead key arrives
+    // as committed text and is part of the scan. A flood of keys without Enter ends scans at the
+    // length limit, and the field never holds more than a few hundred characters.
+    void keysAsTheyWereTyped() {
+        LogHarness h;
+        h.showLog();
+        auto* field = h.window->findChild<scan_log::KeyboardScanField*>(u"KeyboardScan"_s);
+        const auto key = [field](int code, const QString& text, quint64 at) {
+            QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
+            press.setTimestamp(at);
+            QCoreApplication::sendEvent(field, &press);
+        };
+        // The window system's clock here is the program's own: a key handled at once first,
+        // then thirteen typed 8 ms apart that all waited for a busy window.
+        key(Qt::Key_1, u"1"_s, quint64(monotonicMs()));
+        key(Qt::Key_Return, u"\r"_s, quint64(monotonicMs()));
+        quint64 at = quint64(monotonicMs()) - 200;
+        for (const QChar c : u"4006381333931"_s)
+            key(Qt::Key_0 + c.digitValue(), c, at += 8);
+        key(Qt::Key_Return, u"\r"_s, at += 8);
+        QTRY_COMPARE(h.model().rowCount(), 2);
+        QCOMPARE(h.cell(1, ScanLogModel::Source), u"keyboard, 8 ms a key"_s);
+        QCOMPARE(h.cell(1, ScanLogModel::Duration), u"104"_s);
+
+        key(Qt::Key_C, u"c"_s, quint64(monotonicMs()));
+        key(Qt::Key_A, u"a"_s, quint64(monotonicMs()));
+        key(Qt::Key_F, u"f"_s, quint64(monotonicMs()));
+        QInputMethodEvent composed;
+        composed.setCommitString(u"\u00e9"_s);
+        QCoreApplication::sendEvent(field, &composed);
+        key(Qt::Key_Return, u"\r"_s, quint64(monotonicMs()));
+        at = quint64(monotonicMs());
+        QTRY_COMPARE(h.model().rowCount(), 3);
+        QCOMPARE(h.cell(2, ScanLogModel::Data), u"caf<c3><a9>"_s);
+
+        const int keys = 2 * int(scan_log::KeyboardScans::MaxScanBytes) + 100;
+        for (int i = 0; i < keys; ++i) {
+            key(Qt::Key_X, u"x"_s, at += 2);
+            QVERIFY(field->text().size() <= scan_log::KeyboardScanField::MaxShown);
+        }
+        QTRY_COMPARE(h.model().rowCount(), 5);
+        QCOMPARE(h.model().bytes(3).size(), scan_log::KeyboardScans::MaxScanBytes);
+        QCOMPARE(h.cell(3, ScanLogModel::Terminator), u"cut"_s);
     }
 
     // One word a scan, with its colour; none for a scan with nothing to check.

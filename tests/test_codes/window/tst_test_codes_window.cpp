@@ -223,6 +223,35 @@ private slots:
         QVERIFY(h.prompts->messages().at(0).text.endsWith(u"Choose another file or folder."_s));
     }
 
+    // A flood of 20,000 short scans never holds the window: the scans wait, and each pass of the
+    // event loop judges one slice of them; what waits is bounded in bytes, and the rest are
+    // counted and said.
+    void aFloodOfScansIsJudgedInSlices() {
+        CodesHarness h;
+        QString flood;
+        for (int i = 0; i < 20000; ++i)
+            flood += u"12\r\n"_s;
+        h.scan(QByteArray()); // the port is open; nothing waits yet
+        QTRY_COMPARE(h.window->waiting(), std::size_t(0));
+        h.port->receive(flood);
+        const std::size_t first = h.window->waiting();
+        QVERIFY2(first > TestCodesWindow::SliceScans, qPrintable(QString::number(first)));
+        QCoreApplication::processEvents();
+        QVERIFY(h.window->waiting() + TestCodesWindow::SliceScans >= first);
+        QTRY_COMPARE_WITH_TIMEOUT(h.window->waiting(), std::size_t(0), 60000);
+        QCOMPARE(h.window->notJudged(), quint64(0));
+
+        // More than the bound at once: the rest are counted, not kept.
+        const QString big = QString(60000, u'7') + u"\r\n"_s;
+        QString huge;
+        for (int i = 0; i < 100; ++i)
+            huge += big;
+        h.port->receive(huge);
+        QVERIFY(h.window->notJudged() > 0);
+        QTRY_COMPARE_WITH_TIMEOUT(h.window->waiting(), std::size_t(0), 60000);
+        QVERIFY(h.label("setupSummary").contains(u"were not judged"_s));
+    }
+
     // A disk that fills up: the sheet and the report each say so, and leave no file behind
     // (they left an empty or half file, said nothing).
     void aFullDiskIsSaid() {
