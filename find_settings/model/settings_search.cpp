@@ -53,6 +53,10 @@ void SettingsSearch::received(std::string_view bytes, std::int64_t ms) {
             c.parityError = pendingError_ == LineError::Parity;
             errorPending_ = false;
         }
+        // A full scan takes no more: the next tick scores it and moves the port on, and what
+        // comes meanwhile is of the setting being left.
+        if (scan_.size() >= pace_.maxScanChars)
+            return;
         scan_.push_back(c);
     }
 }
@@ -65,6 +69,8 @@ void SettingsSearch::lineError(LineError error, std::int64_t ms) {
         return;
     // A break brings no character; the others mark the character that follows.
     if (error == LineError::Break) {
+        if (scan_.size() >= pace_.maxScanChars)
+            return;
         ReceivedChar c;
         c.lineBreak = true;
         c.framingError = true;
@@ -90,7 +96,7 @@ bool SettingsSearch::tick(std::int64_t nowMs) {
             finish(SearchOutcome::Kind::Silence);
         return false;
     }
-    if (quiet < pace_.scanQuietMs)
+    if (quiet < pace_.scanQuietMs && scan_.size() < pace_.maxScanChars)
         return false;
     const LineFormat before = current();
     endScan();

@@ -23,6 +23,9 @@ struct SearchPace {
     std::int64_t scanQuietMs = 100;      // quiet that ends a scan
     std::int64_t silenceLimitMs = 30000; // nothing at all for this long ends the search
     int confirmingScans = 2; // clean scans in a row that find a setting (without an expected code)
+    // A scan ends at this many characters even without a quiet: a line that never rests (noise,
+    // a stream) is scored a piece at a time, and what a scan keeps stays bounded.
+    std::size_t maxScanChars = 4096;
 };
 
 // What the scans at one setting looked like, summed over its scans.

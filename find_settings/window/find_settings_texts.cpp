@@ -189,6 +189,15 @@ QString portClosedText() {
     return QStringLiteral("Stopped: the port closed during the search. Open it and start again.");
 }
 
+QString changedByHandText(const QString& settings) {
+    if (settings.isEmpty())
+        return QStringLiteral("Stopped: another port was chosen during the search. Start again to "
+                              "search on it.");
+    return QStringLiteral("Stopped: the port's settings were changed to %1 during the search "
+                          "(Port Setting); they are kept. Start again to search from them.")
+        .arg(settings);
+}
+
 QString notOpenText() {
     return QStringLiteral("The port is not open: open it, then start the search.");
 }

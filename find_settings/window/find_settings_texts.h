@@ -27,6 +27,8 @@ QString nothingYetText(qint64 quietSeconds);
 QString outcomeText(const SearchOutcome& outcome);
 QString cancelledText(const QString& restored);
 QString portClosedText();
+// The port's settings (empty: its number) were changed during the search by something else.
+QString changedByHandText(const QString& settings);
 QString notOpenText();
 QString searchStoppedText(const QString& failure);
 QString appliedText(const LineFormat& format);

@@ -135,6 +135,7 @@ void FindSettingsWindow::start() {
         return;
     }
     before_ = port_.Settings();
+    searchedPort_ = port_.CommPort();
     SettingsSearch::Expected expected;
     if (const int chosen = scanChoice_->currentIndex(); chosen > 0) {
         const test_codes::TestCode code = test_codes::testCodes()[std::size_t(chosen - 1)];
@@ -163,6 +164,17 @@ void FindSettingsWindow::tick() {
         return;
     if (!port_.PortOpen()) {
         stop(portClosedText());
+        return;
+    }
+    // Port Setting's OK (or anything else) changed the port under the search: the person's
+    // choice stands, and the search, which can no longer say what it listens to, ends.
+    QString now;
+    QString ignored;
+    trapStep(ignored, [&] { now = port_.Settings(); });
+    if (now != settingsText(search_->current()) || port_.CommPort() != searchedPort_) {
+        search_.reset();
+        before_ = now;
+        stop(changedByHandText(port_.CommPort() != searchedPort_ ? QString() : now));
         return;
     }
     const bool moved = search_->tick(clock_());

@@ -68,6 +68,7 @@ private:
     std::optional<SettingsSearch> search_;
     std::optional<LineFormat> found_;
     QString before_;
+    qint16 searchedPort_ = 0;
     QComboBox* scanChoice_ = nullptr;
     QPushButton* start_ = nullptr;
     QPushButton* cancel_ = nullptr;

@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <random>
+
 using namespace find_settings;
 
 namespace {
@@ -91,6 +93,27 @@ private slots:
         QCOMPARE(outcome->tried.size(), std::size_t(1));
         QCOMPARE(outcome->found->endedWithTerminator, outcome->found->scans);
         QVERIFY(!outcome->withoutTerminator && !outcome->unconfirmed);
+    }
+
+    // A line that never rests (noise at 1 MB/s) is scored a piece of bounded size at a time:
+    // the search moves on through every setting and ends, keeping no more than a piece each.
+    void noiseThatNeverRests() {
+        SettingsSearch search(searchOrder(Start), {}, SearchPace{}, 0);
+        std::mt19937 random(7);
+        std::string chunk(1000, '\0');
+        std::int64_t now = 200; // after the first quiet
+        search.tick(now);
+        for (int ms = 0; ms < 40000 && !search.outcome(); ++ms, ++now) {
+            for (char& byte : chunk)
+                byte = char(random());
+            search.received(chunk, now);
+            search.tick(now);
+        }
+        QVERIFY(search.outcome());
+        QCOMPARE(search.outcome()->kind, SearchOutcome::Kind::NothingClean);
+        QCOMPARE(search.outcome()->tried.size(), std::size_t(48));
+        for (const TriedSetting& setting : search.outcome()->tried)
+            QVERIFY(setting.lastScan.size() <= SearchPace{}.maxScanChars);
     }
 
     // What ends a search without a finding, and what it then says it saw.

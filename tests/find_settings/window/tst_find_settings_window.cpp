@@ -133,6 +133,28 @@ private slots:
             QVERIFY2(line.size() < 250, qPrintable(line));
     }
 
+    // Port Setting's OK during a search: the person's settings are kept and the search ends
+    // saying so; Cancel afterwards puts nothing back.
+    void aChangeByThePersonEndsTheSearch() {
+        FormHarness h;
+        qint64 now = 0;
+        FindSettingsWindow* window = openWindow(h, now, u"9600,N,8,1"_s);
+        ScannerOnLine scanner(*h.port, Scanner);
+        window->findChild<QPushButton*>(u"FindStart"_s)->click();
+        scanUntilDone(window, scanner, now, 1000);
+        QVERIFY(window->searching());
+        h.port->setSettings(u"4800,O,8,1"_s);
+        now += 10;
+        window->tick();
+        QVERIFY(!window->searching());
+        QCOMPARE(window->findChild<QLabel*>(u"FindStatus"_s)->text(),
+                 u"Stopped: the port's settings were changed to 4800,O,8,1 during the search (Port "
+                 "Setting); they are kept. Start again to search from them."_s);
+        QCOMPARE(h.port->Settings(), u"4800,O,8,1"_s);
+        window->findChild<QPushButton*>(u"FindCancel"_s)->click();
+        QCOMPARE(h.port->Settings(), u"4800,O,8,1"_s);
+    }
+
     // With a code from Test Codes chosen, one scan at the right setting finds it.
     void aKnownCodeNeedsOneScan() {
         FormHarness h;
