@@ -39,8 +39,10 @@ void appendEscape(QString& out, char32_t c) {
     }
     if (c < 0x100)
         out += QStringLiteral("\\x") + QString::number(c, 16).toUpper().rightJustified(2, u'0');
-    else
+    else if (c < 0x10000)
         out += QStringLiteral("\\u") + QString::number(c, 16).toUpper().rightJustified(4, u'0');
+    else
+        out += QStringLiteral("\\U") + QString::number(c, 16).toUpper().rightJustified(8, u'0');
 }
 
 void appendVisible(QString& out, char32_t c) {
@@ -96,6 +98,33 @@ QString visible(const QByteArray& bytes) {
         }
         appendEscape(out, lead);
         ++i;
+    }
+    return out;
+}
+
+QString fromVisible(const QString& shown) {
+    QString out;
+    out.reserve(shown.size());
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const QChar c = shown.at(i);
+        if (c != u'\\' || i + 1 >= shown.size()) {
+            out += c;
+            continue;
+        }
+        const QChar kind = shown.at(i + 1);
+        const qsizetype digits = kind == u'x' ? 2 : kind == u'u' ? 4 : kind == u'U' ? 8 : 0;
+        bool ok = false;
+        const uint code = digits > 0 ? shown.mid(i + 2, digits).toUInt(&ok, 16) : 0;
+        if (kind == u'\\' || kind == u'n' || kind == u'r' || kind == u't') {
+            out += kind == u'n' ? u'\n' : kind == u'r' ? u'\r' : kind == u't' ? u'\t' : u'\\';
+            ++i;
+        } else if (ok && i + 2 + digits <= shown.size() && code <= 0x10FFFF) {
+            const auto character = static_cast<char32_t>(code);
+            out += QString::fromUcs4(&character, 1);
+            i += 1 + digits;
+        } else {
+            out += c; // a backslash that escapes nothing stands for itself
+        }
     }
     return out;
 }

@@ -12,9 +12,13 @@ namespace outside_text {
 
 // `text` with every character that could hide or reorder what stands around it written
 // visibly: line breaks, tabs and other control characters as \n, \r, \t, \x1B; bidirectional
-// controls, zero-width characters and line separators as \u202E; the backslash as \\, so that
-// the result reads back unambiguously.
+// controls, zero-width characters and line separators as \u202E (beyond U+FFFF \U000E0001); the
+// backslash as \\, so that the result reads back unambiguously (fromVisible).
 QString visible(const QString& text);
+
+// The text whose visible form is `shown`: every escape that visible() writes read back, anything
+// else as it stands (a backslash that escapes nothing stands for itself).
+QString fromVisible(const QString& shown);
 
 // The same for bytes that are meant to be UTF-8 (file names, device paths): valid UTF-8 as its
 // characters, every other byte as \xFF.

@@ -1,5 +1,7 @@
 #include "devices/com_table.h"
 
+#include "base/outside_text.h"
+
 #include "devices/serial_device.h"
 
 #include <algorithm>
@@ -90,8 +92,11 @@ ParsedComTable parseComTable(const QByteArray& text) {
         const int number = second < 0 ? 0 : line.left(first).toInt(&numberOk);
         const qint64 lastSeen =
             second < 0 ? 0 : line.mid(first + 1, second - first - 1).toLongLong(&timeOk);
+        // Written visibly (a serial number with ESC, BEL or a direction override would otherwise
+        // run in a terminal that shows the file); a file written raw reads the same.
         const QString identity =
-            second < 0 ? QString() : QString::fromUtf8(line.mid(second + 1)).trimmed();
+            second < 0 ? QString()
+                       : outside_text::fromVisible(QString::fromUtf8(line.mid(second + 1)).trimmed());
         if (!numberOk || !timeOk || identity.isEmpty() || number < ComTable::firstFreeNumber ||
             number > ComTable::lastNumber || numbers.contains(number) ||
             identities.contains(identity)) {
@@ -114,7 +119,7 @@ QByteArray formatComTable(const QList<ComEntry>& entries) {
                       "# Delete a device's line (with the program closed) to forget it.\n";
     for (const ComEntry& e : std::as_const(sorted))
         text += QByteArray::number(e.number) + ' ' + QByteArray::number(e.lastSeen) + ' ' +
-                e.identity.toUtf8() + '\n';
+                outside_text::visible(e.identity).toUtf8() + '\n';
     return text;
 }
 

@@ -35,6 +35,21 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, shown);
         QCOMPARE(outside_text::visible(name), shown);
+        // and read back, for files that keep names visibly
+        QCOMPARE(outside_text::fromVisible(shown), name);
+    }
+
+    // Every character read back, one plane beyond the first included; a backslash that escapes
+    // nothing, or an escape cut short, stands for itself.
+    void visibleReadsBack() {
+        QString all;
+        for (char32_t c = 0; c < 0x3000; ++c)
+            all += QString::fromUcs4(&c, 1);
+        for (const char32_t c : {U'\U000E0001', U'\U0001F4E0', U'\U0010FFFD'})
+            all += QString::fromUcs4(&c, 1);
+        QCOMPARE(outside_text::fromVisible(outside_text::visible(all)), all);
+        QCOMPARE(outside_text::fromVisible(QStringLiteral("a\\qb\\x4")),
+                 QStringLiteral("a\\qb\\x4"));
     }
 
     // Paths are bytes: valid UTF-8 shows its characters, any other byte its value.

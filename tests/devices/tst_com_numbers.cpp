@@ -172,6 +172,23 @@ private slots:
         QCOMPARE(textOf(parsed.entries), textOf(entries));
     }
 
+    // A USB serial number with ESC, BEL and a direction override is kept in the file visibly
+    // (a cat of the file runs no terminal escape) and reads back whole; a file written raw by an
+    // earlier version reads the same.
+    void hostileSerialNumbersKeptVisibly() {
+        const QString identity =
+            QStringLiteral("usb 1209:0001 serial Ctl\x01\x07\x1B[31m\u202E\\x41 if 00");
+        const QList<ComEntry> entries = {{identity, 5, 99}};
+        const QByteArray text = formatComTable(entries);
+        for (const char c : text)
+            QVERIFY2(c == '\n' || (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F), text);
+        QVERIFY(!text.contains("\xE2\x80\xAE"));
+        QCOMPARE(parseComTable(text).entries.value(0).identity, identity);
+        const QByteArray raw = "5 99 usb 1209:0001 serial Ctl\x01\x07\x1B[31m if 00\n";
+        QCOMPARE(parseComTable(raw).entries.value(0).identity,
+                 QStringLiteral("usb 1209:0001 serial Ctl\x01\x07\x1B[31m if 00"));
+    }
+
     void damagedLinesAreLeftOut_data() {
         addColumns<QByteArray, QString, int>("text", "kept", "badLines");
 
