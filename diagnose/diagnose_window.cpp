@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace diagnose {
 
@@ -62,24 +63,39 @@ DiagnoseWindow::DiagnoseWindow(const serial_comm::DeviceRegistry* registry, QWid
     if (registry_ != nullptr)
         connect(registry_, &serial_comm::DeviceRegistry::devicesChanged, this,
                 &DiagnoseWindow::refresh);
-    // While shown, the quiet port is looked at again every few seconds.
-    look_.setInterval(3000);
-    connect(&look_, &QTimer::timeout, this, &DiagnoseWindow::refresh);
+    // A burst of plugging (a hub with many devices, a flapping cable) is one look, not one an
+    // event; the timer is not moved by later events, so a steady stream still gets a look.
+    settle_.setSingleShot(true);
+    settle_.setInterval(SettleMs);
+    connect(&settle_, &QTimer::timeout, this, &DiagnoseWindow::startLook);
+    connect(&watcher_, &QFutureWatcher<Diagnosis>::finished, this, &DiagnoseWindow::lookDone);
+    // While shown, the quiet port is looked at again every few seconds; the devices are not.
+    look_.setInterval(QuietLookMs);
+    connect(&look_, &QTimer::timeout, this, [this] {
+        if (last_)
+            showFindings(*last_);
+    });
+    findings_->setPlainText(QStringLiteral("Looking at the devices..."));
     resize(720, 420);
-    refresh();
+    startLook();
 }
 
-DiagnoseWindow::~DiagnoseWindow() = default;
-
-QString DiagnoseWindow::idOf(const serial_comm::HidInput& input) {
-    return input.vendorId + u':' + input.productId;
+DiagnoseWindow::~DiagnoseWindow() {
+    // A look under way reads only what it was given; it is waited for, not cut off.
+    watcher_.waitForFinished();
 }
 
 void DiagnoseWindow::showKeyboards(const QList<serial_comm::HidInput>& hid) {
+    // The keyboards whose names do not say scanner, those the person marked among them.
+    const auto listed = [this](const serial_comm::HidInput& input) {
+        return input.kind == serial_comm::HidKind::Keyboard ||
+               (input.kind == serial_comm::HidKind::KeyboardScanner &&
+                markedScanners_.contains(hidId(input)));
+    };
     QStringList shown;
     for (const serial_comm::HidInput& input : hid) {
-        if (input.kind == serial_comm::HidKind::Keyboard)
-            shown << idOf(input) + u'\t' + input.description();
+        if (listed(input))
+            shown << hidId(input) + u'\t' + input.description();
     }
     if (shownKeyboards_ && shown == *shownKeyboards_)
         return;
@@ -93,18 +109,19 @@ void DiagnoseWindow::showKeyboards(const QList<serial_comm::HidInput>& hid) {
         return;
     }
     for (const serial_comm::HidInput& input : hid) {
-        if (input.kind != serial_comm::HidKind::Keyboard)
+        if (!listed(input))
             continue;
         auto* item = new QListWidgetItem(outside_text::visible(input.description()), keyboards_);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-        item->setData(Qt::UserRole, idOf(input));
-        item->setCheckState(markedScanners_.contains(idOf(input)) ? Qt::Checked : Qt::Unchecked);
+        item->setData(Qt::UserRole, hidId(input));
+        item->setCheckState(markedScanners_.contains(hidId(input)) ? Qt::Checked : Qt::Unchecked);
     }
 }
 
 void DiagnoseWindow::setPortWatch(PortWatch watch) {
     portWatch_ = std::move(watch);
-    refresh();
+    if (last_)
+        showFindings(*last_);
 }
 
 void DiagnoseWindow::showEvent(QShowEvent* event) {
@@ -118,17 +135,35 @@ void DiagnoseWindow::hideEvent(QHideEvent* event) {
 }
 
 void DiagnoseWindow::refresh() {
-    QList<serial_comm::HidInput> hid = serial_comm::listHidInputs();
-    showKeyboards(hid);
-    // A keyboard the person marked is taken for a scanner in keyboard mode.
-    for (serial_comm::HidInput& input : hid) {
-        if (input.kind == serial_comm::HidKind::Keyboard && markedScanners_.contains(idOf(input)))
-            input.kind = serial_comm::HidKind::KeyboardScanner;
+    if (!settle_.isActive())
+        settle_.start();
+}
+
+void DiagnoseWindow::startLook() {
+    if (watcher_.isRunning()) {
+        again_ = true;
+        return;
     }
-    Diagnosis diagnosis = gatherDiagnosis(registry_, hid);
+    again_ = false;
+    DiagnosisInput input = diagnosisInput(registry_);
+    input.markedScanners = markedScanners_;
+    watcher_.setFuture(QtConcurrent::run([input] { return gatherDiagnosis(input); }));
+}
+
+void DiagnoseWindow::lookDone() {
+    ++looks_;
+    last_ = watcher_.result();
+    showKeyboards(last_->hid);
+    showFindings(*last_);
+    if (again_)
+        startLook();
+}
+
+void DiagnoseWindow::showFindings(const Diagnosis& diagnosis) {
+    Diagnosis shown = diagnosis;
     if (portWatch_)
-        diagnosis.quietPort = portWatch_();
-    const QString text = diagnosisText(diagnosis);
+        shown.quietPort = portWatch_();
+    const QString text = diagnosisText(shown);
     // Unchanged text is not set again: the reader's selection and scroll position stay.
     if (text != findings_->toPlainText())
         findings_->setPlainText(text);

@@ -2,6 +2,7 @@
 
 #include "diagnose/diagnosis.h"
 
+#include <QFutureWatcher>
 #include <QSet>
 #include <QStringList>
 #include <QTimer>
@@ -21,16 +22,26 @@ class HidMonitor;
 namespace diagnose {
 
 // What the system has that could be a scanner, and what to do about each; kept current as
-// devices come and go.
+// devices come and go. The look at the devices (their nodes, /proc, sysfs) runs off the window's
+// thread, once for a burst of plugging; the quiet port is looked at on its own every few seconds.
 class DiagnoseWindow final : public QWidget {
     Q_OBJECT
 
 public:
+    // Plugging that comes in a burst is looked at once, this long after it began.
+    static constexpr int SettleMs = 250;
+    static constexpr int QuietLookMs = 3000;
+
     DiagnoseWindow(const serial_comm::DeviceRegistry* registry, QWidget* parent = nullptr);
     ~DiagnoseWindow() override;
 
-    // Looks again (the window does so by itself when devices come and go).
+    // Looks again soon (the window does so by itself when devices come and go).
     void refresh();
+
+    // Looks done since the window was made, for tests and the benchmark.
+    int looks() const { return looks_; }
+    // Whether a look is under way or asked for.
+    bool looking() const { return watcher_.isRunning() || settle_.isActive() || again_; }
 
     // Asks for the open port and how long it has been quiet; the window looks every few seconds
     // while it is shown.
@@ -42,8 +53,10 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    // Keyboards are told apart by their USB ids: the mark holds for the same model replugged.
-    static QString idOf(const serial_comm::HidInput& input);
+    void startLook();
+    void lookDone();
+    // Shows the last look with the quiet port as it is now.
+    void showFindings(const Diagnosis& diagnosis);
     void showKeyboards(const QList<serial_comm::HidInput>& hid);
 
     const serial_comm::DeviceRegistry* registry_;
@@ -54,6 +67,11 @@ private:
     QPlainTextEdit* findings_ = nullptr;
     PortWatch portWatch_;
     QTimer look_;
+    QTimer settle_;
+    QFutureWatcher<Diagnosis> watcher_;
+    bool again_ = false; // asked for while a look was under way
+    std::optional<Diagnosis> last_;
+    int looks_ = 0;
 };
 
 } // namespace diagnose

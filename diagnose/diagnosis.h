@@ -6,6 +6,7 @@
 #include "port/port_error.h"
 
 #include <QList>
+#include <QSet>
 
 #include <optional>
 
@@ -45,9 +46,25 @@ struct Diagnosis {
     QList<serial_comm::HidInput> hid; // keyboards and scanners
 };
 
-// Looks at every port a variable sets and every serial device the registry has present, and
-// takes the HID devices as listed.
-Diagnosis gatherDiagnosis(const serial_comm::DeviceRegistry* registry,
-                          const QList<serial_comm::HidInput>& hid);
+// What the program knows before it looks: the ports variables set and the serial devices
+// present with their numbers (taken from the registry on its thread, at once), and the keyboards
+// the person marked as scanners ("vendor:product").
+struct DiagnosisInput {
+    QList<serial_comm::OverriddenPort> overrides;
+    QList<serial_comm::NumberedDevice> devices;
+    QSet<QString> markedScanners;
+};
+DiagnosisInput diagnosisInput(const serial_comm::DeviceRegistry* registry);
+
+// Looks at each port and device: who may open it and which programs hold it (one look through
+// /proc for all), and the HID devices that type or scan (a keyboard the person marked taken for
+// a scanner). Reads the file system only, on any thread.
+Diagnosis gatherDiagnosis(const DiagnosisInput& input);
+
+// The same with the HID devices given instead of listed.
+Diagnosis gatherDiagnosis(const DiagnosisInput& input, const QList<serial_comm::HidInput>& hid);
+
+// Keyboards are told apart by their USB ids: a mark holds for the same model replugged.
+QString hidId(const serial_comm::HidInput& input);
 
 } // namespace diagnose

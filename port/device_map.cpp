@@ -14,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 #include <optional>
+#include <set>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -134,11 +135,21 @@ bool isPseudoTerminal(dev_t device) {
 }
 
 QList<DeviceHolder> otherHolders(dev_t device) {
-    QList<DeviceHolder> holders;
-    // Device side of a pseudo-terminal: majors 136 to 143.
-    std::optional<unsigned> ptyIndex;
-    if (major(device) >= 136 && major(device) <= 143)
-        ptyIndex = (major(device) - 136) * 256 + minor(device);
+    std::map<dev_t, QList<DeviceHolder>> all = otherHolders(QList<dev_t>{device});
+    const auto found = all.find(device);
+    return found == all.end() ? QList<DeviceHolder>{} : std::move(found->second);
+}
+
+std::map<dev_t, QList<DeviceHolder>> otherHolders(const QList<dev_t>& devices) {
+    std::map<dev_t, QList<DeviceHolder>> holders;
+    if (devices.isEmpty())
+        return holders;
+    const std::set<dev_t> wanted(devices.begin(), devices.end());
+    // The device sides of pseudo-terminals (majors 136 to 143) among them, by their number.
+    std::map<unsigned, dev_t> ptys;
+    for (const dev_t device : devices)
+        if (major(device) >= 136 && major(device) <= 143)
+            ptys.emplace((major(device) - 136) * 256 + minor(device), device);
     DIR* processes = ::opendir("/proc");
     if (processes == nullptr)
         return holders;
@@ -151,8 +162,8 @@ QList<DeviceHolder> otherHolders(dev_t device) {
         DIR* descriptors = ::opendir(fdDir.constData());
         if (descriptors == nullptr)
             continue;
-        bool holds = false;
-        bool playsDevice = false;
+        std::set<dev_t> held;
+        std::set<dev_t> played;
         while (const dirent* fd = ::readdir(descriptors)) {
             if (fd->d_name[0] == '.')
                 continue;
@@ -161,17 +172,20 @@ QList<DeviceHolder> otherHolders(dev_t device) {
             const QByteArray link = fdDir + '/' + fd->d_name;
             if (::stat(link.constData(), &status) != 0 || !S_ISCHR(status.st_mode))
                 continue;
-            if (status.st_rdev == device)
-                holds = true;
-            else if (ptyIndex && status.st_rdev == makedev(5, 2) &&
-                     masterIndex(*pid, fd->d_name) == ptyIndex)
-                playsDevice = true;
+            if (wanted.contains(status.st_rdev)) {
+                held.insert(status.st_rdev);
+            } else if (!ptys.empty() && status.st_rdev == makedev(5, 2)) {
+                if (const std::optional<unsigned> index = masterIndex(*pid, fd->d_name))
+                    if (const auto pty = ptys.find(*index); pty != ptys.end())
+                        played.insert(pty->second);
+            }
         }
         ::closedir(descriptors);
         // The program at the master side of a pseudo-terminal is the device's far end (a
         // simulator keeps the device side open too), not another user of the port.
-        if (holds && !playsDevice)
-            holders.append({*pid, processName(*pid)});
+        for (const dev_t device : held)
+            if (!played.contains(device))
+                holders[device].append({*pid, processName(*pid)});
     }
     ::closedir(processes);
     return holders;

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 
 #include <sys/types.h>
 
@@ -38,6 +39,9 @@ bool isPseudoTerminal(dev_t device);
 // The other processes that have the character device `device` open, as far as this user may
 // look into them (/proc/PID/fd); this process is not counted.
 QList<DeviceHolder> otherHolders(dev_t device);
+// The same for several devices in one look through /proc: a device nobody else holds has no
+// entry.
+std::map<dev_t, QList<DeviceHolder>> otherHolders(const QList<dev_t>& devices);
 
 // The traditional lock file of serial programs, LCK..<device name> in a shared folder, holding
 // the owner's process id as ten right-aligned digits and a newline. The folder is writable by
