@@ -43,7 +43,9 @@ constexpr const char* UsageText =
     "  --only      run only these measurements: flood (both floods, with the responsiveness\n"
     "              and memory figures), flood-lines, flood-random, cpu-stream, cpu-scans,\n"
     "              latency-idle, latency-stream, inputlen1, startup, idle (both idle runs),\n"
-    "              idle-unfocused, idle-focused\n";
+    "              idle-unfocused, idle-focused, unterminated (memory under data that never\n"
+    "              ends a scan), search-noise (Find Settings under 1 MB/s of noise),\n"
+    "              tool-floods (20,000 scans into Test Codes, 100,000 keys into the Scan Log)\n";
 
 // In the order they run.
 const QStringList Measurements = {
@@ -51,7 +53,8 @@ const QStringList Measurements = {
     QStringLiteral("latency-idle"), QStringLiteral("latency-stream"),
     QStringLiteral("cpu-scans"),    QStringLiteral("cpu-stream"),
     QStringLiteral("inputlen1"),    QStringLiteral("idle-unfocused"),
-    QStringLiteral("idle-focused"),
+    QStringLiteral("idle-focused"), QStringLiteral("unterminated"),
+    QStringLiteral("search-noise"), QStringLiteral("tool-floods"),
 };
 
 // A measurement run that has not finished in this time is ended.
@@ -169,6 +172,12 @@ int runChild(int argc, char** argv, const Options& options) {
         runIdle(workload, true, report);
     else if (options.child == QLatin1String("inputlen1"))
         runInputLenOne(workload, report);
+    else if (options.child == QLatin1String("unterminated"))
+        runUnterminated(workload, report);
+    else if (options.child == QLatin1String("search-noise"))
+        runSearchNoise(workload, report);
+    else if (options.child == QLatin1String("tool-floods"))
+        runToolFloods(workload, report);
     else
         throw std::invalid_argument("unknown measurement " + options.child.toStdString());
     return 0;

@@ -77,10 +77,12 @@ void PtyDevice::resetJob() {
     failure_.clear();
 }
 
-void PtyDevice::startFlood(qint64 totalBytes, Payload payload) {
+void PtyDevice::startFlood(qint64 totalBytes, Payload payload, qint64 bytesPerSecond) {
     resetJob();
     items_.clear();
-    thread_ = std::thread([this, totalBytes, payload] { runFlood(totalBytes, payload); });
+    thread_ = std::thread([this, totalBytes, payload, bytesPerSecond] {
+        runFlood(totalBytes, payload, bytesPerSecond);
+    });
 }
 
 void PtyDevice::startSchedule(std::vector<Item> items) {
@@ -128,7 +130,7 @@ bool PtyDevice::writeAll(const char* data, size_t size) {
     return true;
 }
 
-void PtyDevice::runFlood(qint64 totalBytes, Payload payload) {
+void PtyDevice::runFlood(qint64 totalBytes, Payload payload, qint64 bytesPerSecond) {
     const qint64 cpuStart = threadCpuNs();
     XorShift random(0x9E3779B97F4A7C15ull);
     std::vector<char> chunk(FloodChunk);
@@ -138,11 +140,20 @@ void PtyDevice::runFlood(qint64 totalBytes, Payload payload) {
         const size_t size = size_t(std::min<qint64>(qint64(chunk.size()), totalBytes - sent));
         if (payload == Payload::RandomBytes) {
             fillRandom(random, chunk.data(), size);
+        } else if (payload == Payload::ShortScans) {
+            for (size_t at = 0; at < size; ++at)
+                chunk[at] = "12\r\n"[(sent + qint64(at)) % 4];
+        } else if (payload == Payload::Unterminated) {
+            for (size_t at = 0; at < size; ++at)
+                chunk[at] = "ABCDEFGHJKLMNPQRSTUVWXYZ0123456789"[(sent + qint64(at)) % 34];
         } else {
             for (size_t at = 0; at < size; at += FloodLineSize)
                 fillLine(random, chunk.data() + at,
                          int(std::min<size_t>(FloodLineSize, size - at)));
         }
+        if (bytesPerSecond > 0)
+            sleepUntilNs(firstWriteNs_.load(std::memory_order_relaxed) +
+                         sent * 1'000'000'000 / bytesPerSecond);
         if (!writeAll(chunk.data(), size))
             break;
         sent += qint64(size);

@@ -20,6 +20,8 @@ public:
     enum class Payload {
         BarcodeLines, // digits ended by CR LF, one line per item or 16 bytes per line in a flood
         RandomBytes,  // every byte value, CR, LF and backspace included
+        Unterminated, // letters and digits, never CR, LF or TAB: scans end only at their length
+        ShortScans,   // "12" and CR LF again and again: a scan every four bytes
     };
 
     // One write: when (relative to the start of the job) and how many bytes.
@@ -35,8 +37,9 @@ public:
 
     QString devicePath() const { return devicePath_; }
 
-    // Writes totalBytes as fast as the device side takes them.
-    void startFlood(qint64 totalBytes, Payload payload);
+    // Writes totalBytes as fast as the device side takes them, or at most `bytesPerSecond`
+    // (0: no limit).
+    void startFlood(qint64 totalBytes, Payload payload, qint64 bytesPerSecond = 0);
     // Writes each item at its time as one barcode line: size - 2 digits and CR LF.
     void startSchedule(std::vector<Item> items);
     // Asks a running job to stop and waits for the thread.
@@ -60,7 +63,7 @@ public:
 
 private:
     void resetJob();
-    void runFlood(qint64 totalBytes, Payload payload);
+    void runFlood(qint64 totalBytes, Payload payload, qint64 bytesPerSecond);
     void runSchedule();
     // Writes every byte; false when stopped or when the master failed.
     bool writeAll(const char* data, size_t size);

@@ -7,10 +7,16 @@
 
 #include "main_window/form1.h"
 #include "port/port_control.h"
+#include "scan_log/window/scan_collector.h"
+#include "scan_log/window/scan_log_window.h"
+#include "test_codes/window/test_codes_window.h"
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QStringList>
 #include <QWidget>
 
@@ -83,6 +89,10 @@ Workload Workload::quick() {
     workload.idleScans = 30;
     workload.latencyStreamSeconds = 3;
     workload.inputLenSeconds = 3;
+    workload.unterminatedBytes = qint64(32) << 20;
+    workload.searchNoiseSeconds = 5;
+    workload.shortScans = 5'000;
+    workload.floodKeys = 20'000;
     return workload;
 }
 
@@ -404,6 +414,136 @@ void runInputLenOne(const Workload& workload, RunReport& report) {
                  .arg(tracker.maxWaiting())
                  .arg(tracker.receiveNotifications()));
     notePrompts(QStringLiteral("inputlen1"), window, report);
+}
+
+} // namespace bench
+
+namespace bench {
+
+void runUnterminated(const Workload& workload, RunReport& report) {
+    OpenWindow window;
+    // The whole program: every window that keeps something of the scans is open.
+    window.form().MScanLog_Click();
+    window.form().MTestCodes_Click();
+    runFor(300);
+    const Memory before = readMemory();
+    const qint64 total = workload.unterminatedBytes;
+    DisplayTracker tracker(window.form(), true);
+    window.device().startFlood(total, PtyDevice::Payload::Unterminated);
+    const bool finished = runUntil([&] { return tracker.counted() + tracker.dropped() >= total; },
+                                   tracker, 600'000, 100);
+    window.device().join();
+    runFor(1000); // the log publishes what it staged
+    const Memory after = readMemory();
+    window.form().scanLog().clear();
+    window.form().cmdClear_Click();
+    runFor(500);
+    const Memory cleared = readMemory();
+    if (!finished)
+        report.note(QStringLiteral("unterminated: stopped before every byte was taken"));
+    report.value("unterminated-growth", after.rssMiB - before.rssMiB);
+    report.figure(QStringLiteral("unterminated: resident after start-up (MiB)"), before.rssMiB);
+    report.figure(QStringLiteral("unterminated: resident after the data (MiB)"), after.rssMiB);
+    report.figure(QStringLiteral("unterminated: resident after Clear (MiB)"), cleared.rssMiB);
+    report.figure(QStringLiteral("unterminated: peak resident (MiB)"), after.peakMiB);
+    progress(QStringLiteral("unterminated: %1 MiB after start-up, %2 MiB after %3 MiB of data, "
+                            "%4 MiB after Clear, peak %5 MiB")
+                 .arg(before.rssMiB, 0, 'f', 1)
+                 .arg(after.rssMiB, 0, 'f', 1)
+                 .arg(double(total) / (1 << 20), 0, 'f', 0)
+                 .arg(cleared.rssMiB, 0, 'f', 1)
+                 .arg(after.peakMiB, 0, 'f', 1));
+}
+
+void runSearchNoise(const Workload& workload, RunReport& report) {
+    OpenWindow window;
+    window.form().MFindSettings_Click();
+    auto* search = window.form().findChild<QWidget*>(QStringLiteral("FindSettings"));
+    auto* start = search->findChild<QPushButton*>(QStringLiteral("FindStart"));
+    runFor(300);
+    const Memory before = readMemory();
+    Heartbeat heartbeat;
+    heartbeat.start();
+    start->click();
+    constexpr qint64 Rate = 1'000'000;
+    const qint64 total = Rate * workload.searchNoiseSeconds;
+    DisplayTracker tracker(window.form(), true);
+    window.device().startFlood(total, PtyDevice::Payload::RandomBytes, Rate);
+    runUntil([&] { return window.device().bytesWritten() >= total; }, tracker,
+             (workload.searchNoiseSeconds + 30) * 1000, 100);
+    window.device().join();
+    runFor(1000);
+    heartbeat.stop();
+    const Memory after = readMemory();
+    const auto* status = search->findChild<QLabel*>(QStringLiteral("FindStatus"));
+    report.value("search-noise-growth", after.rssMiB - before.rssMiB);
+    report.figure(QStringLiteral("search noise: resident before (MiB)"), before.rssMiB);
+    report.figure(QStringLiteral("search noise: resident after (MiB)"), after.rssMiB);
+    report.figure(QStringLiteral("search noise: UI thread blocked (ms)"),
+                  heartbeat.maxLatenessMs());
+    report.note(QStringLiteral("search noise: the search ended \"%1\"").arg(status->text()));
+    progress(QStringLiteral("search noise: %1 MiB before, %2 MiB after %3 s at 1 MB/s, UI blocked "
+                            "up to %4 ms; %5")
+                 .arg(before.rssMiB, 0, 'f', 1)
+                 .arg(after.rssMiB, 0, 'f', 1)
+                 .arg(workload.searchNoiseSeconds)
+                 .arg(heartbeat.maxLatenessMs(), 0, 'f', 1)
+                 .arg(status->text()));
+}
+
+void runToolFloods(const Workload& workload, RunReport& report) {
+    OpenWindow window;
+    window.form().MScanLog_Click();
+    window.form().MTestCodes_Click();
+    test_codes::TestCodesWindow& codes = *window.form().testCodesWindow();
+    runFor(300);
+    const Memory before = readMemory();
+
+    Heartbeat scansBeat;
+    scansBeat.start();
+    const qint64 total = qint64(workload.shortScans) * 4;
+    DisplayTracker tracker(window.form(), true);
+    window.device().startFlood(total, PtyDevice::Payload::ShortScans);
+    const qint64 scansStart = nowNs();
+    runUntil([&] { return tracker.counted() >= total && codes.waiting() == 0; }, tracker, 120'000,
+             50);
+    const double scansSeconds = double(nowNs() - scansStart) / 1e9;
+    window.device().join();
+    runFor(200);
+    scansBeat.stop();
+    report.value("testcodes-flood-blocked", scansBeat.maxLatenessMs());
+    report.figure(QStringLiteral("%1 short scans with Test Codes open: seconds until all were "
+                                 "judged")
+                      .arg(workload.shortScans),
+                  scansSeconds);
+
+    // Keys as a window system hands over a burst: all queued before the loop gets to them.
+    auto* field =
+        window.form().scanLogWindow()->findChild<QWidget*>(QStringLiteral("KeyboardScan"));
+    field->setFocus();
+    Heartbeat keysBeat;
+    keysBeat.start();
+    const qint64 keysStart = nowNs();
+    for (int i = 0; i < workload.floodKeys; ++i)
+        QCoreApplication::postEvent(
+            field, new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x")));
+    runFor(1500);
+    keysBeat.stop();
+    const double keysSeconds = double(nowNs() - keysStart) / 1e9;
+    const Memory after = readMemory();
+    report.value("keys-flood-blocked", keysBeat.maxLatenessMs());
+    report.figure(QStringLiteral("tool floods: resident growth (MiB)"),
+                  after.rssMiB - before.rssMiB);
+    progress(QStringLiteral("tool floods: %1 short scans judged in %2 s, UI blocked up to %3 ms; "
+                            "%4 keys, UI blocked up to %5 ms (%6 s in all); resident %7 -> %8 MiB")
+                 .arg(workload.shortScans)
+                 .arg(scansSeconds, 0, 'f', 2)
+                 .arg(scansBeat.maxLatenessMs(), 0, 'f', 1)
+                 .arg(workload.floodKeys)
+                 .arg(keysBeat.maxLatenessMs(), 0, 'f', 1)
+                 .arg(keysSeconds, 0, 'f', 2)
+                 .arg(before.rssMiB, 0, 'f', 1)
+                 .arg(after.rssMiB, 0, 'f', 1));
 }
 
 } // namespace bench

@@ -13,6 +13,10 @@ struct Workload {
     int idleScans = 100;
     int latencyStreamSeconds = 10;
     int inputLenSeconds = 10;
+    qint64 unterminatedBytes = qint64(192) << 20;
+    int searchNoiseSeconds = 40;
+    int shortScans = 20'000;
+    int floodKeys = 100'000;
 
     static Workload quick();
 };
@@ -41,5 +45,15 @@ void runProcessor(const Workload& workload, bool stream, RunReport& report);
 // wake-ups.
 void runIdle(const Workload& workload, bool focused, RunReport& report);
 void runInputLenOne(const Workload& workload, RunReport& report);
+// Memory of the whole program under data that never ends a scan: resident size after start-up,
+// after `unterminatedBytes` and after the Scan Log is cleared.
+void runUnterminated(const Workload& workload, RunReport& report);
+// Find Settings searching while random bytes arrive at 1 MB/s: memory and the longest time the
+// window's thread was kept from its event loop.
+void runSearchNoise(const Workload& workload, RunReport& report);
+// Floods that the Tools windows take: 20,000 short scans with Test Codes open, and 100,000 keys
+// into the Scan Log's keyboard field at once (Test Codes open too). The longest time the
+// window's thread was kept from its event loop, and the memory they leave.
+void runToolFloods(const Workload& workload, RunReport& report);
 
 } // namespace bench

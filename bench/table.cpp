@@ -48,6 +48,14 @@ Table::Table() {
     add("inputlen1", "InputLen 1 at 115,200 baud, max buffer (B)", "< 1024", Need::Below, 1024, 0);
     add("peak-rss", "Peak resident memory (MiB)", "<= 80", Need::AtMost, 80, 1);
     add("rss-growth", "Resident memory after floods - start (MiB)", "<= 30", Need::AtMost, 30, 1);
+    add("unterminated-growth", "Resident memory growth, 192 MiB unterminated (MiB)", "< 128",
+        Need::Below, 128, 1);
+    add("search-noise-growth", "Resident memory growth, search under 1 MB/s noise (MiB)", "< 128",
+        Need::Below, 128, 1);
+    add("testcodes-flood-blocked", "UI thread blocked, 20,000 scans into Test Codes (ms)", "<= 50",
+        Need::AtMost, 50, 1);
+    add("keys-flood-blocked", "UI thread blocked, 100,000 keys at once (ms)", "<= 50", Need::AtMost,
+        50, 1);
     add("startup", "Start-up to first painted window (ms)", "<= 250", Need::AtMost, 250, 0);
 }
 

@@ -43,8 +43,13 @@ void SettingsSearch::received(std::string_view bytes, std::int64_t ms) {
     if (outcome_ || bytes.empty())
         return;
     lastActivityMs_ = ms;
-    if (!settled_)
+    if (!settled_) {
+        // A line that never rests has no scan under way to wait out: after a scan's length the
+        // search begins anyway.
+        unsettledChars_ += bytes.size();
+        settled_ = unsettledChars_ >= pace_.maxScanChars;
         return;
+    }
     for (const char byte : bytes) {
         ReceivedChar c;
         c.value = static_cast<std::uint8_t>(byte);

@@ -113,6 +113,7 @@ private:
     LineError pendingError_ = LineError::Framing;
     // Whatever arrives before the first quiet may be the end of a scan already under way.
     bool settled_ = false;
+    std::size_t unsettledChars_ = 0;
     std::int64_t lastActivityMs_;
     int cleanInARow_ = 0;
     int scansHeard_ = 0;

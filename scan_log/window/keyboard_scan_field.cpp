@@ -5,17 +5,46 @@
 
 namespace scan_log {
 
+namespace {
+
+// A key that types text into the scan: no Ctrl, Alt or Meta with it (Ctrl+] is how a scanner in
+// keyboard mode sends GS, but such keys are rare and go the long way).
+bool typesText(const QKeyEvent* key) {
+    return !key->text().isEmpty() && key->text().at(0) >= u' ' &&
+           !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+}
+
+} // namespace
+
 KeyboardScanField::KeyboardScanField(QWidget* parent) : QLineEdit(parent) {
     setObjectName(QStringLiteral("KeyboardScan"));
     setPlaceholderText(QStringLiteral("Scans typed by a keyboard-mode scanner arrive here"));
     setToolTip(QStringLiteral("A scanner in keyboard mode types its codes into the window that "
                               "has the focus: click here first, then scan. Each scan becomes a "
                               "row whose source is the keyboard."));
+    // What the field shows catches up with the keys at most this often: a scanner's burst of
+    // keys costs one layout of the field, not one a key.
+    show_.setSingleShot(true);
+    show_.setInterval(ShowMs);
+    connect(&show_, &QTimer::timeout, this, &KeyboardScanField::showTyped);
+}
+
+void KeyboardScanField::clearScan() {
+    typed_.clear();
+    show_.stop();
+    clear();
 }
 
 bool KeyboardScanField::event(QEvent* event) {
-    // Tab ends a scan here instead of moving the focus on.
-    if (event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // A key that types text is the field's: no shortcut is looked for (a look costs more
+        // than the rest of the key).
+        if (typesText(static_cast<QKeyEvent*>(event))) {
+            event->accept();
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress) {
+        // Tab ends a scan here instead of moving the focus on.
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier) {
             emit keyTyped(QStringLiteral("\t"), qint64(key->timestamp()));
@@ -31,13 +60,18 @@ void KeyboardScanField::keyPressEvent(QKeyEvent* event) {
         emit keyTyped(QStringLiteral("\r"), at);
         return;
     }
-    const QString text = event->text();
-    // Control characters other than those (Ctrl+letters a scanner sends for GS and the like)
-    // are kept as they are; keys without text (Shift alone, a dead key) are not keys of the scan.
-    if (!text.isEmpty())
-        emit keyTyped(text, at);
+    if (typesText(event)) {
+        emit keyTyped(event->text(), at);
+        typed_ += event->text();
+        if (!show_.isActive())
+            show_.start();
+        return;
+    }
+    // Control characters (Ctrl+letters a scanner sends for GS and the like) are kept as they
+    // are; keys without text (Shift alone, a dead key) are not keys of the scan.
+    if (!event->text().isEmpty())
+        emit keyTyped(event->text(), at);
     QLineEdit::keyPressEvent(event);
-    keepShort();
 }
 
 void KeyboardScanField::inputMethodEvent(QInputMethodEvent* event) {
@@ -46,13 +80,13 @@ void KeyboardScanField::inputMethodEvent(QInputMethodEvent* event) {
     if (!event->commitString().isEmpty())
         emit keyTyped(event->commitString(), 0);
     QLineEdit::inputMethodEvent(event);
-    keepShort();
+    typed_ = text();
 }
 
-void KeyboardScanField::keepShort() {
-    // Cut to half at a time, so that a flood of keys lays the field out afresh seldom.
-    if (text().size() > MaxShown)
-        setText(text().right(MaxShown / 2));
+void KeyboardScanField::showTyped() {
+    if (typed_.size() > MaxShown)
+        typed_ = typed_.right(MaxShown);
+    setText(typed_);
 }
 
 } // namespace scan_log

@@ -105,10 +105,17 @@ void ScanCollector::receiveKeys(const QString& text, qint64 eventMs) {
 }
 
 void ScanCollector::armKeySilence() {
-    keySilence_.stop();
-    if (const auto deadline = keys_.deadline())
-        keySilence_.start(
-            static_cast<int>(std::clamp<qint64>(deadline->count() - clock_(), 0, 60000)));
+    // A timer that is running already fires no later than the deadline moved by a new key: it
+    // looks again then (tick ends nothing early). A scanner's burst of keys so costs no timer
+    // work a key.
+    const auto deadline = keys_.deadline();
+    if (!deadline) {
+        keySilence_.stop();
+        return;
+    }
+    const int due = static_cast<int>(std::clamp<qint64>(deadline->count() - clock_(), 0, 60000));
+    if (!keySilence_.isActive() || keySilence_.remainingTime() > due)
+        keySilence_.start(due);
 }
 
 void ScanCollector::takeTyped(const TypedScan& typed) {

@@ -34,8 +34,14 @@ std::string characters(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " character" : " characters");
 }
 
+// In quotes, in the visible form; a long scan by its start and its length, so that a verdict
+// stays a line however much a scan holds (garbage that never ends is cut at 64 KiB).
 std::string quoted(std::string_view bytes) {
-    return "\"" + scan_log::visibleForm(bytes) + "\"";
+    constexpr std::size_t MostShown = 60;
+    if (bytes.size() <= MostShown)
+        return "\"" + scan_log::visibleForm(bytes) + "\"";
+    return "\"" + scan_log::visibleForm(bytes.substr(0, MostShown)) + "...\" (" +
+           std::to_string(bytes.size()) + " bytes)";
 }
 
 // The forms of a content that one scanner setting makes; none where the setting changes nothing.

@@ -34,6 +34,18 @@ class TestScanVerdict : public QObject {
     Q_OBJECT
 
 private slots:
+    // A verdict is a line however long the scan: 64 KiB of garbage is named by its start and
+    // its length (the Test Codes window keeps two thousand verdicts).
+    void verdictsStayShort() {
+        const std::string garbage(65536, 'Q');
+        for (const std::optional<std::size_t> shown :
+             {std::optional<std::size_t>(0), std::optional<std::size_t>()}) {
+            const std::string text = matchScan(testCodes(), garbage, shown).verdict.text();
+            QVERIFY2(text.size() < 400, text.substr(0, 400).c_str());
+            QVERIFY2(text.find("(65536 bytes)") != std::string::npos, text.c_str());
+        }
+    }
+
     // The list holds what it promises: right check digits, GS1 contents without faults, and
     // every symbology once.
     void codesAreSound() {
