@@ -101,22 +101,22 @@ private slots:
         }
     }
 
-    // A scan of thousands of characters without a blank leaves the window as wide as it was:
-    // the label shows what fits, the tooltip the whole.
+    // A scan of thousands of characters leaves the window as wide as it was: the verdict names
+    // it by its start and length, the label shows what fits, the tooltip the whole.
     void aLongScanWidensNothing() {
         CodesHarness h;
         QCoreApplication::processEvents();
         const int width = h.window->width();
         const int least = h.window->minimumSizeHint().width();
-        h.scan(QByteArray(5000, 'Q'));
+        h.scan(QByteArray(5000, 'Q') + " " + QByteArray(5000, 'R'));
+        auto* last = h.window->findChild<ElidedLabel*>(u"lastScan"_s);
+        QTRY_VERIFY(last->fullText().contains(u"(10001 bytes)"_s));
         QCoreApplication::processEvents();
         QCOMPARE(h.window->width(), width);
         QCOMPARE(h.window->minimumSizeHint().width(), least);
-        auto* last = h.window->findChild<ElidedLabel*>(u"lastScan"_s);
         QVERIFY(last->text().size() < 400);
-        QVERIFY(last->text().endsWith(QChar(0x2026)));
-        QVERIFY(last->fullText().contains(QString(4000, u'Q')));
-        QVERIFY(last->toolTip().contains(QString(4000, u'Q')));
+        QVERIFY(last->fontMetrics().horizontalAdvance(last->text()) <= last->width());
+        QVERIFY(last->toolTip().contains(last->fullText().toHtmlEscaped()));
     }
 
     // Each scan is judged against the codes; a pass of the shown code moves on to the next.
