@@ -10,6 +10,7 @@
 #include "main_window/shape.h"
 #include "main_window/status_label.h"
 #include "port/port_control.h"
+#include "test_codes/window/test_codes_window.h"
 #include "ui/device_advice.h"
 #include "ui/failure_text.h"
 #include "ui/number_text.h"
@@ -99,6 +100,9 @@ void Form1::showPortState() {
             openDevice_ = followedDevice(port_->CommPort());
     });
     trapStep(ignored, [this] { showOpenButtonTip(); });
+    // Test Codes asks to open the port only while it is closed.
+    if (testCodesWindow_)
+        trapStep(ignored, [this] { testCodesWindow_->setPortOpen(port_->PortOpen()); });
 }
 
 void Form1::MOpen_Click() {

@@ -157,9 +157,10 @@ void Form1::MTestCodes_Click() {
                                                                const scan_log::ScanTimes& times) {
             const std::size_t end = scan.bytes.size() - scan_log::terminatorLength(scan.terminator);
             window->takeScan({std::string(scan.bytes.substr(0, end)), scan.terminator, times.gapMs,
-                              times.durationMs});
+                              times.durationMs, times.keyboard});
         });
     }
+    testCodesWindow_->setPortOpen(port_->PortOpen());
     testCodesWindow_->show();
     testCodesWindow_->raise();
     testCodesWindow_->activateWindow();

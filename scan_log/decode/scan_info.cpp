@@ -87,6 +87,9 @@ std::string gtinCheck(const AimIdentifier& aim, std::string_view data) {
         data = data.substr(0, 13);
     if (aim.id == "]I1" && data.size() != 14)
         return {};
+    // ]E0 carries EAN-13, UPC-A (13 digits) and UPC-E, which keeps its 8 digits.
+    if (aim.id == "]E0" && data.size() == 8)
+        return upcECheckText(data);
     return checkDigitText(data);
 }
 
@@ -105,11 +108,19 @@ void guess(ScanInfo& info, std::string_view data, int currentYear) {
         showFields(info, parseElementString(data, currentYear));
         return;
     }
+    // Eight digits are an EAN-8 or a UPC-E, told apart by whose check digit they end with (both
+    // may hold).
+    if (data.size() == 8 && allDigits(data)) {
+        const bool ean8 = checkDigitText(data) == "ok";
+        const bool upcE = upcECheckText(data) == "ok";
+        if (ean8 || upcE) {
+            info.symbology = ean8 && upcE ? "EAN-8 or UPC-E" : ean8 ? "EAN-8" : "UPC-E";
+            info.check = "ok";
+            return;
+        }
+    }
     if (allDigits(data) && checkDigitText(data) == "ok") {
         switch (data.size()) {
-        case 8:
-            info.symbology = "EAN-8";
-            break;
         case 12:
             info.symbology = "UPC-A";
             break;
@@ -239,6 +250,8 @@ ScanInfo describeScan(std::string_view bytes, int currentYear) {
     }
     info.symbology = aim->symbology;
     data.remove_prefix(aim->id.size());
+    if (aim->id == "]E0" && data.size() == 8 && allDigits(data))
+        info.symbology = "UPC-E";
     switch (aim->content) {
     case AimContent::Gs1:
         showFields(info, parseElementString(data, currentYear));

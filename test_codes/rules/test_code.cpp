@@ -16,8 +16,11 @@ constexpr std::array Codes = {
              "EAN-8, often disabled by default", "]E4"},
     TestCode{S::UpcA, "UPC-A", "036000291452", "036000291452", true, false,
              "a leading zero, and UPC-A sent as 13 digits", "]E0"},
-    TestCode{S::UpcE, "UPC-E", "01234565", "01234565", true, false,
-             "UPC-E sent short or expanded to UPC-A", "]E0"},
+    // A UPC-E whose check digit (that of the UPC-A 042100005264 it stands for) differs from
+    // the one an EAN-8 of the same digits would have (0): a scanner or a program that checks it
+    // the wrong way shows here.
+    TestCode{S::UpcE, "UPC-E", "04252614", "04252614", true, false,
+             "UPC-E sent short or expanded to UPC-A, and its own check digit", "]E0"},
     TestCode{S::Code128, "Code 128", "Linnet-128/$x9", "Linnet-128/$x9", false, false,
              "mixed case, '-', '/' and '$' through a keyboard layout", "]C0"},
     TestCode{S::Code39, "Code 39", "LT-39/$ 0042", "LT-39/$ 0042", false, false,

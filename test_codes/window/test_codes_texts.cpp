@@ -31,6 +31,16 @@ QString lastScanText(const QString& codeName, const QString& verdict) {
     return QStringLiteral("Last scan: %1: %2").arg(codeName, verdict);
 }
 
+QString noScanYetText(bool portOpen) {
+    return portOpen ? QStringLiteral("Last scan: none yet. Scan the code shown.")
+                    : QStringLiteral("Last scan: none yet. Open the scanner's port and scan the "
+                                     "code shown.");
+}
+
+QString adviceHeadingText() {
+    return QStringLiteral("What to change on the scanner:");
+}
+
 QString notJudgedText(quint64 scans) {
     return QStringLiteral("%1 of a flood came faster than they could be judged and were not "
                           "judged.")

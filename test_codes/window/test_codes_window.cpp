@@ -7,6 +7,7 @@
 #include "test_codes/symbols/symbol.h"
 #include "test_codes/symbols/test_sheet.h"
 #include "test_codes/window/symbol_view.h"
+#include "test_codes/window/tally_view.h"
 #include "test_codes/window/test_codes_texts.h"
 #include "ui/accessible_splitter.h"
 #include "ui/elided_label.h"
@@ -103,6 +104,8 @@ TestCodesWindow::TestCodesWindow(scan_log::FileChooser& files, Prompts& prompts,
     summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     summary_->setAccessibleName(QStringLiteral("What the scanner appears to be set to"));
     // The name stays fixed; what it says is the description, kept with the text.
+    tally_ = new TallyView(this);
+    layout->addWidget(tally_);
     layout->addWidget(summary_);
     layout->addWidget(buildButtons());
     judging_.setSingleShot(true);
@@ -138,9 +141,12 @@ void TestCodesWindow::buildTable() {
     }
     table_->horizontalHeader()->setSectionResizeMode(SymbologyColumn,
                                                      QHeaderView::ResizeToContents);
-    table_->setColumnWidth(ContentColumn, 240);
-    table_->setColumnWidth(ResultColumn, 420);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    // The result takes the width there is (its whole text is in its tooltip); the other
+    // columns keep theirs.
+    table_->setColumnWidth(ContentColumn, 200);
+    table_->setColumnWidth(CatchesColumn, 220);
+    table_->horizontalHeader()->setSectionResizeMode(ResultColumn, QHeaderView::Stretch);
+    table_->horizontalHeader()->setStretchLastSection(false);
     connect(table_, &QTableWidget::currentCellChanged, this, [this](int row) { showCode(row); });
 }
 
@@ -251,21 +257,34 @@ void TestCodesWindow::judgeWaiting() {
     if (!waiting_.empty())
         judging_.start();
     // Once a slice: the summary reads every scan it keeps.
-    const std::vector<JudgedScan> kept(judged_.begin(), judged_.end());
-    QString summary = QString::fromStdString(setupSummary(kept));
-    if (notJudged_ > 0)
-        summary += u' ' + notJudgedText(notJudged_);
-    showSummary(summary);
+    showSetup();
     lastScan_->setFullText(lastScanText_);
 }
 
+void TestCodesWindow::showSetup() {
+    QString summary = QString::fromStdString(setupSummary(judged_));
+    if (notJudged_ > 0)
+        summary += u' ' + notJudgedText(notJudged_);
+    const std::vector<std::string> advice = setupAdvice(judged_);
+    if (!advice.empty()) {
+        summary += u'\n' + adviceHeadingText();
+        for (const std::string& line : advice)
+            summary += QStringLiteral("\n- ") + QString::fromStdString(line);
+    }
+    showSummary(summary);
+    tally_->showTally(tallyOf(judged_, testCodes().size()));
+}
+
 void TestCodesWindow::judge(const ReceivedScan& scan) {
-    const Match match = matchScan(testCodes(), scan.bytes, shownCode());
+    const Match match = matchScan(testCodes(), scan.bytes, shownCode(),
+                                  scan.typed ? Arrival::Characters : Arrival::Bytes, framing_);
     judged_.push_back({match.verdict, scan.terminator, scan.gapMs,
                        scan.bytes.size() + scan_log::terminatorLength(scan.terminator),
-                       scan.durationMs});
-    if (judged_.size() > MaxJudged)
-        judged_.pop_front();
+                       scan.durationMs, match.code});
+    // The oldest quarter leaves at once, so that a flood moves the list seldom.
+    if (judged_.size() > MaxJudged + MaxJudged / 4)
+        judged_.erase(judged_.begin(), judged_.begin() + std::ptrdiff_t(MaxJudged / 4));
+    framing_ = learnedFraming(judged_);
     const QString verdict = QString::fromStdString(match.verdict.text());
     if (!match.code) {
         lastScanText_ = noScanMatchedText(verdict);
@@ -277,6 +296,14 @@ void TestCodesWindow::judge(const ReceivedScan& scan) {
     if (match.verdict.kind != VerdictKind::Fail && shownCode() == match.code &&
         int(*match.code) + 1 < table_->rowCount())
         table_->selectRow(int(*match.code) + 1);
+}
+
+void TestCodesWindow::setPortOpen(bool open) {
+    portOpen_ = open;
+    if (judged_.empty() && waiting_.empty()) {
+        lastScanText_ = noScanYetText(portOpen_);
+        lastScan_->setFullText(lastScanText_);
+    }
 }
 
 void TestCodesWindow::showVerdict(std::size_t code, const Verdict& verdict) {
@@ -302,10 +329,10 @@ void TestCodesWindow::clearResults() {
         item->setData(Qt::BackgroundRole, {});
         item->setData(Qt::ForegroundRole, {});
     }
-    lastScanText_ = QStringLiteral("Last scan: none yet. Open the scanner's port and scan the "
-                                   "code shown.");
+    framing_ = {};
+    lastScanText_ = noScanYetText(portOpen_);
     lastScan_->setFullText(lastScanText_);
-    showSummary(QString::fromStdString(setupSummary({})));
+    showSetup();
 }
 
 void TestCodesWindow::showSummary(const QString& text) {

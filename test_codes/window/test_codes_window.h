@@ -24,6 +24,7 @@ class FileChooser;
 namespace test_codes {
 
 class SymbolView;
+class TallyView;
 
 // A scan as the log measured it.
 struct ReceivedScan {
@@ -31,6 +32,7 @@ struct ReceivedScan {
     scan_log::Terminator terminator = scan_log::Terminator::None;
     std::optional<long long> gapMs;
     long long durationMs = 0;
+    bool typed = false; // typed into the keyboard field (UTF-8 characters), not from a port
 };
 
 // Shows the test codes large, one at a time, judges every scan against them and says what the
@@ -63,12 +65,17 @@ public:
     // The code whose symbol is shown, an index into testCodes().
     std::optional<std::size_t> shownCode() const;
 
+    // Whether the scanner's port is open: what the window asks the person to do first.
+    void setPortOpen(bool open);
+
 private:
     void buildTable();
     QWidget* buildSide();
     QWidget* buildButtons();
     void showCode(int row);
     void showVerdict(std::size_t code, const Verdict& verdict);
+    // The summary, the advice and the tally, as the kept scans have them.
+    void showSetup();
     // Judges the next slice of waiting scans and shows where they leave the results.
     void judgeWaiting();
     // Judges one scan; the table's row is shown at once, the rest after the slice.
@@ -88,7 +95,11 @@ private:
     ElidedLabel* shownName_ = nullptr;
     ElidedLabel* lastScan_ = nullptr;
     QLabel* summary_ = nullptr;
-    std::deque<JudgedScan> judged_;
+    std::vector<JudgedScan> judged_;
+    // The prefix and suffix the latest passing scans agree on.
+    Framing framing_;
+    bool portOpen_ = false;
+    TallyView* tally_ = nullptr;
     std::deque<ReceivedScan> waiting_;
     std::size_t waitingBytes_ = 0;
     quint64 notJudged_ = 0;

@@ -69,11 +69,21 @@ private slots:
                 expected += u"; check digit left out"_s;
             QCOMPARE(table->item(row, 2)->text(), expected);
         }
-        QVERIFY2(window->findChild<QLabel*>(u"setupSummary"_s)
-                     ->text()
-                     .startsWith(u"Terminator: CR LF. Symbology identifiers: on. GS in GS1 codes: "
-                                 "sent. Check digits: left out. UPC-A: 13 digits."_s),
-                 qPrintable(window->findChild<QLabel*>(u"setupSummary"_s)->text()));
+        const QString summary = window->findChild<QLabel*>(u"setupSummary"_s)->text();
+        QVERIFY2(summary.startsWith(u"Terminator: CR LF. Prefix: none. Suffix: none. Symbology "
+                                    "identifiers: on. GS in GS1 codes: sent. Check digits: left "
+                                    "out. UPC-A: 12 digits (a 0 in front, check digit left "
+                                    "out)."_s),
+                 qPrintable(summary));
+        // What to change, once a setting; and the tally.
+        QVERIFY2(summary.contains(u"What to change on the scanner:\n- Turn off the code "
+                                  "identifier (AIM symbology identifier), unless the application "
+                                  "reads it.\n- Turn on 'transmit check digit' for EAN/UPC.\n- "
+                                  "Turn off 'UPC-A as EAN-13'"_s),
+                 qPrintable(summary));
+        QCOMPARE(summary.count(u"transmit check digit"_s), 2); // EAN/UPC and ITF
+        QCOMPARE(window->findChild<QWidget*>(u"TestCodesTally"_s)->accessibleName(),
+                 u"0 passed, 18 with differences, 0 failed, 0 not scanned"_s);
     }
 };
 

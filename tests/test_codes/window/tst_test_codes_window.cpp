@@ -150,11 +150,45 @@ private slots:
         QTRY_VERIFY(
             h.label("setupSummary")
                 .startsWith(
-                    u"Terminator: CR LF. Symbology identifiers: mixed: off, on. GS in GS1 codes: sent."_s));
+                    u"Terminator: CR LF. Prefix: none. Suffix: none. Symbology identifiers: mixed: "
+                    "off, on. GS in GS1 codes: sent."_s));
 
         h.window->findChild<QPushButton*>(u"clearButton"_s)->click();
         QCOMPARE(h.result("EAN-13"), QString());
         QVERIFY(h.label("setupSummary").startsWith(u"No scans yet"_s));
+    }
+
+    // The tally is always in sight and heard; a scan like no test code marks no row and says
+    // so beside the last scan; nobody is asked to open a port that is open; the result column
+    // takes the width the window has.
+    void aVerdictThatSaysWhatToDo() {
+        CodesHarness h;
+        auto* tally = h.window->findChild<QWidget*>(u"TestCodesTally"_s);
+        QVERIFY(tally->isVisible());
+        QCOMPARE(tally->accessibleName(), u"0 passed, 0 with differences, 0 failed, 18 not "
+                                          "scanned"_s);
+        QCOMPARE(h.label("lastScan"), u"Last scan: none yet. Scan the code shown."_s);
+        h.port->forceOpen(false);
+        h.form->showPortState();
+        QVERIFY(h.label("lastScan").contains(u"Open the scanner's port"_s));
+        h.port->forceOpen(true);
+        h.form->showPortState();
+        QVERIFY(!h.label("lastScan").contains(u"Open the scanner's port"_s));
+
+        h.scan("\x02"
+               "4006381333931\x03");
+        QTRY_COMPARE(h.result("EAN-13"), u"Pass with differences: STX (02h) added before the "
+                                         "code; ETX (03h) added after it"_s);
+        QCOMPARE(tally->accessibleName(), u"0 passed, 1 with differences, 0 failed, 17 not "
+                                          "scanned"_s);
+        QVERIFY(h.label("setupSummary").contains(u"Prefix: STX (02h). Suffix: ETX (03h)."_s));
+        QVERIFY(h.label("setupSummary").contains(u"- The scanner adds the prefix STX (02h)"_s));
+
+        const int shown = int(*h.window->shownCode());
+        h.scan("QX7-NOT-A-TEST-CODE-0000");
+        QTRY_VERIFY(h.label("lastScan").contains(u"this scan matches no test code"_s));
+        QCOMPARE(h.table->item(shown, 2)->text(), QString());
+        QCOMPARE(h.table->horizontalHeader()->sectionResizeMode(2), QHeaderView::Stretch);
     }
 
     // A scanner in keyboard mode, typing into the Scan Log's keyboard field, is judged too.
