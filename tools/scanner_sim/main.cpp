@@ -5,6 +5,7 @@
 #include "find_settings/model/uart_model.h"
 #include "pty/pseudo_terminal.h"
 #include "scan_log/decode/gs1_check_digit.h"
+#include "scan_log/decode/visible_bytes.h"
 #include "test_codes/rules/test_code.h"
 
 #include <algorithm>
@@ -61,6 +62,9 @@ constexpr const char* usageText =
     "                         as a scanner with default settings sends them\n"
     "  --no-check-digit       with --test-codes: leave out the check digit of EAN, UPC and ITF\n"
     "  --no-gs                with --test-codes: leave out GS (1Dh) in GS1 codes\n"
+    "  --prefix TEXT          send TEXT before every code (and its identifier), written as the\n"
+    "                         Scan Log shows bytes: <STX> for 02h, << for \"<\"\n"
+    "  --suffix TEXT          send TEXT after every code, before the terminator (<ETX>)\n"
     "  --line BAUD,FORMAT     the scanner's own line settings (e.g. 19200,7E1): each code goes\n"
     "                         out as a receiver at the port's speed with 8N1 would take it\n"
     "                         (a pseudo-terminal carries neither parity nor 7-bit characters)\n"
@@ -82,6 +86,8 @@ struct Options {
     bool noGs = false;
     std::optional<std::uint64_t> badCheckEvery;
     std::optional<find_settings::LineFormat> line;
+    std::string prefix;
+    std::string suffix;
 };
 
 // A termios speed as baud; 9600 for one not listed.
@@ -183,6 +189,12 @@ Options parseOptions(int argc, char** argv) {
                 usageError("--rate must be 0 or more bytes per second");
         } else if (option == "--link") {
             options.link = value;
+        } else if (option == "--prefix" || option == "--suffix") {
+            const std::optional<std::string> bytes = scan_log::bytesOfVisibleForm(value);
+            if (!bytes)
+                usageError(std::string(option) + " is text as the Scan Log shows it, such as "
+                                                 "<STX> or ABC (a single \"<\" is written <<)");
+            (option == "--prefix" ? options.prefix : options.suffix) = *bytes;
         } else if (option == "--bad-check-every") {
             options.badCheckEvery = number<std::uint64_t>(option, value);
         } else {
@@ -263,14 +275,16 @@ class CodeSource {
 public:
     explicit CodeSource(const Options& options)
         : aim_(options.aim), gs1_(options.gs1), testCodes_(options.testCodes),
-          noCheckDigit_(options.noCheckDigit), noGs_(options.noGs),
-          badCheckEvery_(options.gs1 ? options.badCheckEvery.value_or(5) : 0) {}
+          prefix_(options.prefix), suffix_(options.suffix), noCheckDigit_(options.noCheckDigit),
+          noGs_(options.noGs), badCheckEvery_(options.gs1 ? options.badCheckEvery.value_or(5) : 0) {
+    }
 
-    // The code with its identifier (when asked for), without the terminator.
+    // The code with its identifier (when asked for) between the prefix and the suffix, without
+    // the terminator.
     std::string next() {
         const Code code = nextCode();
         lastWasWrong_ = code.wrongCheck;
-        return aim_ ? std::string(code.aimId) + code.data : code.data;
+        return prefix_ + (aim_ ? std::string(code.aimId) + code.data : code.data) + suffix_;
     }
 
     // Whether the last code carries a wrong check digit on purpose.
@@ -369,6 +383,8 @@ private:
     bool aim_;
     bool gs1_;
     bool testCodes_;
+    std::string prefix_;
+    std::string suffix_;
     bool noCheckDigit_;
     bool noGs_;
     std::uint64_t badCheckEvery_;

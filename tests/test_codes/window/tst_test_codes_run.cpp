@@ -85,6 +85,62 @@ private slots:
         QCOMPARE(window->findChild<QWidget*>(u"TestCodesTally"_s)->accessibleName(),
                  u"0 passed, 18 with differences, 0 failed, 0 not scanned"_s);
     }
+
+    // A scanner set up one way at a time, its eighteen codes sent once: the tally and the advice
+    // the window gives (printed for the record).
+    void tallyAndAdviceForEachSetUp_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("tally");
+        QTest::addColumn<QStringList>("advice");
+        QTest::newRow("--aim") << QStringList{u"--aim"_s}
+                               << u"0 passed, 18 with differences, 0 failed, 0 not scanned"_s
+                               << QStringList{u"Turn off the code identifier"_s,
+                                              u"Turn off 'UPC-A as EAN-13'"_s};
+        QTest::newRow("--no-check-digit")
+            << QStringList{u"--no-check-digit"_s}
+            << u"13 passed, 5 with differences, 0 failed, 0 not scanned"_s
+            << QStringList{u"Turn on 'transmit check digit' for EAN/UPC."_s,
+                           u"Turn on 'transmit check digit' for Interleaved 2 of 5."_s};
+        QTest::newRow("--no-gs") << QStringList{u"--no-gs"_s}
+                                 << u"15 passed, 0 with differences, 3 failed, 0 not scanned"_s
+                                 << QStringList{u"Set FNC1 to be sent as GS (1Dh)"_s};
+        QTest::newRow("--prefix <STX> --suffix <ETX>")
+            << QStringList{u"--prefix"_s, u"<STX>"_s, u"--suffix"_s, u"<ETX>"_s}
+            << u"0 passed, 18 with differences, 0 failed, 0 not scanned"_s
+            << QStringList{u"The scanner adds the prefix STX (02h)"_s,
+                           u"The scanner adds the suffix ETX (03h)"_s};
+    }
+    void tallyAndAdviceForEachSetUp() {
+        QFETCH(QStringList, options);
+        QFETCH(QString, tally);
+        QFETCH(QStringList, advice);
+        QProcess sim;
+        sim.start(QStringLiteral(SCANNER_SIM),
+                  QStringList{u"--test-codes"_s, u"--interval"_s, u"0.05"_s, u"--quiet"_s}
+                      << options);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 5000);
+        qputenv("LINNET_COM1", sim.readLine().trimmed());
+        qint16 echo = VbFalse;
+        Form1 form(std::make_unique<TermiosPort>(), std::make_unique<FakePrompts>(),
+                   std::make_unique<FakeClock>(), echo);
+        form.setFileChooser(std::make_unique<FakeFileChooser>());
+        form.show();
+        form.findChild<QAction*>(u"MTestCodes"_s)->trigger();
+        QTRY_VERIFY(form.testCodesWindow() != nullptr);
+        form.findChild<QPushButton*>(u"cmdOPEN"_s)->click();
+        auto* shown = form.testCodesWindow()->findChild<QWidget*>(u"TestCodesTally"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(shown->accessibleName().endsWith(u" 0 not scanned"_s), 20000);
+        sim.kill();
+        sim.waitForFinished();
+        const QString summary =
+            form.testCodesWindow()->findChild<QLabel*>(u"setupSummary"_s)->text();
+        const qsizetype heading = summary.indexOf(u"What to change on the scanner:"_s);
+        qInfo("%s: %s", qPrintable(options.join(u' ')), qPrintable(shown->accessibleName()));
+        qInfo("%s", qPrintable(heading < 0 ? u"no advice"_s : summary.mid(heading)));
+        QCOMPARE(shown->accessibleName(), tally);
+        for (const QString& line : advice)
+            QVERIFY2(summary.contains(line), qPrintable(summary));
+    }
 };
 
 QTEST_MAIN(TestTestCodesRun)
