@@ -2,10 +2,10 @@
 // scan explanation end without a fault, and what they return keeps its shape: identifiers are
 // digits, shown text holds no raw control bytes, and a Digital Link is parsed exactly when it
 // is recognised.
-#include "scan_log/decode/gs1_parser.h"
-#include "scan_log/decode/scan_info.h"
-#include "scan_log/decode/scan_splitter.h"
-#include "scan_log/decode/visible_bytes.h"
+#include "scan_log/model/gs1_parser.h"
+#include "scan_log/model/scan_info.h"
+#include "scan_log/model/scan_splitter.h"
+#include "scan_log/model/visible_bytes.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // Typed answers of the property prompts: any text is read as a number or refused as an
 // overflow, and a number that converts to 16 bits lies in range.
-#include "ui/number_text.h"
+#include "base/number_text.h"
 
 #include <cmath>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // byte once and in order, each ends at its first terminator or is cut at the limit, and
 // calling tick between reads changes nothing.
 #include "collected_scans.h"
-#include "scan_log/decode/scan_splitter.h"
+#include "scan_log/model/scan_splitter.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // Settings texts as the dialog reads them when it loads: any text, no crash, one-letter parity.
-#include "settings_dialog/settings_text.h"
+#include "settings_dialog/model/settings_text.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // Any bytes written in the visible form of transcripts and the Scan Log read back into the same
 // bytes, and any text the reader takes is the one visible form of what it read.
-#include "scan_log/decode/visible_bytes.h"
+#include "scan_log/model/visible_bytes.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "main_window/form1.h"
 
-#include "diagnose/diagnose_window.h"
+#include "diagnose/window/diagnose_window.h"
 #include "find_settings/window/find_settings_window.h"
 #include "main_window/app_icon.h"
 #include "main_window/line_control.h"
@@ -10,7 +10,7 @@
 #include "scan_log/window/recorder.h"
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_window.h"
-#include "settings_dialog/config_scrn.h"
+#include "settings_dialog/window/config_scrn.h"
 #include "test_codes/window/test_codes_window.h"
 #include "ui/clock.h"
 #include "ui/file_chooser.h"

@@ -5,6 +5,7 @@
 
 #include "base/clock.h"
 #include "base/com_ports.h"
+#include "base/number_text.h"
 #include "main_window/form1.h"
 #include "main_window/receive_rules.h"
 #include "main_window/shape.h"
@@ -13,7 +14,6 @@
 #include "test_codes/window/test_codes_window.h"
 #include "ui/device_advice.h"
 #include "ui/failure_text.h"
-#include "ui/number_text.h"
 #include "ui/prompts.h"
 #include "ui/window_texts.h"
 #include "views/rich_text_box.h"

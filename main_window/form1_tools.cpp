@@ -3,7 +3,7 @@
 
 #include "base/clock.h"
 #include "devices/com_table_file.h"
-#include "diagnose/diagnose_window.h"
+#include "diagnose/window/diagnose_window.h"
 #include "find_settings/window/find_settings_window.h"
 #include "main_window/form1.h"
 #include "main_window/menu_item_accessible.h"
@@ -12,7 +12,7 @@
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_texts.h"
 #include "scan_log/window/scan_log_window.h"
-#include "settings_dialog/config_scrn.h"
+#include "settings_dialog/window/config_scrn.h"
 #include "test_codes/window/test_codes_window.h"
 #include "ui/failure_text.h"
 #include "ui/file_chooser.h"

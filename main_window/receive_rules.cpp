@@ -1,7 +1,7 @@
 #include "main_window/receive_rules.h"
 
+#include "base/number_text.h"
 #include "port/port_control.h"
-#include "ui/number_text.h"
 
 EventTexts eventTextsFor(qint16 code) {
     namespace E = CommEventCode;

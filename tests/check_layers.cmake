@@ -1,59 +1,18 @@
-# Refuses an include that goes up a layer or round a door, and a folder that holds the code of
-# more than one library. Run with
-#   cmake -DSOURCE_DIR=<repository> -P tests/check_layers.cmake
-#
-# Each program folder is one layer and one library (its CMakeLists.txt makes exactly one, of the
-# folder's own sources). A layer includes itself and the layers it builds on:
-#   base                   -
-#   port                   base
-#   devices                base
-#   views                  -
-#   scan_log/decode        -
-#   find_settings/model    -
-#   test_codes/rules       scan_log/decode
-#   test_codes/symbols     base, scan_log/decode, test_codes/rules
-#   ui                     base, port, devices
-#   scan_log/window        base, ui, views, scan_log/decode
-#   test_codes/window      base, ui, scan_log/decode, test_codes/rules, test_codes/symbols
-#   diagnose               base, ui, port, devices
-#   find_settings/window   base, ui, port, find_settings/model, test_codes/rules, scan_log/decode
-#   settings_dialog        base, ui, port, devices
-#   main_window            every layer above but app; the settings dialog never includes it
-#   app                    every layer
-# The views' accessibility interface knows the view by its interface alone.
+# Refuses what goes up a layer or round a door: an include (in quotes or in angle brackets) of a
+# layer the table in tests/layers.cmake does not give the including layer, a library linking
+# one (LINKS_FILE, written when the build is configured: "<target> <library it links>" a line),
+# and a folder that holds the code of more than one library. Run with
+#   cmake -DSOURCE_DIR=<repository> [-DLINKS_FILE=<file>] -P tests/check_layers.cmake
 if(NOT SOURCE_DIR)
     message(FATAL_ERROR "SOURCE_DIR is not set")
 endif()
-
-set(layers base port devices views scan_log/decode find_settings/model test_codes/rules
-           test_codes/symbols ui scan_log/window test_codes/window diagnose find_settings/window
-           settings_dialog main_window app)
-set(below_base "")
-set(below_port base)
-set(below_devices base)
-set(below_views "")
-set(below_scan_log/decode "")
-set(below_find_settings/model "")
-set(below_test_codes/rules scan_log/decode)
-set(below_test_codes/symbols base scan_log/decode test_codes/rules)
-set(below_ui base port devices)
-set(below_scan_log/window base ui views scan_log/decode)
-set(below_test_codes/window base ui scan_log/decode test_codes/rules test_codes/symbols)
-set(below_diagnose base ui port devices)
-set(below_find_settings/window base ui port find_settings/model test_codes/rules
-                                scan_log/decode)
-set(below_settings_dialog base ui port devices)
-set(below_main_window base port devices views scan_log/decode find_settings/model
-                      test_codes/rules test_codes/symbols ui scan_log/window test_codes/window
-                      diagnose find_settings/window settings_dialog)
-set(below_app base port devices views scan_log/decode find_settings/model test_codes/rules
-              test_codes/symbols ui scan_log/window test_codes/window diagnose
-              find_settings/window settings_dialog main_window)
+include(${SOURCE_DIR}/tests/layers.cmake)
 
 set(faults)
 set(count 0)
-foreach(layer IN LISTS layers)
-    # One library a folder, made of the folder's own sources.
+foreach(layer IN LISTS linnet_layers)
+    linnet_layer_target(${layer} target)
+    # One library a folder, made of the folder's own sources, and named after it.
     set(lists ${SOURCE_DIR}/${layer}/CMakeLists.txt)
     if(NOT EXISTS ${lists})
         list(APPEND faults "${layer}/ has no CMakeLists.txt of its own")
@@ -62,32 +21,68 @@ foreach(layer IN LISTS layers)
         list(LENGTH libraries made)
         if(NOT made EQUAL 1)
             list(APPEND faults "${layer}/ makes ${made} libraries, not one")
+        elseif(NOT libraries MATCHES "\\(${target}[ \t)]")
+            list(APPEND faults "${layer}/ makes a library not named ${target}")
         endif()
     endif()
 
     file(GLOB files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/${layer}/*.h ${SOURCE_DIR}/${layer}/*.cpp)
     list(LENGTH files n)
     math(EXPR count "${count} + ${n}")
-    set(allowed ${layer} ${below_${layer}})
+    set(allowed ${layer} ${linnet_uses_${layer}})
     foreach(file IN LISTS files)
-        file(STRINGS ${SOURCE_DIR}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]*/")
+        file(STRINGS ${SOURCE_DIR}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<][^\">]*/")
         foreach(line IN LISTS lines)
-            string(REGEX REPLACE "^[^\"]*\"([^\"]*)/[^/\"]*\".*$" "\\1" folder "${line}")
-            string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" header "${line}")
-            list(FIND allowed "${folder}" at)
-            set(ok TRUE)
-            if(at EQUAL -1)
-                set(ok FALSE)
+            string(REGEX REPLACE "^[^\"<]*[\"<]([^\">]*)[\">].*$" "\\1" header "${line}")
+            # The layer a header belongs to: the longest layer its path starts with.
+            set(owner "")
+            foreach(candidate IN LISTS linnet_layers)
+                string(LENGTH "${candidate}/" length)
+                string(SUBSTRING "${header}" 0 ${length} start)
+                string(LENGTH "${owner}" ownerLength)
+                if(start STREQUAL "${candidate}/" AND length GREATER ownerLength)
+                    set(owner ${candidate})
+                endif()
+            endforeach()
+            if(owner STREQUAL "")
+                continue() # a header of Qt, the system or a library
             endif()
-            if(file MATCHES "^views/view_accessible" AND header STREQUAL "views/rich_text_box.h")
-                set(ok FALSE)
-            endif()
-            if(NOT ok)
+            list(FIND allowed "${owner}" at)
+            if(at EQUAL -1 OR (file MATCHES "^views/view_accessible" AND
+                               header STREQUAL "views/rich_text_box.h"))
                 list(APPEND faults "${file} includes ${header}")
             endif()
         endforeach()
     endforeach()
 endforeach()
+
+# The libraries each layer links, as the configured build has them.
+if(LINKS_FILE)
+    file(STRINGS ${LINKS_FILE} links)
+    foreach(link IN LISTS links)
+        separate_arguments(pair UNIX_COMMAND "${link}")
+        list(GET pair 0 from)
+        list(GET pair 1 to)
+        set(fromLayer "")
+        set(toLayer "")
+        foreach(layer IN LISTS linnet_layers)
+            linnet_layer_target(${layer} target)
+            if(target STREQUAL from)
+                set(fromLayer ${layer})
+            endif()
+            if(target STREQUAL to)
+                set(toLayer ${layer})
+            endif()
+        endforeach()
+        if(fromLayer STREQUAL "" OR toLayer STREQUAL "")
+            continue()
+        endif()
+        list(FIND linnet_uses_${fromLayer} ${toLayer} at)
+        if(at EQUAL -1)
+            list(APPEND faults "${from} links ${to}")
+        endif()
+    endforeach()
+endif()
 
 # The top level assembles the layers and makes no program library of its own.
 file(STRINGS ${SOURCE_DIR}/CMakeLists.txt top REGEX "^[ \t]*add_library[ \t]*\\(")
@@ -102,5 +97,5 @@ if(faults)
     list(JOIN faults "\n  " text)
     message(FATAL_ERROR "Against the layers:\n  ${text}")
 endif()
-list(LENGTH layers layerCount)
+list(LENGTH linnet_layers layerCount)
 message(STATUS "${count} files in ${layerCount} layers keep to their layers")

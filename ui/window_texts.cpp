@@ -1,6 +1,6 @@
 #include "ui/window_texts.h"
 
-#include "ui/number_text.h"
+#include "base/number_text.h"
 
 #include "base/com_ports.h"
 #include "base/outside_text.h"

@@ -1,7 +1,7 @@
 #include "find_settings/window/find_settings_texts.h"
 
 #include "base/outside_text.h"
-#include "scan_log/decode/visible_bytes.h"
+#include "scan_log/model/visible_bytes.h"
 
 #include <QStringList>
 

@@ -2,8 +2,8 @@
 
 #include "find_settings/window/find_settings_texts.h"
 #include "port/port_control.h"
-#include "test_codes/rules/scan_verdict.h"
-#include "test_codes/rules/test_code.h"
+#include "test_codes/model/scan_verdict.h"
+#include "test_codes/model/test_code.h"
 #include "ui/failure_text.h"
 
 #include <QComboBox>

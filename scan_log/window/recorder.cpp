@@ -1,6 +1,6 @@
 #include "scan_log/window/recorder.h"
 
-#include "scan_log/decode/visible_bytes.h"
+#include "scan_log/model/visible_bytes.h"
 
 #include <QMetaObject>
 

@@ -1,6 +1,6 @@
 #include "scan_log/window/scan_collector.h"
 
-#include "scan_log/decode/scan_info.h"
+#include "scan_log/model/scan_info.h"
 
 #include <algorithm>
 

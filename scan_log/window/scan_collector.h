@@ -1,8 +1,8 @@
 #pragma once
 
 #include "base/clock.h"
-#include "scan_log/decode/keyboard_scans.h"
-#include "scan_log/decode/scan_splitter.h"
+#include "scan_log/model/keyboard_scans.h"
+#include "scan_log/model/scan_splitter.h"
 #include "scan_log/window/scan_log_model.h"
 
 #include <QByteArray>

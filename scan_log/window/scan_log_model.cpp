@@ -2,7 +2,7 @@
 
 #include "base/csv_field.h"
 #include "base/outside_text.h"
-#include "scan_log/decode/keyboard_scans.h"
+#include "scan_log/model/keyboard_scans.h"
 
 #include <QColor>
 #include <QDateTime>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scan_log/decode/scan_info.h"
-#include "scan_log/decode/scan_splitter.h"
+#include "scan_log/model/scan_info.h"
+#include "scan_log/model/scan_splitter.h"
 
 #include <QAbstractTableModel>
 

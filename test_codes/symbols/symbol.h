@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/result.h"
-#include "test_codes/rules/test_code.h"
+#include "test_codes/model/test_code.h"
 
 #include <QColor>
 #include <QPointF>

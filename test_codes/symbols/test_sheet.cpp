@@ -2,9 +2,9 @@
 
 #include "test_codes/symbols/pdf_file.h"
 
-#include "scan_log/decode/gs1_parser.h"
-#include "scan_log/decode/visible_bytes.h"
-#include "test_codes/rules/test_code.h"
+#include "scan_log/model/gs1_parser.h"
+#include "scan_log/model/visible_bytes.h"
+#include "test_codes/model/test_code.h"
 #include "test_codes/symbols/symbol.h"
 
 #include <QFile>

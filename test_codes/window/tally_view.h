@@ -1,6 +1,6 @@
 #pragma once
 
-#include "test_codes/rules/setup_summary.h"
+#include "test_codes/model/setup_summary.h"
 
 #include <QWidget>
 

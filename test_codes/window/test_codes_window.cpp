@@ -1,8 +1,8 @@
 #include "test_codes/window/test_codes_window.h"
 
 #include "base/csv_field.h"
-#include "scan_log/decode/visible_bytes.h"
-#include "test_codes/rules/scan_verdict.h"
+#include "scan_log/model/visible_bytes.h"
+#include "test_codes/model/scan_verdict.h"
 #include "test_codes/symbols/pdf_file.h"
 #include "test_codes/symbols/symbol.h"
 #include "test_codes/symbols/test_sheet.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scan_log/decode/scan_splitter.h"
-#include "test_codes/rules/setup_summary.h"
+#include "scan_log/model/scan_splitter.h"
+#include "test_codes/model/setup_summary.h"
 
 #include <QTimer>
 #include <QWidget>

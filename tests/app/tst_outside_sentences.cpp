@@ -4,7 +4,7 @@
 // markup stays literal, and nothing is escaped twice.
 #include "app/app_texts.h"
 #include "devices/devices_problem.h"
-#include "diagnose/diagnose_texts.h"
+#include "diagnose/window/diagnose_texts.h"
 #include "find_settings/window/find_settings_texts.h"
 #include "port/port_messages.h"
 #include "scan_log/window/recorder.h"

@@ -9,7 +9,7 @@
 #include "form_harness.h"
 #include "main_window/form1.h"
 #include "port/termios_port.h"
-#include "settings_dialog/config_scrn.h"
+#include "settings_dialog/window/config_scrn.h"
 #include "usb_testbed.h"
 #include "views/rich_text_box.h"
 

@@ -2,7 +2,7 @@
 #include "form_harness.h"
 #include "main_window/shape.h"
 #include "port/port_messages.h"
-#include "settings_dialog/config_scrn.h"
+#include "settings_dialog/window/config_scrn.h"
 #include "views/rich_text_box.h"
 
 #include <QAccessible>

@@ -1,7 +1,7 @@
 // The forms on a 192 dpi screen: twice the pixels, the same layout in twips.
 
 #include "form_harness.h"
-#include "settings_dialog/config_scrn.h"
+#include "settings_dialog/window/config_scrn.h"
 #include "ui/twips.h"
 
 #include <QApplication>

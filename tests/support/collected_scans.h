@@ -2,7 +2,7 @@
 // whole results.
 #pragma once
 
-#include "scan_log/decode/scan_splitter.h"
+#include "scan_log/model/scan_splitter.h"
 
 #include <chrono>
 #include <string_view>

@@ -3,7 +3,7 @@
 // decoder no one here wrote.
 #pragma once
 
-#include "test_codes/rules/test_code.h"
+#include "test_codes/model/test_code.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,7 +1,7 @@
 // The scanner simulator, run as a process and read through its device side, as the program does.
 
 #include "data_columns.h"
-#include "scan_log/decode/gs1_parser.h"
+#include "scan_log/model/gs1_parser.h"
 
 #include <QFileInfo>
 #include <QProcess>

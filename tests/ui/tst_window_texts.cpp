@@ -1,5 +1,6 @@
 // The sentences the windows write about ports and devices: tooltips, the ports connected now, and
 // the advice for a device the user may not open.
+#include "base/number_text.h"
 #include "data_columns.h"
 #include "sample_devices.h"
 #include "ui/window_texts.h"
@@ -17,6 +18,18 @@ class TestWindowTexts : public QObject {
     Q_OBJECT
 
 private slots:
+    // A number that does not fit, said with the number as it was written.
+    void overflows() {
+        QCOMPARE(overflowText({NumberOverflow::Kind::Double, u"1e400"_qs}),
+                 u"Overflow: 1e400 is too large to hold as a number"_qs);
+        QCOMPARE(overflowText({NumberOverflow::Kind::Radix, u"&H100000000"_qs}),
+                 u"Overflow: &H100000000 needs more than 32 bits"_qs);
+        QCOMPARE(overflowText({NumberOverflow::Kind::Int16, u"32768"_qs}),
+                 u"Overflow: 32768 is outside -32768 to 32767"_qs);
+        QCOMPARE(overflowText({NumberOverflow::Kind::Finite, {}}),
+                 u"Overflow: the number is too large to hold"_qs);
+    }
+
     void namesAndTooltips_data() {
         addColumns<PortInfo, QString>("port", "tooltip");
 

@@ -4,9 +4,9 @@
 
 #include "find_settings/model/uart_model.h"
 #include "pty/pseudo_terminal.h"
-#include "scan_log/decode/gs1_check_digit.h"
-#include "scan_log/decode/visible_bytes.h"
-#include "test_codes/rules/test_code.h"
+#include "scan_log/model/gs1_check_digit.h"
+#include "scan_log/model/visible_bytes.h"
+#include "test_codes/model/test_code.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -8,7 +8,7 @@
 #include "port_environment.h"
 #include "scan_log/window/scan_collector.h"
 #include "scanner_on_line.h"
-#include "settings_dialog/config_scrn.h"
+#include "settings_dialog/window/config_scrn.h"
 
 #include <QAction>
 #include <QComboBox>

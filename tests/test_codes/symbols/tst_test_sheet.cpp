@@ -1,6 +1,6 @@
 #include "file_size_limit.h"
-#include "scan_log/decode/visible_bytes.h"
-#include "test_codes/rules/test_code.h"
+#include "scan_log/model/visible_bytes.h"
+#include "test_codes/model/test_code.h"
 #include "test_codes/symbols/symbol.h"
 #include "test_codes/symbols/test_sheet.h"
 #include "zxing_reader.h"

@@ -2,8 +2,8 @@
 // eighth; the program's rule (the check digit of the UPC-A the code stands for) must agree, for
 // codes where an EAN-8's rule would give another digit.
 #include "data_columns.h"
-#include "scan_log/decode/gs1_check_digit.h"
-#include "scan_log/decode/scan_info.h"
+#include "scan_log/model/gs1_check_digit.h"
+#include "scan_log/model/scan_info.h"
 
 #include <QTest>
 

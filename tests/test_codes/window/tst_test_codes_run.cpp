@@ -7,7 +7,7 @@
 #include "main_window/form1.h"
 #include "port/termios_port.h"
 #include "port_environment.h"
-#include "test_codes/rules/test_code.h"
+#include "test_codes/model/test_code.h"
 #include "test_codes/window/test_codes_window.h"
 #include "ui/echo.h"
 

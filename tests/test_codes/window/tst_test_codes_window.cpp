@@ -2,7 +2,7 @@
 #include "file_size_limit.h"
 #include "form_harness.h"
 #include "scan_log/window/scan_log_window.h"
-#include "test_codes/rules/test_code.h"
+#include "test_codes/model/test_code.h"
 #include "test_codes/window/symbol_view.h"
 #include "test_codes/window/test_codes_window.h"
 #include "ui/elided_label.h"

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "diagnose/model/diagnosis.h"
+
+#include <QString>
+
+namespace diagnose {
+
+// The Diagnose window's text: each serial device and each HID scanner with what it is and what
+// to do, keyboards that are not scanners counted, or what to check when nothing is there.
+QString diagnosisText(const Diagnosis& diagnosis);
+
+// An open port that has received nothing for this long is worth a word.
+inline constexpr qint64 QuietPortMs = 10'000;
+
+// The paragraph for the quiet open port (empty when it is not quiet long enough), for one
+// serial device, and for one HID device.
+QString quietPortText(const PortQuiet& quiet, bool keyboardScanner);
+QString serialFindingText(const SerialFinding& finding);
+QString hidFindingText(const serial_comm::HidInput& input);
+
+} // namespace diagnose

@@ -1,0 +1,174 @@
+#include "diagnose/window/diagnose_window.h"
+
+#include "base/outside_text.h"
+#include "devices/device_registry.h"
+#include "devices/hid_devices.h"
+#include "diagnose/model/diagnosis.h"
+#include "diagnose/window/diagnose_texts.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace diagnose {
+
+DiagnoseWindow::DiagnoseWindow(const serial_comm::DeviceRegistry* registry, QWidget* parent)
+    : QWidget(parent, Qt::Window), registry_(registry) {
+    setObjectName(QStringLiteral("Diagnose"));
+    setWindowTitle(QStringLiteral("Diagnose"));
+    // Plain text, selectable and copyable: names from devices are never taken for markup, and
+    // the udev rule can be copied as it stands.
+    findings_ = new QPlainTextEdit(this);
+    findings_->setObjectName(QStringLiteral("findings"));
+    findings_->setReadOnly(true);
+    findings_->setAccessibleName(QStringLiteral("What could be a scanner, and what to do"));
+    auto* again = new QPushButton(QStringLiteral("&Look Again"), this);
+    again->setObjectName(QStringLiteral("refreshButton"));
+    again->setToolTip(QStringLiteral("Lists the devices afresh (it happens by itself when one "
+                                     "is plugged in or out)"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(again);
+    // Keyboards whose names do not say scanner: the person can say which one is.
+    auto* keyboardsLabel = new QLabel(
+        QStringLiteral("Keyboards (check the one that is your scanner in keyboard mode):"), this);
+    keyboards_ = new QListWidget(this);
+    keyboards_->setObjectName(QStringLiteral("keyboards"));
+    keyboards_->setMaximumHeight(90);
+    keyboards_->setAccessibleName(QStringLiteral("Keyboards"));
+    keyboards_->setAccessibleDescription(
+        QStringLiteral("Check the keyboard that is your scanner in keyboard mode"));
+    keyboardsLabel->setBuddy(keyboards_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(findings_, 1);
+    layout->addWidget(keyboardsLabel);
+    layout->addWidget(keyboards_);
+    layout->addLayout(buttons);
+    connect(keyboards_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        const QString id = item->data(Qt::UserRole).toString();
+        if (item->checkState() == Qt::Checked)
+            markedScanners_.insert(id);
+        else
+            markedScanners_.remove(id);
+        refresh();
+    });
+    connect(again, &QPushButton::clicked, this, &DiagnoseWindow::refresh);
+    hidMonitor_ = new serial_comm::HidMonitor(this);
+    connect(hidMonitor_, &serial_comm::HidMonitor::changed, this, &DiagnoseWindow::refresh);
+    if (registry_ != nullptr)
+        connect(registry_, &serial_comm::DeviceRegistry::devicesChanged, this,
+                &DiagnoseWindow::refresh);
+    // A burst of plugging (a hub with many devices, a flapping cable) is one look, not one an
+    // event; the timer is not moved by later events, so a steady stream still gets a look.
+    settle_.setSingleShot(true);
+    settle_.setInterval(SettleMs);
+    connect(&settle_, &QTimer::timeout, this, &DiagnoseWindow::startLook);
+    connect(&watcher_, &QFutureWatcher<Diagnosis>::finished, this, &DiagnoseWindow::lookDone);
+    // While shown, the quiet port is looked at again every few seconds; the devices are not.
+    look_.setInterval(QuietLookMs);
+    connect(&look_, &QTimer::timeout, this, [this] {
+        if (last_)
+            showFindings(*last_);
+    });
+    findings_->setPlainText(QStringLiteral("Looking at the devices..."));
+    resize(720, 420);
+    startLook();
+}
+
+DiagnoseWindow::~DiagnoseWindow() {
+    // A look under way reads only what it was given; it is waited for, not cut off.
+    watcher_.waitForFinished();
+}
+
+void DiagnoseWindow::showKeyboards(const QList<serial_comm::HidInput>& hid) {
+    // The keyboards whose names do not say scanner, those the person marked among them.
+    const auto listed = [this](const serial_comm::HidInput& input) {
+        return input.kind == serial_comm::HidKind::Keyboard ||
+               (input.kind == serial_comm::HidKind::KeyboardScanner &&
+                markedScanners_.contains(hidId(input)));
+    };
+    QStringList shown;
+    for (const serial_comm::HidInput& input : hid) {
+        if (listed(input))
+            shown << hidId(input) + u'\t' + input.description();
+    }
+    if (shownKeyboards_ && shown == *shownKeyboards_)
+        return;
+    shownKeyboards_ = shown;
+    const QSignalBlocker quiet(keyboards_);
+    keyboards_->clear();
+    if (shown.isEmpty()) {
+        // Said, not left blank: an empty list reads as "still looking".
+        auto* none = new QListWidgetItem(QStringLiteral("none found"), keyboards_);
+        none->setFlags(Qt::ItemIsEnabled);
+        return;
+    }
+    for (const serial_comm::HidInput& input : hid) {
+        if (!listed(input))
+            continue;
+        auto* item = new QListWidgetItem(outside_text::visible(input.description()), keyboards_);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setData(Qt::UserRole, hidId(input));
+        item->setCheckState(markedScanners_.contains(hidId(input)) ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+void DiagnoseWindow::setPortWatch(PortWatch watch) {
+    portWatch_ = std::move(watch);
+    if (last_)
+        showFindings(*last_);
+}
+
+void DiagnoseWindow::showEvent(QShowEvent* event) {
+    look_.start();
+    QWidget::showEvent(event);
+}
+
+void DiagnoseWindow::hideEvent(QHideEvent* event) {
+    look_.stop();
+    QWidget::hideEvent(event);
+}
+
+void DiagnoseWindow::refresh() {
+    if (!settle_.isActive())
+        settle_.start();
+}
+
+void DiagnoseWindow::startLook() {
+    if (lookUnderWay_) {
+        again_ = true;
+        return;
+    }
+    again_ = false;
+    lookUnderWay_ = true;
+    DiagnosisInput input = diagnosisInput(registry_);
+    input.markedScanners = markedScanners_;
+    watcher_.setFuture(QtConcurrent::run([input] { return gatherDiagnosis(input); }));
+}
+
+void DiagnoseWindow::lookDone() {
+    lookUnderWay_ = false;
+    ++looks_;
+    last_ = watcher_.result();
+    showKeyboards(last_->hid);
+    showFindings(*last_);
+    if (again_)
+        startLook();
+}
+
+void DiagnoseWindow::showFindings(const Diagnosis& diagnosis) {
+    Diagnosis shown = diagnosis;
+    if (portWatch_)
+        shown.quietPort = portWatch_();
+    const QString text = diagnosisText(shown);
+    // Unchanged text is not set again: the reader's selection and scroll position stay.
+    if (text != findings_->toPlainText())
+        findings_->setPlainText(text);
+}
+
+} // namespace diagnose

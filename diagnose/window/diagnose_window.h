@@ -1,0 +1,78 @@
+#pragma once
+
+#include "diagnose/model/diagnosis.h"
+
+#include <QFutureWatcher>
+#include <QSet>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class QListWidget;
+class QPlainTextEdit;
+
+namespace serial_comm {
+class DeviceRegistry;
+class HidMonitor;
+} // namespace serial_comm
+
+namespace diagnose {
+
+// What the system has that could be a scanner, and what to do about each; kept current as
+// devices come and go. The look at the devices (their nodes, /proc, sysfs) runs off the window's
+// thread, once for a burst of plugging; the quiet port is looked at on its own every few seconds.
+class DiagnoseWindow final : public QWidget {
+    Q_OBJECT
+
+public:
+    // Plugging that comes in a burst is looked at once, this long after it began.
+    static constexpr int SettleMs = 250;
+    static constexpr int QuietLookMs = 3000;
+
+    DiagnoseWindow(const serial_comm::DeviceRegistry* registry, QWidget* parent = nullptr);
+    ~DiagnoseWindow() override;
+
+    // Looks again soon (the window does so by itself when devices come and go).
+    void refresh();
+
+    // Looks done since the window was made, for tests and the benchmark.
+    int looks() const { return looks_; }
+    // Whether a look is under way or asked for.
+    bool looking() const { return lookUnderWay_ || settle_.isActive() || again_; }
+
+    // Asks for the open port and how long it has been quiet; the window looks every few seconds
+    // while it is shown.
+    using PortWatch = std::function<std::optional<PortQuiet>()>;
+    void setPortWatch(PortWatch watch);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void startLook();
+    void lookDone();
+    // Shows the last look with the quiet port as it is now.
+    void showFindings(const Diagnosis& diagnosis);
+    void showKeyboards(const QList<serial_comm::HidInput>& hid);
+
+    const serial_comm::DeviceRegistry* registry_;
+    QListWidget* keyboards_ = nullptr;
+    std::optional<QStringList> shownKeyboards_; // none before the first look
+    QSet<QString> markedScanners_;
+    serial_comm::HidMonitor* hidMonitor_ = nullptr;
+    QPlainTextEdit* findings_ = nullptr;
+    PortWatch portWatch_;
+    QTimer look_;
+    QTimer settle_;
+    QFutureWatcher<Diagnosis> watcher_;
+    bool again_ = false;        // asked for while a look was under way
+    bool lookUnderWay_ = false; // from its start until its findings are shown
+    std::optional<Diagnosis> last_;
+    int looks_ = 0;
+};
+
+} // namespace diagnose

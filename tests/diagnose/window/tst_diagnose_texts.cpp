@@ -1,0 +1,207 @@
+// What the Diagnose window says of each device, and the sentence a refused open gains when
+// ModemManager holds the device (a real pseudo-terminal held by a process of that name).
+#include "data_columns.h"
+#include "diagnose/window/diagnose_texts.h"
+#include "pty_pair.h"
+#include "ui/device_advice.h"
+
+#include <QTest>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace diagnose;
+
+Q_DECLARE_METATYPE(diagnose::SerialFinding)
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+serial_comm::SerialDevice cdcScanner() {
+    serial_comm::SerialDevice device;
+    device.node = u"/dev/ttyACM0"_s;
+    device.vendorId = u"1209"_s;
+    device.productId = u"0001"_s;
+    device.manufacturer = u"Scanner Maker"_s;
+    device.product = u"Area-Imaging Scanner"_s;
+    return device;
+}
+
+serial_comm::HidInput hid(serial_comm::HidKind kind) {
+    return {u"/sys/x"_s, u"1209"_s, u"0002"_s, u"Scanner Maker"_s, u"Handheld Scanner"_s, kind};
+}
+
+} // namespace
+
+class TestDiagnoseTexts : public QObject {
+    Q_OBJECT
+
+private slots:
+    void serialFindings_data() {
+        addColumns<bool, bool, QString, QStringList, QStringList>("mayOpen", "inGroup", "holder",
+                                                                  "says", "saysNot");
+        QTest::newRow("free to open") << true << true << QString()
+                                      << QStringList{u"COM3: "_s, u"You may open it: choose COM3"_s}
+                                      << QStringList{u"udev"_s};
+        QTest::newRow("not in the group")
+            << false << false << QString()
+            << QStringList{u"which your user is not in"_s, u"sudo usermod -aG dialout"_s}
+            << QStringList{u"You may open it"_s};
+        QTest::newRow("held by ModemManager")
+            << true << true << u"ModemManager"_s
+            << QStringList{u"It is open in ModemManager (process 612)"_s,
+                           u"/etc/udev/rules.d/99-linnet-scanner.rules"_s,
+                           u"ATTRS{idVendor}==\"1209\", ATTRS{idProduct}==\"0001\", "
+                           "ENV{ID_MM_DEVICE_IGNORE}=\"1\""_s}
+            << QStringList{u"You may open it"_s};
+        QTest::newRow("held by another program: no rule")
+            << true << true << u"gpsd"_s << QStringList{u"It is open in gpsd (process 612)"_s}
+            << QStringList{u"udev"_s};
+        QTest::newRow("a holder whose name holds a placeholder")
+            << true << true << u"evil%1\u202E"_s
+            << QStringList{u"It is open in evil%1\\u202E (process 612)"_s}
+            << QStringList{u"udev"_s};
+    }
+    void serialFindings() {
+        QFETCH(bool, mayOpen);
+        QFETCH(bool, inGroup);
+        QFETCH(QString, holder);
+        QFETCH(QStringList, says);
+        QFETCH(QStringList, saysNot);
+        SerialFinding finding;
+        finding.number = 3;
+        finding.device = cdcScanner();
+        finding.mayOpen = mayOpen;
+        finding.access = serial_comm::GroupAccess{u"dialout"_s, inGroup, inGroup};
+        if (!holder.isEmpty())
+            finding.holders = {{612, holder}};
+        const QString text = serialFindingText(finding);
+        for (const QString& part : says)
+            QVERIFY2(text.contains(part), qPrintable(text));
+        for (const QString& part : saysNot)
+            QVERIFY2(!text.contains(part), qPrintable(text));
+    }
+
+    // Every COM number as it opens: a variable's port by its path, a device whose number the
+    // variable takes named as reached by none, the system console never offered.
+    void portsAsTheyOpen_data() {
+        addColumns<SerialFinding, QString>("finding", "text");
+        SerialFinding simulator;
+        simulator.number = 1;
+        simulator.overridePath = "/dev/pts/1";
+        simulator.mayOpen = true;
+        QTest::newRow("a variable's port")
+            << simulator
+            << u"COM1 = /dev/pts/1 (set by LINNET_COM1). You may open it: choose COM1 in Port "
+               "Setting and open it."_s;
+        SerialFinding gone = simulator;
+        gone.present = false;
+        gone.mayOpen = false;
+        QTest::newRow("a variable's port that is not there")
+            << gone
+            << u"COM1 = /dev/pts/1 (set by LINNET_COM1). Nothing is there now: plug the device "
+               "in, or set LINNET_COM1 to a device that exists."_s;
+        SerialFinding byId = simulator;
+        byId.number = 3;
+        byId.overridePath = "/dev/serial/by-id/usb-scanner";
+        byId.device = cdcScanner();
+        QTest::newRow("a variable leading to a known device")
+            << byId
+            << u"COM3 = /dev/serial/by-id/usb-scanner (set by LINNET_COM3): Area-Imaging Scanner "
+               "by Scanner Maker (USB 1209:0001) on /dev/ttyACM0. You may open it: choose COM3 in "
+               "Port Setting and open it."_s;
+        serial_comm::SerialDevice board;
+        board.kind = serial_comm::SerialKind::OnBoard;
+        board.node = u"/dev/ttyS0"_s;
+        SerialFinding shadowed;
+        shadowed.shadowedBy = 1;
+        shadowed.device = board;
+        shadowed.mayOpen = true;
+        QTest::newRow("a device whose number a variable takes")
+            << shadowed
+            << u"on-board serial port /dev/ttyS0: no COM number opens it while LINNET_COM1 is set "
+               "(COM1 opens that variable's device instead); unset LINNET_COM1 to reach it as "
+               "COM1."_s;
+        SerialFinding console;
+        console.number = 1;
+        console.device = board;
+        console.device.console = true;
+        console.mayOpen = true;
+        QTest::newRow("the system console")
+            << console
+            << u"COM1: on-board serial port /dev/ttyS0. It is the system console: the kernel "
+               "writes its messages there, so it is no scanner's port; leave it alone."_s;
+    }
+    void portsAsTheyOpen() {
+        QFETCH(SerialFinding, finding);
+        QFETCH(QString, text);
+        QCOMPARE(serialFindingText(finding), text);
+    }
+
+    void hidFindingsAndTheWhole() {
+        Diagnosis diagnosis;
+        diagnosis.hid = {hid(serial_comm::HidKind::KeyboardScanner),
+                         hid(serial_comm::HidKind::PointOfSaleScanner),
+                         hid(serial_comm::HidKind::Keyboard)};
+        const QString text = diagnosisText(diagnosis);
+        QVERIFY(text.startsWith(u"Handheld Scanner (USB 1209:0002) is connected as a keyboard: "
+                                "it types its codes into whichever window has the focus, so no "
+                                "serial port receives them."_s));
+        QVERIFY(text.contains(u"is connected as a HID point-of-sale scanner"_s));
+        QVERIFY(text.endsWith(u"1 keyboard whose names do not say scanner is not listed; a "
+                              "scanner in keyboard mode may be among them: check it below."_s));
+        QVERIFY(diagnosisText({}).startsWith(u"No serial device and no scanner is connected."_s));
+    }
+
+    // An open port that stays quiet: why, when a keyboard-mode scanner is there, else what to
+    // check; nothing before ten seconds.
+    void quietPort() {
+        QCOMPARE(quietPortText({3, 9999}, true), QString());
+        QCOMPARE(quietPortText({3, 12500}, true),
+                 u"COM3 is open and has received nothing for 12 s. A scanner in keyboard mode is "
+                 "connected (below): its codes go to the window that has the focus, not to the "
+                 "port."_s);
+        QVERIFY(quietPortText({3, 10000}, false).contains(u"baud rate, parity and data bits"_s));
+        Diagnosis diagnosis;
+        diagnosis.quietPort = PortQuiet{1, 60000};
+        diagnosis.hid = {hid(serial_comm::HidKind::KeyboardScanner)};
+        QVERIFY(diagnosisText(diagnosis).startsWith(u"COM1 is open and has received nothing for "
+                                                    "60 s. A scanner in keyboard mode"_s));
+    }
+
+    // A process named ModemManager holds a real pseudo-terminal: the refused open learns it.
+    void modemManagerHoldingTheDevice() {
+        PtyPair pty;
+        QVERIFY(!heldByModemManager(pty.slavePath()));
+        int ready[2];
+        QCOMPARE(::pipe(ready), 0);
+        const QByteArray path = pty.slavePath().toLocal8Bit();
+        const int master = pty.masterFd();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Not the far end of the terminal (whoever has the master side plays the device).
+            ::close(master);
+            ::prctl(PR_SET_NAME, "ModemManager");
+            const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+            const char done = fd >= 0 ? '1' : '0';
+            [[maybe_unused]] const auto wrote = ::write(ready[1], &done, 1);
+            ::pause();
+            ::_exit(0);
+        }
+        char done = 0;
+        QCOMPARE(::read(ready[0], &done, 1), ssize_t(1));
+        QCOMPARE(done, '1');
+        const bool held = heldByModemManager(pty.slavePath());
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        QVERIFY(held);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDiagnoseTexts)
+#include "tst_diagnose_texts.moc"

@@ -1,0 +1,122 @@
+// The Diagnose window over a umockdev testbed: a serial scanner and scanners in keyboard and
+// point-of-sale mode, listed as they come.
+#include "devices/device_registry.h"
+#include "diagnose/window/diagnose_window.h"
+#include "hid_testbed.h"
+#include "usb_testbed.h"
+
+#include <QFile>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace testbed;
+using namespace Qt::Literals::StringLiterals;
+
+class TestDiagnoseWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void listsWhatCouldBeAScanner() {
+        Testbed bed;
+        QTemporaryDir config;
+        QVERIFY(bed.plug(scanner()));
+        QVERIFY(bed.add(keyboardModeScanner().description()));
+        QVERIFY(bed.add(ordinaryKeyboard().description()));
+        serial_comm::DeviceRegistry::Options options;
+        options.configFolder = config.path();
+        options.follow = serial_comm::FollowMode::Udev;
+        serial_comm::DeviceRegistry registry(options);
+        diagnose::DiagnoseWindow window(&registry);
+        QCOMPARE(window.objectName(), u"Diagnose"_s);
+        const auto text = [&window] {
+            return window.findChild<QPlainTextEdit*>(u"findings"_s)->toPlainText();
+        };
+        QTRY_VERIFY2(text().startsWith(u"COM3: Area-Imaging Scanner by Scanner Maker"_s),
+                     qPrintable(text()));
+        QVERIFY(text().contains(u"Handheld Scanner (USB 1209:0002) is connected as a keyboard"_s));
+        QVERIFY(text().contains(u"1 keyboard whose names do not say scanner is not listed"_s));
+        QVERIFY(!text().contains(u"point-of-sale"_s));
+
+        // The person says which keyboard is the scanner.
+        auto* keyboards = window.findChild<QListWidget*>(u"keyboards"_s);
+        QCOMPARE(keyboards->count(), 1);
+        QCOMPARE(keyboards->item(0)->text(), u"USB Keyboard (USB 046d:c31c)"_s);
+        keyboards->item(0)->setCheckState(Qt::Checked);
+        QTRY_VERIFY(text().contains(u"USB Keyboard (USB 046d:c31c) is connected as a keyboard: it "
+                                    "types its codes"_s));
+        QVERIFY(!text().contains(u"keyboard whose names do not say scanner"_s));
+        QCOMPARE(keyboards->count(), 1);
+        QCOMPARE(keyboards->item(0)->checkState(), Qt::Checked);
+
+        // Plugged in while the window is open: listed without asking.
+        QVERIFY(bed.add(pointOfSaleScanner().description()));
+        QTRY_VERIFY2(text().contains(u"Presentation Imager (USB 1209:0003) is connected as a HID "
+                                     "point-of-sale scanner"_s),
+                     qPrintable(text()));
+    }
+
+    // LINNET_COM1 leads COM1 to a terminal of its own: COM1 is listed as it opens, the on-board
+    // port that has the number is reached by no COM number and never offered, and with no
+    // keyboard the list says so.
+    void comNumbersAsTheyOpen() {
+        Testbed bed;
+        QTemporaryDir config;
+        QVERIFY(bed.add(onBoardUarts));
+        const QString simulator = devNode(u"ttyS0"_s); // any terminal that exists will do
+        qputenv("LINNET_COM1", QFile::encodeName(simulator));
+        serial_comm::DeviceRegistry::Options options;
+        options.configFolder = config.path();
+        options.follow = serial_comm::FollowMode::Udev;
+        serial_comm::DeviceRegistry registry(options);
+        diagnose::DiagnoseWindow window(&registry);
+        QTRY_COMPARE(window.looks(), 1);
+        qunsetenv("LINNET_COM1");
+        const QString text = window.findChild<QPlainTextEdit*>(u"findings"_s)->toPlainText();
+        QVERIFY2(text.startsWith(u"COM1 = %1 (set by LINNET_COM1)."_s.arg(simulator)),
+                 qPrintable(text));
+        QVERIFY2(text.contains(u"on-board serial port /dev/ttyS0: no COM number opens it while "
+                               "LINNET_COM1 is set"_s),
+                 qPrintable(text));
+        QCOMPARE(text.count(u"You may open it"_s), text.contains(u"may not"_s) ? 0 : 1);
+        auto* keyboards = window.findChild<QListWidget*>(u"keyboards"_s);
+        QCOMPARE(keyboards->count(), 1);
+        QCOMPARE(keyboards->item(0)->text(), u"none found"_s);
+        QVERIFY(!keyboards->accessibleName().isEmpty()); // a screen reader names the list
+        QVERIFY(!(keyboards->item(0)->flags() & Qt::ItemIsUserCheckable));
+    }
+
+    // Forty devices plugged in a burst and pulled again: the window looks a few times, not once
+    // an event, and a look is never made on the window's thread (it waits for the event loop).
+    void aBurstOfPluggingIsOneLook() {
+        Testbed bed;
+        QTemporaryDir config;
+        serial_comm::DeviceRegistry::Options options;
+        options.configFolder = config.path();
+        options.follow = serial_comm::FollowMode::Udev;
+        serial_comm::DeviceRegistry registry(options);
+        diagnose::DiagnoseWindow window(&registry);
+        QTRY_COMPARE(window.looks(), 1);
+        QList<Usb> devices;
+        for (int i = 0; i < 40; ++i) {
+            devices << scanner().at(u"1-%1"_s.arg(i + 1), u"ttyACM%1"_s.arg(i));
+            devices.back().serial = u"SN%1"_s.arg(i);
+            QVERIFY(bed.plug(devices.back()));
+            QTest::qWait(5); // the testbed's events must be read between plugs
+        }
+        for (const Usb& device : devices) {
+            bed.unplug(device);
+            QTest::qWait(5);
+        }
+        QVERIFY(window.looking());
+        QTRY_VERIFY(registry.devices().isEmpty());
+        QTRY_VERIFY(!window.looking());
+        QVERIFY2(window.looks() <= 6, qPrintable(QString::number(window.looks())));
+        const QString text = window.findChild<QPlainTextEdit*>(u"findings"_s)->toPlainText();
+        QVERIFY2(!text.contains(u"ttyACM"_s), qPrintable(text));
+    }
+};
+
+QTEST_MAIN(TestDiagnoseWindow)
+#include "tst_diagnose_window.moc"
