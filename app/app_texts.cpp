@@ -3,9 +3,11 @@
 #include "base/outside_text.h"
 #include "devices/devices_problem.h"
 
-QString devicesProblemText(const serial_comm::DevicesProblem& problem) {
-    using Kind = serial_comm::DevicesProblem::Kind;
-    const QString path = outside_text::visible(problem.path);
+namespace app {
+
+QString devicesProblemText(const devices::DevicesProblem& problem) {
+    using Kind = devices::DevicesProblem::Kind;
+    const QString path = base::outside_text::visible(problem.path);
     switch (problem.kind) {
     case Kind::TableNotRegular:
         return QStringLiteral("%1 is not a regular file; COM numbers are not kept").arg(path);
@@ -31,3 +33,5 @@ QString devicesProblemText(const serial_comm::DevicesProblem& problem) {
     }
     return {};
 }
+
+} // namespace app

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+namespace app {
+
 namespace {
 
 // Qt's own options, read by QApplication: those that take the next argument, and the others.
@@ -52,7 +54,7 @@ QByteArray optionName(const QByteArray& argument) {
 }
 
 QString shown(const QByteArray& argument) {
-    return outside_text::visible(argument);
+    return base::outside_text::visible(argument);
 }
 
 } // namespace
@@ -128,3 +130,5 @@ int writeSheetFromCommandLine(const CommandLine& line) {
     }
     return 0;
 }
+
+} // namespace app

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace app {
+
 // What the command line asks for besides the window.
 struct CommandLine {
     // --test-sheet FILE: write the sheet of test codes as a PDF and exit, no window.
@@ -29,3 +31,5 @@ CommandLine readCommandLine(const QByteArrayList& arguments);
 // Writes the sheet the command line asks for; the exit status: 0 written whole, 1 not (said on
 // standard error).
 int writeSheetFromCommandLine(const CommandLine& line);
+
+} // namespace app

@@ -4,14 +4,16 @@
 
 #include <QFile>
 
-serial_comm::DeviceResolver registryResolver(const serial_comm::DeviceRegistry& registry) {
-    using serial_comm::PortTarget;
-    return [&registry](qint16 port) -> serial_comm::PortDevice {
+namespace app {
+
+port::DeviceResolver registryResolver(const devices::DeviceRegistry& registry) {
+    using devices::PortTarget;
+    return [&registry](qint16 port) -> port::PortDevice {
         const PortTarget target = registry.target(port);
         switch (target.source) {
         case PortTarget::Source::Override:
             // The variable's bytes as they are: a name that is not valid text opens all the same.
-            return {serial_comm::deviceFileForPort(port), true};
+            return {port::deviceFileForPort(port), true};
         case PortTarget::Source::AbsentDevice:
             // Only for the message: where the device was in this run, if it was seen at all.
             return {target.path.isEmpty() ? QByteArray("not connected")
@@ -24,3 +26,5 @@ serial_comm::DeviceResolver registryResolver(const serial_comm::DeviceRegistry& 
         return {QFile::encodeName(target.path), true};
     };
 }
+
+} // namespace app

@@ -2,11 +2,15 @@
 
 #include "port/device_map.h"
 
-namespace serial_comm {
+namespace devices {
 class DeviceRegistry;
 }
+
+namespace app {
 
 // Where the port's numbers lead in this program: LINNET_COM<n> when set, else the device present
 // with number n, else /dev/ttyS<n-1>; the number of a remembered device that is not plugged in
 // opens nothing. The registry must outlive the resolver.
-serial_comm::DeviceResolver registryResolver(const serial_comm::DeviceRegistry& registry);
+port::DeviceResolver registryResolver(const devices::DeviceRegistry& registry);
+
+} // namespace app

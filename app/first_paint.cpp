@@ -11,6 +11,8 @@
 
 #include <unistd.h>
 
+namespace app {
+
 namespace {
 
 // Milliseconds since the kernel started this process. The kernel keeps the start in clock ticks,
@@ -54,3 +56,5 @@ bool FirstPaintReporter::eventFilter(QObject* watched, QEvent* event) {
     }
     return false;
 }
+
+} // namespace app

@@ -4,6 +4,8 @@
 
 class QWidget;
 
+namespace app {
+
 // For start-up measurements: LINNET_REPORT_FIRST_PAINT prints "first-paint <ms since the process
 // started>" on stderr once the window has painted its first frame, and then quits when
 // LINNET_QUIT_AFTER_MS is set too.
@@ -17,3 +19,5 @@ protected:
 private:
     QWidget& window_;
 };
+
+} // namespace app

@@ -21,60 +21,61 @@
 
 // `linnet-test --test-sheet FILE.pdf [--paper Letter]` writes the sheet of test codes and exits,
 // without a window or a display.
-int writeSheetOnly(int argc, char** argv, const CommandLine& line) {
+int writeSheetOnly(int argc, char** argv, const app::CommandLine& line) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    return writeSheetFromCommandLine(line);
+    QGuiApplication application(argc, argv);
+    return app::writeSheetFromCommandLine(line);
 }
 
 int main(int argc, char** argv) {
     QByteArrayList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QByteArray(argv[i]);
-    const CommandLine line = readCommandLine(arguments);
+    const app::CommandLine line = app::readCommandLine(arguments);
     if (!line.error.isEmpty()) {
         std::fprintf(stderr, "linnet-test: %s\n%s\n", qUtf8Printable(line.error),
-                     qUtf8Printable(usageText()));
+                     qUtf8Printable(app::usageText()));
         return 2;
     }
     if (line.testSheet)
         return writeSheetOnly(argc, argv, line);
-    QApplication app(argc, argv);
+    QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Linnet-Test"));
-    QApplication::setApplicationVersion(version::file());
+    QApplication::setApplicationVersion(ui::version::file());
     // The program is put together here: the window gets the termios port, Qt's dialogs, the
     // steady clock and the local-echo switch (off at start), and hands what the settings dialog
     // needs on to it. One device registry for the run lists the serial devices, gives them their
     // COM numbers and follows plugging; the port opens what it says a number leads to, and the
     // windows name the devices with it.
-    serial_comm::DeviceRegistry devices;
+    devices::DeviceRegistry devices;
     // What the device layer could not do (the table file, following plugging) is said once on
     // standard error; the program goes on without it.
-    const auto tell = [](const serial_comm::DevicesProblem& problem) {
-        std::fprintf(stderr, "linnet-test: %s\n", qUtf8Printable(devicesProblemText(problem)));
+    const auto tell = [](const devices::DevicesProblem& problem) {
+        std::fprintf(stderr, "linnet-test: %s\n", qUtf8Printable(app::devicesProblemText(problem)));
     };
-    for (const serial_comm::DevicesProblem& problem : devices.problems())
+    for (const devices::DevicesProblem& problem : devices.problems())
         tell(problem);
-    QObject::connect(&devices, &serial_comm::DeviceRegistry::problemFound, tell);
-    qint16 echoEnabled = VbFalse;
-    auto port = std::make_unique<TermiosPort>();
-    port->setDeviceResolver(registryResolver(devices));
-    auto prompts = std::make_unique<QtPrompts>();
-    QtPrompts& dialogs = *prompts;
-    Form1 form(std::move(port), std::move(prompts), std::make_unique<SteadyClock>(), echoEnabled);
+    QObject::connect(&devices, &devices::DeviceRegistry::problemFound, tell);
+    qint16 echoEnabled = ui::VbFalse;
+    auto port = std::make_unique<port::TermiosPort>();
+    port->setDeviceResolver(app::registryResolver(devices));
+    auto prompts = std::make_unique<ui::QtPrompts>();
+    ui::QtPrompts& dialogs = *prompts;
+    main_window::Form1 form(std::move(port), std::move(prompts),
+                            std::make_unique<ui::SteadyClock>(), echoEnabled);
     dialogs.setParent(&form);
     form.setDeviceRegistry(&devices);
     // SIGTERM, SIGINT and SIGHUP close the port at once and end the program.
-    SignalQuit signalQuit(form.MSComm1());
-    FirstPaintReporter firstPaint(form);
+    app::SignalQuit signalQuit(form.MSComm1());
+    app::FirstPaintReporter firstPaint(form);
     if (qEnvironmentVariableIsSet("LINNET_REPORT_FIRST_PAINT"))
-        app.installEventFilter(&firstPaint);
+        application.installEventFilter(&firstPaint);
     form.show();
     // For packaging checks: LINNET_QUIT_AFTER_MS=<n> quits n milliseconds after the window shows.
     bool quitAfterSet = false;
     const int quitAfterMs = qEnvironmentVariableIntValue("LINNET_QUIT_AFTER_MS", &quitAfterSet);
     if (quitAfterSet)
-        QTimer::singleShot(std::max(0, quitAfterMs), &app, &QCoreApplication::quit);
+        QTimer::singleShot(std::max(0, quitAfterMs), &application, &QCoreApplication::quit);
     return QApplication::exec();
 }

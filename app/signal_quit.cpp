@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace app {
+
 namespace {
 
 // The pipe's write end: a signal handler can reach nothing but static data, so this one
@@ -30,7 +32,7 @@ extern "C" void onQuitSignal(int signal) {
 
 } // namespace
 
-SignalQuit::SignalQuit(PortControl& port, QObject* parent) : QObject(parent), port_(port) {
+SignalQuit::SignalQuit(port::PortControl& port, QObject* parent) : QObject(parent), port_(port) {
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
@@ -90,3 +92,5 @@ void SignalQuit::readSignal() {
     // for unsent output and may ask the user. exit() also ends the loops of open prompts.
     QCoreApplication::exit(128 + received_);
 }
+
+} // namespace app

@@ -6,8 +6,12 @@
 
 #include <signal.h>
 
-class PortControl;
 class QSocketNotifier;
+namespace port {
+class PortControl;
+}
+
+namespace app {
 
 // Ends the program in order on SIGTERM, SIGINT and SIGHUP. The signal handler only writes the
 // signal's number to a pipe; the user-interface thread reads it, closes the port at once (no wait
@@ -22,7 +26,7 @@ class QSocketNotifier;
 // the previous handlers back.
 class SignalQuit : public QObject {
 public:
-    explicit SignalQuit(PortControl& port, QObject* parent = nullptr);
+    explicit SignalQuit(port::PortControl& port, QObject* parent = nullptr);
     ~SignalQuit() override;
     SignalQuit(const SignalQuit&) = delete;
     SignalQuit& operator=(const SignalQuit&) = delete;
@@ -35,7 +39,7 @@ public:
 private:
     void readSignal();
 
-    PortControl& port_;
+    port::PortControl& port_;
     int readFd_ = -1;
     QSocketNotifier* notifier_ = nullptr;
     std::array<struct sigaction, Signals.size()> previous_{};
@@ -44,3 +48,5 @@ private:
     bool pipeIgnored_ = false;
     int received_ = 0;
 };
+
+} // namespace app

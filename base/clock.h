@@ -8,6 +8,8 @@
 #include <functional>
 #include <optional>
 
+namespace base {
+
 // The program's one monotonic clock: milliseconds that never jump. The port stamps received and
 // sent bytes with it, the Scan Log and the recorder time scans with it, and the close wait's
 // clock counts on it.
@@ -49,3 +51,5 @@ private:
     std::optional<qint64> offset_;
     qint64 lastEventMs_ = 0;
 };
+
+} // namespace base

@@ -1,5 +1,7 @@
 #include "base/com_ports.h"
 
+namespace base {
+
 namespace com_ports {
 
 QString name(int number) {
@@ -19,3 +21,5 @@ QByteArray onBoardPath(int number) {
 }
 
 } // namespace com_ports
+
+} // namespace base

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace base {
+
 // How the program names its ports and where a number leads before any device is known: the one
 // place for "COM3", LINNET_COM3 and /dev/ttyS2.
 namespace com_ports {
@@ -20,3 +22,5 @@ QByteArray variable(int number);
 QByteArray onBoardPath(int number);
 
 } // namespace com_ports
+
+} // namespace base

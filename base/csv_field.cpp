@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+namespace base {
+
 namespace {
 
 // Text a spreadsheet would run as a formula (=, +, -, @, TAB or CR first) gets a leading "'";
@@ -26,3 +28,5 @@ QString csvField(const QString& raw) {
     quoted.replace(u'"', QStringLiteral("\"\""));
     return u'"' + quoted + u'"';
 }
+
+} // namespace base

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+namespace base {
+
 QString decimalText(qint64 n) {
     if (n < 0)
         return QString::number(n);
@@ -186,3 +188,5 @@ Result<qint16, NumberOverflow> toInt16(double value) {
                                      QString::number(value, 'g', QLocale::FloatingPointShortest)}};
     return static_cast<qint16>(rounded);
 }
+
+} // namespace base

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace base {
+
 // A number that does not fit where it has to go: which limit, and the number as written (or as
 // read, for a value out of the 16-bit range).
 struct NumberOverflow {
@@ -43,3 +45,5 @@ Result<double, NumberOverflow> readNumber(const QString& text);
 // Rounds to the nearest whole number, halves to the even neighbour (2.5 gives 2, 3.5 gives 4).
 // An overflow when the rounded value is outside -32768..32767, and for NaN and infinity.
 Result<qint16, NumberOverflow> toInt16(double value);
+
+} // namespace base

@@ -1,5 +1,7 @@
 #include "base/outside_text.h"
 
+namespace base {
+
 namespace outside_text {
 
 namespace {
@@ -137,3 +139,5 @@ QString toolTip(const QString& plain) {
 }
 
 } // namespace outside_text
+
+} // namespace base

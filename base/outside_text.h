@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace base {
+
 // Text that comes from outside the program (scans, device and process names, USB strings,
 // paths) shown so that it reads as what it is. Qt takes a tooltip, a label or a message box for
 // rich text as soon as the text merely looks like HTML, and a right-to-left override or a line
@@ -29,3 +31,5 @@ QString visible(const QByteArray& bytes);
 QString toolTip(const QString& plain);
 
 } // namespace outside_text
+
+} // namespace base

@@ -3,6 +3,8 @@
 #include <utility>
 #include <variant>
 
+namespace base {
+
 // A failure as a value: what a function below the port contract returns instead of throwing.
 template <typename E> struct Failed { E error; };
 template <typename E> Failed(E) -> Failed<E>;
@@ -33,3 +35,5 @@ private:
 // Nothing to give back but success or the failure.
 struct Done {};
 template <typename E> using Status = Result<Done, E>;
+
+} // namespace base

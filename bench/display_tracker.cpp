@@ -13,6 +13,10 @@
 
 #include <algorithm>
 
+using namespace main_window;
+using namespace port;
+using namespace views;
+
 namespace bench {
 
 namespace {
@@ -27,11 +31,11 @@ DisplayTracker::DisplayTracker(Form1& form, bool watchFrames)
     views_ = {&form.Term(), &form.TermHex()};
     droppedBefore_ = droppedByPort();
     // Connected after the window's own handler, so this runs once the block is in both views.
-    connect(&form.MSComm1(), &PortControl::OnComm, this, &DisplayTracker::onComm);
+    connect(&form.MSComm1(), &port::PortControl::OnComm, this, &DisplayTracker::onComm);
     // The port delivers each notification from a queued call of its own; seen here before it runs.
     form.MSComm1().installEventFilter(this);
     for (int view = 0; view < 2; ++view) {
-        connect(views_[view], &RichTextBox::displayRefreshed, this,
+        connect(views_[view], &views::RichTextBox::displayRefreshed, this,
                 [this, view] { onRefreshed(view); });
         viewports_[view] = views_[view]->viewport();
         if (watchFrames_)
@@ -46,7 +50,7 @@ DisplayTracker::~DisplayTracker() {
 }
 
 qint64 DisplayTracker::droppedByPort() const {
-    const auto* port = qobject_cast<const TermiosPort*>(&form_.MSComm1());
+    const auto* port = qobject_cast<const port::TermiosPort*>(&form_.MSComm1());
     return port != nullptr && port->PortOpen() ? qint64(port->droppedInputBytes()) : 0;
 }
 
@@ -63,8 +67,8 @@ void DisplayTracker::acceptRefreshedAsShown() {
 }
 
 void DisplayTracker::onComm() {
-    PortControl& port = form_.MSComm1();
-    if (port.CommEvent() != CommEventCode::Receive) {
+    port::PortControl& port = form_.MSComm1();
+    if (port.CommEvent() != port::CommEventCode::Receive) {
         ++others_;
         return;
     }
@@ -95,7 +99,7 @@ void DisplayTracker::onRefreshed(int view) {
 
 bool DisplayTracker::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MetaCall && watched == &form_.MSComm1()) {
-        const PortControl& port = form_.MSComm1();
+        const port::PortControl& port = form_.MSComm1();
         waitingBefore_ = port.PortOpen() ? port.InBufferCount() : 0;
         return false;
     }

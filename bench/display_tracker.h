@@ -5,8 +5,12 @@
 #include <array>
 #include <vector>
 
+namespace main_window {
 class Form1;
+}
+namespace views {
 class RichTextBox;
+}
 class QWidget;
 
 namespace bench {
@@ -26,7 +30,7 @@ class DisplayTracker : public QObject {
 public:
     // Watching frames costs a little processor time on every frame; leave it off where that time
     // is what is measured.
-    DisplayTracker(Form1& form, bool watchFrames);
+    DisplayTracker(main_window::Form1& form, bool watchFrames);
     ~DisplayTracker() override;
 
     // Latencies are taken for the device's scheduled items: from the start of an item's write to
@@ -76,8 +80,8 @@ private:
     void showUpTo(qint64 bytes, qint64 atNs);
     qint64 droppedByPort() const;
 
-    Form1& form_;
-    std::array<RichTextBox*, 2> views_{};
+    main_window::Form1& form_;
+    std::array<views::RichTextBox*, 2> views_{};
     std::array<QWidget*, 2> viewports_{};
     const PtyDevice* device_ = nullptr;
     bool watchFrames_;

@@ -17,6 +17,10 @@
 
 #include <stdexcept>
 
+using namespace main_window;
+using namespace port;
+using namespace ui;
+
 namespace bench {
 
 void runFor(int ms) {
@@ -71,8 +75,8 @@ OpenWindow::OpenWindow() {
     // overflow, a lost device) shows up in its report.
     auto prompts = std::make_unique<FakePrompts>();
     prompts_ = prompts.get();
-    form_ = std::make_unique<Form1>(std::make_unique<TermiosPort>(), std::move(prompts),
-                                    std::make_unique<SteadyClock>(), echoEnabled_);
+    form_ = std::make_unique<Form1>(std::make_unique<port::TermiosPort>(), std::move(prompts),
+                                    std::make_unique<ui::SteadyClock>(), echoEnabled_);
     form_->show();
     // LINNET_BENCH_SCAN_LOG=1 measures with the Scan Log window open beside the main window.
     if (qEnvironmentVariableIntValue("LINNET_BENCH_SCAN_LOG") == 1)

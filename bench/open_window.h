@@ -10,7 +10,9 @@
 #include <memory>
 
 class FakePrompts;
+namespace main_window {
 class Form1;
+}
 
 namespace bench {
 
@@ -32,7 +34,7 @@ public:
     OpenWindow();
     ~OpenWindow();
 
-    Form1& form() { return *form_; }
+    main_window::Form1& form() { return *form_; }
     PtyDevice& device() { return device_; }
     // Messages the window showed since it opened the port.
     QStringList prompts() const;
@@ -41,8 +43,8 @@ private:
     PtyDevice device_;
     FakePrompts* prompts_ = nullptr;
     // Local echo stays off: the benchmark types nothing.
-    qint16 echoEnabled_ = VbFalse;
-    std::unique_ptr<Form1> form_;
+    qint16 echoEnabled_ = ui::VbFalse;
+    std::unique_ptr<main_window::Form1> form_;
 };
 
 } // namespace bench

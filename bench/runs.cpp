@@ -25,6 +25,9 @@
 #include <random>
 #include <vector>
 
+using namespace main_window;
+using namespace port;
+
 namespace bench {
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace serial_comm {
+namespace devices {
 
 int ComTable::onBoardNumber(const QString& node) {
     const int index = onBoardIndexOfNode(node);
@@ -94,9 +94,10 @@ ParsedComTable parseComTable(const QByteArray& text) {
             second < 0 ? 0 : line.mid(first + 1, second - first - 1).toLongLong(&timeOk);
         // Written visibly (a serial number with ESC, BEL or a direction override would otherwise
         // run in a terminal that shows the file); a file written raw reads the same.
-        const QString identity =
-            second < 0 ? QString()
-                       : outside_text::fromVisible(QString::fromUtf8(line.mid(second + 1)).trimmed());
+        const QString identity = second < 0
+                                     ? QString()
+                                     : base::outside_text::fromVisible(
+                                           QString::fromUtf8(line.mid(second + 1)).trimmed());
         if (!numberOk || !timeOk || identity.isEmpty() || number < ComTable::firstFreeNumber ||
             number > ComTable::lastNumber || numbers.contains(number) ||
             identities.contains(identity)) {
@@ -119,7 +120,7 @@ QByteArray formatComTable(const QList<ComEntry>& entries) {
                       "# Delete a device's line (with the program closed) to forget it.\n";
     for (const ComEntry& e : std::as_const(sorted))
         text += QByteArray::number(e.number) + ' ' + QByteArray::number(e.lastSeen) + ' ' +
-                outside_text::visible(e.identity).toUtf8() + '\n';
+                base::outside_text::visible(e.identity).toUtf8() + '\n';
     return text;
 }
 
@@ -142,4 +143,4 @@ QList<ComEntry> mergeComTables(const QList<ComEntry>& file, const QList<ComEntry
     return merged;
 }
 
-} // namespace serial_comm
+} // namespace devices

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace serial_comm {
+namespace devices {
 
 // One remembered device: its identity, its COM number and when it was last present
 // (seconds since the epoch).
@@ -70,4 +70,4 @@ QByteArray formatComTable(const QList<ComEntry>& entries);
 // and an identity in both keeps the later time it was seen.
 QList<ComEntry> mergeComTables(const QList<ComEntry>& file, const QList<ComEntry>& ours);
 
-} // namespace serial_comm
+} // namespace devices

@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace serial_comm {
+namespace devices {
 
 namespace {
 
@@ -188,4 +188,4 @@ void ComTableFile::update(ComTable& table, const std::function<void(ComTable&)>&
     save(table.entries());
 }
 
-} // namespace serial_comm
+} // namespace devices

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-namespace serial_comm {
+namespace devices {
 
 // The file that keeps the COM table between runs: "com-numbers" in the given folder. Trouble
 // with it is never fatal: it is noted once as a problem (once for reading, once for writing),
@@ -55,4 +55,4 @@ private:
     bool refused_ = false;
 };
 
-} // namespace serial_comm
+} // namespace devices

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace serial_comm {
+namespace devices {
 
 std::optional<GroupAccess> groupAccessOf(const QString& node) {
     struct stat info {};
@@ -47,4 +47,4 @@ std::optional<GroupAccess> groupAccessOf(const QString& node) {
     return access;
 }
 
-} // namespace serial_comm
+} // namespace devices

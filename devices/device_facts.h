@@ -8,7 +8,7 @@
 
 #include <optional>
 
-namespace serial_comm {
+namespace devices {
 
 // What is known about one COM number, for describing it.
 struct PortInfo {
@@ -41,4 +41,4 @@ struct GroupAccess {
 // The device node's group and the user's membership; nothing when the node cannot be examined.
 std::optional<GroupAccess> groupAccessOf(const QString& node);
 
-} // namespace serial_comm
+} // namespace devices

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-namespace serial_comm {
+namespace devices {
 
 bool DeviceMonitor::udevDaemonRuns() {
     return QFileInfo::exists(QStringLiteral("/run/udev/control")) ||
@@ -127,4 +127,4 @@ void DeviceMonitor::drop(const QString& sysPath) {
     emit removed(device);
 }
 
-} // namespace serial_comm
+} // namespace devices

@@ -11,7 +11,7 @@
 class QFileSystemWatcher;
 class QSocketNotifier;
 
-namespace serial_comm {
+namespace devices {
 
 // How devices coming and going are noticed.
 enum class FollowMode {
@@ -43,10 +43,10 @@ public:
     static bool udevDaemonRuns();
 
 signals:
-    void added(const serial_comm::SerialDevice& device);
-    void removed(const serial_comm::SerialDevice& device);
+    void added(const devices::SerialDevice& device);
+    void removed(const devices::SerialDevice& device);
     // A present device described anew (same sysfs path): not a removal.
-    void changed(const serial_comm::SerialDevice& device);
+    void changed(const devices::SerialDevice& device);
 
 private:
     bool startUdevMonitor();
@@ -66,4 +66,4 @@ private:
     QHash<QString, SerialDevice> present_; // by sysfs path
 };
 
-} // namespace serial_comm
+} // namespace devices

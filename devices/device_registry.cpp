@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace serial_comm {
+namespace devices {
 
 namespace {
 
@@ -133,19 +133,19 @@ std::optional<SerialDevice> DeviceRegistry::deviceForNumber(int number) const {
 
 PortTarget DeviceRegistry::target(int number) const {
     using Source = PortTarget::Source;
-    if (const QByteArray path = com_ports::variable(number); !path.isEmpty())
+    if (const QByteArray path = base::com_ports::variable(number); !path.isEmpty())
         return {Source::Override, QFile::decodeName(path)};
     if (const std::optional<SerialDevice> device = deviceForNumber(number))
         return {Source::Device, device->node};
     if (const QString identity = table_.identityOf(number); !identity.isEmpty())
         return {Source::AbsentDevice, seen_.value(identity).node};
-    return {Source::Fallback, QFile::decodeName(com_ports::onBoardPath(number))};
+    return {Source::Fallback, QFile::decodeName(base::com_ports::onBoardPath(number))};
 }
 
 PortInfo DeviceRegistry::portInfo(int number) const {
     PortInfo port;
     port.number = number;
-    port.overridePath = com_ports::variable(number);
+    port.overridePath = base::com_ports::variable(number);
     if (!port.overridePath.isEmpty()) {
         port.present = pathExists(port.overridePath);
     } else if (std::optional<SerialDevice> device = deviceForNumber(number)) {
@@ -163,9 +163,9 @@ PortInfo DeviceRegistry::portInfo(int number) const {
 QList<OverriddenPort> DeviceRegistry::overriddenPorts() const {
     QList<OverriddenPort> overrides;
     for (int number = 1; number <= ComTable::lastNumber; ++number)
-        if (const QByteArray path = com_ports::variable(number); !path.isEmpty())
+        if (const QByteArray path = base::com_ports::variable(number); !path.isEmpty())
             overrides.append({number, path, pathExists(path)});
     return overrides;
 }
 
-} // namespace serial_comm
+} // namespace devices

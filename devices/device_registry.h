@@ -13,7 +13,7 @@
 #include <functional>
 #include <optional>
 
-namespace serial_comm {
+namespace devices {
 
 struct DeviceRegistryOptions {
     QString configFolder; // where the table file lives; empty: ComTableFile::defaultFolder()
@@ -79,7 +79,7 @@ signals:
     void deviceAdded(int number);
     void deviceRemoved(int number);
     // A problem was noted after construction (the table file could not be written, say).
-    void problemFound(const serial_comm::DevicesProblem& problem);
+    void problemFound(const devices::DevicesProblem& problem);
 
 private:
     void onAdded(const SerialDevice& device);
@@ -100,4 +100,4 @@ private:
     void collectProblems();
 };
 
-} // namespace serial_comm
+} // namespace devices

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace serial_comm {
+namespace devices {
 
 // Something the device layer could not do, as a value: it goes on without it, and the program
 // says it (once) where it says such things.
@@ -22,4 +22,4 @@ struct DevicesProblem {
     bool operator==(const DevicesProblem&) const = default;
 };
 
-} // namespace serial_comm
+} // namespace devices

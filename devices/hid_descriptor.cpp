@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace serial_comm {
+namespace devices {
 
 namespace {
 
@@ -90,4 +90,4 @@ HidDescriptorFacts readHidDescriptor(std::span<const std::uint8_t> bytes) {
     return facts;
 }
 
-} // namespace serial_comm
+} // namespace devices

@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-namespace serial_comm {
+namespace devices {
 
 // A top-level application collection of a HID report descriptor: what the device says it is.
 struct HidApplication {
@@ -35,4 +35,4 @@ inline constexpr std::uint16_t BarcodeScannerPage = 0x8C;
 // stepped over. Never reads past the bytes given, whatever they hold.
 HidDescriptorFacts readHidDescriptor(std::span<const std::uint8_t> bytes);
 
-} // namespace serial_comm
+} // namespace devices

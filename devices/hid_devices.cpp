@@ -6,7 +6,7 @@
 
 #include <libudev.h>
 
-namespace serial_comm {
+namespace devices {
 
 namespace {
 
@@ -131,4 +131,4 @@ HidMonitor::HidMonitor(QObject* parent) : QObject(parent), udev_(udev_new()) {
 
 HidMonitor::~HidMonitor() = default;
 
-} // namespace serial_comm
+} // namespace devices

@@ -12,7 +12,7 @@
 
 class QSocketNotifier;
 
-namespace serial_comm {
+namespace devices {
 
 // What a HID device that types or scans is.
 enum class HidKind {
@@ -60,4 +60,4 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-} // namespace serial_comm
+} // namespace devices

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
-namespace serial_comm {
+namespace devices {
 
 QString SerialDevice::identity() const {
     switch (kind) {
@@ -28,7 +28,7 @@ QString SerialDevice::identity() const {
 
 QString SerialDevice::shortName() const {
     if (!product.isEmpty())
-        return outside_text::visible(product);
+        return base::outside_text::visible(product);
     switch (kind) {
     case SerialKind::OnBoard:
         return QStringLiteral("on-board serial port");
@@ -45,24 +45,24 @@ QString SerialDevice::shortName() const {
 
 QString SerialDevice::displayName() const {
     if (kind != SerialKind::Usb) {
-        QString text = shortName() + QLatin1Char(' ') + outside_text::visible(node);
+        QString text = shortName() + QLatin1Char(' ') + base::outside_text::visible(node);
         if (kind == SerialKind::Platform && !driver.isEmpty())
-            text += QStringLiteral(" (%1)").arg(outside_text::visible(driver));
+            text += QStringLiteral(" (%1)").arg(base::outside_text::visible(driver));
         return text;
     }
     QString text = shortName();
     if (!manufacturer.isEmpty())
-        text += QStringLiteral(" by ") + outside_text::visible(manufacturer);
+        text += QStringLiteral(" by ") + base::outside_text::visible(manufacturer);
     QStringList details{
         QStringLiteral("USB %1:%2")
-            .arg(outside_text::visible(vendorId), outside_text::visible(productId))};
+            .arg(base::outside_text::visible(vendorId), base::outside_text::visible(productId))};
     if (!serialNumber.isEmpty())
-        details << QStringLiteral("serial ") + outside_text::visible(serialNumber);
+        details << QStringLiteral("serial ") + base::outside_text::visible(serialNumber);
     // A device with several ports (dual FTDI) tells them apart by interface.
     if (!interfaceNumber.isEmpty() && interfaceNumber != QLatin1String("00"))
-        details << QStringLiteral("interface ") + outside_text::visible(interfaceNumber);
+        details << QStringLiteral("interface ") + base::outside_text::visible(interfaceNumber);
     return text + QStringLiteral(" (%1) on %2")
-                      .arg(details.join(QStringLiteral(", ")), outside_text::visible(node));
+                      .arg(details.join(QStringLiteral(", ")), base::outside_text::visible(node));
 }
 
 int onBoardIndexOfNode(const QString& node) {
@@ -70,10 +70,6 @@ int onBoardIndexOfNode(const QString& node) {
     const QRegularExpressionMatch match = pattern.match(node);
     return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
-
-} // namespace serial_comm
-
-namespace serial_comm {
 
 QStringList consoleTtyNames(const QByteArray& active, const QByteArray& consoles) {
     QStringList names;
@@ -108,4 +104,4 @@ QStringList consoleTtyNames() {
     return consoleTtyNames(readAll("/sys/class/tty/console/active"), readAll("/proc/consoles"));
 }
 
-} // namespace serial_comm
+} // namespace devices

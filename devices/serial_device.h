@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace serial_comm {
+namespace devices {
 
 // What kind of serial port a device is; decides how it is named and numbered.
 enum class SerialKind {
@@ -64,6 +64,6 @@ enum class OnBoardHardware {
 };
 OnBoardHardware onBoardHardware(const QString& node);
 
-} // namespace serial_comm
+} // namespace devices
 
-Q_DECLARE_METATYPE(serial_comm::SerialDevice)
+Q_DECLARE_METATYPE(devices::SerialDevice)

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace serial_comm {
+namespace devices {
 
 void UdevDeleter::operator()(udev* u) const {
     udev_unref(u);
@@ -171,4 +171,4 @@ QList<SerialDevice> listSerialDevices(udev* context) {
     return devices;
 }
 
-} // namespace serial_comm
+} // namespace devices

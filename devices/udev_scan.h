@@ -11,7 +11,7 @@ struct udev;
 struct udev_device;
 struct udev_monitor;
 
-namespace serial_comm {
+namespace devices {
 
 // Owning handles for libudev objects.
 struct UdevDeleter {
@@ -36,4 +36,4 @@ std::optional<SerialDevice> serialDeviceFromUdev(udev_device* tty);
 // names).
 QList<SerialDevice> listSerialDevices(udev* context);
 
-} // namespace serial_comm
+} // namespace devices

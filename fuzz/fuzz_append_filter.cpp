@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace views;
+
 namespace {
 
 constexpr qsizetype Bound = 16384;
@@ -18,8 +20,8 @@ void check(bool condition) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    PlainTextView view;
-    PlainTextView hexView;
+    views::PlainTextView view;
+    views::PlainTextView hexView;
     // The first byte of each chunk gives its length, so one input makes a run of blocks; a
     // length byte of 255 makes a large block to exercise several cuts at once.
     size_t at = 0;
@@ -32,15 +34,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                             static_cast<qsizetype>(length));
         at += length;
 
-        QString hex = hexRendering(block);
+        QString hex = views::hexRendering(block);
         check(!hex.contains(QLatin1Char('\r')) && !hex.contains(QLatin1Char('\n')));
         const qsizetype hexLength = hex.size();
-        AppendToView(hexView, hex);
+        views::AppendToView(hexView, hex);
         check(hexView.TextLength() < Bound + hexLength);
         check(hexView.SelStart() == hexView.TextLength() && hexView.SelLength() == 0);
 
         const QString received = block;
-        AppendToView(view, block);
+        views::AppendToView(view, block);
         // Every CR may gain an LF, nothing else grows.
         check(view.TextLength() < Bound + 2 * received.size());
         check(view.SelStart() == view.TextLength() && view.SelLength() == 0);

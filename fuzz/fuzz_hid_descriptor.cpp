@@ -5,14 +5,16 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace devices;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const serial_comm::HidDescriptorFacts facts = serial_comm::readHidDescriptor({data, size});
+    const devices::HidDescriptorFacts facts = devices::readHidDescriptor({data, size});
     // Every application comes from a collection item, which takes at least two bytes.
     if (facts.applications.size() > size / 2 + 1)
         std::abort();
     bool scanner = false;
-    for (const serial_comm::HidApplication& application : facts.applications)
-        scanner = scanner || application.usagePage == serial_comm::BarcodeScannerPage;
+    for (const devices::HidApplication& application : facts.applications)
+        scanner = scanner || application.usagePage == devices::BarcodeScannerPage;
     if (scanner != facts.isBarcodeScanner())
         std::abort();
     return 0;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace base;
+
 namespace {
 
 void check(bool condition) {
@@ -35,12 +37,12 @@ void checkVisible(const QString& shown) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    checkVisible(outside_text::visible(bytes));
+    checkVisible(base::outside_text::visible(bytes));
     // The same bytes taken as UTF-16 text, unpaired surrogates and all.
     const QString text(reinterpret_cast<const QChar*>(data), static_cast<qsizetype>(size / 2));
-    checkVisible(outside_text::visible(text));
+    checkVisible(base::outside_text::visible(text));
 
-    const QString tip = outside_text::toolTip(text);
+    const QString tip = base::outside_text::toolTip(text);
     const qsizetype open = tip.indexOf(u'>') + 1;
     const qsizetype close = tip.lastIndexOf(u'<');
     check(open > 0 && close >= open);

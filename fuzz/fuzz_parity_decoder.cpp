@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-using serial_comm::StreamDecoder;
-using serial_comm::StreamPiece;
+using namespace port;
+
+using port::StreamDecoder;
+using port::StreamPiece;
 
 namespace {
 

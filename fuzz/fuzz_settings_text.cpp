@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace settings_dialog;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text =
         QString::fromLatin1(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const SettingsFields fields = readSettingsFields(text);
+    const settings_dialog::SettingsFields fields = settings_dialog::readSettingsFields(text);
     if (fields.parity.size() > 1)
         std::abort();
     if (!text.contains(QLatin1Char(',')) && (fields.baud || !fields.parity.isEmpty()))

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+namespace main_window {
+
 namespace {
 
 QPixmap drawIcon(int size) {
@@ -33,3 +35,5 @@ QIcon appIcon() {
     icon.addPixmap(drawIcon(32));
     return icon;
 }
+
+} // namespace main_window

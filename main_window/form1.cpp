@@ -32,6 +32,8 @@
 
 #include <cmath>
 
+namespace main_window {
+
 namespace {
 
 constexpr int ClientWidthTwips = 8520;
@@ -83,13 +85,13 @@ constexpr int Grey = 128 | (128 << 8) | (128 << 16);
 
 } // namespace
 
-Form1::Form1(std::unique_ptr<PortControl> port, std::unique_ptr<Prompts> prompts,
-             std::unique_ptr<Clock> clock, qint16& echoEnabled)
+Form1::Form1(std::unique_ptr<port::PortControl> port, std::unique_ptr<ui::Prompts> prompts,
+             std::unique_ptr<ui::Clock> clock, qint16& echoEnabled)
     : EchoEnabled(echoEnabled), port_(std::move(port)), prompts_(std::move(prompts)),
       clock_(std::move(clock)) {
     registerFontSubstitutes();
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Kestrova Linnet Test V") + version::title());
+    setWindowTitle(QStringLiteral("Kestrova Linnet Test V") + ui::version::title());
     setWindowIcon(appIcon());
     buildForm();
     buildMenus();
@@ -122,23 +124,23 @@ void Form1::buildForm() {
         button->setGeometry(rect);
         return button;
     };
-    cmdConfig_ = makeButton("cmdConfig", "Port Setting...", twipsRect(1080, 120, 1695, 495));
+    cmdConfig_ = makeButton("cmdConfig", "Port Setting...", ui::twipsRect(1080, 120, 1695, 495));
     cmdConfig_->setFont(msSansSerif975());
-    cmdOpen_ = makeButton("cmdOPEN", "Open COM1", twipsRect(3840, 120, 1695, 495));
+    cmdOpen_ = makeButton("cmdOPEN", "Open COM1", ui::twipsRect(3840, 120, 1695, 495));
     cmdOpen_->setFont(msSansSerif975());
-    cmdClear_ = makeButton("cmdClear", "CLEAR", twipsRect(7080, 120, 1335, 495));
+    cmdClear_ = makeButton("cmdClear", "CLEAR", ui::twipsRect(7080, 120, 1335, 495));
 
     auto makeView = [client](const char* name) {
-        auto* view = new RichTextBox(client);
+        auto* view = new views::RichTextBox(client);
         view->setObjectName(QString::fromLatin1(name));
         return view;
     };
     term_ = makeView("Term");
-    term_->setGeometry(twipsRect(840, 1920, 2175, 1575));
+    term_->setGeometry(ui::twipsRect(840, 1920, 2175, 1575));
     term_->setAccessibleName(QStringLiteral("Received text"));
     termHex_ = makeView("TermHex");
     termHex_->setAccessibleName(QStringLiteral("Received hexadecimal codes"));
-    termHex_->setGeometry(twipsRect(840, 4680, 2175, 1575));
+    termHex_->setGeometry(ui::twipsRect(840, 4680, 2175, 1575));
 
     buildStatusLine(client);
     buildLinesAndLamps(client);
@@ -153,7 +155,7 @@ void Form1::buildForm() {
     connect(cmdConfig_, &QPushButton::clicked, this,
             [this] { guarded([this] { cmdConfig_Click(); }); });
 
-    resize(twipsToPixels(ClientWidthTwips), twipsToPixels(ClientHeightTwips));
+    resize(ui::twipsToPixels(ClientWidthTwips), ui::twipsToPixels(ClientHeightTwips));
 }
 
 // The "Status" caption and the status line beside it.
@@ -169,10 +171,10 @@ void Form1::buildStatusLine(QWidget* client) {
         return label;
     };
     label2_ = makeLabel(new QLabel(QStringLiteral("Status"), client), "Label2",
-                        twipsRect(120, 8280, 615, 195));
+                        ui::twipsRect(120, 8280, 615, 195));
     label2_->setFont(msSansSerif975());
     // No accessible name of its own: screen readers get the message with it.
-    label1_ = makeLabel(new StatusLabel(client), "Label1", twipsRect(720, 8220, 7695, 270));
+    label1_ = makeLabel(new StatusLabel(client), "Label1", ui::twipsRect(720, 8220, 7695, 270));
 }
 
 // The three lines that part the window, and the modem-line labels with their lamps below them.
@@ -187,7 +189,7 @@ void Form1::buildLinesAndLamps(QWidget* client) {
         const PinLabel& pin = PinLabels[i];
         auto* label = new QLabel(QString::fromLatin1(pin.caption), client);
         label->setObjectName(QStringLiteral("lblMSCommPins_%1").arg(i));
-        label->setGeometry(twipsRect(pin.left, 7680, pin.width, 255));
+        label->setGeometry(ui::twipsRect(pin.left, 7680, pin.width, 255));
         label->setFont(fontOf("Arial", 9.75, pin.bold));
         if (pin.colour.isValid()) {
             QPalette labelPalette = label->palette();
@@ -200,7 +202,7 @@ void Form1::buildLinesAndLamps(QWidget* client) {
     for (int index = 1; index <= 9; ++index) {
         auto* lamp = new Shape(client);
         lamp->setObjectName(QStringLiteral("shapeMSCommPins_%1").arg(index));
-        lamp->setGeometry(twipsRect(LampLefts[index], 7920, 255, 255));
+        lamp->setGeometry(ui::twipsRect(LampLefts[index], 7920, 255, 255));
         lamps_[index] = lamp;
     }
     // The three lamps the program drives say "unknown" until their first refresh; the others
@@ -252,7 +254,7 @@ void Form1::buildMenus() {
     // tooltip and (through the menu items' accessibility) as its description.
     mProp_->setToolTipsVisible(true);
     for (QAction* item : mProp_->actions())
-        if (const QString hint = propertyHint(item->objectName()); !hint.isEmpty())
+        if (const QString hint = ui::propertyHint(item->objectName()); !hint.isEmpty())
             item->setToolTip(hint);
 
     connect(mSettings_, &QAction::triggered, this, [this] { runCommand(&Form1::MSettings_Click); });
@@ -290,25 +292,25 @@ void Form1::connectPortHandlers() {
 
     connect(cmdOpen_, &QPushButton::clicked, this,
             [this] { guarded([this] { cmdOPEN_Click(); }); });
-    connect(port_.get(), &PortControl::OnComm, this,
+    connect(port_.get(), &port::PortControl::OnComm, this,
             [this] { guarded([this] { MSComm1_OnComm(); }); });
-    connect(port_.get(), &PortControl::deviceLost, this, [this](const QString& message) {
+    connect(port_.get(), &port::PortControl::deviceLost, this, [this](const QString& message) {
         guarded([this, &message] { onDeviceLost(message); });
     });
     connect(
-        term_, &RichTextBox::keyPress, this,
+        term_, &views::RichTextBox::keyPress, this,
         [this](int& code) {
             guarded([this, &code] {
                 try {
                     Term_KeyPress(code);
-                } catch (const PortFailure& failure) {
+                } catch (const port::PortFailure& failure) {
                     // A key that could not be sent is not shown either.
                     code = 0;
                     // A full transmit buffer is reported once for the whole episode by the
                     // port's own notification; a box for every key typed meanwhile would bury
                     // the user in prompts.
-                    if (failure.error().operation == serial_comm::PortOperation::Output &&
-                        failure.error().kind == serial_comm::FailureKind::Busy)
+                    if (failure.error().operation == port::PortOperation::Output &&
+                        failure.error().kind == port::FailureKind::Busy)
                         return;
                     throw;
                 } catch (...) {
@@ -325,8 +327,8 @@ void Form1::showEvent(QShowEvent* event) {
     // area below it starts at its design size.
     if (!shownBefore_) {
         shownBefore_ = true;
-        resize(twipsToPixels(ClientWidthTwips),
-               twipsToPixels(ClientHeightTwips) + menuBar()->sizeHint().height());
+        resize(ui::twipsToPixels(ClientWidthTwips),
+               ui::twipsToPixels(ClientHeightTwips) + menuBar()->sizeHint().height());
     }
     QMainWindow::showEvent(event);
 }
@@ -341,8 +343,9 @@ void Form1::Form_Resize() {
     const LineControl& line2 = *lines_[1];
     const LineControl& line3 = *lines_[2];
     // The views hang from the lines: each reaches from just below one line to just past the next.
-    term_->setGeometry(twipsRect(0, line1.Y2() + 15, line1.X1(), line2.Y2() - line1.Y2() + 10));
-    termHex_->setGeometry(twipsRect(0, line2.Y2() + 15, line1.X1(), line3.Y2() - line2.Y2() + 10));
+    term_->setGeometry(ui::twipsRect(0, line1.Y2() + 15, line1.X1(), line2.Y2() - line1.Y2() + 10));
+    termHex_->setGeometry(
+        ui::twipsRect(0, line2.Y2() + 15, line1.X1(), line3.Y2() - line2.Y2() + 10));
     // Received lines wrap only when they are wider than ten times the window.
     term_->setRightMargin(10 * frameGeometry().width());
     termHex_->setRightMargin(10 * frameGeometry().width());
@@ -384,14 +387,14 @@ void Form1::Form_Unload(bool& cancel) {
         if (!port_->PortOpen())
             return;
         if (clock_->seconds() > deadline) {
-            const auto answer =
-                prompts_->messageBox(QStringLiteral("Data cannot be sent"),
-                                     Prompts::Buttons::AbortRetryIgnore, Prompts::Icon::Question);
-            if (answer == Prompts::Answer::Abort) {
+            const auto answer = prompts_->messageBox(QStringLiteral("Data cannot be sent"),
+                                                     ui::Prompts::Buttons::AbortRetryIgnore,
+                                                     ui::Prompts::Icon::Question);
+            if (answer == ui::Prompts::Answer::Abort) {
                 cancel = true;
                 return;
             }
-            if (answer == Prompts::Answer::Ignore)
+            if (answer == ui::Prompts::Answer::Ignore)
                 break;
             deadline = deadlineFromNow();
         }
@@ -419,12 +422,16 @@ void Form1::showSettingsDialog() {
 
 void Form1::ensureSettingsDialog() {
     if (!config_) {
-        config_ = std::make_unique<ConfigScrn>(*port_, *prompts_, EchoEnabled, this);
+        config_ =
+            std::make_unique<settings_dialog::ConfigScrn>(*port_, *prompts_, EchoEnabled, this);
         config_->setDeviceRegistry(registry_);
         // Whatever OK got through, the open button, menu check mark and settings button follow
         // the port as it is now.
-        connect(config_.get(), &ConfigScrn::settingsApplied, this, &Form1::showPortState);
+        connect(config_.get(), &settings_dialog::ConfigScrn::settingsApplied, this,
+                &Form1::showPortState);
         // OK may have changed the flow control, which decides whether RTS can be set by hand.
         connect(config_.get(), &QDialog::finished, this, [this] { showRtsState(); });
     }
 }
+
+} // namespace main_window

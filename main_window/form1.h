@@ -13,37 +13,45 @@ class QAction;
 class QLabel;
 class QMenu;
 class QPushButton;
-class Clock;
-class ConfigScrn;
-class LineControl;
+
+namespace devices {
+class DeviceRegistry;
+}
+namespace diagnose {
+class DiagnoseWindow;
+}
+namespace find_settings {
+class FindSettingsWindow;
+}
+namespace port {
 class PortControl;
-class Prompts;
-class RichTextBox;
-class Shape;
-class StatusLabel;
-class WindowPlaces;
+}
 namespace scan_log {
-class FileChooser;
 class Recorder;
 class ScanCollector;
 class ScanLogWindow;
 } // namespace scan_log
-
+namespace settings_dialog {
+class ConfigScrn;
+}
 namespace test_codes {
 class TestCodesWindow;
-} // namespace test_codes
-
-namespace diagnose {
-class DiagnoseWindow;
-} // namespace diagnose
-
-namespace find_settings {
-class FindSettingsWindow;
-} // namespace find_settings
-
-namespace serial_comm {
-class DeviceRegistry;
 }
+namespace ui {
+class Clock;
+class FileChooser;
+class Prompts;
+class WindowPlaces;
+} // namespace ui
+namespace views {
+class RichTextBox;
+}
+
+namespace main_window {
+
+class LineControl;
+class Shape;
+class StatusLabel;
 
 // The main window: two data views, the buttons, the modem-line lamps, the status line and the
 // menus, and the one serial port it owns for the whole run.
@@ -53,15 +61,15 @@ class Form1 : public QMainWindow {
 public:
     // The window owns the port, the prompts and the clock it is given (tests hand in doubles).
     // echoEnabled is the program's local-echo switch; it must outlive the window.
-    Form1(std::unique_ptr<PortControl> port, std::unique_ptr<Prompts> prompts,
-          std::unique_ptr<Clock> clock, qint16& echoEnabled);
+    Form1(std::unique_ptr<port::PortControl> port, std::unique_ptr<ui::Prompts> prompts,
+          std::unique_ptr<ui::Clock> clock, qint16& echoEnabled);
     ~Form1() override;
 
-    PortControl& MSComm1() const { return *port_; }
-    Prompts& prompts() const { return *prompts_; }
+    port::PortControl& MSComm1() const { return *port_; }
+    ui::Prompts& prompts() const { return *prompts_; }
 
-    RichTextBox& Term() const { return *term_; }
-    RichTextBox& TermHex() const { return *termHex_; }
+    views::RichTextBox& Term() const { return *term_; }
+    views::RichTextBox& TermHex() const { return *termHex_; }
     QPushButton& cmdOPEN() const { return *cmdOpen_; }
     QPushButton& cmdConfig() const { return *cmdConfig_; }
     QAction& MOpen() const { return *mOpen_; }
@@ -69,13 +77,13 @@ public:
     LineControl& Line(int number) const { return *lines_.at(number - 1); }
 
     // The settings dialog, once it has been shown (null before).
-    ConfigScrn* configScrn() const { return config_.get(); }
+    settings_dialog::ConfigScrn* configScrn() const { return config_.get(); }
 
     // The serial devices present and their numbers, for naming them in tooltips and messages and
     // for opening the port again when its device comes back. Optional; it must outlive the window
     // and be given before the settings dialog is first shown.
-    void setDeviceRegistry(serial_comm::DeviceRegistry* registry);
-    serial_comm::DeviceRegistry* deviceRegistry() const { return registry_; }
+    void setDeviceRegistry(devices::DeviceRegistry* registry);
+    devices::DeviceRegistry* deviceRegistry() const { return registry_; }
 
     // Tools: the Scan Log fed from the port since start-up, its window once shown (null before),
     // the recorder, and the file dialog they ask (tests hand in a double).
@@ -86,7 +94,7 @@ public:
     scan_log::Recorder& recorder() const { return *recorder_; }
     // The Tools windows made so far, shown or not.
     QList<QWidget*> toolWindows() const;
-    void setFileChooser(std::unique_ptr<scan_log::FileChooser> files);
+    void setFileChooser(std::unique_ptr<ui::FileChooser> files);
 
     // Brings the open button's caption, the open command's check mark and the settings button
     // into line with the port's actual state.
@@ -165,7 +173,7 @@ private:
     QString noSerialLineReason() const;
     // Runs a handler of this window under guarded() with the window's prompts.
     template <typename Handler> void guarded(Handler&& handler) {
-        ::guarded(*prompts_, std::forward<Handler>(handler));
+        ui::guarded(*prompts_, std::forward<Handler>(handler));
     }
     void connectPortHandlers();
     void showLineState(bool held, const QString& prefix);
@@ -184,22 +192,23 @@ private:
     void onDeviceAdded(int number);
     void onDeviceRemoved(int number);
     void askNumberProperty(const QString& prompt, const QString& title,
-                           qint16 (PortControl::*read)() const, void (PortControl::*write)(qint16));
+                           qint16 (port::PortControl::*read)() const,
+                           void (port::PortControl::*write)(qint16));
 
-    std::unique_ptr<PortControl> port_;
-    std::unique_ptr<Prompts> prompts_;
-    std::unique_ptr<Clock> clock_;
+    std::unique_ptr<port::PortControl> port_;
+    std::unique_ptr<ui::Prompts> prompts_;
+    std::unique_ptr<ui::Clock> clock_;
     // The dialog is a window of its own (it outlives this window's closing) and lives until the
     // program ends.
-    std::unique_ptr<ConfigScrn> config_;
-    std::unique_ptr<scan_log::FileChooser> files_;
+    std::unique_ptr<settings_dialog::ConfigScrn> config_;
+    std::unique_ptr<ui::FileChooser> files_;
     std::unique_ptr<scan_log::ScanCollector> scanLog_;
     std::unique_ptr<scan_log::ScanLogWindow> scanLogWindow_;
     std::unique_ptr<test_codes::TestCodesWindow> testCodesWindow_;
     std::unique_ptr<diagnose::DiagnoseWindow> diagnoseWindow_;
     std::unique_ptr<find_settings::FindSettingsWindow> findSettingsWindow_;
     // Where the windows above open, and their places kept between runs.
-    std::unique_ptr<WindowPlaces> places_;
+    std::unique_ptr<ui::WindowPlaces> places_;
     // Since when the open port has received nothing (its opening, or its last bytes).
     std::optional<qint64> quietSinceMs_;
     std::unique_ptr<scan_log::Recorder> recorder_;
@@ -207,8 +216,8 @@ private:
     QPushButton* cmdConfig_ = nullptr;
     QPushButton* cmdOpen_ = nullptr;
     QPushButton* cmdClear_ = nullptr;
-    RichTextBox* term_ = nullptr;
-    RichTextBox* termHex_ = nullptr;
+    views::RichTextBox* term_ = nullptr;
+    views::RichTextBox* termHex_ = nullptr;
     StatusLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
     std::array<LineControl*, 3> lines_{};
@@ -237,7 +246,7 @@ private:
     QAction* mBreak_ = nullptr;
     QAction* mRtsEnable_ = nullptr;
 
-    serial_comm::DeviceRegistry* registry_ = nullptr;
+    devices::DeviceRegistry* registry_ = nullptr;
     // The device the open port has open, when the registry follows it.
     std::optional<FollowedDevice> openDevice_;
     // The device whose loss closed the port; it opens again when that device is back, unless
@@ -247,3 +256,5 @@ private:
     bool closing_ = false;
     bool shownBefore_ = false;
 };
+
+} // namespace main_window

@@ -19,7 +19,9 @@
 
 #include <QPushButton>
 
-void Form1::setDeviceRegistry(serial_comm::DeviceRegistry* registry) {
+namespace main_window {
+
+void Form1::setDeviceRegistry(devices::DeviceRegistry* registry) {
     if (registry_ != nullptr)
         disconnect(registry_, nullptr, this, nullptr);
     registry_ = registry;
@@ -29,7 +31,7 @@ void Form1::setDeviceRegistry(serial_comm::DeviceRegistry* registry) {
         config_->setDeviceRegistry(registry);
     if (registry == nullptr)
         return;
-    using serial_comm::DeviceRegistry;
+    using devices::DeviceRegistry;
     connect(registry, &DeviceRegistry::devicesChanged, this,
             [this] { guarded([this] { showOpenButtonTip(); }); });
     connect(registry, &DeviceRegistry::deviceAdded, this,
@@ -41,9 +43,9 @@ void Form1::setDeviceRegistry(serial_comm::DeviceRegistry* registry) {
 
 std::optional<Form1::FollowedDevice> Form1::followedDevice(int number) const {
     if (registry_ == nullptr ||
-        registry_->target(number).source != serial_comm::PortTarget::Source::Device)
+        registry_->target(number).source != devices::PortTarget::Source::Device)
         return std::nullopt;
-    const std::optional<serial_comm::SerialDevice> device = registry_->deviceForNumber(number);
+    const std::optional<devices::SerialDevice> device = registry_->deviceForNumber(number);
     if (!device)
         return std::nullopt;
     return FollowedDevice{number, device->identity(), device->node};
@@ -52,19 +54,19 @@ std::optional<Form1::FollowedDevice> Form1::followedDevice(int number) const {
 void Form1::showOpenButtonTip() {
     if (registry_ == nullptr)
         return;
-    const QString tip = portTooltipText(registry_->portInfo(port_->CommPort()));
-    cmdOpen_->setToolTip(outside_text::toolTip(tip));
+    const QString tip = ui::portTooltipText(registry_->portInfo(port_->CommPort()));
+    cmdOpen_->setToolTip(base::outside_text::toolTip(tip));
     cmdOpen_->setAccessibleDescription(tip);
 }
 
 QString Form1::noSerialLineReason() const {
     if (registry_ == nullptr)
         return {};
-    const std::optional<serial_comm::SerialDevice> device =
+    const std::optional<devices::SerialDevice> device =
         registry_->deviceForNumber(port_->CommPort());
     if (!device || device->driver != QLatin1String("cdc_acm"))
         return {};
-    return find_settings::noSerialLineText(com_ports::name(port_->CommPort()),
+    return find_settings::noSerialLineText(base::com_ports::name(port_->CommPort()),
                                            device->displayName());
 }
 
@@ -72,7 +74,8 @@ void Form1::onDeviceLost(QString message) {
     // The device the port had open is the one to wait for; showPortState forgets it.
     if (const std::optional<FollowedDevice> lost = std::exchange(openDevice_, std::nullopt)) {
         awaited_ = lost;
-        message = withSentence(message, QStringLiteral("It opens again when the device is back."));
+        message =
+            ui::withSentence(message, QStringLiteral("It opens again when the device is back."));
     }
     SerialPinLamps();
     showPortState();
@@ -85,13 +88,13 @@ void Form1::onDeviceRemoved(int number) {
     if (!openDevice_ || openDevice_->number != number || !port_->PortOpen() ||
         port_->CommPort() != number)
         return;
-    serial_comm::PortError lost;
-    lost.operation = serial_comm::PortOperation::Read;
-    lost.kind = serial_comm::FailureKind::HungUp;
-    lost.cause = serial_comm::FailureCause::DeviceLost;
+    port::PortError lost;
+    lost.operation = port::PortOperation::Read;
+    lost.kind = port::FailureKind::HungUp;
+    lost.cause = port::FailureCause::DeviceLost;
     lost.port = port_->CommPort();
     lost.device = openDevice_->node;
-    const QString message = serial_comm::failureText(lost);
+    const QString message = port::failureText(lost);
     port_->setPortOpen(false);
     onDeviceLost(message);
 }
@@ -117,3 +120,5 @@ void Form1::onDeviceAdded(int number) {
         },
         Qt::QueuedConnection);
 }
+
+} // namespace main_window

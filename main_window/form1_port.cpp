@@ -23,6 +23,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+namespace main_window {
+
 namespace {
 
 constexpr int Red = 255;
@@ -87,22 +89,22 @@ void Form1::MDTREnable_Click() {
 void Form1::showPortState() {
     // Each control is brought into line on its own: one that cannot be read is left as it was.
     QString ignored;
-    trapStep(ignored, [this] { mOpen_->setChecked(port_->PortOpen()); });
-    trapStep(ignored, [this] {
+    ui::trapStep(ignored, [this] { mOpen_->setChecked(port_->PortOpen()); });
+    ui::trapStep(ignored, [this] {
         cmdOpen_->setText((port_->PortOpen() ? QStringLiteral("Close") : QStringLiteral("Open")) +
-                          QStringLiteral(" ") + com_ports::name(port_->CommPort()));
+                          QStringLiteral(" ") + base::com_ports::name(port_->CommPort()));
     });
-    trapStep(ignored, [this] { cmdConfig_->setEnabled(!port_->PortOpen()); });
+    ui::trapStep(ignored, [this] { cmdConfig_->setEnabled(!port_->PortOpen()); });
     // The device behind the port now, and the open button's word on it.
-    trapStep(ignored, [this] {
+    ui::trapStep(ignored, [this] {
         openDevice_.reset();
         if (port_->PortOpen())
             openDevice_ = followedDevice(port_->CommPort());
     });
-    trapStep(ignored, [this] { showOpenButtonTip(); });
+    ui::trapStep(ignored, [this] { showOpenButtonTip(); });
     // Test Codes asks to open the port only while it is closed.
     if (testCodesWindow_)
-        trapStep(ignored, [this] { testCodesWindow_->setPortOpen(port_->PortOpen()); });
+        ui::trapStep(ignored, [this] { testCodesWindow_->setPortOpen(port_->PortOpen()); });
 }
 
 void Form1::MOpen_Click() {
@@ -110,30 +112,32 @@ void Form1::MOpen_Click() {
     awaited_.reset();
     QString failure;
     bool opening = false;
-    const bool toggled = trapStep(failure, [this, &opening] {
+    const bool toggled = ui::trapStep(failure, [this, &opening] {
         opening = !port_->PortOpen();
         port_->setPortOpen(opening);
     });
     // A refused open gets what the device list knows: which devices are there, which group.
     if (!toggled && opening && registry_ != nullptr)
-        trapStep(failure, [this, &failure] {
-            failure = withSentence(failure, openFailureAdvice(*registry_, port_->CommPort()));
+        ui::trapStep(failure, [this, &failure] {
+            failure =
+                ui::withSentence(failure, ui::openFailureAdvice(*registry_, port_->CommPort()));
         });
-    trapStep(failure, [this] { SerialPinLamps(); });
+    ui::trapStep(failure, [this] { SerialPinLamps(); });
     if (!failure.isEmpty()) {
         prompts_->warn(failure);
         return;
     }
     showPortState();
     if (opening)
-        quietSinceMs_ = monotonicMs();
+        quietSinceMs_ = base::monotonicMs();
     QString ignored;
-    trapStep(ignored, [this] {
+    ui::trapStep(ignored, [this] {
         const QString state = port_->PortOpen()
                                   ? QStringLiteral(" < Opened > and ready to scan barcode.")
                                   : QStringLiteral(" < Closed > !!");
-        prompts_->messageBox(com_ports::name(port_->CommPort()) + QStringLiteral(" is ") + state,
-                             Prompts::Buttons::Ok, Prompts::Icon::Information);
+        prompts_->messageBox(base::com_ports::name(port_->CommPort()) + QStringLiteral(" is ") +
+                                 state,
+                             ui::Prompts::Buttons::Ok, ui::Prompts::Icon::Information);
     });
 }
 
@@ -151,12 +155,12 @@ void Form1::cmdOPEN_Click() {
 void Form1::MSComm1_OnComm() {
     SerialPinLamps();
     const qint16 code = port_->CommEvent();
-    if (code == CommEventCode::Receive) {
+    if (code == port::CommEventCode::Receive) {
         HexText.clear();
         ReceivedText = port_->Input();
-        HexText = hexRendering(ReceivedText);
-        AppendToView(*termHex_, HexText);
-        AppendToView(*term_, ReceivedText);
+        HexText = views::hexRendering(ReceivedText);
+        views::AppendToView(*termHex_, HexText);
+        views::AppendToView(*term_, ReceivedText);
     } else {
         const EventTexts texts = eventTextsFor(code);
         if (!texts.eventMessage.isEmpty())
@@ -170,12 +174,12 @@ void Form1::MSComm1_OnComm() {
         EventMessage.clear();
     } else if (!ErrorMessage.isEmpty()) {
         prompts_->beep();
-        const auto answer =
-            prompts_->messageBox(ErrorMessage, Prompts::Buttons::OkCancel, Prompts::Icon::None,
-                                 QStringLiteral("Click Cancel to quit, OK to ignore."));
+        const auto answer = prompts_->messageBox(
+            ErrorMessage, ui::Prompts::Buttons::OkCancel, ui::Prompts::Icon::None,
+            QStringLiteral("Click Cancel to quit, OK to ignore."));
         ErrorMessage.clear();
         // The user may have closed the port from the main window while the prompt was open.
-        if (answer == Prompts::Answer::Cancel && port_->PortOpen()) {
+        if (answer == ui::Prompts::Answer::Cancel && port_->PortOpen()) {
             port_->setPortOpen(false);
             SerialPinLamps();
             // The button, menu check and settings button must not claim an open port.
@@ -196,19 +200,20 @@ void Form1::Term_KeyPress(int& code) {
         return;
     }
     port_->setOutput(QString(QChar(code)));
-    if (EchoEnabled != VbTrue)
+    if (EchoEnabled != ui::VbTrue)
         code = 0;
 }
 
 // --- Property prompts ---
 
 void Form1::askNumberProperty(const QString& prompt, const QString& title,
-                              qint16 (PortControl::*read)() const,
-                              void (PortControl::*write)(qint16)) {
+                              qint16 (port::PortControl::*read)() const,
+                              void (port::PortControl::*write)(qint16)) {
     QString failure;
-    const bool asked = trapStep(failure, [&] {
+    const bool asked = ui::trapStep(failure, [&] {
         const qint16 current = (port_.get()->*read)();
-        PropertyText = prompts_->inputBox(prompt, title, decimalText(current)).value_or(QString());
+        PropertyText =
+            prompts_->inputBox(prompt, title, base::decimalText(current)).value_or(QString());
     });
     // Without the current value nothing was asked, and an earlier answer is not this one.
     if (!asked) {
@@ -218,36 +223,37 @@ void Form1::askNumberProperty(const QString& prompt, const QString& title,
     if (PropertyText.isEmpty())
         return;
     // A number that does not fit is a failure of its own; nothing is written then.
-    const Result<double, NumberOverflow> number = readNumber(PropertyText);
-    const Result<qint16, NumberOverflow> value =
-        number ? toInt16(*number) : Result<qint16, NumberOverflow>(Failed{number.error()});
+    const base::Result<double, base::NumberOverflow> number = base::readNumber(PropertyText);
+    const base::Result<qint16, base::NumberOverflow> value =
+        number ? base::toInt16(*number)
+               : base::Result<qint16, base::NumberOverflow>(base::Failed{number.error()});
     if (value)
-        trapStep(failure, [&] { (port_.get()->*write)(*value); });
+        ui::trapStep(failure, [&] { (port_.get()->*write)(*value); });
     else
-        failure = overflowText(value.error());
+        failure = ui::overflowText(value.error());
     if (!failure.isEmpty())
         prompts_->warn(failure);
 }
 
 void Form1::MInputLen_Click() {
     askNumberProperty(QStringLiteral("Enter New InputLen:"), QStringLiteral("InputLen"),
-                      &PortControl::InputLen, &PortControl::setInputLen);
+                      &port::PortControl::InputLen, &port::PortControl::setInputLen);
 }
 
 void Form1::MRThreshold_Click() {
     askNumberProperty(QStringLiteral("Enter New RThreshold:"), QStringLiteral("RThreshold"),
-                      &PortControl::RThreshold, &PortControl::setRThreshold);
+                      &port::PortControl::RThreshold, &port::PortControl::setRThreshold);
 }
 
 void Form1::MSThreshold_Click() {
     askNumberProperty(QStringLiteral("Enter New SThreshold Value"), QStringLiteral("SThreshold"),
-                      &PortControl::SThreshold, &PortControl::setSThreshold);
+                      &port::PortControl::SThreshold, &port::PortControl::setSThreshold);
 }
 
 void Form1::MParRep_Click() {
     QString failure;
     bool cancelled = false;
-    const bool asked = trapStep(failure, [&] {
+    const bool asked = ui::trapStep(failure, [&] {
         const QString current = port_->ParityReplace();
         const auto answer = prompts_->inputBox(QStringLiteral("Enter Replace Character"),
                                                QStringLiteral("ParityReplace"), current);
@@ -261,7 +267,9 @@ void Form1::MParRep_Click() {
     // Cancel keeps the replacement character; only an empty answer given with OK clears it.
     if (cancelled)
         return;
-    trapStep(failure, [&] { port_->setParityReplace(firstCharacter(PropertyText)); });
+    ui::trapStep(failure, [&] { port_->setParityReplace(firstCharacter(PropertyText)); });
     if (!failure.isEmpty())
         prompts_->warn(failure);
 }
+
+} // namespace main_window

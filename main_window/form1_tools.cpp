@@ -27,6 +27,8 @@
 #include <QMenuBar>
 #include <QStandardPaths>
 
+namespace main_window {
+
 namespace {
 
 const QString TranscriptFilter = QStringLiteral("Transcript (*.log)");
@@ -35,23 +37,23 @@ const QString RawFilter = QStringLiteral("Raw received bytes (*.bin)");
 } // namespace
 
 void Form1::buildToolsMenu() {
-    files_ = std::make_unique<scan_log::QtFileChooser>();
-    places_ = std::make_unique<WindowPlaces>(serial_comm::ComTableFile::defaultFolder());
+    files_ = std::make_unique<ui::QtFileChooser>();
+    places_ = std::make_unique<ui::WindowPlaces>(devices::ComTableFile::defaultFolder());
     // The log and the recorder take every byte from start-up on, whatever the window shows.
     scanLog_ = std::make_unique<scan_log::ScanCollector>();
     recorder_ = std::make_unique<scan_log::Recorder>();
     scanLog_->setBytesWaiting([this] { return port_->WaitingInDevice() > 0; });
-    connect(port_.get(), &PortControl::bytesArrived, scanLog_.get(),
+    connect(port_.get(), &port::PortControl::bytesArrived, scanLog_.get(),
             [this](const QByteArray& bytes, qint64 msecs) {
                 quietSinceMs_ = msecs;
                 scanLog_->setPortNumber(port_->CommPort());
                 scanLog_->receive(bytes, msecs);
             });
-    connect(port_.get(), &PortControl::lineErrorArrived, scanLog_.get(),
+    connect(port_.get(), &port::PortControl::lineErrorArrived, scanLog_.get(),
             [this](qint16) { scanLog_->lineError(); });
-    connect(port_.get(), &PortControl::bytesArrived, recorder_.get(),
+    connect(port_.get(), &port::PortControl::bytesArrived, recorder_.get(),
             &scan_log::Recorder::received);
-    connect(port_.get(), &PortControl::bytesSent, recorder_.get(), &scan_log::Recorder::sent);
+    connect(port_.get(), &port::PortControl::bytesSent, recorder_.get(), &scan_log::Recorder::sent);
 
     mTools_ = menuBar()->addMenu(QStringLiteral("&Tools"));
     mTools_->setObjectName(QStringLiteral("MTools"));
@@ -106,7 +108,7 @@ void Form1::buildToolsMenu() {
         Qt::QueuedConnection);
 }
 
-void Form1::setFileChooser(std::unique_ptr<scan_log::FileChooser> files) {
+void Form1::setFileChooser(std::unique_ptr<ui::FileChooser> files) {
     // The windows keep a reference to the chooser: a window made already is made again.
     scanLogWindow_.reset();
     if (scanLog_)
@@ -173,10 +175,10 @@ void Form1::MDiagnose_Click() {
         diagnoseWindow_->setPortWatch([this]() -> std::optional<diagnose::PortQuiet> {
             std::optional<diagnose::PortQuiet> quiet;
             QString ignored;
-            trapStep(ignored, [this, &quiet] {
+            ui::trapStep(ignored, [this, &quiet] {
                 if (!port_->PortOpen())
                     return;
-                const qint64 now = monotonicMs();
+                const qint64 now = base::monotonicMs();
                 quiet = diagnose::PortQuiet{port_->CommPort(), now - quietSinceMs_.value_or(now)};
             });
             return quiet;
@@ -234,15 +236,17 @@ void Form1::MRecord_Click() {
 
 void Form1::MBreak_Click() {
     QString failure;
-    trapStep(failure, [this] { port_->sendBreak(); });
+    ui::trapStep(failure, [this] { port_->sendBreak(); });
     if (!failure.isEmpty())
         prompts_->warn(failure);
 }
 
 void Form1::MRTSEnable_Click() {
     QString failure;
-    trapStep(failure, [this] { port_->setRTSEnable(!port_->RTSEnable()); });
+    ui::trapStep(failure, [this] { port_->setRTSEnable(!port_->RTSEnable()); });
     showRtsState();
     if (!failure.isEmpty())
         prompts_->warn(failure);
 }
+
+} // namespace main_window

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QWidget>
 
+namespace main_window {
+
 // A straight line between two points given in twips of its parent, drawn three pixels thick.
 // The end points are kept as given so that layout code can read them back.
 class LineControl : public QWidget {
@@ -23,3 +25,5 @@ private:
     double x1_, y1_, x2_, y2_;
     QColor colour_{128, 128, 128};
 };
+
+} // namespace main_window

@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QMenu>
 
+namespace main_window {
+
 namespace {
 
 // A menu's item, as Qt tells of one, with its tooltip as the description. Qt's own interface
@@ -111,3 +113,5 @@ void installMenuItemAccessibility() {
     }();
     Q_UNUSED(installed);
 }
+
+} // namespace main_window

@@ -3,8 +3,10 @@
 #include "base/number_text.h"
 #include "port/port_control.h"
 
+namespace main_window {
+
 EventTexts eventTextsFor(qint16 code) {
-    namespace E = CommEventCode;
+    namespace E = port::CommEventCode;
     switch (code) {
     case E::Send:
     case E::Receive:
@@ -38,6 +40,8 @@ EventTexts eventTextsFor(qint16 code) {
     case E::TxFull:
         return {{}, QStringLiteral("Transmit Buffer Full")};
     default:
-        return {{}, QStringLiteral("Unknown error or event") + decimalText(code)};
+        return {{}, QStringLiteral("Unknown error or event") + base::decimalText(code)};
     }
 }
+
+} // namespace main_window

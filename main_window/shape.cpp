@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+namespace main_window {
+
 Shape::Shape(QWidget* parent) : QWidget(parent), back_(192, 192, 192) {
     setAttribute(Qt::WA_TranslucentBackground);
 }
@@ -61,3 +63,5 @@ void Shape::paintEvent(QPaintEvent*) {
     painter.drawEllipse(QRectF((width() - side) / 2.0, (height() - side) / 2.0, side, side)
                             .adjusted(0.5, 0.5, -0.5, -0.5));
 }
+
+} // namespace main_window

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QWidget>
 
+namespace main_window {
+
 // A round lamp: a circle with an outline and, when opaque, a fill in its background colour.
 class Shape : public QWidget {
     Q_OBJECT
@@ -39,3 +41,5 @@ private:
     int backStyle_ = 1;
     int borderStyle_ = 1;
 };
+
+} // namespace main_window

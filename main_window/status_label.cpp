@@ -2,6 +2,8 @@
 
 #include <QAccessibleWidget>
 
+namespace main_window {
+
 namespace {
 
 class StatusAccessible : public QAccessibleWidget {
@@ -18,8 +20,9 @@ public:
 };
 
 QAccessibleInterface* statusFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String("StatusLabel") && object && object->isWidgetType())
-        return new StatusAccessible(static_cast<StatusLabel*>(object));
+    Q_UNUSED(className);
+    if (auto* label = qobject_cast<StatusLabel*>(object))
+        return new StatusAccessible(label);
     return nullptr;
 }
 
@@ -43,3 +46,5 @@ void StatusLabel::showMessage(const QString& message) {
         QAccessible::updateAccessibility(&event);
     }
 }
+
+} // namespace main_window

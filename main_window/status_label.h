@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+namespace main_window {
+
 // The status line's message. Screen readers know it as "Status: " followed by the message (just
 // "Status" while there is none), and they hear of every new message: a label without a fixed
 // accessible name announces a change of its text itself.
@@ -15,3 +17,5 @@ public:
     // ("Change in CTS Detected" twice is two changes of the line).
     void showMessage(const QString& message);
 };
+
+} // namespace main_window

@@ -22,12 +22,12 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-namespace serial_comm {
+namespace port {
 
 QByteArray deviceFileForPort(qint16 port) {
-    if (QByteArray value = com_ports::variable(port); !value.isEmpty())
+    if (QByteArray value = base::com_ports::variable(port); !value.isEmpty())
         return value;
-    return com_ports::onBoardPath(port);
+    return base::com_ports::onBoardPath(port);
 }
 
 bool deviceExists(const QString& path) {
@@ -276,4 +276,4 @@ void DeviceLockFile::release() {
         ::unlink(path_.constData());
 }
 
-} // namespace serial_comm
+} // namespace port

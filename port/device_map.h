@@ -11,7 +11,7 @@
 
 #include <sys/types.h>
 
-namespace serial_comm {
+namespace port {
 
 // The device COMn opens: the path in LINNET_COM<n> when that is set and not empty, else
 // /dev/ttyS<n-1>. A file name is bytes, in no particular encoding: these are the bytes that
@@ -88,4 +88,4 @@ private:
     bool owned_ = false;
 };
 
-} // namespace serial_comm
+} // namespace port

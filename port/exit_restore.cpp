@@ -6,7 +6,7 @@
 
 #include <unistd.h>
 
-namespace serial_comm {
+namespace port {
 
 namespace {
 
@@ -90,4 +90,4 @@ void ExitRestore::restoreAll() noexcept {
     }
 }
 
-} // namespace serial_comm
+} // namespace port

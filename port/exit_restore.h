@@ -2,7 +2,7 @@
 
 #include <termios.h>
 
-namespace serial_comm {
+namespace port {
 
 // Puts open devices back as they were found when the process exits without closing them: Qt calls
 // exit() when it loses its display connection, and no destructor of the window or the port runs
@@ -38,4 +38,4 @@ private:
     int slot_ = -1;
 };
 
-} // namespace serial_comm
+} // namespace port

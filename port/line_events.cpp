@@ -4,7 +4,8 @@
 
 #include <sys/ioctl.h>
 
-namespace serial_comm {
+namespace port {
+
 namespace {
 
 bool moved(const LineSnapshot& before, const LineSnapshot& now, quint32 LineCounters::*counter) {
@@ -89,4 +90,4 @@ qint16 classifyMark(StreamPiece::Kind kind, UnmatchedErrors& unmatched, bool par
     return classifyErrorByte(unmatched, parityOn);
 }
 
-} // namespace serial_comm
+} // namespace port

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-namespace serial_comm {
+namespace port {
 
 // The driver's transition and error counters (TIOCGICOUNT) that the layer uses. They only ever
 // grow, and wrap around at 2^32.
@@ -57,4 +57,4 @@ struct UnmatchedErrors {
 // Break mark is taken as an error byte when the counters show an error and no break.
 qint16 classifyMark(StreamPiece::Kind kind, UnmatchedErrors& unmatched, bool parityOn);
 
-} // namespace serial_comm
+} // namespace port

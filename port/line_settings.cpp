@@ -4,7 +4,8 @@
 
 #include <array>
 
-namespace serial_comm {
+namespace port {
+
 namespace {
 
 struct BaudSpeed {
@@ -27,7 +28,7 @@ constexpr std::array kBaudSpeeds{
     BaudSpeed{3000000, B3000000}, BaudSpeed{3500000, B3500000}, BaudSpeed{4000000, B4000000},
 };
 
-Failed<PortError> refuse(const QString& text, SettingsField field, const QString& written) {
+base::Failed<PortError> refuse(const QString& text, SettingsField field, const QString& written) {
     PortError error;
     error.operation = PortOperation::SetSettings;
     error.kind = FailureKind::RefusedValue;
@@ -35,7 +36,7 @@ Failed<PortError> refuse(const QString& text, SettingsField field, const QString
     error.value = text;
     error.settingsField = field;
     error.field = written;
-    return Failed{error};
+    return base::Failed{error};
 }
 
 // Digits only: toInt would also take a sign or surrounding blanks of its own.
@@ -50,7 +51,7 @@ std::optional<int> readCount(const QString& field) {
 
 } // namespace
 
-Result<LineSettings, PortError> parseLineSettings(const QString& text) {
+base::Result<LineSettings, PortError> parseLineSettings(const QString& text) {
     QStringList fields = text.split(u',');
     if (fields.size() != 4)
         return refuse(text, SettingsField::Layout, text);
@@ -210,4 +211,4 @@ RefusedLine refusedLine(const termios& wanted, const termios& actual, bool pseud
     return refused;
 }
 
-} // namespace serial_comm
+} // namespace port

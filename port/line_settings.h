@@ -9,7 +9,7 @@
 
 #include <termios.h>
 
-namespace serial_comm {
+namespace port {
 
 // Line settings in the form the settings text writes them, checked.
 struct LineSettings {
@@ -26,7 +26,7 @@ enum class FlowControl : int { None = 0, XonXoff = 1, RtsCts = 2, Both = 3 };
 
 // Reads "baud,parity,data,stop" such as "9600,n,8,1"; or the failure (SetSettings,
 // RefusedValue, InvalidSettings) naming the field that is wrong.
-Result<LineSettings, PortError> parseLineSettings(const QString& text);
+base::Result<LineSettings, PortError> parseLineSettings(const QString& text);
 
 // The text that Settings reads back: "9600,N,8,1".
 QString formatLineSettings(const LineSettings& settings);
@@ -62,4 +62,4 @@ termios buildTermios(const termios& original, const LineSettings& settings, Flow
 // refusal; it keeps the rate, the stop bits and the flow control.
 RefusedLine refusedLine(const termios& wanted, const termios& actual, bool pseudoTerminal);
 
-} // namespace serial_comm
+} // namespace port

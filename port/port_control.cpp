@@ -7,10 +7,12 @@
 
 #include <algorithm>
 
-PortFailure::PortFailure(const serial_comm::PortError& error)
-    : PortFailure(error, serial_comm::failureText(error)) {}
+namespace port {
 
-PortFailure::PortFailure(const serial_comm::PortError& error, const QString& description)
+PortFailure::PortFailure(const port::PortError& error)
+    : PortFailure(error, port::failureText(error)) {}
+
+PortFailure::PortFailure(const port::PortError& error, const QString& description)
     : std::runtime_error(description.toStdString()), error_(error), description_(description) {}
 
 PortControl::PortControl(QObject* parent) : QObject(parent) {}
@@ -80,3 +82,5 @@ void PortControl::deliverNext() {
     if (!pending_.empty())
         scheduleDelivery();
 }
+
+} // namespace port

@@ -11,20 +11,22 @@
 #include <deque>
 #include <stdexcept>
 
+namespace port {
+
 // A port operation that the port refused. The description is a complete sentence meant for the
 // user: which port and device, what went wrong and, where there is something to do, what to do.
 // The error is what happened, as values; the description is written from it.
 class PortFailure : public std::runtime_error {
 public:
-    explicit PortFailure(const serial_comm::PortError& error);
+    explicit PortFailure(const port::PortError& error);
 
     QString description() const { return description_; }
-    const serial_comm::PortError& error() const { return error_; }
+    const port::PortError& error() const { return error_; }
 
 private:
-    PortFailure(const serial_comm::PortError& error, const QString& description);
+    PortFailure(const port::PortError& error, const QString& description);
 
-    serial_comm::PortError error_;
+    port::PortError error_;
     QString description_;
 };
 
@@ -188,7 +190,7 @@ public:
     qint16 CommEvent() const { return currentEvent_; }
 
     // Milliseconds on the clock that bytesArrived and bytesSent use: monotonic, never jumps.
-    static qint64 monotonicMs() { return ::monotonicMs(); }
+    static qint64 monotonicMs() { return base::monotonicMs(); }
 
 signals:
     void OnComm();
@@ -226,3 +228,5 @@ private:
     bool delivering_ = false;
     bool scheduled_ = false;
 };
+
+} // namespace port

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-namespace serial_comm {
+namespace port {
 
 FailureKind failureKind(int error, DeviceState state) {
     struct Row {
@@ -28,4 +28,4 @@ FailureKind failureKind(int error, DeviceState state) {
     return FailureKind::Other;
 }
 
-} // namespace serial_comm
+} // namespace port

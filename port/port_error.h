@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-namespace serial_comm {
+namespace port {
 
 // What was being done when a port failed.
 enum class PortOperation {
@@ -121,4 +121,4 @@ struct PortError {
     QString lockFile; // LockFileUnsafe, for display
 };
 
-} // namespace serial_comm
+} // namespace port

@@ -10,7 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
-namespace serial_comm {
+namespace port {
+
 namespace {
 
 QString systemReason(int error) {
@@ -19,7 +20,7 @@ QString systemReason(int error) {
 
 // "COM3 (/dev/ttyACM0)".
 QString where(const PortError& e) {
-    return QStringLiteral("%1 (%2)").arg(com_ports::name(e.port), e.device);
+    return QStringLiteral("%1 (%2)").arg(base::com_ports::name(e.port), e.device);
 }
 
 QString hex(uint code) {
@@ -55,7 +56,7 @@ QString listed(const QStringList& items) {
 QString openRefusedText(const PortError& e) {
     const QString start = QStringLiteral("Cannot open %1: ").arg(where(e));
     const QString reason = systemReason(e.systemError);
-    const QString variable = com_ports::variableName(e.port);
+    const QString variable = base::com_ports::variableName(e.port);
     switch (e.kind) {
     case FailureKind::Permission:
         return start + QStringLiteral("%1. Your user may not open this device.").arg(reason);
@@ -88,7 +89,7 @@ QString inUseText(const PortError& e) {
     for (const DeviceHolder& holder : e.holders)
         named.append(QStringLiteral("%1 (process %2)")
                          .arg(holder.name.isEmpty() ? QStringLiteral("another program")
-                                                    : outside_text::visible(holder.name),
+                                                    : base::outside_text::visible(holder.name),
                               QString::number(holder.pid)));
     return QStringLiteral("%1 is in use by %2: close %3, then open the port again.")
         .arg(where(e), listed(named),
@@ -286,4 +287,4 @@ QString failureText(const PortError& error, const QString& extra) {
     return text + u' ' + extra;
 }
 
-} // namespace serial_comm
+} // namespace port

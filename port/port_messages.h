@@ -4,7 +4,7 @@
 
 #include <QString>
 
-namespace serial_comm {
+namespace port {
 
 // The sentences the user reads for a failed port operation, written from the failure's values
 // alone: which port and device, what went wrong and, where there is something to do, what to do.
@@ -12,4 +12,4 @@ namespace serial_comm {
 // are connected now, adds it there).
 QString failureText(const PortError& error, const QString& extra = {});
 
-} // namespace serial_comm
+} // namespace port

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace serial_comm {
+namespace port {
 
 std::vector<StreamPiece> StreamDecoder::decode(QByteArrayView chunk) {
     std::vector<StreamPiece> pieces;
@@ -68,4 +68,4 @@ void stripEighthBits(QByteArray& bytes) {
         byte = static_cast<char>(static_cast<unsigned char>(byte) & 0x7F);
 }
 
-} // namespace serial_comm
+} // namespace port

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-namespace serial_comm {
+namespace port {
 
 // One piece of a received byte stream, in stream order.
 struct StreamPiece {
@@ -44,4 +44,4 @@ private:
 // Clears the eighth bit of every byte: what a receiver at 7 data bits hands on.
 void stripEighthBits(QByteArray& bytes);
 
-} // namespace serial_comm
+} // namespace port

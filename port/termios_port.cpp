@@ -21,9 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace serial_comm;
-
-namespace serial_comm {
+namespace port {
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     if (this != &other)
@@ -43,8 +41,6 @@ void UniqueFd::reset(int fd) noexcept {
         ::close(fd_);
     fd_ = fd;
 }
-
-} // namespace serial_comm
 
 namespace {
 
@@ -237,7 +233,7 @@ std::unique_ptr<DeviceLockFile> TermiosPort::takeLockFile(const QByteArray& file
         refuseOpen(EWOULDBLOCK, path);
     case DeviceLockFile::Outcome::Unsafe: {
         PortError error = openFailure(FailureKind::Other, FailureCause::LockFileUnsafe, path);
-        error.lockFile = outside_text::visible(lock->path());
+        error.lockFile = base::outside_text::visible(lock->path());
         throw PortFailure(error);
     }
     }
@@ -249,7 +245,7 @@ void TermiosPort::openDevice() {
     // must open all the same.
     const PortDevice target = resolve(port_);
     const QByteArray file = target.file;
-    const QString path = outside_text::visible(file);
+    const QString path = base::outside_text::visible(file);
     const auto refuse = [&](int systemError) { refuseOpen(systemError, path); };
     // The number of a device that is not plugged in opens nothing: its old node may by now be
     // another device's.
@@ -581,7 +577,7 @@ void TermiosPort::acceptReceived(QByteArrayView bytes) {
 }
 
 void TermiosPort::appendInput(QByteArrayView bytes) {
-    emit bytesArrived(bytes.toByteArray(), monotonicMs());
+    emit bytesArrived(bytes.toByteArray(), base::monotonicMs());
     const qsizetype kept = std::min(bytes.size(), InputBufferSize - input_.size());
     if (kept > 0) {
         input_.append(bytes.first(kept));
@@ -668,7 +664,7 @@ void TermiosPort::setOutput(const QString& text) {
     // takes the count past SThreshold and back.
     observeOutputCount();
     writeQueued();
-    emit bytesSent(text.toLatin1(), monotonicMs());
+    emit bytesSent(text.toLatin1(), base::monotonicMs());
     enableWriter();
     observeOutputCount();
     updateWatch();
@@ -778,7 +774,7 @@ QString TermiosPort::Settings() const {
 }
 
 void TermiosPort::setSettings(const QString& settings) {
-    const Result<LineSettings, PortError> read = parseLineSettings(settings);
+    const base::Result<LineSettings, PortError> read = parseLineSettings(settings);
     if (!read) {
         // The text alone does not know the port; the failure names it all the same.
         PortError error = read.error();
@@ -888,7 +884,7 @@ void TermiosPort::setParityReplace(const QString& replacement) {
 }
 
 QString TermiosPort::devicePathFor(qint16 port) const {
-    return outside_text::visible(resolve(port).file);
+    return base::outside_text::visible(resolve(port).file);
 }
 
 // --- break and RTS ---
@@ -932,3 +928,5 @@ void TermiosPort::applyRts(bool raised) {
         return;
     applyModemLine(TIOCM_RTS, raised, PortOperation::SetRts, FailureCause::RtsNotSet);
 }
+
+} // namespace port

@@ -14,7 +14,7 @@
 #include <memory>
 #include <optional>
 
-namespace serial_comm {
+namespace port {
 
 // Owns one open file descriptor. Closing it also releases a flock taken through it, so every early
 // return of an open that fails half-way leaves nothing behind.
@@ -36,8 +36,6 @@ public:
 private:
     int fd_ = -1;
 };
-
-} // namespace serial_comm
 
 // The serial port on a POSIX terminal device: termios for the line; flock, the traditional lock
 // file, TIOCEXCL and a look at which processes have the device open, so that one program at a
@@ -73,7 +71,7 @@ public:
     ~TermiosPort() override;
 
     // Where each port number leads from now on (the next open); empty: deviceFileForPort.
-    void setDeviceResolver(serial_comm::DeviceResolver resolver);
+    void setDeviceResolver(port::DeviceResolver resolver);
 
     bool PortOpen() const override;
     void setPortOpen(bool open) override;
@@ -114,11 +112,11 @@ private:
     struct OpenDevice;
 
     void openDevice();
-    serial_comm::PortError openFailure(serial_comm::FailureKind kind,
-                                       serial_comm::FailureCause cause, const QString& path) const;
+    port::PortError openFailure(port::FailureKind kind, port::FailureCause cause,
+                                const QString& path) const;
     [[noreturn]] void refuseOpen(int systemError, const QString& path) const;
-    std::unique_ptr<serial_comm::DeviceLockFile> takeLockFile(const QByteArray& file,
-                                                              const QString& path) const;
+    std::unique_ptr<port::DeviceLockFile> takeLockFile(const QByteArray& file,
+                                                       const QString& path) const;
     // Restoring the attributes is pointless (and fails) on a device that has gone away.
     void beginSession();
     void closeDevice(bool restoreAttributes);
@@ -127,13 +125,13 @@ private:
 
     // Applies line settings and flow control to the open device, or throws and leaves the
     // device as it was.
-    void applyLine(serial_comm::PortOperation operation, const serial_comm::LineSettings& settings,
-                   serial_comm::FlowControl flow);
+    void applyLine(port::PortOperation operation, const port::LineSettings& settings,
+                   port::FlowControl flow);
     void applyDtr(bool raised);
     // Raises or drops RTS unless RTS/CTS flow control drives it.
     void applyRts(bool raised);
-    void applyModemLine(int line, bool raised, serial_comm::PortOperation operation,
-                        serial_comm::FailureCause cause);
+    void applyModemLine(int line, bool raised, port::PortOperation operation,
+                        port::FailureCause cause);
     void endBreak();
     // The one read of the modem lines (TIOCMGET), as TIOCM_* bits; nullopt when the port is
     // closed or the device did not answer, and then errno says why.
@@ -141,8 +139,8 @@ private:
 
     // One look at the counters and lines; a device that answers that it has none is not asked
     // again until the next open.
-    serial_comm::LineSnapshot look();
-    std::optional<serial_comm::LineCounters> readCounters();
+    port::LineSnapshot look();
+    std::optional<port::LineCounters> readCounters();
     void watchLines();
     // Runs the line watch while there is something to watch.
     void updateWatch();
@@ -155,7 +153,7 @@ private:
     void appendInput(QByteArrayView bytes);
     void raiseReceiveIfDue();
     // The error counts not yet matched with a mark, brought up to date with the driver's.
-    serial_comm::UnmatchedErrors& unmatchedErrors();
+    port::UnmatchedErrors& unmatchedErrors();
 
     // Refuses an Output of `size` characters for which the output buffer has only `room` left.
     [[noreturn]] void refuseOutput(qsizetype size, qsizetype room);
@@ -166,22 +164,21 @@ private:
     // Raises Send when the output count has fallen from at least SThreshold to below it.
     void observeOutputCount();
 
-    serial_comm::PortDevice resolve(qint16 port) const;
+    port::PortDevice resolve(qint16 port) const;
     // Throws ClosedPort for `operation` when the port is closed.
-    void requireOpen(serial_comm::PortOperation operation) const;
+    void requireOpen(port::PortOperation operation) const;
     // A failure of `operation` on this port, naming the device it has open, or would open.
-    serial_comm::PortError failure(serial_comm::PortOperation operation,
-                                   serial_comm::FailureKind kind,
-                                   serial_comm::FailureCause cause) const;
+    port::PortError failure(port::PortOperation operation, port::FailureKind kind,
+                            port::FailureCause cause) const;
     // A number that `operation` does not take.
-    serial_comm::PortError outOfRange(serial_comm::PortOperation operation, qint32 value) const;
+    port::PortError outOfRange(port::PortOperation operation, qint32 value) const;
     // The count itself, or the out-of-range failure for a negative one.
-    qint16 checkedCount(serial_comm::PortOperation operation, qint16 count) const;
+    qint16 checkedCount(port::PortOperation operation, qint16 count) const;
 
-    serial_comm::DeviceResolver resolver_;
+    port::DeviceResolver resolver_;
     qint16 port_ = DefaultCommPort;
-    serial_comm::LineSettings settings_;
-    serial_comm::FlowControl flow_ = serial_comm::FlowControl::None;
+    port::LineSettings settings_;
+    port::FlowControl flow_ = port::FlowControl::None;
     bool dtr_ = true;
     bool rts_ = true;
     qint16 inputLen_ = 0;
@@ -191,7 +188,7 @@ private:
 
     QByteArray input_;
     QByteArray output_;
-    serial_comm::StreamDecoder decoder_;
+    port::StreamDecoder decoder_;
     // Characters appended since the last Receive was raised.
     bool freshInput_ = false;
     // Bytes have been dropped and the input buffer has not drained below its size since.
@@ -209,11 +206,13 @@ private:
     // this timer reads what came meanwhile (see readAvailable).
     QTimer readPace_;
     QElapsedTimer lastRead_;
-    serial_comm::LineSnapshot lastLook_;
+    port::LineSnapshot lastLook_;
     // Counter values the unmatched error counts were last brought up to.
-    std::optional<serial_comm::LineCounters> errorsCounted_;
-    serial_comm::UnmatchedErrors unmatched_;
+    std::optional<port::LineCounters> errorsCounted_;
+    port::UnmatchedErrors unmatched_;
     std::unique_ptr<OpenDevice> device_;
     // Tells a deferred loss apart from a later open of the same port.
     quint64 openCount_ = 0;
 };
+
+} // namespace port

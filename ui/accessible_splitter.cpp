@@ -5,6 +5,8 @@
 #include <QSplitter>
 #include <QSplitterHandle>
 
+namespace ui {
+
 namespace {
 
 QAccessibleInterface* handleFactory(const QString& className, QObject* object) {
@@ -29,3 +31,5 @@ void nameSplitterHandles(QSplitter* splitter, const QString& name) {
         handle->setToolTip(QStringLiteral("Drag to share the space differently"));
     }
 }
+
+} // namespace ui

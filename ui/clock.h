@@ -2,6 +2,8 @@
 
 #include "base/clock.h"
 
+namespace ui {
+
 // Seconds on a clock that never jumps; the close wait measures its deadline on it.
 class Clock {
 public:
@@ -11,5 +13,7 @@ public:
 
 class SteadyClock final : public Clock {
 public:
-    double seconds() const override { return static_cast<double>(monotonicMs()) / 1000.0; }
+    double seconds() const override { return static_cast<double>(base::monotonicMs()) / 1000.0; }
 };
+
+} // namespace ui

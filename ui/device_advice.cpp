@@ -14,21 +14,23 @@
 
 #include <unistd.h>
 
-QString openFailureAdvice(const serial_comm::DeviceRegistry& registry, int number) {
-    using serial_comm::PortTarget;
+namespace ui {
+
+QString openFailureAdvice(const devices::DeviceRegistry& registry, int number) {
+    using devices::PortTarget;
     const PortTarget target = registry.target(number);
     // The port said why it refused; what it cannot know is which other devices are there.
     if (target.source == PortTarget::Source::AbsentDevice || !QFileInfo::exists(target.path))
         return connectedNowText(registry.overriddenPorts(), registry.numberedDevices());
     // The 8250 driver keeps /dev/ttyS0 to ttyS31 whether or not a UART is there.
     if (target.source == PortTarget::Source::Fallback &&
-        serial_comm::onBoardHardware(target.path) == serial_comm::OnBoardHardware::NoHardware)
+        devices::onBoardHardware(target.path) == devices::OnBoardHardware::NoHardware)
         return withSentence(
             noHardwareText(target.path),
             connectedNowText(registry.overriddenPorts(), registry.numberedDevices()));
     if (::access(QFile::encodeName(target.path).constData(), R_OK | W_OK) != 0 &&
         (errno == EACCES || errno == EPERM))
-        return permissionHintText(target.path, serial_comm::groupAccessOf(target.path));
+        return permissionHintText(target.path, devices::groupAccessOf(target.path));
     // ModemManager probes new serial devices and may hold one for seconds, or for good.
     if (heldByModemManager(target.path))
         return modemManagerHintText();
@@ -39,8 +41,8 @@ bool heldByModemManager(const QString& node) {
     struct stat status {};
     if (::stat(QFile::encodeName(node).constData(), &status) != 0 || !S_ISCHR(status.st_mode))
         return false;
-    const QList<serial_comm::DeviceHolder> holders = serial_comm::otherHolders(status.st_rdev);
-    return std::any_of(holders.begin(), holders.end(), [](const serial_comm::DeviceHolder& h) {
+    const QList<port::DeviceHolder> holders = port::otherHolders(status.st_rdev);
+    return std::any_of(holders.begin(), holders.end(), [](const port::DeviceHolder& h) {
         return h.name == QLatin1String("ModemManager");
     });
 }
@@ -52,3 +54,5 @@ QString withSentence(const QString& text, const QString& sentence) {
         return sentence;
     return text + QLatin1Char(' ') + sentence;
 }
+
+} // namespace ui

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace ui {
+
 namespace {
 
 // The width a label asks for at most: a long scan is read in the tooltip, not by widening the
@@ -24,7 +26,7 @@ void ElidedLabel::setFullText(const QString& text) {
     if (text == full_)
         return;
     full_ = text;
-    setToolTip(full_.isEmpty() ? QString() : outside_text::toolTip(full_));
+    setToolTip(full_.isEmpty() ? QString() : base::outside_text::toolTip(full_));
     setAccessibleDescription(full_);
     elide();
 }
@@ -55,3 +57,5 @@ void ElidedLabel::elide() {
     if (shown != text())
         QLabel::setText(shown);
 }
+
+} // namespace ui

@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+namespace ui {
+
 // A one-line label for text from outside (a scan, a device's name): shown as plain text, cut
 // with "..." to the width the window gives it, the whole text in its tooltip and in its
 // accessible description. However long the text, it never asks the window for more width.
@@ -25,3 +27,5 @@ private:
 
     QString full_;
 };
+
+} // namespace ui

@@ -6,10 +6,12 @@
 #include <exception>
 #include <stdexcept>
 
+namespace ui {
+
 QString currentFailureText() {
     try {
         throw;
-    } catch (const PortFailure& failure) {
+    } catch (const port::PortFailure& failure) {
         return failure.description();
     } catch (const std::exception& failure) {
         return QString::fromUtf8(failure.what());
@@ -25,3 +27,5 @@ void reportEscapedFailure(Prompts& prompts, const QString& text) {
         // Nothing is left to report a failure of the report itself with.
     }
 }
+
+} // namespace ui

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace ui {
+
 class Prompts;
 
 // The description of the exception being handled, for the user: a refused port operation gives
@@ -32,3 +34,5 @@ template <typename Step> bool trapStep(QString& failure, Step&& step) {
         return false;
     }
 }
+
+} // namespace ui

@@ -2,7 +2,7 @@
 
 #include <QFileDialog>
 
-namespace scan_log {
+namespace ui {
 
 QString QtFileChooser::saveFileName(QWidget* parent, const QString& caption,
                                     const QString& proposedPath, const QString& filters,
@@ -10,4 +10,4 @@ QString QtFileChooser::saveFileName(QWidget* parent, const QString& caption,
     return QFileDialog::getSaveFileName(parent, caption, proposedPath, filters, selectedFilter);
 }
 
-} // namespace scan_log
+} // namespace ui

@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace scan_log {
+namespace ui {
 
 // Asks for the name of a file to write. The program shows Qt's file dialog; tests hand in a
 // double that answers at once.
@@ -26,4 +26,4 @@ public:
                          const QString& filters, QString* selectedFilter) override;
 };
 
-} // namespace scan_log
+} // namespace ui

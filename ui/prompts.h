@@ -4,6 +4,8 @@
 
 #include <optional>
 
+namespace ui {
+
 // Title of every message box that gives none of its own.
 inline const QString AppTitle = QStringLiteral("Linnet-Test");
 
@@ -30,3 +32,5 @@ public:
     // The warning box of a trapped failure: the failure's text, exclamation icon, OK.
     void warn(const QString& text) { messageBox(text, Buttons::Ok, Icon::Exclamation); }
 };
+
+} // namespace ui

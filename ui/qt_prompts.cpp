@@ -4,6 +4,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+namespace ui {
+
 Prompts::Answer QtPrompts::messageBox(const QString& text, Buttons buttons, Icon icon,
                                       const QString& title) {
     QMessageBox box(parent_);
@@ -68,3 +70,5 @@ std::optional<QString> QtPrompts::inputBox(const QString& prompt, const QString&
 void QtPrompts::beep() {
     QApplication::beep();
 }
+
+} // namespace ui

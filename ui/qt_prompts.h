@@ -4,6 +4,8 @@
 
 class QWidget;
 
+namespace ui {
+
 // Prompts shown as Qt dialogs, centred on the given window.
 class QtPrompts final : public Prompts {
 public:
@@ -19,3 +21,5 @@ public:
 private:
     QWidget* parent_;
 };
+
+} // namespace ui

@@ -1,5 +1,7 @@
 #include "ui/version.h"
 
+namespace ui {
+
 namespace version {
 
 QString title() {
@@ -17,3 +19,5 @@ QString file() {
 }
 
 } // namespace version
+
+} // namespace ui

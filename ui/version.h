@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace ui {
+
 // The program's version, written once as the project version in CMakeLists.txt (major, minor,
 // patch) and given to this file's implementation by the build.
 namespace version {
@@ -13,3 +15,5 @@ QString title();
 QString file();
 
 } // namespace version
+
+} // namespace ui

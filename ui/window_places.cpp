@@ -17,6 +17,8 @@
 
 #include <sys/stat.h>
 
+namespace ui {
+
 namespace {
 
 constexpr int Gap = 8;
@@ -234,3 +236,5 @@ void WindowPlaces::place(QWidget* window, QWidget* mainWindow, const QList<QWidg
     }
     new Keeper(file, window);
 }
+
+} // namespace ui

@@ -8,6 +8,8 @@
 
 class QWidget;
 
+namespace ui {
+
 // Where a window opens beside a main window whose frame is `main`, on a screen whose free area
 // is `area`; every size and place here is of frames, decorations included. The window wants
 // `wanted` and can do with no less than `minimum`. It goes on the right, else on the left, where
@@ -46,3 +48,5 @@ private:
     class Keeper;
     QString folder_;
 };
+
+} // namespace ui

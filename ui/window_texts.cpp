@@ -8,29 +8,31 @@
 #include <QHash>
 #include <QSet>
 
-QString overflowText(const NumberOverflow& overflow) {
+namespace ui {
+
+QString overflowText(const base::NumberOverflow& overflow) {
     switch (overflow.kind) {
-    case NumberOverflow::Kind::Radix:
+    case base::NumberOverflow::Kind::Radix:
         return QStringLiteral("Overflow: %1 needs more than 32 bits").arg(overflow.number);
-    case NumberOverflow::Kind::Double:
+    case base::NumberOverflow::Kind::Double:
         return QStringLiteral("Overflow: %1 is too large to hold as a number").arg(overflow.number);
-    case NumberOverflow::Kind::Finite:
+    case base::NumberOverflow::Kind::Finite:
         return QStringLiteral("Overflow: the number is too large to hold");
-    case NumberOverflow::Kind::Int16:
+    case base::NumberOverflow::Kind::Int16:
         return QStringLiteral("Overflow: %1 is outside -32768 to 32767").arg(overflow.number);
     }
     return {};
 }
 
-QString portTooltipText(const serial_comm::PortInfo& port) {
-    const QString name = com_ports::name(port.number);
-    const bool onBoard = port.device && port.device->kind == serial_comm::SerialKind::OnBoard;
+QString portTooltipText(const devices::PortInfo& port) {
+    const QString name = base::com_ports::name(port.number);
+    const bool onBoard = port.device && port.device->kind == devices::SerialKind::OnBoard;
     const QString state = !port.present ? QStringLiteral("not connected")
                           : onBoard     ? QStringLiteral("present")
                                         : QStringLiteral("connected");
     if (!port.overridePath.isEmpty())
         return QStringLiteral("%1: %2 (set by LINNET_COM%3), %4")
-            .arg(name, outside_text::visible(port.overridePath), QString::number(port.number),
+            .arg(name, base::outside_text::visible(port.overridePath), QString::number(port.number),
                  state);
     if (port.device && port.device->console && port.present)
         return QStringLiteral("%1: %2, the system console (not a scanner's port)")
@@ -39,14 +41,14 @@ QString portTooltipText(const serial_comm::PortInfo& port) {
         return QStringLiteral("%1: %2, %3").arg(name, port.device->displayName(), state);
     if (!port.rememberedIdentity.isEmpty())
         return QStringLiteral("%1: kept for a device seen before (%2), not connected")
-            .arg(name, outside_text::visible(port.rememberedIdentity));
+            .arg(name, base::outside_text::visible(port.rememberedIdentity));
     return QStringLiteral("%1: no serial device has this number").arg(name);
 }
 
 QString noHardwareText(const QString& node) {
     return QStringLiteral("%1 has no hardware behind it: the system keeps the name, but no serial "
                           "port answers there.")
-        .arg(outside_text::visible(node));
+        .arg(base::outside_text::visible(node));
 }
 
 QString noSerialDeviceText() {
@@ -56,33 +58,35 @@ QString noSerialDeviceText() {
                           "scanning a set-up code from its manual.");
 }
 
-QString connectedNowText(const QList<serial_comm::OverriddenPort>& overrides,
-                         const QList<serial_comm::NumberedDevice>& present) {
+QString connectedNowText(const QList<devices::OverriddenPort>& overrides,
+                         const QList<devices::NumberedDevice>& present) {
     QStringList connected;
     QStringList onBoard;
     QStringList unreachable; // present, but no COM number opens them
     QList<int> choices;      // numbers that open something connected
     QSet<int> overridden;
-    for (const serial_comm::OverriddenPort& port : overrides) {
+    for (const devices::OverriddenPort& port : overrides) {
         overridden.insert(port.number);
         if (!port.present)
             continue;
         connected << QStringLiteral("%1 = %2 (set by %3)")
-                         .arg(com_ports::name(port.number), outside_text::visible(port.path),
-                              com_ports::variableName(port.number));
+                         .arg(base::com_ports::name(port.number),
+                              base::outside_text::visible(port.path),
+                              base::com_ports::variableName(port.number));
         choices << port.number;
     }
-    for (const serial_comm::NumberedDevice& entry : present) {
+    for (const devices::NumberedDevice& entry : present) {
         const QString what = QStringLiteral("%1 (%2)").arg(
-            entry.device.shortName(), outside_text::visible(entry.device.node));
+            entry.device.shortName(), base::outside_text::visible(entry.device.node));
         if (entry.number > 0 && overridden.contains(entry.number)) {
             unreachable << QStringLiteral("%1, while %2 is set")
-                               .arg(what, com_ports::variableName(entry.number));
+                               .arg(what, base::com_ports::variableName(entry.number));
             continue;
         }
         const QString item = QStringLiteral("%1 = %2").arg(
-            entry.number > 0 ? com_ports::name(entry.number) : QStringLiteral("no number"), what);
-        if (entry.device.kind == serial_comm::SerialKind::OnBoard) {
+            entry.number > 0 ? base::com_ports::name(entry.number) : QStringLiteral("no number"),
+            what);
+        if (entry.device.kind == devices::SerialKind::OnBoard) {
             onBoard << (entry.device.console ? item + QStringLiteral(", the system console")
                                              : item);
         } else {
@@ -109,24 +113,23 @@ QString connectedNowText(const QList<serial_comm::OverriddenPort>& overrides,
     return text;
 }
 
-QString permissionHintText(const QString& node,
-                           const std::optional<serial_comm::GroupAccess>& found) {
+QString permissionHintText(const QString& node, const std::optional<devices::GroupAccess>& found) {
     if (!found)
         return QStringLiteral("Serial devices usually belong to the group \"dialout\": add your "
                               "user to it (sudo usermod -aG dialout $USER), then log out and in "
                               "again.");
-    const serial_comm::GroupAccess& access = *found;
+    const devices::GroupAccess& access = *found;
     if (access.inSession)
         return QStringLiteral("%1 belongs to the group \"%2\", which your user is in, yet it may "
                               "not be opened: check its permissions (ls -l %1).")
-            .arg(outside_text::visible(node), outside_text::visible(access.group));
+            .arg(base::outside_text::visible(node), base::outside_text::visible(access.group));
     if (access.inAccount)
         return QStringLiteral("%1 belongs to the group \"%2\". Your user was added to it after "
                               "this session began: log out and in again.")
-            .arg(outside_text::visible(node), outside_text::visible(access.group));
+            .arg(base::outside_text::visible(node), base::outside_text::visible(access.group));
     return QStringLiteral("%1 belongs to the group \"%2\", which your user is not in: add it "
                           "first (sudo usermod -aG %2 $USER), then log out and in again.")
-        .arg(outside_text::visible(node), outside_text::visible(access.group));
+        .arg(base::outside_text::visible(node), base::outside_text::visible(access.group));
 }
 
 QString modemManagerHintText() {
@@ -138,7 +141,7 @@ QString modemManagerHintText() {
 QString modemManagerRule(const QString& vendorId, const QString& productId) {
     return QStringLiteral("ATTRS{idVendor}==\"%1\", ATTRS{idProduct}==\"%2\", "
                           "ENV{ID_MM_DEVICE_IGNORE}=\"1\"")
-        .arg(outside_text::visible(vendorId), outside_text::visible(productId));
+        .arg(base::outside_text::visible(vendorId), base::outside_text::visible(productId));
 }
 
 QString propertyHint(const QString& itemName) {
@@ -170,3 +173,5 @@ QString propertyHint(const QString& itemName) {
     };
     return hints.value(itemName);
 }
+
+} // namespace ui

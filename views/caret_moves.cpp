@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdlib>
 
+namespace views {
+
 namespace {
 
 constexpr QChar Cr = u'\r';
@@ -148,3 +150,5 @@ CaretStep moveCaret(QStringView text, const ViewRows& rows, const CaretState& fr
     step.state.upstream = target.upstream;
     return step;
 }
+
+} // namespace views

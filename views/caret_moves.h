@@ -9,6 +9,8 @@
 // The caret stops between the characters a user sees: a CR LF pair and a surrogate pair are one
 // character each. A word is a run of letters, digits and '_'.
 
+namespace views {
+
 // A position that splits a CR LF pair or a surrogate pair, moved back to the pair's start.
 int snapToCharacter(QStringView text, int position);
 // The caret position one character after, or before, position (clamped to the text).
@@ -66,3 +68,5 @@ struct CaretStep {
 // pageRows is how many rows a page holds (at least one is moved).
 CaretStep moveCaret(QStringView text, const ViewRows& rows, const CaretState& from, CaretMove move,
                     bool extend, int pageRows);
+
+} // namespace views

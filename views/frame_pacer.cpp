@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace views {
+
 namespace {
 
 constexpr int FrameMs = 16;
@@ -39,3 +41,5 @@ int FramePacer::delayForChange() {
 void FramePacer::refreshed() {
     lastRefresh_ = clock_();
 }
+
+} // namespace views

@@ -4,6 +4,8 @@
 #include <functional>
 #include <optional>
 
+namespace views {
+
 // When a view brings its screen up to date with its text: at most once a frame.
 //
 // A change after a quiet spell of two frames shows at the next pass of the event loop; changes
@@ -31,3 +33,5 @@ private:
     std::optional<std::chrono::nanoseconds> lastRefresh_;
     int busyFrames_ = 0;
 };
+
+} // namespace views

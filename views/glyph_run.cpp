@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QRawFont>
 
+namespace views {
+
 void drawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& glyphs,
                 const QList<QPointF>& positions, QPointF origin) {
     if (glyphs.isEmpty())
@@ -14,3 +16,5 @@ void drawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& g
     run.setPositions(positions);
     painter.drawGlyphRun(origin, run);
 }
+
+} // namespace views

@@ -18,6 +18,8 @@
 
 #include <algorithm>
 
+namespace views {
+
 namespace {
 
 // Blank space around the text, as a QTextDocument keeps on every side.
@@ -809,8 +811,8 @@ bool RichTextBox::moveCaret(const QKeyEvent& event) {
 
     ensureIndex();
     const CaretState from{anchorPosition(), caretPosition(), upstream_, preferredColumn_};
-    const CaretStep step = ::moveCaret(model_.Text(), rows_, from, key->caretMove, extend,
-                                       viewport()->height() / lineHeight());
+    const CaretStep step = views::moveCaret(model_.Text(), rows_, from, key->caretMove, extend,
+                                            viewport()->height() / lineHeight());
     if (step.scrollRows != 0)
         verticalScrollBar()->setValue(verticalScrollBar()->value() +
                                       step.scrollRows * lineHeight());
@@ -931,3 +933,5 @@ QMenu* RichTextBox::createStandardContextMenu() {
     connect(selectAllAction, &QAction::triggered, this, [this] { selectAll(); });
     return menu;
 }
+
+} // namespace views

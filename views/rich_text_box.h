@@ -14,6 +14,8 @@
 
 class QMenu;
 
+namespace views {
+
 // A data view of the main window: a fixed-pitch text box built for text that arrives fast.
 //
 // The text, caret and selection live in a plain model that every TextView call reads and writes
@@ -186,3 +188,5 @@ private:
     bool dragging_ = false;
     QPoint dragPoint_;
 };
+
+} // namespace views

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace views {
+
 namespace {
 
 // Control characters other than line breaks (which never reach a row) show as a box.
@@ -334,3 +336,5 @@ void RowPainter::paintBlended(QPainter& painter, QStringView text, const ViewRow
     }
     drawFallbacks(painter, font_, pens, fallbacks);
 }
+
+} // namespace views

@@ -15,6 +15,8 @@
 
 class QPainter;
 
+namespace views {
+
 // Paints the rows of a fixed-pitch view: one character per column, whatever the font's own
 // advance, so that columns stay where the caret and selection arithmetic put them. A blank or a
 // tab paints nothing, another control character a small box; a character the font lacks is left
@@ -118,3 +120,5 @@ private:
     // The row being composed, reused from row to row.
     QImage rowImage_;
 };
+
+} // namespace views

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace views {
+
 void PlainTextView::setText(const QString& text) {
     text_ = text;
     selStart_ = 0;
@@ -22,3 +24,5 @@ void PlainTextView::setSelText(const QString& text) {
     selStart_ += static_cast<int>(text.size());
     selLength_ = 0;
 }
+
+} // namespace views

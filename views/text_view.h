@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace views {
+
 // The operations the program uses on its two data views. Positions count characters; the caret
 // position SelStart counts the characters before the caret (0 is the start) and SelLength the
 // characters selected after it. Line breaks are the two characters CR LF.
@@ -44,3 +46,5 @@ private:
     int selStart_ = 0;
     int selLength_ = 0;
 };
+
+} // namespace views

@@ -4,6 +4,8 @@
 #include <QAccessibleWidget>
 #include <QWidget>
 
+namespace views {
+
 namespace {
 
 // Offsets are positions in the view's text, a line break counting as its two characters CR LF.
@@ -139,3 +141,5 @@ void notifyCaret(QObject* view, int selStart, int selLength, int caret) {
         QAccessible::updateAccessibility(&moved);
     }
 }
+
+} // namespace views

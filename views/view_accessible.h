@@ -8,6 +8,8 @@ class QObject;
 class QPoint;
 class QWidget;
 
+namespace views {
+
 // What a screen reader needs of a data view besides its text, caret and selection: where the
 // caret is, where characters are on screen, and a way to bring one into sight. A view that
 // implements it is read through the accessible text interface once installViewAccessibility()
@@ -38,3 +40,5 @@ void notifyTextSet(QObject* view, const QString& old, const QString& text);
 void notifyTextReplaced(QObject* view, int position, const QString& removed,
                         const QString& inserted);
 void notifyCaret(QObject* view, int selStart, int selLength, int caret);
+
+} // namespace views

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace views {
+
 namespace {
 
 constexpr char16_t Cr = u'\r';
@@ -106,3 +108,5 @@ ViewRows::Pick ViewRows::positionAt(int rowIndex, int column) const {
     const int offset = std::clamp(column, 0, width);
     return {r.start + offset, offset == width && width > 0 && !r.lastOfLine};
 }
+
+} // namespace views

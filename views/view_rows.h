@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace views {
+
 // Where the rows of a fixed-pitch view fall in its text. A line ends at a line break (a CR LF
 // pair, a lone CR or a lone LF; the break itself is not shown) and wraps into rows of a fixed
 // number of columns, one character per column; an empty line is still one row.
@@ -65,3 +67,5 @@ private:
     std::vector<int> firstRows_;
     std::vector<int> widestBefore_;
 };
+
+} // namespace views

@@ -2,6 +2,8 @@
 
 #include "views/text_view.h"
 
+namespace views {
+
 namespace {
 
 constexpr int ViewLimit = 16384;
@@ -82,3 +84,5 @@ void AppendToView(TextView& view, QString& text) {
 
     view.setSelText(text);
 }
+
+} // namespace views

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+namespace views {
+
 class TextView;
 
 // Codes of a received block for the hexadecimal view: per character its code in upper-case hex
@@ -18,3 +20,5 @@ QString hexRendering(QStringView block);
 // The view is kept bounded: while it holds 16384 characters or more, its first 4096 are dropped
 // before anything is added, so it never holds more than 16383 characters plus one block.
 void AppendToView(TextView& view, QString& text);
+
+} // namespace views

@@ -25,17 +25,17 @@ dev_t examine(SerialFinding& finding, const QString& path) {
     if (!finding.present)
         return 0;
     finding.mayOpen = ::access(bytes.constData(), R_OK | W_OK) == 0;
-    finding.access = serial_comm::groupAccessOf(path);
+    finding.access = devices::groupAccessOf(path);
     return S_ISCHR(status.st_mode) ? status.st_rdev : 0;
 }
 
 } // namespace
 
-QString hidId(const serial_comm::HidInput& input) {
+QString hidId(const devices::HidInput& input) {
     return input.vendorId + u':' + input.productId;
 }
 
-DiagnosisInput diagnosisInput(const serial_comm::DeviceRegistry* registry) {
+DiagnosisInput diagnosisInput(const devices::DeviceRegistry* registry) {
     DiagnosisInput input;
     if (registry != nullptr) {
         input.overrides = registry->overriddenPorts();
@@ -45,25 +45,25 @@ DiagnosisInput diagnosisInput(const serial_comm::DeviceRegistry* registry) {
 }
 
 Diagnosis gatherDiagnosis(const DiagnosisInput& input) {
-    return gatherDiagnosis(input, serial_comm::listHidInputs());
+    return gatherDiagnosis(input, devices::listHidInputs());
 }
 
-Diagnosis gatherDiagnosis(const DiagnosisInput& input, const QList<serial_comm::HidInput>& hid) {
+Diagnosis gatherDiagnosis(const DiagnosisInput& input, const QList<devices::HidInput>& hid) {
     Diagnosis diagnosis;
     diagnosis.hid = hid;
-    for (serial_comm::HidInput& device : diagnosis.hid)
-        if (device.kind == serial_comm::HidKind::Keyboard &&
+    for (devices::HidInput& device : diagnosis.hid)
+        if (device.kind == devices::HidKind::Keyboard &&
             input.markedScanners.contains(hidId(device)))
-            device.kind = serial_comm::HidKind::KeyboardScanner;
+            device.kind = devices::HidKind::KeyboardScanner;
     // A device is known by the node its links lead to: LINNET_COM3=/dev/serial/by-id/... reaches
     // the device at /dev/ttyACM0.
-    QHash<QString, const serial_comm::NumberedDevice*> byNode;
-    for (const serial_comm::NumberedDevice& entry : input.devices)
+    QHash<QString, const devices::NumberedDevice*> byNode;
+    for (const devices::NumberedDevice& entry : input.devices)
         byNode.insert(entry.device.node, &entry);
     QSet<QString> reached;
     QSet<int> shadowed; // numbers the variables lead elsewhere
     QList<dev_t> nodes; // of each finding, for one look at who holds them
-    for (const serial_comm::OverriddenPort& port : input.overrides) {
+    for (const devices::OverriddenPort& port : input.overrides) {
         SerialFinding finding;
         finding.number = port.number;
         finding.overridePath = port.path;
@@ -77,7 +77,7 @@ Diagnosis gatherDiagnosis(const DiagnosisInput& input, const QList<serial_comm::
         shadowed.insert(port.number);
         diagnosis.serial << finding;
     }
-    for (const serial_comm::NumberedDevice& entry : input.devices) {
+    for (const devices::NumberedDevice& entry : input.devices) {
         SerialFinding finding;
         finding.device = entry.device;
         if (shadowed.contains(entry.number)) {
@@ -90,8 +90,7 @@ Diagnosis gatherDiagnosis(const DiagnosisInput& input, const QList<serial_comm::
         nodes << examine(finding, entry.device.node);
         diagnosis.serial << finding;
     }
-    const std::map<dev_t, QList<serial_comm::DeviceHolder>> holders =
-        serial_comm::otherHolders(nodes);
+    const std::map<dev_t, QList<port::DeviceHolder>> holders = port::otherHolders(nodes);
     for (qsizetype i = 0; i < diagnosis.serial.size(); ++i)
         if (const auto held = holders.find(nodes[i]); nodes[i] != 0 && held != holders.end())
             diagnosis.serial[i].holders = held->second;

@@ -10,7 +10,7 @@
 
 #include <optional>
 
-namespace serial_comm {
+namespace devices {
 class DeviceRegistry;
 }
 
@@ -27,10 +27,10 @@ struct SerialFinding {
     // `device` is then the serial device at that path, when one is known.
     std::optional<QByteArray> overridePath;
     bool present = true; // the device or the variable's path is there now
-    serial_comm::SerialDevice device;
+    devices::SerialDevice device;
     bool mayOpen = false; // this user may read and write its node
-    std::optional<serial_comm::GroupAccess> access;
-    QList<serial_comm::DeviceHolder> holders; // other programs that have it open
+    std::optional<devices::GroupAccess> access;
+    QList<port::DeviceHolder> holders; // other programs that have it open
 };
 
 // The open port and how long it has received nothing.
@@ -43,18 +43,18 @@ struct Diagnosis {
     std::optional<PortQuiet> quietPort; // the open port, when it has been quiet a while
     // Every COM number as it opens, the variables' first, then the devices no number reaches.
     QList<SerialFinding> serial;
-    QList<serial_comm::HidInput> hid; // keyboards and scanners
+    QList<devices::HidInput> hid; // keyboards and scanners
 };
 
 // What the program knows before it looks: the ports variables set and the serial devices
 // present with their numbers (taken from the registry on its thread, at once), and the keyboards
 // the person marked as scanners ("vendor:product").
 struct DiagnosisInput {
-    QList<serial_comm::OverriddenPort> overrides;
-    QList<serial_comm::NumberedDevice> devices;
+    QList<devices::OverriddenPort> overrides;
+    QList<devices::NumberedDevice> devices;
     QSet<QString> markedScanners;
 };
-DiagnosisInput diagnosisInput(const serial_comm::DeviceRegistry* registry);
+DiagnosisInput diagnosisInput(const devices::DeviceRegistry* registry);
 
 // Looks at each port and device: who may open it and which programs hold it (one look through
 // /proc for all), and the HID devices that type or scan (a keyboard the person marked taken for
@@ -62,9 +62,9 @@ DiagnosisInput diagnosisInput(const serial_comm::DeviceRegistry* registry);
 Diagnosis gatherDiagnosis(const DiagnosisInput& input);
 
 // The same with the HID devices given instead of listed.
-Diagnosis gatherDiagnosis(const DiagnosisInput& input, const QList<serial_comm::HidInput>& hid);
+Diagnosis gatherDiagnosis(const DiagnosisInput& input, const QList<devices::HidInput>& hid);
 
 // Keyboards are told apart by their USB ids: a mark holds for the same model replugged.
-QString hidId(const serial_comm::HidInput& input);
+QString hidId(const devices::HidInput& input);
 
 } // namespace diagnose

@@ -13,19 +13,19 @@ namespace diagnose {
 
 namespace {
 
-QString holdersText(const QList<serial_comm::DeviceHolder>& holders) {
+QString holdersText(const QList<port::DeviceHolder>& holders) {
     QStringList named;
-    for (const serial_comm::DeviceHolder& holder : holders)
+    for (const port::DeviceHolder& holder : holders)
         // Both at once: a name holding "%1" must not take the process number's place.
         named << QStringLiteral("%1 (process %2)")
                      .arg(holder.name.isEmpty() ? QStringLiteral("a program")
-                                                : outside_text::visible(holder.name),
+                                                : base::outside_text::visible(holder.name),
                           QString::number(holder.pid));
     return named.join(QStringLiteral(", "));
 }
 
-bool modemManagerAmong(const QList<serial_comm::DeviceHolder>& holders) {
-    for (const serial_comm::DeviceHolder& holder : holders) {
+bool modemManagerAmong(const QList<port::DeviceHolder>& holders) {
+    for (const port::DeviceHolder& holder : holders) {
         if (holder.name == QLatin1String("ModemManager"))
             return true;
     }
@@ -38,7 +38,7 @@ QString quietPortText(const PortQuiet& quiet, bool keyboardScanner) {
     if (quiet.quietMs < QuietPortMs)
         return {};
     const QString text = QStringLiteral("%1 is open and has received nothing for %2 s.")
-                             .arg(com_ports::name(quiet.number))
+                             .arg(base::com_ports::name(quiet.number))
                              .arg(quiet.quietMs / 1000);
     if (keyboardScanner)
         return text + QStringLiteral(" A scanner in keyboard mode is connected (below): its codes "
@@ -46,33 +46,33 @@ QString quietPortText(const PortQuiet& quiet, bool keyboardScanner) {
     return text + QStringLiteral(" Check that the scanner is the device on %1 (below), that its "
                                  "baud rate, parity and data bits match Port Setting, and whether "
                                  "it waits for DTR or RTS (Properties, Tools).")
-                      .arg(com_ports::name(quiet.number));
+                      .arg(base::com_ports::name(quiet.number));
 }
 
 QString serialFindingText(const SerialFinding& finding) {
-    const serial_comm::SerialDevice& device = finding.device;
+    const devices::SerialDevice& device = finding.device;
     // displayName() shows the device's own strings visibly already.
     const QString name = device.node.isEmpty() ? QString() : device.displayName();
     QString text;
     if (finding.overridePath) {
-        text =
-            QStringLiteral("%1 = %2 (set by %3)")
-                .arg(com_ports::name(finding.number), outside_text::visible(*finding.overridePath),
-                     com_ports::variableName(finding.number));
+        text = QStringLiteral("%1 = %2 (set by %3)")
+                   .arg(base::com_ports::name(finding.number),
+                        base::outside_text::visible(*finding.overridePath),
+                        base::com_ports::variableName(finding.number));
         if (!name.isEmpty())
             text += QStringLiteral(": ") + name;
         text += u'.';
         if (!finding.present)
             return text + QStringLiteral(" Nothing is there now: plug the device in, or set %1 "
                                          "to a device that exists.")
-                              .arg(com_ports::variableName(finding.number));
+                              .arg(base::com_ports::variableName(finding.number));
     } else if (finding.number > 0) {
-        text = QStringLiteral("%1: %2.").arg(com_ports::name(finding.number), name);
+        text = QStringLiteral("%1: %2.").arg(base::com_ports::name(finding.number), name);
     } else if (finding.shadowedBy > 0) {
         return QStringLiteral("%1: no COM number opens it while %2 is set (%3 opens that "
                               "variable's device instead); unset %2 to reach it as %3.")
-            .arg(name, com_ports::variableName(finding.shadowedBy),
-                 com_ports::name(finding.shadowedBy));
+            .arg(name, base::com_ports::variableName(finding.shadowedBy),
+                 base::com_ports::name(finding.shadowedBy));
     } else {
         text = QStringLiteral("No COM number: %1.").arg(name);
     }
@@ -80,10 +80,10 @@ QString serialFindingText(const SerialFinding& finding) {
         return text + QStringLiteral(" It is the system console: the kernel writes its messages "
                                      "there, so it is no scanner's port; leave it alone.");
     if (!finding.mayOpen)
-        text += u' ' + permissionHintText(finding.overridePath
-                                              ? QFile::decodeName(*finding.overridePath)
-                                              : device.node,
-                                          finding.access);
+        text += u' ' + ui::permissionHintText(finding.overridePath
+                                                  ? QFile::decodeName(*finding.overridePath)
+                                                  : device.node,
+                                              finding.access);
     if (!finding.holders.isEmpty())
         text += QStringLiteral(" It is open in %1: while it is, opening it here is refused.")
                     .arg(holdersText(finding.holders));
@@ -92,24 +92,24 @@ QString serialFindingText(const SerialFinding& finding) {
                                "keep it away, put this line in "
                                "/etc/udev/rules.d/99-linnet-scanner.rules, run \"sudo udevadm "
                                "control --reload-rules\" and plug the scanner in again:\n    %1")
-                    .arg(modemManagerRule(device.vendorId, device.productId));
+                    .arg(ui::modemManagerRule(device.vendorId, device.productId));
     if (finding.number > 0 && finding.mayOpen && finding.holders.isEmpty())
         text += QStringLiteral(" You may open it: choose %1 in Port Setting and open it.")
-                    .arg(com_ports::name(finding.number));
+                    .arg(base::com_ports::name(finding.number));
     return text;
 }
 
-QString hidFindingText(const serial_comm::HidInput& input) {
-    const QString name = outside_text::visible(input.description());
+QString hidFindingText(const devices::HidInput& input) {
+    const QString name = base::outside_text::visible(input.description());
     switch (input.kind) {
-    case serial_comm::HidKind::KeyboardScanner:
+    case devices::HidKind::KeyboardScanner:
         return QStringLiteral("%1 is connected as a keyboard: it types its codes into whichever "
                               "window has the focus, so no serial port receives them. To test it "
                               "here, use the keyboard field of the Scan Log; to use it as a "
                               "serial port, scan the 'USB serial' or 'USB COM' configuration "
                               "code in its manual.")
             .arg(name);
-    case serial_comm::HidKind::PointOfSaleScanner:
+    case devices::HidKind::PointOfSaleScanner:
         return QStringLiteral("%1 is connected as a HID point-of-sale scanner: it sends its codes "
                               "as HID reports that neither a serial port nor the keyboard "
                               "receives. It needs a program that reads that mode, or a mode "
@@ -117,7 +117,7 @@ QString hidFindingText(const serial_comm::HidInput& input) {
                               "in its manual, or 'USB keyboard' to test it in the Scan Log's "
                               "keyboard field.")
             .arg(name);
-    case serial_comm::HidKind::Keyboard:
+    case devices::HidKind::Keyboard:
         break;
     }
     return QStringLiteral("%1 is a keyboard.").arg(name);
@@ -127,8 +127,8 @@ QString diagnosisText(const Diagnosis& diagnosis) {
     QStringList paragraphs;
     if (diagnosis.quietPort) {
         const bool keyboardScanner = std::any_of(
-            diagnosis.hid.begin(), diagnosis.hid.end(), [](const serial_comm::HidInput& input) {
-                return input.kind == serial_comm::HidKind::KeyboardScanner;
+            diagnosis.hid.begin(), diagnosis.hid.end(), [](const devices::HidInput& input) {
+                return input.kind == devices::HidKind::KeyboardScanner;
             });
         if (const QString quiet = quietPortText(*diagnosis.quietPort, keyboardScanner);
             !quiet.isEmpty())
@@ -137,7 +137,7 @@ QString diagnosisText(const Diagnosis& diagnosis) {
     for (const SerialFinding& finding : diagnosis.serial)
         paragraphs << serialFindingText(finding);
     int keyboards = 0;
-    for (const serial_comm::HidInput& input : diagnosis.hid) {
+    for (const devices::HidInput& input : diagnosis.hid) {
         if (input.isScanner())
             paragraphs << hidFindingText(input);
         else

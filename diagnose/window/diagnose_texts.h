@@ -17,6 +17,6 @@ inline constexpr qint64 QuietPortMs = 10'000;
 // serial device, and for one HID device.
 QString quietPortText(const PortQuiet& quiet, bool keyboardScanner);
 QString serialFindingText(const SerialFinding& finding);
-QString hidFindingText(const serial_comm::HidInput& input);
+QString hidFindingText(const devices::HidInput& input);
 
 } // namespace diagnose

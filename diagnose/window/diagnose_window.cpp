@@ -17,7 +17,7 @@
 
 namespace diagnose {
 
-DiagnoseWindow::DiagnoseWindow(const serial_comm::DeviceRegistry* registry, QWidget* parent)
+DiagnoseWindow::DiagnoseWindow(const devices::DeviceRegistry* registry, QWidget* parent)
     : QWidget(parent, Qt::Window), registry_(registry) {
     setObjectName(QStringLiteral("Diagnose"));
     setWindowTitle(QStringLiteral("Diagnose"));
@@ -58,10 +58,10 @@ DiagnoseWindow::DiagnoseWindow(const serial_comm::DeviceRegistry* registry, QWid
         refresh();
     });
     connect(again, &QPushButton::clicked, this, &DiagnoseWindow::refresh);
-    hidMonitor_ = new serial_comm::HidMonitor(this);
-    connect(hidMonitor_, &serial_comm::HidMonitor::changed, this, &DiagnoseWindow::refresh);
+    hidMonitor_ = new devices::HidMonitor(this);
+    connect(hidMonitor_, &devices::HidMonitor::changed, this, &DiagnoseWindow::refresh);
     if (registry_ != nullptr)
-        connect(registry_, &serial_comm::DeviceRegistry::devicesChanged, this,
+        connect(registry_, &devices::DeviceRegistry::devicesChanged, this,
                 &DiagnoseWindow::refresh);
     // A burst of plugging (a hub with many devices, a flapping cable) is one look, not one an
     // event; the timer is not moved by later events, so a steady stream still gets a look.
@@ -85,15 +85,15 @@ DiagnoseWindow::~DiagnoseWindow() {
     watcher_.waitForFinished();
 }
 
-void DiagnoseWindow::showKeyboards(const QList<serial_comm::HidInput>& hid) {
+void DiagnoseWindow::showKeyboards(const QList<devices::HidInput>& hid) {
     // The keyboards whose names do not say scanner, those the person marked among them.
-    const auto listed = [this](const serial_comm::HidInput& input) {
-        return input.kind == serial_comm::HidKind::Keyboard ||
-               (input.kind == serial_comm::HidKind::KeyboardScanner &&
+    const auto listed = [this](const devices::HidInput& input) {
+        return input.kind == devices::HidKind::Keyboard ||
+               (input.kind == devices::HidKind::KeyboardScanner &&
                 markedScanners_.contains(hidId(input)));
     };
     QStringList shown;
-    for (const serial_comm::HidInput& input : hid) {
+    for (const devices::HidInput& input : hid) {
         if (listed(input))
             shown << hidId(input) + u'\t' + input.description();
     }
@@ -108,10 +108,11 @@ void DiagnoseWindow::showKeyboards(const QList<serial_comm::HidInput>& hid) {
         none->setFlags(Qt::ItemIsEnabled);
         return;
     }
-    for (const serial_comm::HidInput& input : hid) {
+    for (const devices::HidInput& input : hid) {
         if (!listed(input))
             continue;
-        auto* item = new QListWidgetItem(outside_text::visible(input.description()), keyboards_);
+        auto* item =
+            new QListWidgetItem(base::outside_text::visible(input.description()), keyboards_);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         item->setData(Qt::UserRole, hidId(input));
         item->setCheckState(markedScanners_.contains(hidId(input)) ? Qt::Checked : Qt::Unchecked);

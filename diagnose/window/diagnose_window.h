@@ -14,10 +14,8 @@
 class QListWidget;
 class QPlainTextEdit;
 
-namespace serial_comm {
 class DeviceRegistry;
 class HidMonitor;
-} // namespace serial_comm
 
 namespace diagnose {
 
@@ -32,7 +30,7 @@ public:
     static constexpr int SettleMs = 250;
     static constexpr int QuietLookMs = 3000;
 
-    DiagnoseWindow(const serial_comm::DeviceRegistry* registry, QWidget* parent = nullptr);
+    DiagnoseWindow(const devices::DeviceRegistry* registry, QWidget* parent = nullptr);
     ~DiagnoseWindow() override;
 
     // Looks again soon (the window does so by itself when devices come and go).
@@ -57,13 +55,13 @@ private:
     void lookDone();
     // Shows the last look with the quiet port as it is now.
     void showFindings(const Diagnosis& diagnosis);
-    void showKeyboards(const QList<serial_comm::HidInput>& hid);
+    void showKeyboards(const QList<devices::HidInput>& hid);
 
-    const serial_comm::DeviceRegistry* registry_;
+    const devices::DeviceRegistry* registry_;
     QListWidget* keyboards_ = nullptr;
     std::optional<QStringList> shownKeyboards_; // none before the first look
     QSet<QString> markedScanners_;
-    serial_comm::HidMonitor* hidMonitor_ = nullptr;
+    devices::HidMonitor* hidMonitor_ = nullptr;
     QPlainTextEdit* findings_ = nullptr;
     PortWatch portWatch_;
     QTimer look_;

@@ -214,7 +214,7 @@ QString noSerialLineText(const QString& portName, const QString& device) {
     return QStringLiteral("%1 is a USB device that sends its scans over USB itself (%2): it has "
                           "no serial line, so baud rate, data bits and parity change nothing and "
                           "there is nothing to find. If nothing arrives, see Diagnose.")
-        .arg(portName, outside_text::visible(device));
+        .arg(portName, base::outside_text::visible(device));
 }
 
 } // namespace find_settings

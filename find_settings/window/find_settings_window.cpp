@@ -33,7 +33,7 @@ QLabel* plainLabel(const QString& text, const QString& name, QWidget* parent) {
 
 } // namespace
 
-FindSettingsWindow::FindSettingsWindow(PortControl& port, QWidget* parent)
+FindSettingsWindow::FindSettingsWindow(port::PortControl& port, QWidget* parent)
     : QWidget(parent, Qt::Window), port_(port) {
     setObjectName(QStringLiteral("FindSettings"));
     setWindowTitle(QStringLiteral("Find Settings"));
@@ -103,17 +103,18 @@ FindSettingsWindow::FindSettingsWindow(PortControl& port, QWidget* parent)
     connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
 
     // Both taps come from inside the port's work: they only hand the news to the search.
-    connect(&port_, &PortControl::bytesArrived, this, [this](const QByteArray& bytes, qint64) {
-        if (searching())
-            search_->received(std::string_view(bytes.constData(), std::size_t(bytes.size())),
-                              clock_());
-    });
-    connect(&port_, &PortControl::lineErrorArrived, this, [this](qint16 code) {
+    connect(&port_, &port::PortControl::bytesArrived, this,
+            [this](const QByteArray& bytes, qint64) {
+                if (searching())
+                    search_->received(
+                        std::string_view(bytes.constData(), std::size_t(bytes.size())), clock_());
+            });
+    connect(&port_, &port::PortControl::lineErrorArrived, this, [this](qint16 code) {
         if (!searching())
             return;
-        search_->lineError(code == CommEventCode::Break      ? LineError::Break
-                           : code == CommEventCode::RxParity ? LineError::Parity
-                                                             : LineError::Framing,
+        search_->lineError(code == port::CommEventCode::Break      ? LineError::Break
+                           : code == port::CommEventCode::RxParity ? LineError::Parity
+                                                                   : LineError::Framing,
                            clock_());
     });
 }
@@ -170,7 +171,7 @@ void FindSettingsWindow::tick() {
     // choice stands, and the search, which can no longer say what it listens to, ends.
     QString now;
     QString ignored;
-    trapStep(ignored, [&] { now = port_.Settings(); });
+    ui::trapStep(ignored, [&] { now = port_.Settings(); });
     if (now != settingsText(search_->current()) || port_.CommPort() != searchedPort_) {
         search_.reset();
         before_ = now;
@@ -235,7 +236,7 @@ void FindSettingsWindow::stop(const QString& text) {
 }
 
 bool FindSettingsWindow::setPortTo(const QString& settings, QString& failure) {
-    return trapStep(failure, [&] {
+    return ui::trapStep(failure, [&] {
         if (port_.Settings() != settings)
             port_.setSettings(settings);
     });

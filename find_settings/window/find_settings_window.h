@@ -9,7 +9,9 @@
 #include <functional>
 #include <optional>
 
+namespace port {
 class PortControl;
+}
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
@@ -27,7 +29,7 @@ class FindSettingsWindow final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit FindSettingsWindow(PortControl& port, QWidget* parent = nullptr);
+    explicit FindSettingsWindow(port::PortControl& port, QWidget* parent = nullptr);
     ~FindSettingsWindow() override;
 
     // Opens the port as the main window does; false when it stayed closed (the opener has said
@@ -38,7 +40,7 @@ public:
     void setApplier(std::function<bool(const QString&)> apply) { apply_ = std::move(apply); }
     // Why the port has no serial line whose settings matter (a USB CDC device), or empty.
     void setLineCheck(std::function<QString()> check) { lineCheck_ = std::move(check); }
-    void setClock(MonotonicClock clock) { clock_ = std::move(clock); }
+    void setClock(base::MonotonicClock clock) { clock_ = std::move(clock); }
 
     bool searching() const { return search_.has_value() && !search_->outcome(); }
     // The setting found by the last search, until another starts.
@@ -59,11 +61,11 @@ private:
     bool setPortTo(const QString& settings, QString& failure);
     void showProgress();
 
-    PortControl& port_;
+    port::PortControl& port_;
     std::function<bool()> openPort_;
     std::function<bool(const QString&)> apply_;
     std::function<QString()> lineCheck_;
-    MonotonicClock clock_ = monotonicMs;
+    base::MonotonicClock clock_ = base::monotonicMs;
     QTimer timer_;
     std::optional<SettingsSearch> search_;
     std::optional<LineFormat> found_;

@@ -13,7 +13,7 @@
 
 namespace scan_log {
 
-Recorder::Recorder(MonotonicClock clock, QObject* parent)
+Recorder::Recorder(base::MonotonicClock clock, QObject* parent)
     : QObject(parent), clock_(std::move(clock)) {
     flushTimer_.setInterval(FlushMs);
     connect(&flushTimer_, &QTimer::timeout, this, [this] { flush(); });
@@ -37,7 +37,7 @@ QString systemReason() {
 // The user's file, opened without ever waiting: a FIFO or a device would block open() or the
 // writes on the user-interface thread, so only a regular file is taken, and emptied only once it
 // is known to be one.
-Result<int, RecordFailure> openRegularFile(const QString& path) {
+base::Result<int, RecordFailure> openRegularFile(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
     const int fd =
         ::open(name.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
@@ -46,36 +46,36 @@ Result<int, RecordFailure> openRegularFile(const QString& path) {
         // A FIFO without a reader (ENXIO) or a folder (EISDIR) is refused by open() itself.
         const QString reason = systemReason();
         if (::stat(name.constData(), &status) == 0 && !S_ISREG(status.st_mode))
-            return Failed{RecordFailure{RecordFailure::Kind::NotRegular, path, {}}};
-        return Failed{RecordFailure{RecordFailure::Kind::System, path, reason}};
+            return base::Failed{RecordFailure{RecordFailure::Kind::NotRegular, path, {}}};
+        return base::Failed{RecordFailure{RecordFailure::Kind::System, path, reason}};
     }
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
-        return Failed{RecordFailure{RecordFailure::Kind::NotRegular, path, {}}};
+        return base::Failed{RecordFailure{RecordFailure::Kind::NotRegular, path, {}}};
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || ::ftruncate(fd, 0) != 0) {
         const QString reason = systemReason();
         ::close(fd);
-        return Failed{RecordFailure{RecordFailure::Kind::System, path, reason}};
+        return base::Failed{RecordFailure{RecordFailure::Kind::System, path, reason}};
     }
     return fd;
 }
 
 } // namespace
 
-Status<RecordFailure> Recorder::start(const QString& path, Kind kind) {
+base::Status<RecordFailure> Recorder::start(const QString& path, Kind kind) {
     stop();
-    const Result<int, RecordFailure> opened = openRegularFile(path);
+    const base::Result<int, RecordFailure> opened = openRegularFile(path);
     if (!opened)
-        return Failed{opened.error()};
+        return base::Failed{opened.error()};
     auto file = std::make_unique<QFile>();
     // Unbuffered: every write goes to the file system when flush() makes it, so a failure is
     // seen there and not at some later close.
     if (!file->open(*opened, QIODevice::WriteOnly | QIODevice::Unbuffered,
                     QFileDevice::AutoCloseHandle)) {
         ::close(*opened);
-        return Failed{RecordFailure{RecordFailure::Kind::System, path, file->errorString()}};
+        return base::Failed{RecordFailure{RecordFailure::Kind::System, path, file->errorString()}};
     }
     file_ = std::move(file);
     path_ = path;
@@ -84,7 +84,7 @@ Status<RecordFailure> Recorder::start(const QString& path, Kind kind) {
     ++session_;
     flushTimer_.start();
     emit recordingChanged(true);
-    return Done{};
+    return base::Done{};
 }
 
 void Recorder::stop() {
@@ -120,7 +120,7 @@ void Recorder::sent(const QByteArray& bytes, qint64 msecs) {
 }
 
 void Recorder::addLine(const char* direction, const QByteArray& bytes, qint64 msecs) {
-    const qint64 wall = wallMsFor(msecs, clock_());
+    const qint64 wall = base::wallMsFor(msecs, clock_());
     const qint64 second = wall >= 0 ? wall / 1000 : (wall - 999) / 1000;
     // The date, time and offset are written out once a second; lines within it reuse them.
     if (second != timeSecond_ || timeBefore_.isEmpty()) {

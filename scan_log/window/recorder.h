@@ -45,7 +45,7 @@ public:
     // One write() hands the file system at most this much.
     static constexpr qsizetype ChunkBytes = 64 * 1024;
 
-    explicit Recorder(MonotonicClock clock = monotonicMs, QObject* parent = nullptr);
+    explicit Recorder(base::MonotonicClock clock = base::monotonicMs, QObject* parent = nullptr);
     // Writes what is waiting and closes the file, reporting nothing.
     ~Recorder() override;
 
@@ -54,7 +54,7 @@ public:
 
     // Creates or empties the file and starts recording into it; the failure when it cannot (also
     // when it is not a regular file: a FIFO or a device would hold up the program).
-    Status<RecordFailure> start(const QString& path, Kind kind);
+    base::Status<RecordFailure> start(const QString& path, Kind kind);
     // Writes what is waiting and closes the file.
     void stop();
     bool recording() const { return file_ != nullptr; }
@@ -78,7 +78,7 @@ private:
     bool fail(const RecordFailure& failure);
     void close();
 
-    MonotonicClock clock_;
+    base::MonotonicClock clock_;
     std::unique_ptr<QFile> file_;
     QString path_;
     Kind kind_ = Kind::Transcript;

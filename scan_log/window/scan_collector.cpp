@@ -12,7 +12,7 @@ std::optional<double> ScanStats::perMinute() const {
     return static_cast<double>(count - 1) * 60000.0 / static_cast<double>(lastMs - firstMs);
 }
 
-ScanCollector::ScanCollector(MonotonicClock clock, QObject* parent)
+ScanCollector::ScanCollector(base::MonotonicClock clock, QObject* parent)
     : QObject(parent), clock_(std::move(clock)), model_(this),
       take_([this](const ScanView& scan) { take(scan); }),
       takeTyped_([this](const TypedScan& typed) { takeTyped(typed); }) {
@@ -54,7 +54,7 @@ void ScanCollector::armSilence() {
 
 void ScanCollector::readClocks() {
     nowMs_ = clock_();
-    wallMinusMonotonicMs_ = wallMsFor(nowMs_, nowMs_) - nowMs_;
+    wallMinusMonotonicMs_ = base::wallMsFor(nowMs_, nowMs_) - nowMs_;
 }
 
 void ScanCollector::silenceElapsed() {

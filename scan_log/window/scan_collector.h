@@ -43,7 +43,8 @@ public:
     // of a shown table repaints all its rows, and a few updates a second still read as live.
     static constexpr int SteadyPublishMs = 500;
 
-    explicit ScanCollector(MonotonicClock clock = monotonicMs, QObject* parent = nullptr);
+    explicit ScanCollector(base::MonotonicClock clock = base::monotonicMs,
+                           QObject* parent = nullptr);
 
     // Bytes as they arrived, with their arrival time on the monotonic clock.
     void receive(const QByteArray& bytes, qint64 msecs);
@@ -92,7 +93,7 @@ private:
     void silenceElapsed();
     void publish();
 
-    MonotonicClock clock_;
+    base::MonotonicClock clock_;
     std::function<bool()> bytesWaiting_;
     ScanListener listener_;
     ScanSplitter splitter_;
@@ -112,7 +113,7 @@ private:
     std::deque<quint64> errorOffsets_;
     KeyboardScans::Sink takeTyped_;
     KeyboardScans keys_;
-    EventTimes keyTimes_;
+    base::EventTimes keyTimes_;
     int port_ = 0;
     QTimer keySilence_;
     // One single-shot timer at the splitter's deadline: no polling while the line is quiet.

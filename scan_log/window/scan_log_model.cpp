@@ -130,7 +130,7 @@ QVariant ScanLogModel::data(const QModelIndex& index, int role) const {
     if (column == Data && text.size() > MaxShownData)
         text = text.left(MaxShownData) + QStringLiteral("...");
     // A scan that looks like HTML is shown as what it is, not rendered.
-    return role == Qt::ToolTipRole ? outside_text::toolTip(text) : text;
+    return role == Qt::ToolTipRole ? base::outside_text::toolTip(text) : text;
 }
 
 std::string_view ScanLogModel::bytes(int row) const {
@@ -310,7 +310,7 @@ QString ScanLogModel::tabSeparated(const QList<int>& rows) const {
 bool ScanLogModel::writeCsv(const std::function<bool(const QByteArray&)>& write) const {
     QString line;
     for (int column = 0; column < ColumnCount; ++column)
-        line += csvField(headerData(column, Qt::Horizontal).toString()) + u',';
+        line += base::csvField(headerData(column, Qt::Horizontal).toString()) + u',';
     line += QStringLiteral("Bytes in hex\r\n");
     if (!write(line.toUtf8()))
         return false;
@@ -320,7 +320,7 @@ bool ScanLogModel::writeCsv(const std::function<bool(const QByteArray&)>& write)
         const ScanInfo decoded = boundedDecode(scan, record(r).lineErrors);
         line.clear();
         for (int column = 0; column < ColumnCount; ++column)
-            line += csvField(cellText(r, column, decoded)) + u',';
+            line += base::csvField(cellText(r, column, decoded)) + u',';
         line += QString::fromLatin1(
                     QByteArray::fromRawData(scan.data(), static_cast<qsizetype>(scan.size()))
                         .toHex(' ')) +

@@ -23,18 +23,18 @@ QString why(const RecordFailure& failure) {
 
 QString recordNotStartedText(const RecordFailure& failure) {
     return QStringLiteral("Cannot record to %1: %2. Choose another file or folder.")
-        .arg(outside_text::visible(failure.path), why(failure));
+        .arg(base::outside_text::visible(failure.path), why(failure));
 }
 
 QString recordStoppedText(const RecordFailure& failure) {
     return QStringLiteral("Recording to %1 has stopped: %2. The file keeps what was written "
                           "before; the port and the views go on.")
-        .arg(outside_text::visible(failure.path), why(failure));
+        .arg(base::outside_text::visible(failure.path), why(failure));
 }
 
 QString csvNotSavedText(const QString& path, const QString& reason) {
     return QStringLiteral("Could not save the Scan Log to %1: %2.")
-        .arg(outside_text::visible(path), reason);
+        .arg(base::outside_text::visible(path), reason);
 }
 
 } // namespace scan_log

@@ -48,7 +48,7 @@ QString gapText(const std::optional<qint64>& ms) {
 
 } // namespace
 
-ScanLogWindow::ScanLogWindow(ScanCollector& log, FileChooser& files, Prompts& prompts,
+ScanLogWindow::ScanLogWindow(ScanCollector& log, ui::FileChooser& files, ui::Prompts& prompts,
                              QWidget* parent)
     : QWidget(parent, Qt::Window), log_(log), files_(files), prompts_(prompts) {
     static const bool accessible = [] {

@@ -9,11 +9,13 @@ class QLayout;
 class QPushButton;
 class QSpinBox;
 class QTableView;
+namespace ui {
+class FileChooser;
 class Prompts;
+} // namespace ui
 
 namespace scan_log {
 
-class FileChooser;
 class ScanCollector;
 
 // The Scan Log: every scan as a row with what it means, the figures above, and Clear, Copy and
@@ -24,7 +26,7 @@ class ScanLogWindow final : public QWidget {
 
 public:
     // A failure (a CSV file that could not be written) is shown through `prompts`.
-    ScanLogWindow(ScanCollector& log, FileChooser& files, Prompts& prompts,
+    ScanLogWindow(ScanCollector& log, ui::FileChooser& files, ui::Prompts& prompts,
                   QWidget* parent = nullptr);
 
     QTableView& table() const { return *table_; }
@@ -49,8 +51,8 @@ private:
     void tellRowsArrived(int first, int last);
 
     ScanCollector& log_;
-    FileChooser& files_;
-    Prompts& prompts_;
+    ui::FileChooser& files_;
+    ui::Prompts& prompts_;
     QTableView* table_ = nullptr;
     QLabel* count_ = nullptr;
     QLabel* rate_ = nullptr;

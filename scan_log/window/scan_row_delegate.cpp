@@ -74,7 +74,7 @@ void ScanRowDelegate::drawAscii(QPainter* painter, const QString& text, const QR
     const qreal left = right && !cut ? space.left() + room - width : space.left();
     const qreal baseline =
         space.top() + (space.height() - (raw_.ascent() + raw_.descent())) / 2 + raw_.ascent();
-    drawGlyphs(*painter, raw_, glyphs, positions, QPointF(left, baseline));
+    views::drawGlyphs(*painter, raw_, glyphs, positions, QPointF(left, baseline));
 }
 
 void ScanRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

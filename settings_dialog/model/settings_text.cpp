@@ -2,11 +2,13 @@
 
 #include "base/number_text.h"
 
+namespace settings_dialog {
+
 namespace {
 
 // A field read as a number; a number too large to read matches no option.
 std::optional<double> numberIn(const QString& field) {
-    const Result<double, NumberOverflow> number = readNumber(field);
+    const base::Result<double, base::NumberOverflow> number = base::readNumber(field);
     return number ? std::optional(*number) : std::nullopt;
 }
 
@@ -25,3 +27,5 @@ SettingsFields readSettingsFields(const QString& settings) {
     fields.stopBits = numberIn(settings.mid(comma + 5, 1));
     return fields;
 }
+
+} // namespace settings_dialog

@@ -4,6 +4,8 @@
 
 #include <optional>
 
+namespace settings_dialog {
+
 // The fields of a settings text such as "9600,n,8,1" as the dialog reads them to choose its
 // options: the baud rate is the number before the first comma, and parity, data bits and stop
 // bits are one character each at fixed places after it. A field that holds no usable value is
@@ -17,3 +19,5 @@ struct SettingsFields {
 
 // A text without a comma has no fields at all.
 SettingsFields readSettingsFields(const QString& settings);
+
+} // namespace settings_dialog

@@ -27,6 +27,8 @@
 #include <optional>
 #include <span>
 
+namespace settings_dialog {
+
 namespace {
 
 using Handler = void (ConfigScrn::*)();
@@ -114,7 +116,7 @@ constexpr qint16 LastPort = 18;
 QRect comPortTwips(int index) {
     const int row = (index - 1) % 9;
     const int left = index <= 9 ? 120 : 1080;
-    return twipsRect(left, 240 + 360 * row, 852, 252);
+    return ui::twipsRect(left, 240 + 360 * row, 852, 252);
 }
 
 // The option where the keyboard enters a group: the one that is on, or the first when none is.
@@ -174,7 +176,7 @@ protected:
 
 } // namespace
 
-ConfigScrn::ConfigScrn(PortControl& port, Prompts& prompts, qint16& echoEnabled,
+ConfigScrn::ConfigScrn(port::PortControl& port, ui::Prompts& prompts, qint16& echoEnabled,
                        QWidget* mainWindow)
     : QDialog(nullptr), EchoEnabled(echoEnabled), port_(port), prompts_(prompts),
       mainWindow_(mainWindow) {
@@ -184,7 +186,7 @@ ConfigScrn::ConfigScrn(PortControl& port, Prompts& prompts, qint16& echoEnabled,
     QFont formFont(QStringLiteral("MS Sans Serif"));
     formFont.setPointSizeF(8.25);
     setFont(formFont);
-    setFixedSize(twipsToPixels(ClientWidthTwips), twipsToPixels(ClientHeightTwips));
+    setFixedSize(ui::twipsToPixels(ClientWidthTwips), ui::twipsToPixels(ClientHeightTwips));
     buildForm();
 }
 
@@ -199,13 +201,13 @@ void ConfigScrn::buildForm() {
         button->setAutoDefault(false);
         return button;
     };
-    okButton_ = makeButton("OKButton", "OK", twipsRect(4260, 240, 1335, 375));
+    okButton_ = makeButton("OKButton", "OK", ui::twipsRect(4260, 240, 1335, 375));
     okButton_->setDefault(true);
-    cancelButton_ = makeButton("CancelButton", "Cancel", twipsRect(4260, 720, 1335, 375));
+    cancelButton_ = makeButton("CancelButton", "Cancel", ui::twipsRect(4260, 720, 1335, 375));
     connect(okButton_, &QPushButton::clicked, this,
-            [this] { guarded(prompts_, [this] { OKButton_Click(); }); });
+            [this] { ui::guarded(prompts_, [this] { OKButton_Click(); }); });
     connect(cancelButton_, &QPushButton::clicked, this,
-            [this] { guarded(prompts_, [this] { CancelButton_Click(); }); });
+            [this] { ui::guarded(prompts_, [this] { CancelButton_Click(); }); });
 
     QWidget* previous = cancelButton_;
     setTabOrder(okButton_, cancelButton_);
@@ -217,7 +219,8 @@ void ConfigScrn::buildForm() {
     for (const FrameDef& frameDef : Frames) {
         auto* frame = new QGroupBox(QString::fromLatin1(frameDef.caption), this);
         frame->setObjectName(QString::fromLatin1(frameDef.name));
-        frame->setGeometry(twipsRect(frameDef.left, frameDef.top, frameDef.width, frameDef.height));
+        frame->setGeometry(
+            ui::twipsRect(frameDef.left, frameDef.top, frameDef.width, frameDef.height));
         QButtonGroup* group = addGroup(frame);
         frame->installEventFilter(this);
 
@@ -236,7 +239,7 @@ void ConfigScrn::buildForm() {
         for (const OptionDef& def : frameDef.options) {
             auto* button = new OptionButton(QString::fromLatin1(def.caption), frame);
             button->setObjectName(QString::fromLatin1(def.name));
-            button->setGeometry(twipsRect(def.left, def.top, def.width, def.height));
+            button->setGeometry(ui::twipsRect(def.left, def.top, def.width, def.height));
             group->addButton(button);
             const Handler handler = def.handler;
             onChecked(button, [this, handler] { (this->*handler)(); });
@@ -271,7 +274,7 @@ void ConfigScrn::onChecked(QRadioButton* button, std::function<void()> handler) 
                 if (!on)
                     return;
                 keepTabStopOnEntry(button->group());
-                guarded(prompts_, handler);
+                ui::guarded(prompts_, handler);
             });
 }
 
@@ -299,7 +302,7 @@ void ConfigScrn::placeBesideMainWindow() {
         return;
     const QScreen* screen = mainWindow_->screen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 16, 1 << 16);
-    move(besidePosition(mainWindow_->frameGeometry(), frameGeometry().size(), area));
+    move(ui::besidePosition(mainWindow_->frameGeometry(), frameGeometry().size(), area));
 }
 
 void ConfigScrn::clearOptions() {
@@ -323,23 +326,23 @@ void ConfigScrn::turnOn(Group group, const std::function<bool(const QString&)>& 
     }
 }
 
-void ConfigScrn::setDeviceRegistry(serial_comm::DeviceRegistry* registry) {
+void ConfigScrn::setDeviceRegistry(devices::DeviceRegistry* registry) {
     if (registry_ != nullptr)
         disconnect(registry_, nullptr, this, nullptr);
     registry_ = registry;
     if (registry != nullptr)
-        connect(registry, &serial_comm::DeviceRegistry::devicesChanged, this,
+        connect(registry, &devices::DeviceRegistry::devicesChanged, this,
                 &ConfigScrn::refreshPortTooltips);
     refreshPortTooltips();
 }
 
 void ConfigScrn::refreshPortTooltips() {
-    const PortControl& port = port_;
+    const port::PortControl& port = port_;
     const auto tipFor = [&](qint16 index) {
         if (registry_ != nullptr)
-            return portTooltipText(registry_->portInfo(index));
+            return ui::portTooltipText(registry_->portInfo(index));
         const QString path = port.devicePathFor(index);
-        return serial_comm::deviceExists(path)
+        return port::deviceExists(path)
                    ? QStringLiteral("COM%1 opens %2, which is present now.")
                          .arg(QString::number(index), path)
                    : QStringLiteral("COM%1 opens %2, which is not present now. Set LINNET_COM%1 "
@@ -351,7 +354,7 @@ void ConfigScrn::refreshPortTooltips() {
         const QString tip = tipFor(index);
         if (tip == button->accessibleDescription())
             continue;
-        button->setToolTip(outside_text::toolTip(tip));
+        button->setToolTip(base::outside_text::toolTip(tip));
         button->setAccessibleDescription(tip);
         // A tooltip on show keeps its text; the one under the pointer is shown afresh.
         if (QToolTip::isVisible() && button->underMouse())
@@ -360,7 +363,7 @@ void ConfigScrn::refreshPortTooltips() {
 }
 
 void ConfigScrn::Form_Load() {
-    PortControl& port = port_;
+    port::PortControl& port = port_;
     clearOptions();
     // Devices come and go (a USB scanner plugged in): say what is there at each showing.
     refreshPortTooltips();
@@ -376,8 +379,8 @@ void ConfigScrn::Form_Load() {
     turnOn(Group::Flow, [&](const QString& mode) { return handshaking == mode.toInt(); });
 
     // Every showing switches local echo on, whatever it was.
-    EchoEnabled = VbTrue;
-    turnOn(Group::Echo, [](const QString& echo) { return echo.toShort() == VbTrue; });
+    EchoEnabled = ui::VbTrue;
+    turnOn(Group::Echo, [](const QString& echo) { return echo.toShort() == ui::VbTrue; });
 }
 
 void ConfigScrn::turnOnLineSettings(const QString& settings) {
@@ -415,33 +418,33 @@ void ConfigScrn::OKButton_Click() {
 }
 
 bool ConfigScrn::applyPendingChoice() {
-    PortControl& port = port_;
+    port::PortControl& port = port_;
     QString failure;
 
     const qint16 oldPort = port.CommPort();
     if (NewPort != oldPort) {
         // The number of an open port cannot change: close, renumber, and open on the new one.
         bool wasOpen = false;
-        trapStep(failure, [&] {
+        ui::trapStep(failure, [&] {
             if (port.PortOpen()) {
                 port.setPortOpen(false);
                 wasOpen = true;
             }
         });
-        trapStep(failure, [&] { port.setCommPort(NewPort); });
-        if (failure.isEmpty() && wasOpen && !trapStep(failure, [&] { port.setPortOpen(true); }) &&
-            registry_ != nullptr)
-            failure = withSentence(failure, openFailureAdvice(*registry_, NewPort));
+        ui::trapStep(failure, [&] { port.setCommPort(NewPort); });
+        if (failure.isEmpty() && wasOpen &&
+            !ui::trapStep(failure, [&] { port.setPortOpen(true); }) && registry_ != nullptr)
+            failure = ui::withSentence(failure, ui::openFailureAdvice(*registry_, NewPort));
         if (!failure.isEmpty()) {
             prompts_.warn(failure);
             // The user has been told what went wrong; a refusal of the way back adds nothing.
             QString ignored;
-            trapStep(ignored, [&] { port.setCommPort(oldPort); });
+            ui::trapStep(ignored, [&] { port.setCommPort(oldPort); });
             return false;
         }
     }
 
-    trapStep(failure, [&] {
+    ui::trapStep(failure, [&] {
         port.setSettings(NewBaud + QLatin1Char(',') + NewParity + QLatin1Char(',') + NewDataBits +
                          QLatin1Char(',') + NewStopBits);
     });
@@ -450,7 +453,7 @@ bool ConfigScrn::applyPendingChoice() {
         return false;
     }
 
-    trapStep(failure, [&] { port.setHandshaking(qint32{NewHandshaking}); });
+    ui::trapStep(failure, [&] { port.setHandshaking(qint32{NewHandshaking}); });
     if (!failure.isEmpty()) {
         prompts_.warn(failure);
         return false;
@@ -466,3 +469,5 @@ void ConfigScrn::reject() {
     // Escape and the close button take the same road as a click on Cancel.
     cancelButton_->click();
 }
+
+} // namespace settings_dialog

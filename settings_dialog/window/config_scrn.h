@@ -9,16 +9,21 @@
 #include <functional>
 #include <vector>
 
-class PortControl;
-class Prompts;
 class QButtonGroup;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
-
-namespace serial_comm {
+namespace devices {
 class DeviceRegistry;
 }
+namespace port {
+class PortControl;
+}
+namespace ui {
+class Prompts;
+}
+
+namespace settings_dialog {
 
 // The "Communication Settings" dialog. It is a window of its own beside the main window and
 // never blocks it. Each showing reads the port's number, line settings and flow control into its
@@ -29,14 +34,14 @@ class ConfigScrn : public QDialog {
 public:
     // The dialog works on the given port, reports through the given prompts and switches the
     // given local-echo switch; all three must outlive it. It places itself beside mainWindow.
-    ConfigScrn(PortControl& port, Prompts& prompts, qint16& echoEnabled,
+    ConfigScrn(port::PortControl& port, ui::Prompts& prompts, qint16& echoEnabled,
                QWidget* mainWindow = nullptr);
     ~ConfigScrn() override;
 
     // The serial devices present and their numbers: each port choice's tooltip and accessible
     // description then name the number's device and follow plugging while the dialog is open.
     // Optional; it must outlive the dialog.
-    void setDeviceRegistry(serial_comm::DeviceRegistry* registry);
+    void setDeviceRegistry(devices::DeviceRegistry* registry);
 
     // Shows the dialog without blocking, loading it from the port when it is not open yet; one
     // that is open already only comes to the front and keeps the user's unapplied clicks.
@@ -84,8 +89,8 @@ public:
     void XonFlow_Click() { NewHandshaking = 1; }
     void RTSFlow_Click() { NewHandshaking = 2; }
     void BothFlow_Click() { NewHandshaking = 3; }
-    void EchoOn_Click() { EchoEnabled = VbTrue; }
-    void EchoOff_Click() { EchoEnabled = VbFalse; }
+    void EchoOn_Click() { EchoEnabled = ui::VbTrue; }
+    void EchoOff_Click() { EchoEnabled = ui::VbFalse; }
 
     void OKButton_Click();
     void CancelButton_Click();
@@ -123,9 +128,9 @@ private:
     // step; true when everything was applied.
     bool applyPendingChoice();
 
-    PortControl& port_;
-    Prompts& prompts_;
-    serial_comm::DeviceRegistry* registry_ = nullptr;
+    port::PortControl& port_;
+    ui::Prompts& prompts_;
+    devices::DeviceRegistry* registry_ = nullptr;
     QWidget* mainWindow_;
     QPushButton* okButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
@@ -134,3 +139,5 @@ private:
     std::vector<Option> options_;
     std::vector<QButtonGroup*> groups_;
 };
+
+} // namespace settings_dialog

@@ -27,12 +27,13 @@ std::optional<QString> notAFile(const QString& path) {
 
 } // namespace
 
-Status<QString> writePdfFile(const QString& path, const std::function<bool(QPdfWriter&)>& paint) {
+base::Status<QString> writePdfFile(const QString& path,
+                                   const std::function<bool(QPdfWriter&)>& paint) {
     if (const std::optional<QString> reason = notAFile(path))
-        return Failed{*reason};
+        return base::Failed{*reason};
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return Failed{file.errorString()};
+        return base::Failed{file.errorString()};
     bool painted = false;
     {
         // The writer finishes the document when it goes: everything is in `file` after.
@@ -41,7 +42,7 @@ Status<QString> writePdfFile(const QString& path, const std::function<bool(QPdfW
     }
     if (!painted) {
         file.cancelWriting();
-        return Failed{QStringLiteral("the document could not be drawn")};
+        return base::Failed{QStringLiteral("the document could not be drawn")};
     }
     // Flushed first: a write that failed inside the writer is tried again here, and only then
     // does the file know the system's reason ("No space left on device").
@@ -52,11 +53,11 @@ Status<QString> writePdfFile(const QString& path, const std::function<bool(QPdfW
                                    ? file.errorString()
                                    : QStringLiteral("less was written than the document holds");
         file.cancelWriting();
-        return Failed{reason};
+        return base::Failed{reason};
     }
     if (!file.commit())
-        return Failed{file.errorString()};
-    return Done{};
+        return base::Failed{file.errorString()};
+    return base::Done{};
 }
 
 } // namespace test_codes

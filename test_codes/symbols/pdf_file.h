@@ -16,6 +16,7 @@ namespace test_codes {
 // only then renamed into place; on any failure the target is left as it was and the system's
 // reason is given. Only a regular file (or none) is replaced: never a FIFO, a device or a folder.
 // `paint` sets the writer up and paints into it; false: it could not, and nothing is written.
-Status<QString> writePdfFile(const QString& path, const std::function<bool(QPdfWriter&)>& paint);
+base::Status<QString> writePdfFile(const QString& path,
+                                   const std::function<bool(QPdfWriter&)>& paint);
 
 } // namespace test_codes

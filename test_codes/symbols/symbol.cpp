@@ -77,10 +77,10 @@ QPolygonF hexagon(QPointF centre, double diameter) {
 
 } // namespace
 
-Result<Symbol, EncodeFailure> Symbol::encode(const TestCode& code) {
+base::Result<Symbol, EncodeFailure> Symbol::encode(const TestCode& code) {
     std::unique_ptr<zint_symbol, SymbolDeleter> made(ZBarcode_Create());
     if (!made)
-        return Failed{EncodeFailure{ZINT_ERROR_MEMORY, QStringLiteral("out of memory")}};
+        return base::Failed{EncodeFailure{ZINT_ERROR_MEMORY, QStringLiteral("out of memory")}};
     const Encoding encoding = encodingOf(code.symbology);
     made->symbology = encoding.symbology;
     made->input_mode = encoding.inputMode;
@@ -97,7 +97,7 @@ Result<Symbol, EncodeFailure> Symbol::encode(const TestCode& code) {
         made.get(), reinterpret_cast<const unsigned char*>(code.input.data()),
         static_cast<int>(code.input.size()), 0);
     if (error != 0 || made->vector == nullptr)
-        return Failed{EncodeFailure{error, QString::fromLatin1(made->errtxt)}};
+        return base::Failed{EncodeFailure{error, QString::fromLatin1(made->errtxt)}};
 
     Symbol symbol;
     const zint_vector& vector = *made->vector;

@@ -26,7 +26,7 @@ struct EncodeFailure {
 // device pixels a module, so that every bar keeps its width.
 class Symbol {
 public:
-    static Result<Symbol, EncodeFailure> encode(const TestCode& code);
+    static base::Result<Symbol, EncodeFailure> encode(const TestCode& code);
 
     QSizeF size() const { return size_; }
     // The narrowest bar or square, in modules (1 for every symbology but MaxiCode's hexagons).

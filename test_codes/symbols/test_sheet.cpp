@@ -224,10 +224,10 @@ private:
 
 } // namespace
 
-Result<SheetLayout, SheetFailure> paintTestSheet(QPagedPaintDevice& device) {
+base::Result<SheetLayout, SheetFailure> paintTestSheet(QPagedPaintDevice& device) {
     SheetPainter sheet(device);
     if (!sheet.active())
-        return Failed{SheetFailure{SheetFailure::Kind::CannotWrite, {}, {}}};
+        return base::Failed{SheetFailure{SheetFailure::Kind::CannotWrite, {}, {}}};
     sheet.title();
     std::optional<SheetFailure> first;
     for (std::size_t i = 0; i < testCodes().size(); ++i) {
@@ -244,13 +244,14 @@ Result<SheetLayout, SheetFailure> paintTestSheet(QPagedPaintDevice& device) {
         sheet.code(i, code, *symbol);
     }
     if (first)
-        return Failed{*first};
+        return base::Failed{*first};
     return sheet.layout();
 }
 
-Result<SheetLayout, SheetFailure> writeTestSheet(const QString& path, QPageSize::PageSizeId paper) {
-    std::optional<Result<SheetLayout, SheetFailure>> painted;
-    const Status<QString> written = writePdfFile(path, [&](QPdfWriter& writer) {
+base::Result<SheetLayout, SheetFailure> writeTestSheet(const QString& path,
+                                                       QPageSize::PageSizeId paper) {
+    std::optional<base::Result<SheetLayout, SheetFailure>> painted;
+    const base::Status<QString> written = writePdfFile(path, [&](QPdfWriter& writer) {
         writer.setResolution(600);
         writer.setTitle(QStringLiteral("Linnet-Test test codes"));
         writer.setCreator(QStringLiteral("Linnet-Test"));
@@ -263,10 +264,10 @@ Result<SheetLayout, SheetFailure> writeTestSheet(const QString& path, QPageSize:
     if (painted && !painted->ok()) {
         SheetFailure failure = painted->error();
         failure.path = path;
-        return Failed{failure};
+        return base::Failed{failure};
     }
     if (!written)
-        return Failed{SheetFailure{SheetFailure::Kind::CannotWrite, path, written.error()}};
+        return base::Failed{SheetFailure{SheetFailure::Kind::CannotWrite, path, written.error()}};
     return *painted;
 }
 

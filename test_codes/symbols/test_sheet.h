@@ -37,10 +37,10 @@ struct SheetLayout {
 // Paints every test code on the device's pages, each with its symbology name and the content a
 // scanner should send beside it, at print sizes (1D bars of 0.33 mm a module where the page
 // allows). Returns the failure of the first code the encoder refused, after painting the rest.
-Result<SheetLayout, SheetFailure> paintTestSheet(QPagedPaintDevice& device);
+base::Result<SheetLayout, SheetFailure> paintTestSheet(QPagedPaintDevice& device);
 
 // Writes the sheet as a PDF file of the given paper size, whole or not at all (writePdfFile).
-Result<SheetLayout, SheetFailure> writeTestSheet(const QString& path,
-                                                 QPageSize::PageSizeId paper = QPageSize::A4);
+base::Result<SheetLayout, SheetFailure> writeTestSheet(const QString& path,
+                                                       QPageSize::PageSizeId paper = QPageSize::A4);
 
 } // namespace test_codes

@@ -8,19 +8,20 @@ QString sheetNotWrittenText(const SheetFailure& failure) {
     switch (failure.kind) {
     case SheetFailure::Kind::NotEncoded:
         return QStringLiteral("The test sheet %1 is incomplete: %2.")
-            .arg(outside_text::visible(failure.path), outside_text::visible(failure.detail));
+            .arg(base::outside_text::visible(failure.path),
+                 base::outside_text::visible(failure.detail));
     case SheetFailure::Kind::CannotWrite:
         break;
     }
     return QStringLiteral("Cannot write the test sheet to %1: %2. Choose another file or folder.")
-        .arg(outside_text::visible(failure.path), failure.detail.isEmpty()
-                                                      ? QStringLiteral("the file cannot be written")
-                                                      : outside_text::visible(failure.detail));
+        .arg(base::outside_text::visible(failure.path),
+             failure.detail.isEmpty() ? QStringLiteral("the file cannot be written")
+                                      : base::outside_text::visible(failure.detail));
 }
 
 QString resultsNotSavedText(const QString& what, const QString& path, const QString& reason) {
     return QStringLiteral("Could not save the %1 to %2: %3. Choose another file or folder.")
-        .arg(what, outside_text::visible(path), reason);
+        .arg(what, base::outside_text::visible(path), reason);
 }
 
 QString noScanMatchedText(const QString& verdict) {

@@ -79,7 +79,7 @@ QString documentsPath(const QString& name) {
 
 } // namespace
 
-TestCodesWindow::TestCodesWindow(scan_log::FileChooser& files, Prompts& prompts, QWidget* parent)
+TestCodesWindow::TestCodesWindow(ui::FileChooser& files, ui::Prompts& prompts, QWidget* parent)
     : QWidget(parent, Qt::Window), files_(files), prompts_(prompts) {
     setObjectName(QStringLiteral("TestCodes"));
     setWindowTitle(QStringLiteral("Test Codes"));
@@ -92,7 +92,8 @@ TestCodesWindow::TestCodesWindow(scan_log::FileChooser& files, Prompts& prompts,
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 1);
     splitter->setObjectName(QStringLiteral("codeSplitter"));
-    nameSplitterHandles(splitter, QStringLiteral("Divider between the codes and the code shown"));
+    ui::nameSplitterHandles(splitter,
+                            QStringLiteral("Divider between the codes and the code shown"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(splitter, 1);
     summary_ = new QLabel(this);
@@ -157,9 +158,9 @@ QWidget* TestCodesWindow::buildSide() {
     symbol_->setObjectName(QStringLiteral("symbolView"));
     symbol_->setAccessibleName(QStringLiteral("The code to scan"));
     // One line each, however long the scan: the whole text is in the tooltip.
-    shownName_ = new ElidedLabel(side);
+    shownName_ = new ui::ElidedLabel(side);
     shownName_->setObjectName(QStringLiteral("shownCode"));
-    lastScan_ = new ElidedLabel(side);
+    lastScan_ = new ui::ElidedLabel(side);
     lastScan_->setObjectName(QStringLiteral("lastScan"));
     lastScan_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(symbol_, 1);
@@ -355,8 +356,8 @@ void TestCodesWindow::saveCsv() {
     for (int row = -1; row < table_->rowCount(); ++row) {
         QStringList fields;
         for (int column : {SymbologyColumn, ContentColumn, ResultColumn})
-            fields << csvField(row < 0 ? table_->horizontalHeaderItem(column)->text()
-                                       : table_->item(row, column)->text());
+            fields << base::csvField(row < 0 ? table_->horizontalHeaderItem(column)->text()
+                                             : table_->item(row, column)->text());
         csv += fields.join(u',').toUtf8() + "\r\n";
     }
     QSaveFile file(path);
@@ -388,7 +389,7 @@ void TestCodesWindow::saveReport() {
                 cell.insertText(table_->item(row, column)->text());
         }
     }
-    const Status<QString> written = writePdfFile(path, [&report](QPdfWriter& writer) {
+    const base::Status<QString> written = writePdfFile(path, [&report](QPdfWriter& writer) {
         report.print(&writer);
         return true;
     });

@@ -12,14 +12,19 @@
 #include <string>
 #include <vector>
 
+namespace ui {
 class ElidedLabel;
+}
+namespace ui {
 class Prompts;
+}
 class QLabel;
 class QTableWidget;
 
-namespace scan_log {
+namespace ui {
 class FileChooser;
 }
+namespace scan_log {}
 
 namespace test_codes {
 
@@ -42,7 +47,7 @@ class TestCodesWindow final : public QWidget {
     Q_OBJECT
 
 public:
-    TestCodesWindow(scan_log::FileChooser& files, Prompts& prompts, QWidget* parent = nullptr);
+    TestCodesWindow(ui::FileChooser& files, ui::Prompts& prompts, QWidget* parent = nullptr);
     ~TestCodesWindow() override;
 
     // Takes a scan to be judged. Scans are judged a slice at a time from the event loop, so
@@ -88,12 +93,12 @@ private:
     void printSheet();
     QString askFile(const QString& caption, const QString& name, const QString& filter);
 
-    scan_log::FileChooser& files_;
-    Prompts& prompts_;
+    ui::FileChooser& files_;
+    ui::Prompts& prompts_;
     QTableWidget* table_ = nullptr;
     SymbolView* symbol_ = nullptr;
-    ElidedLabel* shownName_ = nullptr;
-    ElidedLabel* lastScan_ = nullptr;
+    ui::ElidedLabel* shownName_ = nullptr;
+    ui::ElidedLabel* lastScan_ = nullptr;
     QLabel* summary_ = nullptr;
     std::vector<JudgedScan> judged_;
     // The prefix and suffix the latest passing scans agree on.

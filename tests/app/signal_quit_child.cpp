@@ -22,6 +22,11 @@
 
 #include <unistd.h>
 
+using namespace app;
+using namespace main_window;
+using namespace port;
+using namespace ui;
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const char* mode = argc > 1 ? argv[1] : "wait";
@@ -30,15 +35,15 @@ int main(int argc, char** argv) {
         ::signal(signal, SIG_DFL);
 
     qint16 echoEnabled = VbFalse;
-    Form1 form(std::make_unique<TermiosPort>(), std::make_unique<QtPrompts>(),
-               std::make_unique<SteadyClock>(), echoEnabled);
+    Form1 form(std::make_unique<port::TermiosPort>(), std::make_unique<ui::QtPrompts>(),
+               std::make_unique<ui::SteadyClock>(), echoEnabled);
     SignalQuit signalQuit(form.MSComm1());
     form.show();
     try {
         form.MSComm1().setPortOpen(true);
         if (std::strcmp(mode, "held") == 0)
             form.MSComm1().setOutput(QString(60000, u'x'));
-    } catch (const PortFailure& failure) {
+    } catch (const port::PortFailure& failure) {
         std::fprintf(stderr, "%s\n", qPrintable(failure.description()));
         return 2;
     }

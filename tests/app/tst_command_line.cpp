@@ -11,6 +11,8 @@
 
 #include <sys/resource.h>
 
+using namespace app;
+
 using namespace Qt::Literals::StringLiterals;
 
 class TestCommandLine : public QObject {

@@ -17,6 +17,11 @@
 
 #include <functional>
 
+using namespace app;
+using namespace devices;
+using namespace port;
+using namespace ui;
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -43,8 +48,8 @@ const QList<Piece>& pieces() {
 // A sentence function with one piece of outside text put in.
 using Sentence = std::function<QString(const QString&)>;
 
-serial_comm::SerialDevice usbDevice(const QString& text) {
-    serial_comm::SerialDevice device;
+devices::SerialDevice usbDevice(const QString& text) {
+    devices::SerialDevice device;
     device.node = u"/dev/ttyACM0"_s;
     device.vendorId = u"1209"_s;
     device.productId = u"0001"_s;
@@ -87,40 +92,36 @@ private slots:
             return diagnose::serialFindingText(finding);
         });
         row("Diagnose: a HID device's name", [](const QString& text) {
-            return diagnose::hidFindingText({u"/sys/x"_s,
-                                             u"1209"_s,
-                                             u"0002"_s,
-                                             {},
-                                             text,
-                                             serial_comm::HidKind::KeyboardScanner});
+            return diagnose::hidFindingText(
+                {u"/sys/x"_s, u"1209"_s, u"0002"_s, {}, text, devices::HidKind::KeyboardScanner});
         });
         row("Port tooltip", [](const QString& text) {
-            return portTooltipText({3, {}, usbDevice(text), {}, true});
+            return ui::portTooltipText({3, {}, usbDevice(text), {}, true});
         });
         row("Connected now", [](const QString& text) {
-            return connectedNowText({}, {{3, usbDevice(text)}});
+            return ui::connectedNowText({}, {{3, usbDevice(text)}});
         });
         row("Group advice: the node", [](const QString& text) {
-            return permissionHintText(text, serial_comm::GroupAccess{u"dialout"_s, false, false});
+            return ui::permissionHintText(text, devices::GroupAccess{u"dialout"_s, false, false});
         });
         row("Group advice: the group", [](const QString& text) {
-            return permissionHintText(u"/dev/ttyACM0"_s,
-                                      serial_comm::GroupAccess{text, false, false});
+            return ui::permissionHintText(u"/dev/ttyACM0"_s,
+                                          devices::GroupAccess{text, false, false});
         });
-        row("No hardware", [](const QString& text) { return noHardwareText(text); });
+        row("No hardware", [](const QString& text) { return ui::noHardwareText(text); });
         row("Port in use", [](const QString& text) {
-            serial_comm::PortError error;
-            error.operation = serial_comm::PortOperation::Open;
-            error.kind = serial_comm::FailureKind::Busy;
-            error.cause = serial_comm::FailureCause::InUse;
+            port::PortError error;
+            error.operation = port::PortOperation::Open;
+            error.kind = port::FailureKind::Busy;
+            error.cause = port::FailureCause::InUse;
             error.port = 3;
             error.device = u"/dev/ttyACM0"_s;
             error.holders = {{612, text}};
-            return serial_comm::failureText(error);
+            return port::failureText(error);
         });
         row("The table of COM numbers", [](const QString& text) {
             return devicesProblemText(
-                {serial_comm::DevicesProblem::Kind::TableUnwritable, text, 0, u"reason"_s});
+                {devices::DevicesProblem::Kind::TableUnwritable, text, 0, u"reason"_s});
         });
         row("CSV not saved",
             [](const QString& text) { return scan_log::csvNotSavedText(text, u"disk full"_s); });

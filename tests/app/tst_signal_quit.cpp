@@ -18,6 +18,9 @@
 
 #include <termios.h>
 
+using namespace app;
+using namespace port;
+
 using namespace Qt::StringLiterals;
 
 namespace {

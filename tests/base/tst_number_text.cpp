@@ -5,6 +5,8 @@
 
 #include <limits>
 
+using namespace base;
+
 namespace {
 
 // What the call gives, as text: the number, or its overflow's kind and the number as written.
@@ -13,7 +15,7 @@ template <typename Call> QString outcome(Call call) {
     if (result)
         return QString::number(*result, 'g', 17);
     static const char* const kinds[] = {"Radix", "Double", "Finite", "Int16"};
-    const NumberOverflow& overflow = result.error();
+    const base::NumberOverflow& overflow = result.error();
     return QString::fromLatin1(kinds[int(overflow.kind)]) +
            (overflow.number.isEmpty() ? QString() : u' ' + overflow.number);
 }
@@ -68,7 +70,7 @@ private slots:
     void readsNumber() {
         QFETCH(QString, text);
         QFETCH(QString, expected);
-        QCOMPARE(outcome([&] { return readNumber(text); }), expected);
+        QCOMPARE(outcome([&] { return base::readNumber(text); }), expected);
     }
 
     void roundsToInt16_data() {
@@ -96,7 +98,7 @@ private slots:
     void roundsToInt16() {
         QFETCH(double, value);
         QFETCH(QString, expected);
-        QCOMPARE(outcome([&] { return toInt16(value); }), expected);
+        QCOMPARE(outcome([&] { return base::toInt16(value); }), expected);
     }
 };
 

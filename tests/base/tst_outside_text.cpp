@@ -4,6 +4,8 @@
 #include <QTest>
 #include <QTextDocument>
 
+using namespace base;
+
 class TestOutsideText : public QObject {
     Q_OBJECT
 
@@ -34,9 +36,9 @@ private slots:
     void namesShowEveryCharacter() {
         QFETCH(QString, name);
         QFETCH(QString, shown);
-        QCOMPARE(outside_text::visible(name), shown);
+        QCOMPARE(base::outside_text::visible(name), shown);
         // and read back, for files that keep names visibly
-        QCOMPARE(outside_text::fromVisible(shown), name);
+        QCOMPARE(base::outside_text::fromVisible(shown), name);
     }
 
     // Every character read back, one plane beyond the first included; a backslash that escapes
@@ -47,8 +49,8 @@ private slots:
             all += QString::fromUcs4(&c, 1);
         for (const char32_t c : {U'\U000E0001', U'\U0001F4E0', U'\U0010FFFD'})
             all += QString::fromUcs4(&c, 1);
-        QCOMPARE(outside_text::fromVisible(outside_text::visible(all)), all);
-        QCOMPARE(outside_text::fromVisible(QStringLiteral("a\\qb\\x4")),
+        QCOMPARE(base::outside_text::fromVisible(base::outside_text::visible(all)), all);
+        QCOMPARE(base::outside_text::fromVisible(QStringLiteral("a\\qb\\x4")),
                  QStringLiteral("a\\qb\\x4"));
     }
 
@@ -76,7 +78,7 @@ private slots:
     void pathsShowEveryByte() {
         QFETCH(QByteArray, path);
         QFETCH(QString, shown);
-        QCOMPARE(outside_text::visible(path), shown);
+        QCOMPARE(base::outside_text::visible(path), shown);
     }
 
     // What a tooltip shows is the text itself: no tag is taken as markup, no picture is loaded.
@@ -88,7 +90,7 @@ private slots:
     }
     void toolTipsShowTheirText() {
         QFETCH(QString, text);
-        const QString tip = outside_text::toolTip(text);
+        const QString tip = base::outside_text::toolTip(text);
         QVERIFY(Qt::mightBeRichText(tip));
         QTextDocument document;
         document.setHtml(tip);

@@ -14,10 +14,10 @@
 
 #include <unistd.h>
 
-Q_DECLARE_METATYPE(serial_comm::DevicesProblem)
-Q_DECLARE_METATYPE(serial_comm::ComEntry)
+using namespace devices;
 
-using namespace serial_comm;
+Q_DECLARE_METATYPE(devices::DevicesProblem)
+Q_DECLARE_METATYPE(devices::ComEntry)
 
 namespace {
 

@@ -13,7 +13,8 @@
 
 #include <algorithm>
 
-using namespace serial_comm;
+using namespace devices;
+
 using namespace testbed;
 
 namespace {
@@ -28,7 +29,7 @@ int numberOn(const DeviceRegistry& registry, const QString& node) {
 
 } // namespace
 
-Q_DECLARE_METATYPE(serial_comm::FollowMode)
+Q_DECLARE_METATYPE(devices::FollowMode)
 
 class TestDeviceDiscovery : public QObject {
     Q_OBJECT

@@ -3,9 +3,9 @@
 
 #include <QTest>
 
-using namespace serial_comm;
+using namespace devices;
 
-Q_DECLARE_METATYPE(std::vector<serial_comm::HidApplication>)
+Q_DECLARE_METATYPE(std::vector<devices::HidApplication>)
 
 class TestHidDescriptor : public QObject {
     Q_OBJECT

@@ -7,7 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
-using namespace serial_comm;
+using namespace devices;
+
 using namespace testbed;
 using namespace Qt::Literals::StringLiterals;
 

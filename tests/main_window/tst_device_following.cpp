@@ -23,6 +23,14 @@
 
 #include <unistd.h>
 
+using namespace app;
+using namespace devices;
+using namespace main_window;
+using namespace port;
+using namespace settings_dialog;
+using namespace views;
+using namespace ui;
+
 using namespace testbed;
 using namespace Qt::Literals::StringLiterals;
 
@@ -36,17 +44,17 @@ const QString Lost = u"COM3 (/dev/ttyACM0) was disconnected; the port is closed.
 
 // The program as main puts it together, with scripted prompts.
 struct Program {
-    std::unique_ptr<serial_comm::DeviceRegistry> registry;
-    TermiosPort* port = nullptr;
+    std::unique_ptr<devices::DeviceRegistry> registry;
+    port::TermiosPort* port = nullptr;
     FakePrompts* prompts = nullptr;
     qint16 echoEnabled = VbFalse;
     std::unique_ptr<Form1> form;
 
     explicit Program(const QString& configFolder) {
-        serial_comm::DeviceRegistry::Options options;
+        devices::DeviceRegistry::Options options;
         options.configFolder = configFolder;
-        registry = std::make_unique<serial_comm::DeviceRegistry>(options);
-        auto ownedPort = std::make_unique<TermiosPort>();
+        registry = std::make_unique<devices::DeviceRegistry>(options);
+        auto ownedPort = std::make_unique<port::TermiosPort>();
         ownedPort->setDeviceResolver(registryResolver(*registry));
         port = ownedPort.get();
         auto ownedPrompts = std::make_unique<FakePrompts>();
@@ -57,7 +65,7 @@ struct Program {
     }
     ~Program() { form.reset(); }
 
-    ConfigScrn* showDialog() const {
+    settings_dialog::ConfigScrn* showDialog() const {
         choose(form->findChild<QAction*>(u"MSettings"_s));
         return form->configScrn();
     }
@@ -100,7 +108,7 @@ private slots:
 
     void scannerPluggedInOpensFromItsNumberAndReopens() {
         Program program(run_.config->path());
-        ConfigScrn* dialog = program.showDialog();
+        settings_dialog::ConfigScrn* dialog = program.showDialog();
         QVERIFY(dialog != nullptr && dialog->isVisible());
         QCOMPARE(program.option(u"ComPort_3"_s)->accessibleDescription(),
                  u"COM3: no serial device has this number"_s);
@@ -131,7 +139,7 @@ private slots:
         run_.bed->unplug(scanner());
         QTRY_COMPARE(program.prompts->messages().size(), before + 1);
         QCOMPARE(program.lastMessage(), Lost);
-        QCOMPARE(program.prompts->messages().last().icon, Prompts::Icon::Exclamation);
+        QCOMPARE(program.prompts->messages().last().icon, ui::Prompts::Icon::Exclamation);
         QVERIFY(!program.port->PortOpen());
         QCOMPARE(program.form->cmdOPEN().text(), u"Open COM3"_s);
         QCOMPARE(program.form->cmdOPEN().accessibleDescription(),
@@ -167,11 +175,11 @@ private slots:
         qputenv("LINNET_COM5", "/nonexistent/linnet-scanner");
         const auto unset = qScopeGuard([] { qunsetenv("LINNET_COM5"); });
         Program program(run_.config->path());
-        QSignalSpy added(program.registry.get(), &serial_comm::DeviceRegistry::deviceAdded);
+        QSignalSpy added(program.registry.get(), &devices::DeviceRegistry::deviceAdded);
         QVERIFY(run_.bed->plug(scanner()));
         QTRY_COMPARE(added.count(), 1);
         if (!scannerThere) {
-            QSignalSpy removed(program.registry.get(), &serial_comm::DeviceRegistry::deviceRemoved);
+            QSignalSpy removed(program.registry.get(), &devices::DeviceRegistry::deviceRemoved);
             run_.bed->unplug(scanner());
             QTRY_COMPARE(removed.count(), 1);
         }
@@ -186,7 +194,7 @@ private slots:
 
     void noReopenAfterTheUserOpenedOrClosed() {
         Program program(run_.config->path());
-        QSignalSpy added(program.registry.get(), &serial_comm::DeviceRegistry::deviceAdded);
+        QSignalSpy added(program.registry.get(), &devices::DeviceRegistry::deviceAdded);
         QVERIFY(run_.bed->plug(scanner()));
         QTRY_COMPARE(added.count(), 1);
         program.port->setCommPort(3);

@@ -16,6 +16,11 @@
 
 #include <ctime>
 
+using namespace main_window;
+using namespace port;
+using namespace ui;
+using namespace views;
+
 using namespace Qt::Literals::StringLiterals;
 
 class TestEndToEnd : public QObject {
@@ -28,7 +33,7 @@ class TestEndToEnd : public QObject {
     qint16 echoEnabled_ = VbFalse;
 
     QPushButton* openButton() const { return form_->findChild<QPushButton*>(u"cmdOPEN"_s); }
-    PortControl& port() const { return form_->MSComm1(); }
+    port::PortControl& port() const { return form_->MSComm1(); }
 
     // A new scanner for COM1, opened with the window's button.
     void connectScanner() {
@@ -42,9 +47,10 @@ private slots:
     void initTestCase() { clearPortVariables(); }
     void init() {
         echoEnabled_ = VbFalse;
-        form_ = std::make_unique<Form1>(
-            std::make_unique<TermiosPort>(), std::unique_ptr<Prompts>(prompts_ = new FakePrompts),
-            std::unique_ptr<Clock>(clock_ = new FakeClock), echoEnabled_);
+        form_ =
+            std::make_unique<Form1>(std::make_unique<port::TermiosPort>(),
+                                    std::unique_ptr<ui::Prompts>(prompts_ = new FakePrompts),
+                                    std::unique_ptr<Clock>(clock_ = new FakeClock), echoEnabled_);
         form_->show();
         connectScanner();
     }
@@ -110,7 +116,7 @@ private slots:
         // the window and the port open.
         clock_->stepPerReading = 5.0;
         prompts_->calls.clear();
-        prompts_->answers.push_back(Prompts::Answer::Abort);
+        prompts_->answers.push_back(ui::Prompts::Answer::Abort);
         QVERIFY(!form_->close());
         QVERIFY(form_->isVisible() && port().PortOpen());
         QCOMPARE(prompts_->messages().size(), 1);
@@ -126,7 +132,7 @@ private slots:
         port().setHandshaking(1);
         pty_->writeMaster("\x13!");
         QTRY_COMPARE(form_->Term().Text(), u"!"_s);
-        port().setOutput(QString(TermiosPort::OutputBufferSize, u'x'));
+        port().setOutput(QString(port::TermiosPort::OutputBufferSize, u'x'));
         echoEnabled_ = VbTrue;
         prompts_->calls.clear();
         form_->Term().setFocus();
@@ -138,7 +144,7 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(prompts_->messages().size(), 1);
         QCOMPARE(form_->Term().Text(), u"!"_s);
-        QCOMPARE(port().OutBufferCount(), TermiosPort::OutputBufferSize);
+        QCOMPARE(port().OutBufferCount(), port::TermiosPort::OutputBufferSize);
     }
 };
 

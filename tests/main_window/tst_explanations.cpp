@@ -15,6 +15,10 @@
 #include <QPushButton>
 #include <QTest>
 
+using namespace main_window;
+using namespace port;
+using namespace ui;
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -47,13 +51,13 @@ private slots:
         for (const auto& [name, caption] : items) {
             QAction* item = h.child<QAction>(name);
             QCOMPARE(item->text(), caption);
-            const QString hint = propertyHint(name);
+            const QString hint = ui::propertyHint(name);
             QVERIFY2(hint.endsWith(u'.') && !hint.chopped(1).contains(u". "_s), qPrintable(hint));
             QCOMPARE(item->toolTip(), hint);
             QCOMPARE(QAccessible::queryAccessibleInterface(item)->text(QAccessible::Description),
                      hint);
         }
-        QVERIFY(propertyHint(u"MDTREnable"_s).isEmpty());
+        QVERIFY(ui::propertyHint(u"MDTREnable"_s).isEmpty());
     }
 
     // On a pseudo-terminal, which has no modem lines, the lamps keep the colours of "not held"
@@ -64,7 +68,7 @@ private slots:
         std::unique_ptr<PtyPair> pty;
         startPtyAsPort(1, locks, pty);
         qint16 echo = 0;
-        Form1 form(std::make_unique<TermiosPort>(), std::make_unique<FakePrompts>(),
+        Form1 form(std::make_unique<port::TermiosPort>(), std::make_unique<FakePrompts>(),
                    std::make_unique<FakeClock>(), echo);
         form.findChild<QPushButton*>(u"cmdOPEN"_s)->click();
         QVERIFY(form.MSComm1().PortOpen());

@@ -21,6 +21,11 @@
 
 #include <unistd.h>
 
+using namespace main_window;
+using namespace port;
+using namespace ui;
+using namespace views;
+
 class TestFlood : public QObject {
     Q_OBJECT
 
@@ -51,8 +56,8 @@ void TestFlood::sixtyFourMebibytes() {
     qputenv("LINNET_COM1", pty.slavePath().toLocal8Bit());
     auto prompts = std::make_unique<FakePrompts>();
     FakePrompts* promptsSeen = prompts.get();
-    auto termios = std::make_unique<TermiosPort>();
-    TermiosPort& port = *termios;
+    auto termios = std::make_unique<port::TermiosPort>();
+    port::TermiosPort& port = *termios;
     qint16 echoEnabled = VbFalse;
     Form1 form(std::move(termios), std::move(prompts), std::make_unique<FakeClock>(), echoEnabled);
     form.show();
@@ -63,8 +68,8 @@ void TestFlood::sixtyFourMebibytes() {
     // in place on its way into the view; the hex rendering has one 'h' per character read.
     qint64 received = 0;
     int largestView = 0;
-    connect(&form.MSComm1(), &PortControl::OnComm, this, [&] {
-        if (form.MSComm1().CommEvent() != CommEventCode::Receive)
+    connect(&form.MSComm1(), &port::PortControl::OnComm, this, [&] {
+        if (form.MSComm1().CommEvent() != port::CommEventCode::Receive)
             return;
         const int block = int(form.HexText.count(QLatin1Char('h')));
         received += block;

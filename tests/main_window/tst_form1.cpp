@@ -17,6 +17,12 @@
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
 
+using namespace main_window;
+using namespace port;
+using namespace settings_dialog;
+using namespace views;
+using namespace ui;
+
 namespace {
 
 // Records the accessibility events sent while it lives. Qt hands events on only while its
@@ -272,7 +278,7 @@ private slots:
         QCOMPARE(h.form->Term().Text() + h.form->TermHex().Text(), QString());
 
         QTest::mouseClick(h.child<QPushButton>(QStringLiteral("cmdConfig")), Qt::LeftButton);
-        ConfigScrn* dialog = h.form->configScrn();
+        settings_dialog::ConfigScrn* dialog = h.form->configScrn();
         QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
         choose(h.child<QAction>(QStringLiteral("MSettings")));
         QCOMPARE(h.form->configScrn(), dialog);
@@ -312,9 +318,9 @@ private slots:
         h.clock->now = 1000.4; // the first deadline rounds to 1010
         h.clock->stepPerReading = 0.5;
         for (QChar answer : answers)
-            h.prompts->answers.push_back(answer == 'R'   ? Prompts::Answer::Retry
-                                         : answer == 'A' ? Prompts::Answer::Abort
-                                                         : Prompts::Answer::Ignore);
+            h.prompts->answers.push_back(answer == 'R'   ? ui::Prompts::Answer::Retry
+                                         : answer == 'A' ? ui::Prompts::Answer::Abort
+                                                         : ui::Prompts::Answer::Ignore);
         h.form->show();
         // Something happens two seconds into the wait.
         bool happened = false;
@@ -326,8 +332,8 @@ private slots:
                 h.port->forceOpen(false);
             if (meanwhile == "fail")
                 h.port->failRead(QStringLiteral("OutBufferCount"),
-                                 h.port->fault(serial_comm::PortOperation::OutBufferCount,
-                                               serial_comm::FailureCause::DeviceLost));
+                                 h.port->fault(port::PortOperation::OutBufferCount,
+                                               port::FailureCause::DeviceLost));
         };
 
         QCOMPARE(h.form->close(), closes);
@@ -338,12 +344,12 @@ private slots:
             if (meanwhile == "fail") {
                 QCOMPARE(message.text,
                          QStringLiteral("COM1 (/dev/fake1) was disconnected; the port is closed."));
-                QCOMPARE(message.icon, Prompts::Icon::Exclamation);
+                QCOMPARE(message.icon, ui::Prompts::Icon::Exclamation);
                 continue;
             }
             QCOMPARE(message.text, QStringLiteral("Data cannot be sent"));
-            QCOMPARE(message.buttons, Prompts::Buttons::AbortRetryIgnore);
-            QCOMPARE(message.icon, Prompts::Icon::Question);
+            QCOMPARE(message.buttons, ui::Prompts::Buttons::AbortRetryIgnore);
+            QCOMPARE(message.icon, ui::Prompts::Icon::Question);
             QCOMPARE(message.title, QStringLiteral("Linnet-Test"));
         }
         if (asks == 2) // each deadline lies 10 s (rounded) after it was set

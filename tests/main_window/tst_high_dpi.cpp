@@ -8,6 +8,10 @@
 #include <QPushButton>
 #include <QTest>
 
+using namespace settings_dialog;
+using namespace ui;
+using namespace main_window;
+
 class TestHighDpi : public QObject {
     Q_OBJECT
 
@@ -34,9 +38,9 @@ void TestHighDpi::windowAndDialogDoubleInPixels() {
     QCOMPARE(h.form->centralWidget()->grab().size(), QSize(2 * 568, 2 * 572));
 
     h.form->cmdConfig_Click();
-    ConfigScrn* dialog = h.form->configScrn();
+    settings_dialog::ConfigScrn* dialog = h.form->configScrn();
     QVERIFY(dialog);
-    QCOMPARE(dialog->size(), QSize(twipsToPixels(5880), twipsToPixels(5730)));
+    QCOMPARE(dialog->size(), QSize(ui::twipsToPixels(5880), ui::twipsToPixels(5730)));
     QCOMPARE(dialog->grab().size(), 2 * dialog->size());
     dialog->close();
 }

@@ -11,6 +11,11 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace main_window;
+using namespace port;
+using namespace ui;
+using namespace views;
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -61,8 +66,8 @@ private slots:
         QCOMPARE(controls(h), u"Open COM12 unchecked Config"_s);
         QCOMPARE(QApplication::focusWidget(), &h.form->Term()); // the button hands focus over
         // A failed open shows only the failure.
-        const serial_comm::PortError missing =
-            h.port->fault(serial_comm::PortOperation::Open, serial_comm::FailureCause::OpenRefused);
+        const port::PortError missing =
+            h.port->fault(port::PortOperation::Open, port::FailureCause::OpenRefused);
         h.port->failWrite(u"PortOpen"_s, missing);
         button(h, "cmdClear")->setFocus();
         QTest::mouseClick(button(h, "cmdOPEN"), Qt::LeftButton);
@@ -77,11 +82,10 @@ private slots:
         QVERIFY(action(h, "MSettings")->isEnabled());
         QCOMPARE(QApplication::focusWidget(), button(h, "cmdClear")); // the menu keeps it
 
-        QCOMPARE(shown(h),
-                 (QStringList{u"COM12 is  < Closed > !!"_s, serial_comm::failureText(missing),
-                              u"COM12 is  < Opened > and ready to scan barcode."_s}));
-        QCOMPARE(h.prompts->messages()[0].icon, Prompts::Icon::Information);
-        QCOMPARE(h.prompts->messages()[1].icon, Prompts::Icon::Exclamation);
+        QCOMPARE(shown(h), (QStringList{u"COM12 is  < Closed > !!"_s, port::failureText(missing),
+                                        u"COM12 is  < Opened > and ready to scan barcode."_s}));
+        QCOMPARE(h.prompts->messages()[0].icon, ui::Prompts::Icon::Information);
+        QCOMPARE(h.prompts->messages()[1].icon, ui::Prompts::Icon::Exclamation);
     }
 
     void lamps_data() {
@@ -118,14 +122,14 @@ private slots:
         choose(dtr);
         QVERIFY(h.port->DTREnable() && dtr->isChecked());
         // A failure escaping a menu command is shown, and the check follows what the port says.
-        const serial_comm::PortError refused =
-            h.port->fault(serial_comm::PortOperation::SetDtr, serial_comm::FailureCause::DtrNotSet);
+        const port::PortError refused =
+            h.port->fault(port::PortOperation::SetDtr, port::FailureCause::DtrNotSet);
         h.port->failWrite(u"DTREnable"_s, refused);
         choose(dtr);
         QVERIFY(dtr->isChecked());
         QCOMPARE(shown(h), (QStringList{u"CDHolding = True"_s, u"DSRHolding = False"_s,
-                                        serial_comm::failureText(refused)}));
-        QCOMPARE(h.prompts->messages()[2].icon, Prompts::Icon::Exclamation);
+                                        port::failureText(refused)}));
+        QCOMPARE(h.prompts->messages()[2].icon, ui::Prompts::Icon::Exclamation);
     }
 
     void propertyPrompts_data() {
@@ -192,29 +196,29 @@ private slots:
         QFETCH(QString, property);
         QFETCH(QString, earlier);
         FormHarness h;
-        const serial_comm::PortError unreadable =
-            h.port->fault(serial_comm::PortOperation::Read, serial_comm::FailureCause::DeviceLost);
+        const port::PortError unreadable =
+            h.port->fault(port::PortOperation::Read, port::FailureCause::DeviceLost);
         h.port->failRead(property, unreadable);
         h.form->PropertyText = earlier;
         choose(action(h, qPrintable(item)));
         QVERIFY(h.port->writes.isEmpty());
-        QCOMPARE(shown(h), QStringList{serial_comm::failureText(unreadable)});
+        QCOMPARE(shown(h), QStringList{port::failureText(unreadable)});
         QCOMPARE(h.prompts->calls.size(), 1);
-        QCOMPARE(h.prompts->calls[0].icon, Prompts::Icon::Exclamation);
+        QCOMPARE(h.prompts->calls[0].icon, ui::Prompts::Icon::Exclamation);
     }
 
     void propertyPromptRefused() {
         // A value the port refuses: its own text, and the property keeps its value.
         FormHarness h;
-        serial_comm::PortError refused = h.port->fault(serial_comm::PortOperation::SetSThreshold,
-                                                       serial_comm::FailureCause::OutOfRange);
+        port::PortError refused =
+            h.port->fault(port::PortOperation::SetSThreshold, port::FailureCause::OutOfRange);
         refused.value = u"-1"_s;
         h.port->failWrite(u"SThreshold"_s, refused);
         h.prompts->inputs.push_back(u"-1"_s);
         choose(action(h, "MSThreshold"));
         QVERIFY(h.port->writes.isEmpty());
         QCOMPARE(h.port->SThreshold(), qint16(0));
-        QCOMPARE(shown(h), QStringList{serial_comm::failureText(refused)});
+        QCOMPARE(shown(h), QStringList{port::failureText(refused)});
     }
 
     void receivedCharactersReachBothViews() {
@@ -252,9 +256,9 @@ private slots:
         choose(action(h, "MOpen"));
         h.prompts->calls.clear();
         h.port->setLines(false, true, false);
-        h.prompts->answers = {cancel ? Prompts::Answer::Cancel : Prompts::Answer::Ok};
+        h.prompts->answers = {cancel ? ui::Prompts::Answer::Cancel : ui::Prompts::Answer::Ok};
         // The window's handler is connected before the spy, so it has run when the spy counts.
-        QSignalSpy handled(h.port, &PortControl::OnComm);
+        QSignalSpy handled(h.port, &port::PortControl::OnComm);
         h.port->raise(qint16(code));
         QTRY_COMPARE(handled.count(), 1);
         QCOMPARE(h.child<QLabel>(u"Label1"_s)->text(), status);
@@ -262,7 +266,7 @@ private slots:
         QCOMPARE(shown(h), error.isEmpty() ? QStringList() : QStringList{error});
         if (!error.isEmpty()) {
             QCOMPARE(h.prompts->messages()[0].title, u"Click Cancel to quit, OK to ignore."_s);
-            QCOMPARE(h.prompts->messages()[0].buttons, Prompts::Buttons::OkCancel);
+            QCOMPARE(h.prompts->messages()[0].buttons, ui::Prompts::Buttons::OkCancel);
         }
         QCOMPARE(h.port->PortOpen(), !cancel);
         QCOMPARE(controls(h),
@@ -296,7 +300,7 @@ private slots:
         FormHarness h;
         h.port->forceOpen(open);
         h.EchoEnabled = qint16(echo);
-        RichTextBox& term = h.form->Term();
+        views::RichTextBox& term = h.form->Term();
         term.setText(u"xy"_s);
         term.setSelStart(2);
         h.form->show();

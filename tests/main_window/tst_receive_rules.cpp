@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+using namespace main_window;
+
 class TestReceiveRules : public QObject {
     Q_OBJECT
 

@@ -8,6 +8,11 @@
 #include <QMenu>
 #include <QTest>
 
+using namespace main_window;
+using namespace port;
+using namespace settings_dialog;
+using namespace ui;
+
 using namespace Qt::Literals::StringLiterals;
 
 // Send Break and RTS in the Tools menu, with the port a double.
@@ -22,7 +27,7 @@ private slots:
         QCOMPARE(h.port->breaks, 0);
         QCOMPARE(h.prompts->messages().size(), 1);
         QCOMPARE(h.prompts->messages()[0].text, u"COM1 (/dev/fake1) is not open; open it first."_s);
-        QCOMPARE(h.prompts->messages()[0].icon, Prompts::Icon::Exclamation);
+        QCOMPARE(h.prompts->messages()[0].icon, ui::Prompts::Icon::Exclamation);
         h.port->forceOpen(true);
         choose(item);
         QCOMPARE(h.port->breaks, 1);
@@ -41,13 +46,13 @@ private slots:
         QVERIFY(h.port->RTSEnable() && item->isChecked());
         QCOMPARE(h.port->writes, QStringList({u"RTSEnable=false"_s, u"RTSEnable=true"_s}));
 
-        const serial_comm::PortError refused =
-            h.port->fault(serial_comm::PortOperation::SetRts, serial_comm::FailureCause::RtsNotSet);
+        const port::PortError refused =
+            h.port->fault(port::PortOperation::SetRts, port::FailureCause::RtsNotSet);
         h.port->failWrite(u"RTSEnable"_s, refused);
         choose(item);
         QVERIFY(item->isChecked());
         QCOMPARE(h.prompts->messages().size(), 1);
-        QCOMPARE(h.prompts->messages()[0].text, serial_comm::failureText(refused));
+        QCOMPARE(h.prompts->messages()[0].text, port::failureText(refused));
         // The lamp under "RTS" keeps its look whatever the line does.
         QCOMPARE(h.form->shapeMSCommPins(7).stateText(), u"RTS: not monitored"_s);
     }

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace serial_comm;
+using namespace port;
 
 class TestDeviceMap : public QObject {
     Q_OBJECT

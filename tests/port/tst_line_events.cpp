@@ -6,13 +6,14 @@
 
 #include <sys/ioctl.h>
 
-using namespace serial_comm;
-using namespace CommEventCode;
+using namespace port;
+
+using namespace port::CommEventCode;
 using Events = QList<qint16>;
 using Errors = QList<quint32>; // unmatched frame, parity and break counts
 
-Q_DECLARE_METATYPE(serial_comm::LineSnapshot)
-Q_DECLARE_METATYPE(serial_comm::StreamPiece::Kind)
+Q_DECLARE_METATYPE(port::LineSnapshot)
+Q_DECLARE_METATYPE(port::StreamPiece::Kind)
 
 class TestLineEvents : public QObject {
     Q_OBJECT

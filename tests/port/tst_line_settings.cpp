@@ -4,7 +4,8 @@
 
 #include <QTest>
 
-using namespace serial_comm;
+using namespace port;
+
 using namespace Qt::Literals::StringLiterals;
 
 class TestLineSettings : public QObject {

@@ -6,11 +6,12 @@
 #include <cerrno>
 #include <cstring>
 
-using namespace serial_comm;
+using namespace port;
+
 using namespace Qt::Literals::StringLiterals;
 
-Q_DECLARE_METATYPE(serial_comm::FailureKind)
-Q_DECLARE_METATYPE(serial_comm::PortError)
+Q_DECLARE_METATYPE(port::FailureKind)
+Q_DECLARE_METATYPE(port::PortError)
 
 namespace {
 

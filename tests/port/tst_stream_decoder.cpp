@@ -3,7 +3,8 @@
 
 #include <QTest>
 
-using namespace serial_comm;
+using namespace port;
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {

@@ -32,7 +32,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-using namespace serial_comm;
+using namespace port;
+
 using namespace std::chrono_literals;
 using namespace Qt::Literals::StringLiterals;
 
@@ -70,14 +71,14 @@ bool processHolds(const QString& path) {
     return false;
 }
 
-using Operation = std::function<void(TermiosPort&)>;
+using Operation = std::function<void(port::TermiosPort&)>;
 
 } // namespace
 
 Q_DECLARE_METATYPE(Operation)
-Q_DECLARE_METATYPE(serial_comm::PortOperation)
-Q_DECLARE_METATYPE(serial_comm::FailureKind)
-Q_DECLARE_METATYPE(serial_comm::FailureCause)
+Q_DECLARE_METATYPE(port::PortOperation)
+Q_DECLARE_METATYPE(port::FailureKind)
+Q_DECLARE_METATYPE(port::FailureCause)
 
 // Each test has a port set to COM7, mapped to a fresh pseudo-terminal whose master side plays the
 // device, and a recorder of the port's notifications.
@@ -86,7 +87,7 @@ class TestTermiosPort : public QObject {
 
     std::unique_ptr<PtyPair> pty_;
     std::unique_ptr<QTemporaryDir> lockDir_;
-    std::unique_ptr<TermiosPort> port_;
+    std::unique_ptr<port::TermiosPort> port_;
     // Every notification the port raised, in order: "2:<what Input returned>" for Receive, the
     // code alone for the others.
     QStringList trace_;
@@ -116,12 +117,12 @@ private slots:
     void initTestCase() { clearPortVariables(); }
     void init() {
         startPtyAsPort(7, lockDir_, pty_);
-        port_ = std::make_unique<TermiosPort>();
+        port_ = std::make_unique<port::TermiosPort>();
         port_->setCommPort(7);
         trace_.clear();
         received_.clear();
-        connect(port_.get(), &PortControl::OnComm, this, [this] {
-            if (port_->CommEvent() != CommEventCode::Receive)
+        connect(port_.get(), &port::PortControl::OnComm, this, [this] {
+            if (port_->CommEvent() != port::CommEventCode::Receive)
                 return trace_.append(QString::number(port_->CommEvent()));
             const QString input = port_->Input();
             received_ += input;
@@ -181,9 +182,10 @@ private slots:
 
     void refusesASecondPortOnTheSameDevice() {
         port_->setPortOpen(true);
-        TermiosPort second;
+        port::TermiosPort second;
         second.setCommPort(7);
-        const std::optional<PortFailure> refused = failureOf([&] { second.setPortOpen(true); });
+        const std::optional<port::PortFailure> refused =
+            failureOf([&] { second.setPortOpen(true); });
         QVERIFY(refused);
         // Our own lock (flock) refuses it.
         QCOMPARE(refused->error().operation, PortOperation::Open);
@@ -393,70 +395,72 @@ private slots:
                                 << QString::fromUtf8(text);
         };
         const auto openAt = [](const char* path) {
-            return [path](TermiosPort& p) {
+            return [path](port::TermiosPort& p) {
                 qputenv("LINNET_COM7", path);
                 p.setPortOpen(true);
             };
         };
         row(
             "CommPort 0", false, O::SetCommPort, K::RefusedValue, C::OutOfRange, "value=0",
-            [](TermiosPort& p) { p.setCommPort(0); },
+            [](port::TermiosPort& p) { p.setCommPort(0); },
             "Port number 0 is not valid; use a number from 1 to 18.");
         row("Settings", false, O::SetSettings, K::RefusedValue, C::InvalidSettings,
-            "value=9600,N,9,1 field=9", [](TermiosPort& p) { p.setSettings(u"9600,N,9,1"_s); });
+            "value=9600,N,9,1 field=9",
+            [](port::TermiosPort& p) { p.setSettings(u"9600,N,9,1"_s); });
         row("Handshaking", false, O::SetHandshaking, K::RefusedValue, C::OutOfRange, "value=4",
-            [](TermiosPort& p) { p.setHandshaking(4); });
+            [](port::TermiosPort& p) { p.setHandshaking(4); });
         row("InputLen", false, O::SetInputLen, K::RefusedValue, C::OutOfRange, "value=-1",
-            [](TermiosPort& p) { p.setInputLen(-1); });
+            [](port::TermiosPort& p) { p.setInputLen(-1); });
         row("RThreshold", false, O::SetRThreshold, K::RefusedValue, C::OutOfRange, "value=-1",
-            [](TermiosPort& p) { p.setRThreshold(-1); });
+            [](port::TermiosPort& p) { p.setRThreshold(-1); });
         row("SThreshold", false, O::SetSThreshold, K::RefusedValue, C::OutOfRange, "value=-1",
-            [](TermiosPort& p) { p.setSThreshold(-1); });
+            [](port::TermiosPort& p) { p.setSThreshold(-1); });
         row("ParityReplace too long", false, O::SetParityReplace, K::RefusedValue, C::TooLong,
-            "value=ab", [](TermiosPort& p) { p.setParityReplace(u"ab"_s); });
+            "value=ab", [](port::TermiosPort& p) { p.setParityReplace(u"ab"_s); });
         row(
             "ParityReplace not one byte", false, O::SetParityReplace, K::RefusedValue,
-            C::NotOneByte, "value=\u20ac", [](TermiosPort& p) { p.setParityReplace(u"\u20ac"_s); },
+            C::NotOneByte, "value=\u20ac",
+            [](port::TermiosPort& p) { p.setParityReplace(u"\u20ac"_s); },
             "The parity replacement \"\u20ac\" is not a one-byte character; use a character from "
             "U+0000 to U+00FF, or nothing to keep the received byte.");
         // Characters beyond the Basic Multilingual Plane are taken whole, never half of one.
         row("ParityReplace beyond the BMP", false, O::SetParityReplace, K::RefusedValue,
             C::NotOneByte, "value=\U0001F600",
-            [](TermiosPort& p) { p.setParityReplace(u"\U0001F600"_s); });
+            [](port::TermiosPort& p) { p.setParityReplace(u"\U0001F600"_s); });
         row("ParityReplace too long, beyond the BMP", false, O::SetParityReplace, K::RefusedValue,
             C::TooLong, "value=\U0001F600x",
-            [](TermiosPort& p) { p.setParityReplace(u"\U0001F600x"_s); });
+            [](port::TermiosPort& p) { p.setParityReplace(u"\U0001F600x"_s); });
         row(
             "ParityReplace half a character", false, O::SetParityReplace, K::RefusedValue,
             C::NotOneByte, "value=U+D83D",
-            [](TermiosPort& p) { p.setParityReplace(QString(QChar(0xD83D))); },
+            [](port::TermiosPort& p) { p.setParityReplace(QString(QChar(0xD83D))); },
             "The parity replacement \"U+D83D\" is not a one-byte character; use a character from "
             "U+0000 to U+00FF, or nothing to keep the received byte.");
         row("Output", false, O::Output, K::ClosedPort, C::NotOpen, "",
-            [](TermiosPort& p) { p.setOutput(u"x"_s); });
+            [](port::TermiosPort& p) { p.setOutput(u"x"_s); });
         row("Input", false, O::Input, K::ClosedPort, C::NotOpen, "",
-            [](TermiosPort& p) { p.Input(); });
+            [](port::TermiosPort& p) { p.Input(); });
         row("InBufferCount", false, O::InBufferCount, K::ClosedPort, C::NotOpen, "",
-            [](TermiosPort& p) { p.InBufferCount(); });
+            [](port::TermiosPort& p) { p.InBufferCount(); });
         row("OutBufferCount", false, O::OutBufferCount, K::ClosedPort, C::NotOpen, "",
-            [](TermiosPort& p) { p.OutBufferCount(); });
+            [](port::TermiosPort& p) { p.OutBufferCount(); });
         row("close", false, O::Close, K::ClosedPort, C::AlreadyClosed, "",
-            [](TermiosPort& p) { p.setPortOpen(false); });
+            [](port::TermiosPort& p) { p.setPortOpen(false); });
         row("open a missing device", false, O::Open, K::Missing, C::OpenRefused, "",
             openAt("/dev/linnet-none"), "", ENOENT, "/dev/linnet-none");
         row("open what is no terminal", false, O::Open, K::NotSerial, C::OpenRefused, "",
             openAt("/dev/null"), "", ENOTTY, "/dev/null");
         row("open", true, O::Open, K::OpenPort, C::AlreadyOpen, "",
-            [](TermiosPort& p) { p.setPortOpen(true); });
+            [](port::TermiosPort& p) { p.setPortOpen(true); });
         row("CommPort while open", true, O::SetCommPort, K::OpenPort, C::ChangeWhileOpen, "",
-            [](TermiosPort& p) { p.setCommPort(3); });
+            [](port::TermiosPort& p) { p.setCommPort(3); });
         row("Output beyond one byte", true, O::Output, K::RefusedValue, C::NotOneByte,
             "position=11 character=U+20AC",
-            [](TermiosPort& p) { p.setOutput(u"ok \u00ff then \u20ac"_s); });
+            [](port::TermiosPort& p) { p.setOutput(u"ok \u00ff then \u20ac"_s); });
         // Characters are counted whole: the emoji is the third, and is named whole.
         row("Output beyond the Basic Multilingual Plane", true, O::Output, K::RefusedValue,
             C::NotOneByte, "position=3 character=U+1F600",
-            [](TermiosPort& p) { p.setOutput(u"a\u00e9\U0001F600"_s); });
+            [](port::TermiosPort& p) { p.setOutput(u"a\u00e9\U0001F600"_s); });
     }
     void refusesWithoutChangingAnything() {
         QFETCH(bool, open);
@@ -472,13 +476,13 @@ private slots:
             port_->setPortOpen(true);
         const auto snapshot = [&] {
             QString text;
-            const TermiosPort& p = *port_;
+            const port::TermiosPort& p = *port_;
             QDebug(&text) << p.CommPort() << p.Settings() << p.Handshaking() << p.InputLen()
                           << p.RThreshold() << p.SThreshold() << p.ParityReplace() << p.PortOpen();
             return text;
         };
         const QString before = snapshot();
-        const std::optional<PortFailure> refused = failureOf([&] { operation(*port_); });
+        const std::optional<port::PortFailure> refused = failureOf([&] { operation(*port_); });
         QVERIFY(refused);
         const PortError& error = refused->error();
         QCOMPARE(error.operation, failed);
@@ -543,7 +547,7 @@ private slots:
         bool connected = true;
         port_->setDeviceResolver([&](qint16 port) {
             asked << port;
-            return serial_comm::PortDevice{QFile::encodeName(other.slavePath()), connected};
+            return port::PortDevice{QFile::encodeName(other.slavePath()), connected};
         });
         QCOMPARE(port_->devicePathFor(7), other.slavePath());
         port_->setPortOpen(true);
@@ -566,7 +570,7 @@ private slots:
 
     void reportsAHangUpOnce() {
         port_->setPortOpen(true);
-        QSignalSpy lost(port_.get(), &PortControl::deviceLost);
+        QSignalSpy lost(port_.get(), &port::PortControl::deviceLost);
         pty_->closeSlave();
         QVERIFY(processHolds(pty_->slavePath()));
         pty_->closeMaster();
@@ -634,7 +638,7 @@ private slots:
         port_->setSettings(settings);
         port_->setPortOpen(true);
         QByteArray tapped;
-        connect(port_.get(), &PortControl::bytesArrived, this,
+        connect(port_.get(), &port::PortControl::bytesArrived, this,
                 [&tapped](const QByteArray& bytes, qint64) { tapped += bytes; });
         pty_->writeMaster("\xC1\xC2\x8D\n"_ba);
         QTRY_COMPARE(tapped, received);
@@ -644,7 +648,7 @@ private slots:
     void overflowsTheInputBufferOncePerEpisode() {
         port_->setRThreshold(0); // Receive off, so nobody reads: the buffer fills
         port_->setPortOpen(true);
-        const qsizetype limit = TermiosPort::InputBufferSize;
+        const qsizetype limit = port::TermiosPort::InputBufferSize;
         // Sends more than the pseudo-terminal buffers, letting the port read as it goes, until
         // the port holds `held` characters and has dropped `dropped`.
         const auto pump = [&](const QByteArray& bytes, qsizetype held, quint64 dropped) {
@@ -681,22 +685,22 @@ private slots:
         QFETCH(tcflag_t, controlFlow);
         // Twice what the port buffers, read one character per notification. The far end writes
         // as fast as the device takes it; a pseudo-terminal makes it wait while full.
-        constexpr qint64 Total = 2 * TermiosPort::InputBufferSize;
+        constexpr qint64 Total = 2 * port::TermiosPort::InputBufferSize;
         const auto byteAt = [](qint64 i) { return char(0x20 + i % 95); }; // no XON, XOFF or 0xFF
         port_->setHandshaking(handshaking);
         port_->setInputLen(1);
         port_->setPortOpen(true);
         QCOMPARE(attributes().c_iflag & IXOFF, inputFlow);
         QCOMPARE(attributes().c_cflag & CRTSCTS, controlFlow);
-        disconnect(port_.get(), &PortControl::OnComm, this, nullptr);
+        disconnect(port_.get(), &port::PortControl::OnComm, this, nullptr);
         qint64 delivered = 0;
         qint64 mismatches = 0;
         QList<qint16> others;
         // Run without the pauses of QTRY and qWaitFor, which would let one notification through
         // every 10 ms.
         QEventLoop loop;
-        connect(port_.get(), &PortControl::OnComm, this, [&] {
-            if (port_->CommEvent() != CommEventCode::Receive)
+        connect(port_.get(), &port::PortControl::OnComm, this, [&] {
+            if (port_->CommEvent() != port::CommEventCode::Receive)
                 return others.append(port_->CommEvent());
             for (const QChar c : port_->Input())
                 mismatches += c.toLatin1() != byteAt(delivered++);
@@ -748,7 +752,7 @@ private slots:
     void refusesOutputThatDoesNotFit() {
         port_->setHandshaking(1);
         port_->setPortOpen(true);
-        const qsizetype limit = TermiosPort::OutputBufferSize;
+        const qsizetype limit = port::TermiosPort::OutputBufferSize;
         QByteArray text(limit, '\0');
         for (qsizetype i = 0; i < text.size(); ++i)
             text[i] = char(i % 251);

@@ -20,7 +20,8 @@
 #include <sys/stat.h>
 #include <termios.h>
 
-using namespace serial_comm;
+using namespace port;
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -60,7 +61,7 @@ class TestTermiosRefusal : public QObject {
 
     std::unique_ptr<PtyPair> pty_;
     std::unique_ptr<QTemporaryDir> lockDir_;
-    std::unique_ptr<TermiosPort> port_;
+    std::unique_ptr<port::TermiosPort> port_;
 
     termios attributes() const { return pty_->slaveAttributes(); }
     QString where() const { return u"COM7 (%1)"_s.arg(pty_->slavePath()); }
@@ -72,7 +73,7 @@ private slots:
         struct stat status {};
         QCOMPARE(::fstat(pty_->slaveFd(), &status), 0);
         driven = status.st_rdev;
-        port_ = std::make_unique<TermiosPort>();
+        port_ = std::make_unique<port::TermiosPort>();
         port_->setCommPort(7);
     }
     void cleanup() {
@@ -110,7 +111,7 @@ private slots:
         port_->setPortOpen(true);
         const termios before = attributes();
         driver = drive;
-        const std::optional<PortFailure> refused = failureOf([&] {
+        const std::optional<port::PortFailure> refused = failureOf([&] {
             if (handshaking == 0)
                 port_->setSettings(settings);
             else
@@ -137,7 +138,8 @@ private slots:
         const termios original = attributes();
         port_->setSettings(u"4000000,N,8,1"_s);
         driver = withoutFourMegabaud;
-        const std::optional<PortFailure> refused = failureOf([&] { port_->setPortOpen(true); });
+        const std::optional<port::PortFailure> refused =
+            failureOf([&] { port_->setPortOpen(true); });
         QVERIFY(refused);
         QCOMPARE(refused->error().operation, PortOperation::Open);
         QVERIFY(refused->error().refused.speed);

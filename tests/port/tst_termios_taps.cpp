@@ -15,6 +15,8 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
+using namespace port;
+
 using namespace std::chrono_literals;
 using namespace Qt::Literals::StringLiterals;
 
@@ -67,7 +69,7 @@ class TestTermiosTaps : public QObject {
     Q_OBJECT
 
     std::unique_ptr<PtyPair> pty_;
-    std::unique_ptr<TermiosPort> port_;
+    std::unique_ptr<port::TermiosPort> port_;
 
 private slots:
     void init() {
@@ -75,7 +77,7 @@ private slots:
         pretendLines = false;
         pty_ = std::make_unique<PtyPair>();
         qputenv("LINNET_COM9", pty_->slavePath().toLocal8Bit());
-        port_ = std::make_unique<TermiosPort>();
+        port_ = std::make_unique<port::TermiosPort>();
         port_->setCommPort(9);
     }
     void cleanup() {
@@ -89,12 +91,12 @@ private slots:
         port_->setInputLen(1);
         port_->setRThreshold(0);
         port_->setPortOpen(true);
-        QSignalSpy arrived(port_.get(), &PortControl::bytesArrived);
-        QSignalSpy notified(port_.get(), &PortControl::OnComm);
+        QSignalSpy arrived(port_.get(), &port::PortControl::bytesArrived);
+        QSignalSpy notified(port_.get(), &port::PortControl::OnComm);
         QByteArray bytes("]E0\xFF\0\r\n", 7);
         for (int i = 0; i < 3000; ++i)
             bytes.append(char(i % 256));
-        const qint64 before = PortControl::monotonicMs();
+        const qint64 before = port::PortControl::monotonicMs();
         pty_->writeMaster(bytes);
         QByteArray tapped;
         QVERIFY(QTest::qWaitFor([&] {
@@ -106,7 +108,7 @@ private slots:
         QCOMPARE(tapped, bytes);
         for (const QList<QVariant>& call : arrived) {
             QVERIFY(call.at(1).toLongLong() >= before);
-            QVERIFY(call.at(1).toLongLong() <= PortControl::monotonicMs());
+            QVERIFY(call.at(1).toLongLong() <= port::PortControl::monotonicMs());
         }
         QCOMPARE(notified.count(), 0);
         QCOMPARE(port_->InBufferCount(), bytes.size());
@@ -115,7 +117,7 @@ private slots:
 
     void tapSeesWhatOutputAccepted() {
         port_->setPortOpen(true);
-        QSignalSpy sent(port_.get(), &PortControl::bytesSent);
+        QSignalSpy sent(port_.get(), &port::PortControl::bytesSent);
         port_->setOutput(u"a"_s);
         port_->setOutput(QString::fromLatin1("\r\xff"));
         QVERIFY(!refusal([&] { port_->setOutput(u"\u20ac"_s); }).isEmpty());
@@ -152,7 +154,7 @@ private slots:
 
         // The line is held at space, then let go once the break's time is up.
         QTRY_COMPARE(lineCalls(), (QList<LineCall>{{TIOCSBRK, 0}, {TIOCCBRK, 0}}));
-        QVERIFY(took.elapsed() >= PortControl::BreakMs);
+        QVERIFY(took.elapsed() >= port::PortControl::BreakMs);
 
         // Closed in the middle of a break (which lets the line go), and opened again before it
         // would have ended.
@@ -161,7 +163,7 @@ private slots:
         port_->setPortOpen(false);
         QCOMPARE(lineCalls().value(1), (LineCall{TIOCCBRK, 0}));
         port_->setPortOpen(true);
-        QTest::qWait(PortControl::BreakMs + 50);
+        QTest::qWait(port::PortControl::BreakMs + 50);
         port_->setOutput(u"y"_s);
         QCOMPARE(pty_->readMaster(1), QByteArray("y"));
     }

@@ -5,7 +5,7 @@
 #include <functional>
 
 // A clock that moves only when told to, or by a fixed step on every reading.
-class FakeClock final : public Clock {
+class FakeClock final : public ui::Clock {
 public:
     mutable double now = 1000.0;
     double stepPerReading = 0.0;

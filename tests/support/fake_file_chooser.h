@@ -6,7 +6,7 @@
 
 // Answers every file question at once with `answer` (empty: cancelled) and the filter in
 // `filter` when set, and records what was proposed.
-class FakeFileChooser final : public scan_log::FileChooser {
+class FakeFileChooser final : public ui::FileChooser {
 public:
     QString answer;
     QString filter;

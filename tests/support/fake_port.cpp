@@ -2,11 +2,12 @@
 
 #include <cerrno>
 
-serial_comm::PortError FakePort::fault(serial_comm::PortOperation operation,
-                                       serial_comm::FailureCause cause) const {
-    serial_comm::PortError error;
+using namespace port;
+
+port::PortError FakePort::fault(port::PortOperation operation, port::FailureCause cause) const {
+    port::PortError error;
     error.operation = operation;
-    error.kind = serial_comm::failureKind(EIO, serial_comm::DeviceState::Open);
+    error.kind = port::failureKind(EIO, port::DeviceState::Open);
     error.cause = cause;
     error.port = port_;
     error.device = devicePathFor(port_);
@@ -18,33 +19,33 @@ void FakePort::receive(const QString& characters) {
     input_ += characters;
     emit bytesArrived(characters.toLatin1(), tapTime());
     if (open_ && rThreshold_ > 0 && input_.size() >= rThreshold_)
-        raiseEvent(CommEventCode::Receive);
+        raiseEvent(port::CommEventCode::Receive);
 }
 
 void FakePort::checkRead(const char* property) const {
     const auto it = readFailures_.find(QString::fromLatin1(property));
     if (it != readFailures_.end())
-        throw PortFailure(it.value());
+        throw port::PortFailure(it.value());
 }
 
 void FakePort::checkWrite(const char* property, const QString& value) {
     const QString name = QString::fromLatin1(property);
     const auto it = writeFailures_.find(name);
     if (it != writeFailures_.end())
-        throw PortFailure(it.value());
+        throw port::PortFailure(it.value());
     writes << name + QLatin1Char('=') + value;
 }
 
 void FakePort::requireOpen() const {
     if (open_)
         return;
-    serial_comm::PortError error;
-    error.operation = serial_comm::PortOperation::Input;
-    error.kind = serial_comm::FailureKind::ClosedPort;
-    error.cause = serial_comm::FailureCause::NotOpen;
+    port::PortError error;
+    error.operation = port::PortOperation::Input;
+    error.kind = port::FailureKind::ClosedPort;
+    error.cause = port::FailureCause::NotOpen;
     error.port = port_;
     error.device = devicePathFor(port_);
-    throw PortFailure(error);
+    throw port::PortFailure(error);
 }
 
 void FakePort::setPortOpen(bool open) {

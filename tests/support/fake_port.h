@@ -7,17 +7,17 @@
 
 // A port whose every answer the test decides: line states, received characters, events, and
 // failures of any property read or write.
-class FakePort final : public PortControl {
+class FakePort final : public port::PortControl {
     Q_OBJECT
 
 public:
     // --- script ---
     // Makes every read or write of the named property ("PortOpen", "Settings", ...) fail as a
     // real port fails: with the error, described by the port's own sentences.
-    void failWrite(const QString& property, const serial_comm::PortError& error) {
+    void failWrite(const QString& property, const port::PortError& error) {
         writeFailures_.insert(property, error);
     }
-    void failRead(const QString& property, const serial_comm::PortError& error) {
+    void failRead(const QString& property, const port::PortError& error) {
         readFailures_.insert(property, error);
     }
     void clearFailures() {
@@ -26,8 +26,7 @@ public:
     }
     // An error of the kind a real port gives for the operation on this port, with errno EIO: a
     // device that stopped answering. What the user reads is failureText of it.
-    serial_comm::PortError fault(serial_comm::PortOperation operation,
-                                 serial_comm::FailureCause cause) const;
+    port::PortError fault(port::PortOperation operation, port::FailureCause cause) const;
     // A device without modem lines, as a pseudo-terminal is.
     bool linesReported = true;
     bool modemLinesReported() const override { return !open_ || linesReported; }
@@ -109,10 +108,10 @@ private:
     void checkRead(const char* property) const;
     void checkWrite(const char* property, const QString& value);
     void requireOpen() const;
-    qint64 tapTime() const { return tapMs >= 0 ? tapMs : monotonicMs(); }
+    qint64 tapTime() const { return tapMs >= 0 ? tapMs : base::monotonicMs(); }
 
-    QHash<QString, serial_comm::PortError> readFailures_;
-    QHash<QString, serial_comm::PortError> writeFailures_;
+    QHash<QString, port::PortError> readFailures_;
+    QHash<QString, port::PortError> writeFailures_;
     bool open_ = false;
     qint16 port_ = DefaultCommPort;
     QString settings_ = DefaultSettings;

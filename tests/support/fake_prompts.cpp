@@ -1,7 +1,9 @@
 #include "fake_prompts.h"
 
-Prompts::Answer FakePrompts::messageBox(const QString& text, Buttons buttons, Icon icon,
-                                        const QString& title) {
+using namespace ui;
+
+ui::Prompts::Answer FakePrompts::messageBox(const QString& text, Buttons buttons, Icon icon,
+                                            const QString& title) {
     calls.append(
         {Call::Kind::Message, text, buttons, icon, title.isEmpty() ? AppTitle : title, {}});
     if (whileOpen)

@@ -9,7 +9,7 @@
 #include <functional>
 
 // Prompts that answer from a script and record every call.
-class FakePrompts final : public Prompts {
+class FakePrompts final : public ui::Prompts {
 public:
     struct Call {
         enum class Kind { Message, Input, Beep } kind;

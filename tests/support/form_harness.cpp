@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QCoreApplication>
 
+using namespace main_window;
+using namespace ui;
+
 FormHarness::FormHarness() {
     auto fakePort = std::make_unique<FakePort>();
     auto fakePrompts = std::make_unique<FakePrompts>();

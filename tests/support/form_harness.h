@@ -11,11 +11,11 @@
 // A main window wired to doubles, with handles on the doubles it owns.
 struct FormHarness {
     // The window's local-echo switch, off as at start-up; it outlives the window.
-    qint16 EchoEnabled = VbFalse;
+    qint16 EchoEnabled = ui::VbFalse;
     FakePort* port;
     FakePrompts* prompts;
     FakeClock* clock;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<main_window::Form1> form;
 
     FormHarness();
     ~FormHarness();

@@ -8,10 +8,10 @@
 #include <optional>
 
 // The failure of a refused port operation, or nothing when it was not refused.
-inline std::optional<PortFailure> failureOf(const std::function<void()>& operation) {
+inline std::optional<port::PortFailure> failureOf(const std::function<void()>& operation) {
     try {
         operation();
-    } catch (const PortFailure& failure) {
+    } catch (const port::PortFailure& failure) {
         return failure;
     }
     return std::nullopt;
@@ -19,6 +19,6 @@ inline std::optional<PortFailure> failureOf(const std::function<void()>& operati
 
 // The description a refused operation gives, or an empty text when it was not refused.
 inline QString refusal(const std::function<void()>& operation) {
-    const std::optional<PortFailure> failure = failureOf(operation);
+    const std::optional<port::PortFailure> failure = failureOf(operation);
     return failure ? failure->description() : QString();
 }

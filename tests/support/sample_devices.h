@@ -3,9 +3,9 @@
 #include "devices/serial_device.h"
 
 // Devices as the tests describe them: a USB scanner with every string, and an on-board port.
-inline serial_comm::SerialDevice scanner() {
-    serial_comm::SerialDevice d;
-    d.kind = serial_comm::SerialKind::Usb;
+inline devices::SerialDevice scanner() {
+    devices::SerialDevice d;
+    d.kind = devices::SerialKind::Usb;
     d.node = QStringLiteral("/dev/ttyACM0");
     d.driver = QStringLiteral("cdc_acm");
     d.vendorId = QStringLiteral("1209");
@@ -18,9 +18,9 @@ inline serial_comm::SerialDevice scanner() {
     return d;
 }
 
-inline serial_comm::SerialDevice onBoard(int index) {
-    serial_comm::SerialDevice d;
-    d.kind = serial_comm::SerialKind::OnBoard;
+inline devices::SerialDevice onBoard(int index) {
+    devices::SerialDevice d;
+    d.kind = devices::SerialKind::OnBoard;
     d.node = QStringLiteral("/dev/ttyS%1").arg(index);
     d.driver = QStringLiteral("serial8250");
     return d;

@@ -20,10 +20,11 @@ public:
             return;
         for (const PortDelivery& step : deliverScan(sender_, *receiver, code)) {
             if (step.error)
-                port_.raise(*step.error == find_settings::LineError::Break ? CommEventCode::Break
+                port_.raise(*step.error == find_settings::LineError::Break
+                                ? port::CommEventCode::Break
                             : *step.error == find_settings::LineError::Parity
-                                ? CommEventCode::RxParity
-                                : CommEventCode::Framing);
+                                ? port::CommEventCode::RxParity
+                                : port::CommEventCode::Framing);
             if (step.character)
                 port_.receive(QString(QChar(uchar(*step.character))));
         }

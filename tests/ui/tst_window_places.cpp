@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QWidget>
 
+using namespace ui;
+
 using namespace Qt::Literals::StringLiterals;
 
 class TestWindowPlaces : public QObject {
@@ -31,7 +33,7 @@ private slots:
         QFETCH(QRect, main);
         QFETCH(QSize, size);
         QFETCH(QPoint, position);
-        QCOMPARE(besidePosition(main, size, QRect(0, 0, 1000, 800)), position);
+        QCOMPARE(ui::besidePosition(main, size, QRect(0, 0, 1000, 800)), position);
     }
 
     // Frames on a 1920x1080 screen beside a centred main window of 584x630 (its frame): a
@@ -67,7 +69,7 @@ private slots:
         QFETCH(QRect, frame);
         const QRect area(0, 0, 1920, 1080);
         const QRect main(668, 225, 584, 630);
-        const QRect placed = besideFrame(main, wanted, minimum, area, others);
+        const QRect placed = ui::besideFrame(main, wanted, minimum, area, others);
         QCOMPARE(placed, frame);
         QVERIFY(area.contains(placed));
         for (const QRect& other : others)
@@ -87,14 +89,14 @@ private slots:
     void savedFramesFitted() {
         QFETCH(QRect, saved);
         QFETCH(QRect, fitted);
-        QCOMPARE(fittedFrame(saved, QSize(300, 200), QRect(0, 0, 1920, 1080)), fitted);
+        QCOMPARE(ui::fittedFrame(saved, QSize(300, 200), QRect(0, 0, 1920, 1080)), fitted);
     }
 
     // A window saved 32,767 pixels wide comes back on the screen (the offscreen one, 800x600).
     void blownUpSizeNotRestored() {
         QTemporaryDir folder;
         {
-            WindowPlaces places(folder.path());
+            ui::WindowPlaces places(folder.path());
             QWidget window;
             window.setObjectName(u"TestCodes"_s);
             places.place(&window, nullptr);
@@ -102,7 +104,7 @@ private slots:
             window.show();
             window.hide();
         }
-        WindowPlaces places(folder.path());
+        ui::WindowPlaces places(folder.path());
         QWidget main;
         main.setGeometry(100, 100, 300, 200);
         main.show();
@@ -122,7 +124,7 @@ private slots:
         QTemporaryDir folder;
         QRect closedAt;
         {
-            WindowPlaces places(folder.path());
+            ui::WindowPlaces places(folder.path());
             QWidget window;
             window.setObjectName(u"ScanLog"_s);
             places.place(&window, nullptr);
@@ -132,7 +134,7 @@ private slots:
             window.hide();
         }
         QVERIFY(QFile::exists(folder.filePath(u"windows.ini"_s)));
-        WindowPlaces places(folder.path());
+        ui::WindowPlaces places(folder.path());
         QWidget window;
         window.setObjectName(u"ScanLog"_s);
         QWidget other;
@@ -154,7 +156,7 @@ private slots:
             file.write("[ScanLog]\ngeometry=@ByteArray(x)\n");
         }
         QVERIFY(QFile::link(target, folder.filePath(u"windows.ini"_s)));
-        WindowPlaces places(folder.path());
+        ui::WindowPlaces places(folder.path());
         QWidget window;
         window.setObjectName(u"ScanLog"_s);
         places.place(&window, nullptr);

@@ -7,12 +7,14 @@
 
 #include <QTest>
 
-Q_DECLARE_METATYPE(serial_comm::PortInfo)
-Q_DECLARE_METATYPE(serial_comm::GroupAccess)
-Q_DECLARE_METATYPE(serial_comm::NumberedDevice)
-Q_DECLARE_METATYPE(serial_comm::OverriddenPort)
+using namespace base;
+using namespace ui;
+using namespace devices;
 
-using namespace serial_comm;
+Q_DECLARE_METATYPE(devices::PortInfo)
+Q_DECLARE_METATYPE(devices::GroupAccess)
+Q_DECLARE_METATYPE(devices::NumberedDevice)
+Q_DECLARE_METATYPE(devices::OverriddenPort)
 
 class TestWindowTexts : public QObject {
     Q_OBJECT
@@ -20,13 +22,13 @@ class TestWindowTexts : public QObject {
 private slots:
     // A number that does not fit, said with the number as it was written.
     void overflows() {
-        QCOMPARE(overflowText({NumberOverflow::Kind::Double, u"1e400"_qs}),
+        QCOMPARE(ui::overflowText({base::NumberOverflow::Kind::Double, u"1e400"_qs}),
                  u"Overflow: 1e400 is too large to hold as a number"_qs);
-        QCOMPARE(overflowText({NumberOverflow::Kind::Radix, u"&H100000000"_qs}),
+        QCOMPARE(ui::overflowText({base::NumberOverflow::Kind::Radix, u"&H100000000"_qs}),
                  u"Overflow: &H100000000 needs more than 32 bits"_qs);
-        QCOMPARE(overflowText({NumberOverflow::Kind::Int16, u"32768"_qs}),
+        QCOMPARE(ui::overflowText({base::NumberOverflow::Kind::Int16, u"32768"_qs}),
                  u"Overflow: 32768 is outside -32768 to 32767"_qs);
-        QCOMPARE(overflowText({NumberOverflow::Kind::Finite, {}}),
+        QCOMPARE(ui::overflowText({base::NumberOverflow::Kind::Finite, {}}),
                  u"Overflow: the number is too large to hold"_qs);
     }
 
@@ -94,7 +96,7 @@ private slots:
     void namesAndTooltips() {
         QFETCH(PortInfo, port);
         QFETCH(QString, tooltip);
-        QCOMPARE(portTooltipText(port), tooltip);
+        QCOMPARE(ui::portTooltipText(port), tooltip);
     }
 
     void connectedNow_data() {
@@ -116,7 +118,7 @@ private slots:
         console.console = true;
         QTest::newRow("the system console is named, never a choice")
             << Overrides{} << Devices{{1, console}}
-            << noSerialDeviceText() +
+            << ui::noSerialDeviceText() +
                    " On-board serial ports present (nothing is known to be attached): COM1 = "
                    "on-board serial port (/dev/ttyS0), the system console.";
         SerialDevice other = scanner();
@@ -132,7 +134,7 @@ private slots:
                "(/dev/ttyUSB0). Choose the scanner's number in Port Setting.";
         QTest::newRow("only an on-board port: nothing is connected")
             << Overrides{} << Devices{{1, onBoard(0)}}
-            << noSerialDeviceText() +
+            << ui::noSerialDeviceText() +
                    " On-board serial ports present (nothing is known to be attached): COM1 = "
                    "on-board serial port (/dev/ttyS0).";
         // COM1 opens the simulator of LINNET_COM1, not the on-board port that has the number.
@@ -145,7 +147,7 @@ private slots:
         // A scanner whose number a variable takes is named, but never as a choice.
         QTest::newRow("a variable takes the scanner's number")
             << Overrides{{3, "/dev/pts/3", false}} << Devices{{3, scanner()}}
-            << noSerialDeviceText() +
+            << ui::noSerialDeviceText() +
                    " No COM number opens Area-Imaging Scanner (/dev/ttyACM0), while LINNET_COM3 "
                    "is set.";
         SerialDevice hostile = scanner();
@@ -153,14 +155,14 @@ private slots:
         QTest::newRow("a name that would reverse the line")
             << Overrides{} << Devices{{3, hostile}}
             << "Connected now: COM3 = \\u202Eevil (/dev/ttyACM0). Choose Com3 in Port Setting.";
-        QTest::newRow("none") << Overrides{} << Devices{} << noSerialDeviceText();
+        QTest::newRow("none") << Overrides{} << Devices{} << ui::noSerialDeviceText();
     }
 
     void connectedNow() {
         QFETCH(QList<OverriddenPort>, overrides);
         QFETCH(QList<NumberedDevice>, present);
         QFETCH(QString, text);
-        QCOMPARE(connectedNowText(overrides, present), text);
+        QCOMPARE(ui::connectedNowText(overrides, present), text);
         if (present.isEmpty()) {
             QVERIFY(text.contains(QLatin1String("cable")));
             QVERIFY(text.contains(QLatin1String("keyboard")));
@@ -189,7 +191,7 @@ private slots:
         QFETCH(GroupAccess, access);
         QFETCH(QString, text);
         QVERIFY(!text.contains(u"add it") || !access.inAccount);
-        QCOMPARE(permissionHintText(QStringLiteral("/dev/ttyACM0"), access), text);
+        QCOMPARE(ui::permissionHintText(QStringLiteral("/dev/ttyACM0"), access), text);
         // Advice on the group is given in this one place; the port's own sentence states only
         // the refusal.
     }

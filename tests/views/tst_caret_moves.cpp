@@ -4,7 +4,9 @@
 
 #include <QTest>
 
-Q_DECLARE_METATYPE(CaretMove)
+using namespace views;
+
+Q_DECLARE_METATYPE(views::CaretMove)
 Q_DECLARE_METATYPE(CaretState)
 
 // Printed by QCOMPARE when a case fails.
@@ -40,10 +42,10 @@ class TestCaretMoves : public QObject {
 
 private slots:
     void moves_data() {
-        addColumns<QString, CaretState, CaretMove, bool, int, CaretState, int>(
+        addColumns<QString, CaretState, views::CaretMove, bool, int, CaretState, int>(
             "text", "from", "move", "extend", "pageRows", "to", "scrollRows");
-        using M = CaretMove;
-        auto row = [](const char* name, const QString& text, CaretState from, CaretMove move,
+        using M = views::CaretMove;
+        auto row = [](const char* name, const QString& text, CaretState from, views::CaretMove move,
                       CaretState to, bool extend = false, int pageRows = 3, int scrollRows = 0) {
             QTest::newRow(name) << text << from << move << extend << pageRows << to << scrollRows;
         };
@@ -96,12 +98,12 @@ private slots:
     void moves() {
         QFETCH(QString, text);
         QFETCH(CaretState, from);
-        QFETCH(CaretMove, move);
+        QFETCH(views::CaretMove, move);
         QFETCH(bool, extend);
         QFETCH(int, pageRows);
         QFETCH(CaretState, to);
         QFETCH(int, scrollRows);
-        ViewRows rows;
+        views::ViewRows rows;
         rows.setColumns(4);
         rows.update(text, 0);
         const CaretStep step = moveCaret(text, rows, from, move, extend, pageRows);

@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+using namespace views;
+
 namespace {
 
 // A stream: a refresh, then a change 1 ms later, in every frame. The first ten busy frames last
@@ -45,7 +47,7 @@ private slots:
     void decisions() {
         QFETCH(QString, steps);
         std::chrono::nanoseconds now{};
-        FramePacer pacer([&] { return now; });
+        views::FramePacer pacer([&] { return now; });
         for (const QString& step : steps.split(u' ')) {
             const QStringList parts = step.mid(1).split(u'=');
             now = std::chrono::nanoseconds(qRound64(parts[0].toDouble() * 1e6));

@@ -14,6 +14,8 @@
 #include <QStyleFactory>
 #include <QTest>
 
+using namespace views;
+
 namespace {
 
 // Rows as a reader sees them: lines split at CR LF, CR or LF, each cut into pieces of `columns`.
@@ -32,11 +34,11 @@ QString randomBlock(QRandomGenerator& random) {
     const bool hex = random.bounded(2) == 0;
     for (int i = random.bounded(hex ? 64 : 12); i >= 0; --i)
         block += hex ? QChar(char16_t(random.bounded(256))) : pieces[random.bounded(pieces.size())];
-    return hex ? hexRendering(block) : block;
+    return hex ? views::hexRendering(block) : block;
 }
 
 void receive(TextView& view, QString block) {
-    AppendToView(view, block);
+    views::AppendToView(view, block);
 }
 
 // A key as the window system delivers it, text included.
@@ -56,7 +58,7 @@ void press(QWidget& widget, const Key& key) {
 }
 
 // What typing does to a text box, told on the plain model: the reference for the view.
-void typeOnModel(PlainTextView& model, const Key& key) {
+void typeOnModel(views::PlainTextView& model, const Key& key) {
     const bool erase = key.key == Qt::Key_Backspace;
     const int at = model.SelStart();
     if (erase && model.SelLength() == 0 && at > 0) {
@@ -67,7 +69,7 @@ void typeOnModel(PlainTextView& model, const Key& key) {
     model.setSelText(key.key == Qt::Key_Return ? "\r\n" : erase ? "" : key.text);
 }
 
-void showView(RichTextBox& box, QSize size = {300, 200}) {
+void showView(views::RichTextBox& box, QSize size = {300, 200}) {
     box.resize(size);
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
@@ -130,7 +132,7 @@ private:
 };
 
 // Brings the screen up to date and lets the paints that asks for happen.
-void settle(RichTextBox& box) {
+void settle(views::RichTextBox& box) {
     box.flushDisplay();
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
@@ -140,7 +142,7 @@ void settle(RichTextBox& box) {
 
 // Streams lines into a view that follows the end: its bar is drawn at its own pace, and the
 // last position shows once the pace allows.
-void followEnd(RichTextBox& box, QScrollBar& bar, BarDraws& barPaints) {
+void followEnd(views::RichTextBox& box, QScrollBar& bar, BarDraws& barPaints) {
     bar.setValue(bar.maximum());
     settle(box);
     // Bounded: lets the bar's own pace (a paint at most every 250 ms) run out, so that the
@@ -186,7 +188,7 @@ private slots:
                                 {Qt::Key_End, Qt::ShiftModifier}, {Qt::Key_PageDown, Qt::ShiftModifier},
                                 {Qt::Key_Home, Qt::ControlModifier}, {Qt::Key_Right, Qt::ControlModifier}};
         // clang-format on
-        RichTextBox box;
+        views::RichTextBox box;
         showView(box);
         const int charWidth = QFontMetrics(box.font()).horizontalAdvance(u'M');
         // Without a fixed margin lines wrap at the viewport; columns are one character apart.
@@ -196,7 +198,7 @@ private slots:
         for (const int columns : {7, 2000}) {
             box.setRightMargin(2 * 4 + columns * charWidth);
             QRandomGenerator random(columns);
-            PlainTextView plain;
+            views::PlainTextView plain;
             box.setText({});
             for (int step = 0; step < 2000; ++step) {
                 const int op = random.bounded(10);
@@ -277,10 +279,10 @@ private slots:
             {"commands type nothing", 3, commands, base, 3, 0, {}},
         };
         // clang-format on
-        RichTextBox box;
+        views::RichTextBox box;
         showView(box);
         QList<int> offered;
-        connect(&box, &RichTextBox::keyPress, &box, [&](int& code) {
+        connect(&box, &views::RichTextBox::keyPress, &box, [&](int& code) {
             offered << code;
             code = code == 'q' ? 0 : code == 'y' ? 'b' : code;
         });
@@ -297,7 +299,7 @@ private slots:
     }
 
     void mouseAndCopy() {
-        RichTextBox box;
+        views::RichTextBox box;
         showView(box);
         box.setText(QStringLiteral("ab\r\ncd word_1 z"));
         box.flushDisplay();
@@ -324,7 +326,7 @@ private slots:
     // Data arriving keeps a view at the end of its text, unless the user has scrolled up: then
     // the text they read stays in place, also when the front of the text is cut.
     void followsTheEndUnlessScrolledUp() {
-        RichTextBox box;
+        views::RichTextBox box;
         showView(box, {300, 120});
         QScrollBar& bar = *box.verticalScrollBar();
         for (int i = 0; i < 300; ++i)
@@ -348,7 +350,7 @@ private slots:
         // The hex view's one long line keeps its newest codes in sight sideways.
         box.setRightMargin(3000);
         for (int i = 0; i < 20; ++i)
-            receive(box, hexRendering(QString(64, QChar(i))));
+            receive(box, views::hexRendering(QString(64, QChar(i))));
         box.flushDisplay();
         QVERIFY(box.viewport()->rect().contains(box.characterRect(box.TextLength()).topLeft()));
     }
@@ -356,7 +358,7 @@ private slots:
     // After incremental refreshes (appends, scrolling to follow, selection changes, a cut) what
     // is on screen equals a full repaint of the view.
     void screenMatchesFullRepaint() {
-        RichTextBox box;
+        views::RichTextBox box;
         showView(box, {260, 150});
         box.setFocus();
         auto screenMatches = [&] {
@@ -385,7 +387,7 @@ private slots:
 
     // With the focus, the view's frame shows it in the highlight colour on every side.
     void focusFrame() {
-        RichTextBox box;
+        views::RichTextBox box;
         showView(box);
         box.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&box));
@@ -419,7 +421,7 @@ private slots:
         QFETCH(QString, before);
         QFETCH(QString, block);
         QFETCH(int, rowsRepainted);
-        RichTextBox box;
+        views::RichTextBox box;
         showView(box, {300, 200});
         receive(box, before);
         settle(box);
@@ -443,7 +445,7 @@ private slots:
     // repainted only when its handle moves, and then at most four times a second; the text
     // follows at every refresh.
     void scrollBarRepaints() {
-        RichTextBox box;
+        views::RichTextBox box;
         showView(box, {300, 200});
         QScrollBar& bar = *box.verticalScrollBar();
         // Read from the top of a long text: the handle stays at the top, at its shortest.
@@ -470,7 +472,7 @@ private slots:
         QCOMPARE(barPaints.count(), 0);
 
         // The same with both bars shown; and a bar still comes when the text needs it.
-        RichTextBox wide;
+        views::RichTextBox wide;
         wide.setRightMargin(3000);
         showView(wide, {300, 200});
         for (int i = 0; i < 2000; ++i)
@@ -493,7 +495,7 @@ private slots:
 
         // Following the end of a shorter text: the handle moves, but the bar is drawn again at
         // its own pace.
-        RichTextBox shortText;
+        views::RichTextBox shortText;
         showView(shortText, {300, 200});
         for (int i = 0; i < 20; ++i)
             receive(shortText, QStringLiteral("line %1\r").arg(i));
@@ -504,7 +506,7 @@ private slots:
     }
 
     void accessibleText() {
-        RichTextBox box;
+        views::RichTextBox box;
         box.setText(QStringLiteral("ab\r\ncd"));
         box.setSelStart(1);
         box.setSelLength(3);

@@ -9,9 +9,11 @@
 
 #include <algorithm>
 
+using namespace views;
+
 namespace {
 
-const RowPainter::Colours colours{Qt::black, Qt::white, Qt::blue, Qt::white};
+const views::RowPainter::Colours colours{Qt::black, Qt::white, Qt::blue, Qt::white};
 const QPoint origin(4, 4);
 
 QFont viewFont() {
@@ -21,7 +23,7 @@ QFont viewFont() {
     return font;
 }
 
-QImage blank(const RowPainter& painter, int columns, int rows, int ratio = 1) {
+QImage blank(const views::RowPainter& painter, int columns, int rows, int ratio = 1) {
     QImage image((origin.x() * 2 + columns * painter.charWidth()) * ratio,
                  (origin.y() * 2 + rows * painter.lineHeight()) * ratio,
                  QImage::Format_ARGB32_Premultiplied);
@@ -31,9 +33,10 @@ QImage blank(const RowPainter& painter, int columns, int rows, int ratio = 1) {
 }
 
 // All rows of text, laid out at `columns`, with the given selection.
-QImage paint(RowPainter& rowPainter, const QString& text, int columns, int selectionStart = 0,
-             int selectionEnd = 0, const RowPainter::Colours& with = colours, int ratio = 1) {
-    ViewRows rows;
+QImage paint(views::RowPainter& rowPainter, const QString& text, int columns,
+             int selectionStart = 0, int selectionEnd = 0,
+             const views::RowPainter::Colours& with = colours, int ratio = 1) {
+    views::ViewRows rows;
     rows.setColumns(columns);
     rows.update(text, 0);
     QImage image = blank(rowPainter, columns, rows.rowCount(), ratio);
@@ -44,7 +47,7 @@ QImage paint(RowPainter& rowPainter, const QString& text, int columns, int selec
 }
 
 // Where a cell is in the image.
-QRect cell(const RowPainter& painter, int row, int column) {
+QRect cell(const views::RowPainter& painter, int row, int column) {
     return {origin.x() + column * painter.charWidth(), origin.y() + row * painter.lineHeight(),
             painter.charWidth(), painter.lineHeight()};
 }
@@ -69,8 +72,8 @@ private slots:
     void glyphsSitInTheirColumns() {
         QFETCH(bool, cells);
         QFETCH(int, ratio);
-        RowPainter rowPainter(viewFont());
-        RowPainter::Colours with = colours;
+        views::RowPainter rowPainter(viewFont());
+        views::RowPainter::Colours with = colours;
         if (!cells)
             with.background = QColor();
         const QString row = QStringLiteral("Hi_8é~");
@@ -90,7 +93,7 @@ private slots:
     // Blanks and tabs show nothing, another control character a box inside its own cell, and
     // rows go one line height apart.
     void blanksBoxesAndRows() {
-        RowPainter rowPainter(viewFont());
+        views::RowPainter rowPainter(viewFont());
         const QImage image = paint(rowPainter, QStringLiteral(" \t\x01x\r\n \t\x7Fx"), 4);
         auto inked = [&](int row, int column) {
             const QImage part = image.copy(cell(rowPainter, row, column));
@@ -110,7 +113,7 @@ private slots:
     // A selection fills its cells with the highlight and draws its characters in the selected
     // text colour; a selected line break is one more cell after its line.
     void selection() {
-        RowPainter rowPainter(viewFont());
+        views::RowPainter rowPainter(viewFont());
         const QImage image = paint(rowPainter, QStringLiteral("abc\r\nde"), 5, 1, 6);
         auto colours = [&](int row, int column) {
             QSet<QRgb> found;
@@ -147,7 +150,7 @@ private slots:
     // Each character is looked up in the font the first time it is painted and never again; a new
     // font starts the cache afresh. Blanks and control characters need no glyph.
     void glyphCache() {
-        RowPainter rowPainter(viewFont());
+        views::RowPainter rowPainter(viewFont());
         QCOMPARE(rowPainter.glyphLookups(), 0);
         const QImage first = paint(rowPainter, QStringLiteral("abca \x01"), 8);
         QCOMPARE(rowPainter.glyphLookups(), 3);
@@ -168,13 +171,13 @@ private slots:
     // sideways (as a long line scrolled in the hex view is), renders no cell again and copies
     // the same pixels to the new place. New colours render the cells afresh.
     void cellsRenderOnce() {
-        RowPainter rowPainter(viewFont());
+        views::RowPainter rowPainter(viewFont());
         const QString text = QStringLiteral("0A 1B 2C ").repeated(5);
-        ViewRows rows;
+        views::ViewRows rows;
         rows.setColumns(text.size());
         rows.update(text, 0);
         const int columns = 20;
-        auto paintFrom = [&](int firstColumn, const RowPainter::Colours& with) {
+        auto paintFrom = [&](int firstColumn, const views::RowPainter::Colours& with) {
             QImage image = blank(rowPainter, columns, 1);
             QPainter painter(&image);
             const QPoint shifted(origin.x() - firstColumn * rowPainter.charWidth(), origin.y());
@@ -194,7 +197,7 @@ private slots:
         const QRect kept(origin,
                          QSize((columns - 9) * rowPainter.charWidth(), rowPainter.lineHeight()));
         QCOMPARE(shifted.copy(kept), first.copy(kept.translated(9 * rowPainter.charWidth(), 0)));
-        RowPainter::Colours inactive = colours;
+        views::RowPainter::Colours inactive = colours;
         inactive.highlight = Qt::gray;
         paintFrom(0, inactive);
         QVERIFY(rowPainter.cellRenders() > renders);
@@ -203,7 +206,7 @@ private slots:
     // The atlas is bounded: after thousands of distinct characters it starts afresh, and cells
     // rendered then are the same as before.
     void atlasIsBounded() {
-        RowPainter rowPainter(viewFont());
+        views::RowPainter rowPainter(viewFont());
         const QImage first = paint(rowPainter, QStringLiteral("ab"), 2);
         const int renders = rowPainter.cellRenders();
         QString many;

@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+using namespace views;
+
 class TestViewRows : public QObject {
     Q_OBJECT
 
@@ -28,7 +30,7 @@ private slots:
         QFETCH(int, columns);
         QFETCH(QString, rows);
         QFETCH(int, widest);
-        ViewRows index;
+        views::ViewRows index;
         index.setColumns(columns);
         QString text;
         for (const QString& piece : pieces.split('|')) {
@@ -45,17 +47,18 @@ private slots:
 
     // Where the caret shows, and where a click lands, around a wrap and at line ends.
     void cells() {
-        ViewRows index;
+        views::ViewRows index;
         index.setColumns(4);
         index.update(QStringLiteral("abcdefgh\r\nxy"), 0);
         // position, upstream, row, column
         const int cases[][4] = {{0, 0, 0, 0}, {4, 0, 1, 0},  {4, 1, 0, 4}, {8, 0, 1, 4},
                                 {9, 0, 1, 4}, {10, 0, 2, 0}, {99, 0, 2, 2}};
         for (const auto& c : cases) {
-            const ViewRows::Cell cell = index.cellOf(c[0], c[1] != 0);
+            const views::ViewRows::Cell cell = index.cellOf(c[0], c[1] != 0);
             QCOMPARE(QPoint(cell.column, cell.row), QPoint(c[3], c[2]));
         }
-        const ViewRows::Pick pastWrap = index.positionAt(0, 9), pastLine = index.positionAt(1, 9);
+        const views::ViewRows::Pick pastWrap = index.positionAt(0, 9),
+                                    pastLine = index.positionAt(1, 9);
         QVERIFY(pastWrap.position == 4 && pastWrap.upstream);  // past the end of a wrapped row
         QVERIFY(pastLine.position == 8 && !pastLine.upstream); // before the line break
         // Rows and columns out of range are clamped.

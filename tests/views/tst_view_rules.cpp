@@ -6,6 +6,8 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+using namespace views;
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -45,7 +47,7 @@ class TestViewRules : public QObject {
 
 private slots:
     void hexRenderingOfBlocks() {
-        QCOMPARE(hexRendering(u"\0\x0F\x10\r\xFF\u0100"_s), u"0h Fh 10h Dh FFh 100h "_s);
+        QCOMPARE(views::hexRendering(u"\0\x0F\x10\r\xFF\u0100"_s), u"0h Fh 10h Dh FFh 100h "_s);
     }
 
     void append_data() {
@@ -81,12 +83,12 @@ private slots:
         QFETCH(QString, view);
         QFETCH(QStringList, blocks);
         QFETCH(QString, expected);
-        PlainTextView target;
+        views::PlainTextView target;
         target.setText(view);
         QElapsedTimer timer;
         timer.start();
         for (QString block : blocks)
-            AppendToView(target, block);
+            views::AppendToView(target, block);
         QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(target.Text(), expected);
         QCOMPARE(target.SelStart(), target.TextLength());
@@ -105,14 +107,14 @@ private slots:
             if (round % 10 == 0)
                 start.prepend(pattern(16380 + random.bounded(8)));
             QString block = randomText(u"ab\b\b\b\r\n", 12), referenceBlock = block;
-            PlainTextView actual;
+            views::PlainTextView actual;
             actual.setText(start);
-            AppendToView(actual, block);
+            views::AppendToView(actual, block);
             const QString expected = referenceAppend(start, referenceBlock);
             // The caller's text is filtered in place, too.
             QVERIFY2(actual.Text() == expected && actual.SelStart() == expected.size() &&
                          block == referenceBlock,
-                     qPrintable(hexRendering(start.right(6) + u'|' + block)));
+                     qPrintable(views::hexRendering(start.right(6) + u'|' + block)));
         }
     }
 };

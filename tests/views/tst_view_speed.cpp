@@ -13,6 +13,8 @@
 
 #include <ctime>
 
+using namespace views;
+
 namespace {
 
 double threadMs() {
@@ -36,7 +38,7 @@ private slots:
         QFETCH(bool, paint);
         QFETCH(double, limitMs);
         // As the main window lays the views out: 568 x 233 pixels, wrapping at ten window widths.
-        RichTextBox view;
+        views::RichTextBox view;
         view.resize(568, 233);
         view.setRightMargin(10 * 568);
         view.show();
@@ -46,16 +48,16 @@ private slots:
             QString bytes(64, Qt::Uninitialized);
             for (QChar& c : bytes)
                 c = QChar(char16_t(random.bounded(256)));
-            blocks << hexRendering(bytes);
+            blocks << views::hexRendering(bytes);
         }
         for (int i = 0; i < 300; ++i) // up to the bound and past the first cut
-            AppendToView(view, blocks[i]);
+            views::AppendToView(view, blocks[i]);
         view.flushDisplay();
 
         QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
         const double start = threadMs();
         for (int i = 300; i < blocks.size(); ++i) {
-            AppendToView(view, blocks[i]);
+            views::AppendToView(view, blocks[i]);
             if (paint) {
                 view.flushDisplay();
                 view.render(&image);

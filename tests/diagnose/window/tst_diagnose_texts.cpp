@@ -13,6 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace ui;
+
 using namespace diagnose;
 
 Q_DECLARE_METATYPE(diagnose::SerialFinding)
@@ -20,8 +22,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-serial_comm::SerialDevice cdcScanner() {
-    serial_comm::SerialDevice device;
+devices::SerialDevice cdcScanner() {
+    devices::SerialDevice device;
     device.node = u"/dev/ttyACM0"_s;
     device.vendorId = u"1209"_s;
     device.productId = u"0001"_s;
@@ -30,7 +32,7 @@ serial_comm::SerialDevice cdcScanner() {
     return device;
 }
 
-serial_comm::HidInput hid(serial_comm::HidKind kind) {
+devices::HidInput hid(devices::HidKind kind) {
     return {u"/sys/x"_s, u"1209"_s, u"0002"_s, u"Scanner Maker"_s, u"Handheld Scanner"_s, kind};
 }
 
@@ -75,7 +77,7 @@ private slots:
         finding.number = 3;
         finding.device = cdcScanner();
         finding.mayOpen = mayOpen;
-        finding.access = serial_comm::GroupAccess{u"dialout"_s, inGroup, inGroup};
+        finding.access = devices::GroupAccess{u"dialout"_s, inGroup, inGroup};
         if (!holder.isEmpty())
             finding.holders = {{612, holder}};
         const QString text = serialFindingText(finding);
@@ -113,8 +115,8 @@ private slots:
             << u"COM3 = /dev/serial/by-id/usb-scanner (set by LINNET_COM3): Area-Imaging Scanner "
                "by Scanner Maker (USB 1209:0001) on /dev/ttyACM0. You may open it: choose COM3 in "
                "Port Setting and open it."_s;
-        serial_comm::SerialDevice board;
-        board.kind = serial_comm::SerialKind::OnBoard;
+        devices::SerialDevice board;
+        board.kind = devices::SerialKind::OnBoard;
         board.node = u"/dev/ttyS0"_s;
         SerialFinding shadowed;
         shadowed.shadowedBy = 1;
@@ -143,9 +145,9 @@ private slots:
 
     void hidFindingsAndTheWhole() {
         Diagnosis diagnosis;
-        diagnosis.hid = {hid(serial_comm::HidKind::KeyboardScanner),
-                         hid(serial_comm::HidKind::PointOfSaleScanner),
-                         hid(serial_comm::HidKind::Keyboard)};
+        diagnosis.hid = {hid(devices::HidKind::KeyboardScanner),
+                         hid(devices::HidKind::PointOfSaleScanner),
+                         hid(devices::HidKind::Keyboard)};
         const QString text = diagnosisText(diagnosis);
         QVERIFY(text.startsWith(u"Handheld Scanner (USB 1209:0002) is connected as a keyboard: "
                                 "it types its codes into whichever window has the focus, so no "
@@ -167,7 +169,7 @@ private slots:
         QVERIFY(quietPortText({3, 10000}, false).contains(u"baud rate, parity and data bits"_s));
         Diagnosis diagnosis;
         diagnosis.quietPort = PortQuiet{1, 60000};
-        diagnosis.hid = {hid(serial_comm::HidKind::KeyboardScanner)};
+        diagnosis.hid = {hid(devices::HidKind::KeyboardScanner)};
         QVERIFY(diagnosisText(diagnosis).startsWith(u"COM1 is open and has received nothing for "
                                                     "60 s. A scanner in keyboard mode"_s));
     }
@@ -175,7 +177,7 @@ private slots:
     // A process named ModemManager holds a real pseudo-terminal: the refused open learns it.
     void modemManagerHoldingTheDevice() {
         PtyPair pty;
-        QVERIFY(!heldByModemManager(pty.slavePath()));
+        QVERIFY(!ui::heldByModemManager(pty.slavePath()));
         int ready[2];
         QCOMPARE(::pipe(ready), 0);
         const QByteArray path = pty.slavePath().toLocal8Bit();
@@ -194,7 +196,7 @@ private slots:
         char done = 0;
         QCOMPARE(::read(ready[0], &done, 1), ssize_t(1));
         QCOMPARE(done, '1');
-        const bool held = heldByModemManager(pty.slavePath());
+        const bool held = ui::heldByModemManager(pty.slavePath());
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         ::close(ready[0]);

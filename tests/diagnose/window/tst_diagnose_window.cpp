@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace devices;
+
 using namespace testbed;
 using namespace Qt::Literals::StringLiterals;
 
@@ -24,10 +26,10 @@ private slots:
         QVERIFY(bed.plug(scanner()));
         QVERIFY(bed.add(keyboardModeScanner().description()));
         QVERIFY(bed.add(ordinaryKeyboard().description()));
-        serial_comm::DeviceRegistry::Options options;
+        devices::DeviceRegistry::Options options;
         options.configFolder = config.path();
-        options.follow = serial_comm::FollowMode::Udev;
-        serial_comm::DeviceRegistry registry(options);
+        options.follow = devices::FollowMode::Udev;
+        devices::DeviceRegistry registry(options);
         diagnose::DiagnoseWindow window(&registry);
         QCOMPARE(window.objectName(), u"Diagnose"_s);
         const auto text = [&window] {
@@ -66,10 +68,10 @@ private slots:
         QVERIFY(bed.add(onBoardUarts));
         const QString simulator = devNode(u"ttyS0"_s); // any terminal that exists will do
         qputenv("LINNET_COM1", QFile::encodeName(simulator));
-        serial_comm::DeviceRegistry::Options options;
+        devices::DeviceRegistry::Options options;
         options.configFolder = config.path();
-        options.follow = serial_comm::FollowMode::Udev;
-        serial_comm::DeviceRegistry registry(options);
+        options.follow = devices::FollowMode::Udev;
+        devices::DeviceRegistry registry(options);
         diagnose::DiagnoseWindow window(&registry);
         QTRY_COMPARE(window.looks(), 1);
         qunsetenv("LINNET_COM1");
@@ -92,10 +94,10 @@ private slots:
     void aBurstOfPluggingIsOneLook() {
         Testbed bed;
         QTemporaryDir config;
-        serial_comm::DeviceRegistry::Options options;
+        devices::DeviceRegistry::Options options;
         options.configFolder = config.path();
-        options.follow = serial_comm::FollowMode::Udev;
-        serial_comm::DeviceRegistry registry(options);
+        options.follow = devices::FollowMode::Udev;
+        devices::DeviceRegistry registry(options);
         diagnose::DiagnoseWindow window(&registry);
         QTRY_COMPARE(window.looks(), 1);
         QList<Usb> devices;

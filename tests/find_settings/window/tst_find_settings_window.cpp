@@ -20,6 +20,11 @@
 #include <QRadioButton>
 #include <QTest>
 
+using namespace port;
+using namespace settings_dialog;
+using namespace ui;
+using namespace main_window;
+
 using namespace Qt::Literals::StringLiterals;
 using find_settings::FindSettingsWindow;
 using find_settings::LineFormat;
@@ -93,7 +98,7 @@ private slots:
         window->findChild<QPushButton*>(u"FindApply"_s)->click();
         QCOMPARE(h.port->Settings(), u"19200,E,7,1"_s);
         h.form->cmdConfig_Click();
-        ConfigScrn* dialog = h.form->configScrn();
+        settings_dialog::ConfigScrn* dialog = h.form->configScrn();
         for (const QString& option : {u"Baud3"_s, u"EvenParity"_s, u"Data7"_s, u"Stop1"_s})
             QVERIFY2(dialog->findChild<QRadioButton*>(option)->isChecked(), qPrintable(option));
         QVERIFY(h.prompts->messages().isEmpty());
@@ -221,11 +226,12 @@ private slots:
                   {u"--line"_s, u"19200,7E1"_s, u"--interval"_s, u"0.2"_s, u"--quiet"_s});
         QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 5000);
         qputenv("LINNET_COM1", sim.readLine().trimmed());
-        TermiosPort port;
+        port::TermiosPort port;
         port.setSettings(u"9600,N,8,1"_s);
         scan_log::ScanCollector log;
-        connect(&port, &PortControl::bytesArrived, &log, &scan_log::ScanCollector::receive);
-        connect(&port, &PortControl::lineErrorArrived, &log, [&log](qint16) { log.lineError(); });
+        connect(&port, &port::PortControl::bytesArrived, &log, &scan_log::ScanCollector::receive);
+        connect(&port, &port::PortControl::lineErrorArrived, &log,
+                [&log](qint16) { log.lineError(); });
         port.setPortOpen(true);
         QTRY_VERIFY_WITH_TIMEOUT(log.model().rowCount() >= 7, 10000);
         sim.kill();
@@ -250,7 +256,7 @@ private slots:
                   {u"--line"_s, u"19200,7E1"_s, u"--interval"_s, u"0.3"_s, u"--quiet"_s});
         QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 5000);
         qputenv("LINNET_COM1", sim.readLine().trimmed());
-        TermiosPort port;
+        port::TermiosPort port;
         port.setSettings(u"9600,N,8,1"_s);
         port.setPortOpen(true);
         FindSettingsWindow window(port);

@@ -17,6 +17,10 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+using namespace ui;
+using namespace views;
+using namespace main_window;
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -139,7 +143,7 @@ private slots:
         QVERIFY(!h.record()->isChecked());
         QCOMPARE(h.prompts->messages().size(), 1);
         QVERIFY(h.prompts->messages()[0].text.startsWith(u"Cannot record to "));
-        QCOMPARE(h.prompts->messages()[0].icon, Prompts::Icon::Exclamation);
+        QCOMPARE(h.prompts->messages()[0].icon, ui::Prompts::Icon::Exclamation);
     }
 
     // Only a regular file is recorded into: a FIFO would hold open() (and later the writes) on
@@ -212,7 +216,7 @@ private slots:
         QVERIFY2(message.text.startsWith(u"Recording to "_s + path + u" has stopped: "_s) &&
                      message.text.contains(reason),
                  qPrintable(message.text));
-        QCOMPARE(message.icon, Prompts::Icon::Exclamation);
+        QCOMPARE(message.icon, ui::Prompts::Icon::Exclamation);
         QVERIFY(!h.form->recorder().recording());
 
         h.port->receive(u"more\r"_s);

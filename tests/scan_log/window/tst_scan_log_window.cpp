@@ -21,6 +21,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace views;
+using namespace ui;
+using namespace main_window;
+
 using namespace Qt::Literals::StringLiterals;
 using scan_log::ScanLogModel;
 
@@ -159,9 +163,9 @@ private slots:
         };
         // The window system's clock here is the program's own: a key handled at once first,
         // then thirteen typed 8 ms apart that all waited for a busy window.
-        key(Qt::Key_1, u"1"_s, quint64(monotonicMs()));
-        key(Qt::Key_Return, u"\r"_s, quint64(monotonicMs()));
-        quint64 at = quint64(monotonicMs()) - 200;
+        key(Qt::Key_1, u"1"_s, quint64(base::monotonicMs()));
+        key(Qt::Key_Return, u"\r"_s, quint64(base::monotonicMs()));
+        quint64 at = quint64(base::monotonicMs()) - 200;
         for (const QChar c : u"4006381333931"_s)
             key(Qt::Key_0 + c.digitValue(), c, at += 8);
         key(Qt::Key_Return, u"\r"_s, at += 8);
@@ -169,13 +173,13 @@ private slots:
         QCOMPARE(h.cell(1, ScanLogModel::Source), u"keyboard, 8 ms a key"_s);
         QCOMPARE(h.cell(1, ScanLogModel::Duration), u"104"_s);
 
-        key(Qt::Key_C, u"c"_s, quint64(monotonicMs()));
-        key(Qt::Key_A, u"a"_s, quint64(monotonicMs()));
-        key(Qt::Key_F, u"f"_s, quint64(monotonicMs()));
+        key(Qt::Key_C, u"c"_s, quint64(base::monotonicMs()));
+        key(Qt::Key_A, u"a"_s, quint64(base::monotonicMs()));
+        key(Qt::Key_F, u"f"_s, quint64(base::monotonicMs()));
         QInputMethodEvent composed;
         composed.setCommitString(u"\u00e9"_s);
         QCoreApplication::sendEvent(field, &composed);
-        key(Qt::Key_Return, u"\r"_s, quint64(monotonicMs()));
+        key(Qt::Key_Return, u"\r"_s, quint64(base::monotonicMs()));
         QTRY_COMPARE(h.model().rowCount(), 3);
         QCOMPARE(h.cell(2, ScanLogModel::Data), u"caf<c3><a9>"_s);
 
@@ -223,7 +227,7 @@ private slots:
         QVERIFY(h.cell(0, ScanLogModel::Check).contains(u"Tools > Find Settings"_s));
         QTRY_COMPARE(h.figure("problemCount"), u"Problems: 100"_s);
         h.port->receive(u"40063813"_s);
-        h.port->raise(CommEventCode::Framing);
+        h.port->raise(port::CommEventCode::Framing);
         h.port->receive(u"33931\r\n4006381333931\r\n"_s);
         QTRY_COMPARE(h.model().rowCount(), 102);
         QCOMPARE(h.cell(100, ScanLogModel::Verdict), u"problem"_s);

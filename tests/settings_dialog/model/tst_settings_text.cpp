@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+using namespace settings_dialog;
+
 class TestSettingsText : public QObject {
     Q_OBJECT
 
@@ -43,7 +45,7 @@ void TestSettingsText::fields() {
     QFETCH(QString, parity);
     QFETCH(OptionalNumber, dataBits);
     QFETCH(OptionalNumber, stopBits);
-    const SettingsFields fields = readSettingsFields(text);
+    const settings_dialog::SettingsFields fields = settings_dialog::readSettingsFields(text);
     QCOMPARE(fields.baud, baud);
     QCOMPARE(fields.parity, parity);
     QCOMPARE(fields.dataBits, dataBits);

@@ -15,16 +15,21 @@
 #include <QRadioButton>
 #include <QTest>
 
+using namespace port;
+using namespace settings_dialog;
+using namespace ui;
+using namespace main_window;
+
 namespace {
 
-ConfigScrn* openDialog(Form1& form) {
+settings_dialog::ConfigScrn* openDialog(Form1& form) {
     choose(form.findChild<QAction*>(QStringLiteral("MSettings")));
     if (!form.configScrn() || !form.configScrn()->isVisible())
         qFatal("the settings dialog did not open");
     return form.configScrn();
 }
 
-QAbstractButton* button(ConfigScrn* dialog, const QString& name) {
+QAbstractButton* button(settings_dialog::ConfigScrn* dialog, const QString& name) {
     auto* found = dialog->findChild<QAbstractButton*>(name);
     if (found == nullptr)
         qFatal("no button %s", qPrintable(name));
@@ -32,14 +37,14 @@ QAbstractButton* button(ConfigScrn* dialog, const QString& name) {
 }
 
 // Clicks each of the space-separated options or buttons, as the user would.
-void click(ConfigScrn* dialog, const QString& names) {
+void click(settings_dialog::ConfigScrn* dialog, const QString& names) {
     for (const QString& name : names.split(' ', Qt::SkipEmptyParts)) {
         QAbstractButton* b = button(dialog, name);
         QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
     }
 }
 
-QString onOptions(ConfigScrn* dialog) {
+QString onOptions(settings_dialog::ConfigScrn* dialog) {
     QStringList names;
     for (QRadioButton* radio : dialog->findChildren<QRadioButton*>())
         if (radio->isChecked())
@@ -49,7 +54,7 @@ QString onOptions(ConfigScrn* dialog) {
 }
 
 // The pending choice as "port|baud|parity|data|stop|handshaking".
-QString pendingOf(const ConfigScrn* d) {
+QString pendingOf(const settings_dialog::ConfigScrn* d) {
     return QStringLiteral("%1|%2|%3|%4|%5|%6")
         .arg(d->NewPort)
         .arg(d->NewBaud, d->NewParity, d->NewDataBits, d->NewStopBits)
@@ -80,9 +85,9 @@ private slots:
     void initTestCase() { clearPortVariables(); }
     void form() {
         FormHarness h;
-        ConfigScrn* dialog = openDialog(*h.form);
+        settings_dialog::ConfigScrn* dialog = openDialog(*h.form);
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Communication Settings"));
-        QCOMPARE(dialog->size(), QSize(twipsToPixels(5880), twipsToPixels(5730)));
+        QCOMPARE(dialog->size(), QSize(ui::twipsToPixels(5880), ui::twipsToPixels(5730)));
         QVERIFY(!dialog->isModal() && dialog->parent() == nullptr);
         QVERIFY(static_cast<QPushButton*>(button(dialog, "OKButton"))->isDefault());
 
@@ -133,7 +138,7 @@ private slots:
         const bool ok = key == Qt::Key_Return || key == Qt::Key_Enter;
         FormHarness h;
         h.port->forceOpen(true);
-        ConfigScrn* dialog = openDialog(*h.form);
+        settings_dialog::ConfigScrn* dialog = openDialog(*h.form);
         click(dialog, "ComPort_9 ComPort_17 Baud6 OddParity Data7 Stop2 BothFlow EchoOff");
         button(dialog, focus)->setFocus();
         if (key == 0)
@@ -157,7 +162,7 @@ private slots:
     void everyWayOfChoosing() {
         QFETCH(QString, way);
         FormHarness h;
-        ConfigScrn* dialog = openDialog(*h.form);
+        settings_dialog::ConfigScrn* dialog = openDialog(*h.form);
         dialog->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         for (const char* name : {"ComPort_2", "Baud96", "XonFlow", "EchoOff"}) {
@@ -215,7 +220,7 @@ private slots:
         QFETCH(QString, pending);
         FormHarness h;
         setPortState(*h.port, 1, settings, 0);
-        ConfigScrn* dialog = openDialog(*h.form);
+        settings_dialog::ConfigScrn* dialog = openDialog(*h.form);
         dialog->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         button(dialog, "OKButton")->setFocus();
@@ -265,7 +270,7 @@ private slots:
         QFETCH(QString, pending);
         FormHarness h;
         setPortState(*h.port, 5, "57600,E,7,2", 1);
-        ConfigScrn* dialog = openDialog(*h.form);
+        settings_dialog::ConfigScrn* dialog = openDialog(*h.form);
         click(dialog, "CancelButton");
 
         setPortState(*h.port, port, settings, handshaking);
@@ -279,7 +284,7 @@ private slots:
 
     void showWhileOpenKeepsUnappliedClicks() {
         FormHarness h;
-        ConfigScrn* dialog = openDialog(*h.form);
+        settings_dialog::ConfigScrn* dialog = openDialog(*h.form);
         click(dialog, "Baud3 ComPort_4 EchoOff");
         setPortState(*h.port, 2, "2400,E,7,2", 3); // behind the dialog's back
         QCOMPARE(openDialog(*h.form), dialog);
@@ -324,11 +329,11 @@ private slots:
         QFETCH(QString, retried);
         QFETCH(QString, caption);
         FormHarness h;
-        ConfigScrn* dialog = openDialog(*h.form);
+        settings_dialog::ConfigScrn* dialog = openDialog(*h.form);
         click(dialog, clicks);
         h.port->forceOpen(open); // opened after the dialog loaded: OK goes by what it finds
-        const serial_comm::PortError refusal = h.port->fault(
-            serial_comm::PortOperation::SetSettings, serial_comm::FailureCause::SettingsNotTaken);
+        const port::PortError refusal =
+            h.port->fault(port::PortOperation::SetSettings, port::FailureCause::SettingsNotTaken);
         if (!refused.isEmpty())
             h.port->failWrite(refused, refusal);
         click(dialog, "OKButton");
@@ -339,8 +344,8 @@ private slots:
         QCOMPARE(h.prompts->calls.size(), refused.isEmpty() ? 0 : 1);
         if (refused.isEmpty())
             return;
-        QCOMPARE(h.prompts->calls[0].text, serial_comm::failureText(refusal));
-        QCOMPARE(h.prompts->calls[0].icon, Prompts::Icon::Exclamation);
+        QCOMPARE(h.prompts->calls[0].text, port::failureText(refusal));
+        QCOMPARE(h.prompts->calls[0].icon, ui::Prompts::Icon::Exclamation);
         for (const QString& name : clicks.split(' '))
             QVERIFY(button(dialog, name)->isChecked());
 
@@ -358,8 +363,8 @@ private slots:
         qputenv("LINNET_COM1", first.slavePath().toLocal8Bit());
         qputenv("LINNET_COM2", second.slavePath().toLocal8Bit());
         qputenv("LINNET_COM3", "/nonexistent/linnet-test-device");
-        auto owned = std::make_unique<TermiosPort>();
-        TermiosPort& port = *owned;
+        auto owned = std::make_unique<port::TermiosPort>();
+        port::TermiosPort& port = *owned;
         auto ownedPrompts = std::make_unique<FakePrompts>();
         FakePrompts& prompts = *ownedPrompts;
         qint16 echoEnabled = VbFalse;
@@ -367,7 +372,7 @@ private slots:
                    echoEnabled);
         port.setPortOpen(true);
 
-        ConfigScrn* dialog = openDialog(form);
+        settings_dialog::ConfigScrn* dialog = openDialog(form);
         const QString tip = button(dialog, "ComPort_2")->accessibleDescription();
         QVERIFY2(tip.contains(second.slavePath() + ", which is present"), qPrintable(tip));
         click(dialog, "Baud96 EvenParity ComPort_2 OKButton");

@@ -18,6 +18,10 @@
 #include <QTableWidget>
 #include <QTest>
 
+using namespace main_window;
+using namespace port;
+using namespace ui;
+
 using namespace Qt::Literals::StringLiterals;
 
 class TestTestCodesRun : public QObject {
@@ -37,7 +41,7 @@ private slots:
         qputenv("LINNET_COM1", sim.readLine().trimmed());
 
         qint16 echo = VbFalse;
-        Form1 form(std::make_unique<TermiosPort>(), std::make_unique<FakePrompts>(),
+        Form1 form(std::make_unique<port::TermiosPort>(), std::make_unique<FakePrompts>(),
                    std::make_unique<FakeClock>(), echo);
         form.setFileChooser(std::make_unique<FakeFileChooser>());
         form.show();
@@ -121,7 +125,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 5000);
         qputenv("LINNET_COM1", sim.readLine().trimmed());
         qint16 echo = VbFalse;
-        Form1 form(std::make_unique<TermiosPort>(), std::make_unique<FakePrompts>(),
+        Form1 form(std::make_unique<port::TermiosPort>(), std::make_unique<FakePrompts>(),
                    std::make_unique<FakeClock>(), echo);
         form.setFileChooser(std::make_unique<FakeFileChooser>());
         form.show();

@@ -22,6 +22,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace ui;
+using namespace main_window;
+
 using namespace Qt::Literals::StringLiterals;
 using namespace test_codes;
 
@@ -53,7 +56,7 @@ struct CodesHarness : FormHarness {
     }
     QString label(const char* name) const {
         auto* found = window->findChild<QLabel*>(QString::fromLatin1(name));
-        if (auto* elided = qobject_cast<ElidedLabel*>(found))
+        if (auto* elided = qobject_cast<ui::ElidedLabel*>(found))
             return elided->fullText();
         return found->text();
     }
@@ -109,7 +112,7 @@ private slots:
         const int width = h.window->width();
         const int least = h.window->minimumSizeHint().width();
         h.scan(QByteArray(5000, 'Q') + " " + QByteArray(5000, 'R'));
-        auto* last = h.window->findChild<ElidedLabel*>(u"lastScan"_s);
+        auto* last = h.window->findChild<ui::ElidedLabel*>(u"lastScan"_s);
         QTRY_VERIFY(last->fullText().contains(u"(10001 bytes)"_s));
         QCoreApplication::processEvents();
         QCOMPARE(h.window->width(), width);
