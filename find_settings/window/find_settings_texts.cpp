@@ -9,10 +9,6 @@ namespace find_settings {
 
 namespace {
 
-QChar parityLetter(Parity parity) {
-    return parity == Parity::Even ? u'E' : parity == Parity::Odd ? u'O' : u'N';
-}
-
 QString count(int n, const char* one, const char* many) {
     return QString::number(n) + QLatin1Char(' ') + QString::fromLatin1(n == 1 ? one : many);
 }
@@ -38,35 +34,29 @@ QString errorsPhrase(int errors) {
 
 } // namespace
 
+port::LineSettings lineSettingsOf(const LineFormat& format) {
+    return {.baud = format.baud,
+            .parity = format.parity == Parity::Even  ? 'E'
+                      : format.parity == Parity::Odd ? 'O'
+                                                     : 'N',
+            .dataBits = format.dataBits,
+            .stopBits = format.stopBits};
+}
+
 QString settingsText(const LineFormat& format) {
-    return QStringLiteral("%1,%2,%3,%4")
-        .arg(format.baud)
-        .arg(parityLetter(format.parity))
-        .arg(format.dataBits)
-        .arg(format.stopBits);
+    return port::formatLineSettings(lineSettingsOf(format));
 }
 
 std::optional<LineFormat> formatOfSettings(const QString& settings) {
-    const QStringList fields = settings.split(QLatin1Char(','));
-    if (fields.size() != 4)
+    const auto read = port::parseLineSettings(settings);
+    if (!read)
         return std::nullopt;
-    bool ok[3] = {};
-    LineFormat format;
-    format.baud = fields[0].trimmed().toInt(&ok[0]);
-    format.dataBits = fields[2].trimmed().toInt(&ok[1]);
-    format.stopBits = fields[3].trimmed().toInt(&ok[2]);
-    const QString parity = fields[1].trimmed().toUpper();
-    if (!ok[0] || !ok[1] || !ok[2])
-        return std::nullopt;
-    if (parity == QLatin1String("N"))
-        format.parity = Parity::None;
-    else if (parity == QLatin1String("E"))
-        format.parity = Parity::Even;
-    else if (parity == QLatin1String("O"))
-        format.parity = Parity::Odd;
-    else
-        return std::nullopt;
-    return format;
+    return LineFormat{.baud = read->baud,
+                      .dataBits = read->dataBits,
+                      .parity = read->parity == 'E'   ? Parity::Even
+                                : read->parity == 'O' ? Parity::Odd
+                                                      : Parity::None,
+                      .stopBits = read->stopBits};
 }
 
 QString formatDescription(const LineFormat& format) {

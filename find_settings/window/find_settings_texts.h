@@ -1,6 +1,7 @@
 #pragma once
 
 #include "find_settings/model/settings_search.h"
+#include "port/line_settings.h"
 
 #include <QString>
 
@@ -8,9 +9,11 @@
 
 namespace find_settings {
 
+// A setting in the port's terms, and back: the port reads and writes the settings text.
+port::LineSettings lineSettingsOf(const LineFormat& format);
 // "19200,E,7,1", as the port's Settings takes it.
 QString settingsText(const LineFormat& format);
-// The setting a Settings text names; none when the text is not one.
+// The setting a Settings text names; none when the port would refuse the text.
 std::optional<LineFormat> formatOfSettings(const QString& settings);
 
 // The sentences of the Find Settings window.

@@ -4,6 +4,7 @@
 #include "fake_prompts.h"
 #include "find_settings/window/find_settings_window.h"
 #include "form_harness.h"
+#include "port/line_settings.h"
 #include "port/termios_port.h"
 #include "port_environment.h"
 #include "scan_log/window/scan_collector.h"
@@ -65,6 +66,24 @@ class TestFindSettingsWindow : public QObject {
 
 private slots:
     void initTestCase() { clearPortVariables(); }
+
+    // Every setting the search tries is one the port takes, written and read back as the port
+    // writes and reads it; a text the port refuses names no setting.
+    void everySettingTriedIsOneThePortTakes() {
+        const auto order = find_settings::searchOrder(std::nullopt);
+        QVERIFY(order.size() > 8);
+        for (const LineFormat& format : order) {
+            const QString text = find_settings::settingsText(format);
+            const auto read = parseLineSettings(text);
+            QVERIFY2(bool(read), qPrintable(text));
+            QCOMPARE(formatLineSettings(*read), text);
+            QCOMPARE(find_settings::formatOfSettings(text), std::optional(format));
+        }
+        QCOMPARE(find_settings::formatOfSettings(u"19200,e,7,1"_s), std::optional(Scanner));
+        for (const QString& refused : {u"19200,E,7"_s, u"19200,X,7,1"_s, u"19201,E,7,1"_s,
+                                       u"19200,E,6,1"_s, u"19200,E,7,3"_s, u"-1,N,8,1"_s})
+            QVERIFY2(!find_settings::formatOfSettings(refused), qPrintable(refused));
+    }
 
     // The port starts at 9600 8N1, the scanner sends at 19200 7E1: found within 60 s of scans,
     // the port's settings back as they were until Apply, which goes through the settings dialog;
