@@ -3,10 +3,10 @@
 #include "app/device_resolver.h"
 #include "app/first_paint.h"
 #include "app/signal_quit.h"
+#include "base/clock.h"
 #include "devices/device_registry.h"
 #include "main_window/form1.h"
 #include "port/termios_port.h"
-#include "ui/clock.h"
 #include "ui/echo.h"
 #include "ui/qt_prompts.h"
 #include "ui/version.h"
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Linnet-Test"));
     QApplication::setApplicationVersion(ui::version::file());
     // The program is put together here: the window gets the termios port, Qt's dialogs, the
-    // steady clock and the local-echo switch (off at start), and hands what the settings dialog
+    // monotonic clock and the local-echo switch (off at start), and hands what the settings dialog
     // needs on to it. One device registry for the run lists the serial devices, gives them their
     // COM numbers and follows plugging; the port opens what it says a number leads to, and the
     // windows name the devices with it.
@@ -62,8 +62,7 @@ int main(int argc, char** argv) {
     port->setDeviceResolver(app::registryResolver(devices));
     auto prompts = std::make_unique<ui::QtPrompts>();
     ui::QtPrompts& dialogs = *prompts;
-    main_window::Form1 form(std::move(port), std::move(prompts),
-                            std::make_unique<ui::SteadyClock>(), echoEnabled);
+    main_window::Form1 form(std::move(port), std::move(prompts), base::monotonicMs, echoEnabled);
     dialogs.setParent(&form);
     form.setDeviceRegistry(&devices);
     // SIGTERM, SIGINT and SIGHUP close the port at once and end the program.

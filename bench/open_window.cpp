@@ -3,12 +3,12 @@
 #include "display_tracker.h"
 #include "fake_prompts.h"
 
+#include "base/clock.h"
 #include "main_window/form1.h"
 #include "port/port_control.h"
 #include "port/termios_port.h"
 #include "scan_log/window/recorder.h"
 #include "scan_log/window/scan_log_texts.h"
-#include "ui/clock.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -76,7 +76,7 @@ OpenWindow::OpenWindow() {
     auto prompts = std::make_unique<FakePrompts>();
     prompts_ = prompts.get();
     form_ = std::make_unique<Form1>(std::make_unique<port::TermiosPort>(), std::move(prompts),
-                                    std::make_unique<ui::SteadyClock>(), echoEnabled_);
+                                    base::monotonicMs, echoEnabled_);
     form_->show();
     // LINNET_BENCH_SCAN_LOG=1 measures with the Scan Log window open beside the main window.
     if (qEnvironmentVariableIntValue("LINNET_BENCH_SCAN_LOG") == 1)

@@ -12,7 +12,6 @@
 #include "scan_log/window/scan_log_window.h"
 #include "settings_dialog/window/config_scrn.h"
 #include "test_codes/window/test_codes_window.h"
-#include "ui/clock.h"
 #include "ui/file_chooser.h"
 #include "ui/prompts.h"
 #include "ui/twips.h"
@@ -86,7 +85,7 @@ constexpr int Grey = 128 | (128 << 8) | (128 << 16);
 } // namespace
 
 Form1::Form1(std::unique_ptr<port::PortControl> port, std::unique_ptr<ui::Prompts> prompts,
-             std::unique_ptr<ui::Clock> clock, qint16& echoEnabled)
+             base::MonotonicClock clock, qint16& echoEnabled)
     : EchoEnabled(echoEnabled), port_(std::move(port)), prompts_(std::move(prompts)),
       clock_(std::move(clock)) {
     registerFontSubstitutes();
@@ -370,7 +369,8 @@ void Form1::closeEvent(QCloseEvent* event) {
 void Form1::Form_Unload(bool& cancel) {
     if (!port_->PortOpen())
         return;
-    auto deadlineFromNow = [this] { return std::round(clock_->seconds() + 10.0); };
+    const auto seconds = [this] { return static_cast<double>(clock_()) / 1000.0; };
+    auto deadlineFromNow = [&seconds] { return std::round(seconds() + 10.0); };
     double deadline = deadlineFromNow();
 
     // The wait lets every other event run between two polls; the timer wakes the loop so that
@@ -386,7 +386,7 @@ void Form1::Form_Unload(bool& cancel) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (!port_->PortOpen())
             return;
-        if (clock_->seconds() > deadline) {
+        if (seconds() > deadline) {
             const auto answer = prompts_->messageBox(QStringLiteral("Data cannot be sent"),
                                                      ui::Prompts::Buttons::AbortRetryIgnore,
                                                      ui::Prompts::Icon::Question);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/clock.h"
 #include "ui/failure_text.h"
 
 #include <QMainWindow>
@@ -38,7 +39,6 @@ namespace test_codes {
 class TestCodesWindow;
 }
 namespace ui {
-class Clock;
 class FileChooser;
 class Prompts;
 class WindowPlaces;
@@ -59,10 +59,11 @@ class Form1 : public QMainWindow {
     Q_OBJECT
 
 public:
-    // The window owns the port, the prompts and the clock it is given (tests hand in doubles).
-    // echoEnabled is the program's local-echo switch; it must outlive the window.
+    // The window owns the port and the prompts it is given (tests hand in doubles); the clock
+    // times the close wait and everything the windows it opens measure. echoEnabled is the
+    // program's local-echo switch; it must outlive the window.
     Form1(std::unique_ptr<port::PortControl> port, std::unique_ptr<ui::Prompts> prompts,
-          std::unique_ptr<ui::Clock> clock, qint16& echoEnabled);
+          base::MonotonicClock clock, qint16& echoEnabled);
     ~Form1() override;
 
     port::PortControl& MSComm1() const { return *port_; }
@@ -197,7 +198,7 @@ private:
 
     std::unique_ptr<port::PortControl> port_;
     std::unique_ptr<ui::Prompts> prompts_;
-    std::unique_ptr<ui::Clock> clock_;
+    base::MonotonicClock clock_;
     // The dialog is a window of its own (it outlives this window's closing) and lives until the
     // program ends.
     std::unique_ptr<settings_dialog::ConfigScrn> config_;

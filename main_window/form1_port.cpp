@@ -129,7 +129,7 @@ void Form1::MOpen_Click() {
     }
     showPortState();
     if (opening)
-        quietSinceMs_ = base::monotonicMs();
+        quietSinceMs_ = clock_();
     QString ignored;
     ui::trapStep(ignored, [this] {
         const QString state = port_->PortOpen()

@@ -40,8 +40,8 @@ void Form1::buildToolsMenu() {
     files_ = std::make_unique<ui::QtFileChooser>();
     places_ = std::make_unique<ui::WindowPlaces>(devices::ComTableFile::defaultFolder());
     // The log and the recorder take every byte from start-up on, whatever the window shows.
-    scanLog_ = std::make_unique<scan_log::ScanCollector>();
-    recorder_ = std::make_unique<scan_log::Recorder>();
+    scanLog_ = std::make_unique<scan_log::ScanCollector>(clock_);
+    recorder_ = std::make_unique<scan_log::Recorder>(clock_);
     scanLog_->setBytesWaiting([this] { return port_->WaitingInDevice() > 0; });
     connect(port_.get(), &port::PortControl::bytesArrived, scanLog_.get(),
             [this](const QByteArray& bytes, qint64 msecs) {
@@ -178,7 +178,7 @@ void Form1::MDiagnose_Click() {
             ui::trapStep(ignored, [this, &quiet] {
                 if (!port_->PortOpen())
                     return;
-                const qint64 now = base::monotonicMs();
+                const qint64 now = clock_();
                 quiet = diagnose::PortQuiet{port_->CommPort(), now - quietSinceMs_.value_or(now)};
             });
             return quiet;
@@ -192,7 +192,8 @@ void Form1::MDiagnose_Click() {
 
 void Form1::MFindSettings_Click() {
     if (!findSettingsWindow_) {
-        findSettingsWindow_ = std::make_unique<find_settings::FindSettingsWindow>(*port_, this);
+        findSettingsWindow_ =
+            std::make_unique<find_settings::FindSettingsWindow>(*port_, clock_, this);
         places_->place(findSettingsWindow_.get(), this, toolWindows());
         findSettingsWindow_->setPortOpener([this] {
             MOpen_Click();

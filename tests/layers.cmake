@@ -19,7 +19,7 @@ set(linnet_layers
 set(linnet_uses_base "")
 set(linnet_uses_port base)
 set(linnet_uses_devices base)
-set(linnet_uses_views "")
+set(linnet_uses_views base)
 set(linnet_uses_ui base port devices)
 set(linnet_uses_scan_log/model "")
 set(linnet_uses_scan_log/window base ui views scan_log/model)

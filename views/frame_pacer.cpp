@@ -15,26 +15,19 @@ constexpr int QuietMs = 2 * FrameMs;
 // wake-up of its own and gain nothing.
 constexpr int SlackMs = 4;
 
-std::chrono::nanoseconds steadyNow() {
-    return std::chrono::steady_clock::now().time_since_epoch();
-}
-
 } // namespace
 
-FramePacer::FramePacer(Clock clock) : clock_(clock ? std::move(clock) : Clock(steadyNow)) {}
+FramePacer::FramePacer(base::MonotonicClock clock) : clock_(std::move(clock)) {}
 
 int FramePacer::delayForChange() {
-    using std::chrono::duration_cast;
-    using std::chrono::milliseconds;
-    const long long since =
-        lastRefresh_ ? duration_cast<milliseconds>(clock_() - *lastRefresh_).count() : QuietMs;
+    const qint64 since = lastRefresh_ ? clock_() - *lastRefresh_ : QuietMs;
     if (since >= QuietMs) {
         busyFrames_ = 0;
         return 0;
     }
     ++busyFrames_;
     const int frame = busyFrames_ > StreamAfterFrames ? StreamFrameMs : FrameMs;
-    const long long delay = frame - since;
+    const qint64 delay = frame - since;
     return delay <= SlackMs ? 0 : static_cast<int>(delay);
 }
 

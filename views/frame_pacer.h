@@ -1,7 +1,7 @@
 #pragma once
 
-#include <chrono>
-#include <functional>
+#include "base/clock.h"
+
 #include <optional>
 
 namespace views {
@@ -16,11 +16,7 @@ namespace views {
 // milliseconds is taken as ended rather than waited for.
 class FramePacer {
 public:
-    // The time on a clock that never jumps.
-    using Clock = std::function<std::chrono::nanoseconds()>;
-
-    // Without a clock, the system's monotonic clock.
-    explicit FramePacer(Clock clock = {});
+    explicit FramePacer(base::MonotonicClock clock = base::monotonicMs);
 
     // A change waits to be shown and no refresh is scheduled: in how many milliseconds the screen
     // should catch up (0: at once).
@@ -29,8 +25,8 @@ public:
     void refreshed();
 
 private:
-    Clock clock_;
-    std::optional<std::chrono::nanoseconds> lastRefresh_;
+    base::MonotonicClock clock_;
+    std::optional<qint64> lastRefresh_;
     int busyFrames_ = 0;
 };
 

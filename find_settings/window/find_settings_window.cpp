@@ -33,8 +33,9 @@ QLabel* plainLabel(const QString& text, const QString& name, QWidget* parent) {
 
 } // namespace
 
-FindSettingsWindow::FindSettingsWindow(port::PortControl& port, QWidget* parent)
-    : QWidget(parent, Qt::Window), port_(port) {
+FindSettingsWindow::FindSettingsWindow(port::PortControl& port, base::MonotonicClock clock,
+                                       QWidget* parent)
+    : QWidget(parent, Qt::Window), port_(port), clock_(std::move(clock)) {
     setObjectName(QStringLiteral("FindSettings"));
     setWindowTitle(QStringLiteral("Find Settings"));
     auto* layout = new QVBoxLayout(this);

@@ -29,7 +29,9 @@ class FindSettingsWindow final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit FindSettingsWindow(port::PortControl& port, QWidget* parent = nullptr);
+    // Times the search on `clock`.
+    FindSettingsWindow(port::PortControl& port, base::MonotonicClock clock,
+                       QWidget* parent = nullptr);
     ~FindSettingsWindow() override;
 
     // Opens the port as the main window does; false when it stayed closed (the opener has said
@@ -40,7 +42,6 @@ public:
     void setApplier(std::function<bool(const QString&)> apply) { apply_ = std::move(apply); }
     // Why the port has no serial line whose settings matter (a USB CDC device), or empty.
     void setLineCheck(std::function<QString()> check) { lineCheck_ = std::move(check); }
-    void setClock(base::MonotonicClock clock) { clock_ = std::move(clock); }
 
     bool searching() const { return search_.has_value() && !search_->outcome(); }
     // The setting found by the last search, until another starts.
@@ -62,10 +63,10 @@ private:
     void showProgress();
 
     port::PortControl& port_;
+    base::MonotonicClock clock_;
     std::function<bool()> openPort_;
     std::function<bool(const QString&)> apply_;
     std::function<QString()> lineCheck_;
-    base::MonotonicClock clock_ = base::monotonicMs;
     QTimer timer_;
     std::optional<SettingsSearch> search_;
     std::optional<LineFormat> found_;

@@ -7,9 +7,9 @@
 //           does when it loses its display connection.
 
 #include "app/signal_quit.h"
+#include "base/clock.h"
 #include "main_window/form1.h"
 #include "port/termios_port.h"
-#include "ui/clock.h"
 #include "ui/echo.h"
 #include "ui/qt_prompts.h"
 
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
 
     qint16 echoEnabled = VbFalse;
     Form1 form(std::make_unique<port::TermiosPort>(), std::make_unique<ui::QtPrompts>(),
-               std::make_unique<ui::SteadyClock>(), echoEnabled);
+               base::monotonicMs, echoEnabled);
     SignalQuit signalQuit(form.MSComm1());
     form.show();
     try {

@@ -2,9 +2,9 @@
 // termios port opening where the registry leads, and the main window, on a umockdev testbed where
 // a USB scanner is plugged in and out while the program runs. Runs under umockdev-wrapper.
 #include "app/device_resolver.h"
+#include "base/clock.h"
 #include "data_columns.h"
 #include "devices/device_registry.h"
-#include "fake_clock.h"
 #include "fake_prompts.h"
 #include "form_harness.h"
 #include "main_window/form1.h"
@@ -60,7 +60,7 @@ struct Program {
         auto ownedPrompts = std::make_unique<FakePrompts>();
         prompts = ownedPrompts.get();
         form = std::make_unique<Form1>(std::move(ownedPort), std::move(ownedPrompts),
-                                       std::make_unique<FakeClock>(), echoEnabled);
+                                       base::monotonicMs, echoEnabled);
         form->setDeviceRegistry(registry.get());
     }
     ~Program() { form.reset(); }

@@ -29,7 +29,7 @@ class TestEndToEnd : public QObject {
     std::unique_ptr<PtyPair> pty_;
     std::unique_ptr<Form1> form_;
     FakePrompts* prompts_ = nullptr;
-    FakeClock* clock_ = nullptr;
+    FakeClock clock_;
     qint16 echoEnabled_ = VbFalse;
 
     QPushButton* openButton() const { return form_->findChild<QPushButton*>(u"cmdOPEN"_s); }
@@ -47,10 +47,9 @@ private slots:
     void initTestCase() { clearPortVariables(); }
     void init() {
         echoEnabled_ = VbFalse;
-        form_ =
-            std::make_unique<Form1>(std::make_unique<port::TermiosPort>(),
-                                    std::unique_ptr<ui::Prompts>(prompts_ = new FakePrompts),
-                                    std::unique_ptr<Clock>(clock_ = new FakeClock), echoEnabled_);
+        form_ = std::make_unique<Form1>(std::make_unique<port::TermiosPort>(),
+                                        std::unique_ptr<ui::Prompts>(prompts_ = new FakePrompts),
+                                        clock_.clock(), echoEnabled_);
         form_->show();
         connectScanner();
     }
@@ -114,7 +113,7 @@ private slots:
 
         // The close wait sees the held keys; with the clock running out it asks, and Abort keeps
         // the window and the port open.
-        clock_->stepPerReading = 5.0;
+        clock_.stepPerReadingMs = 5000;
         prompts_->calls.clear();
         prompts_->answers.push_back(ui::Prompts::Answer::Abort);
         QVERIFY(!form_->close());

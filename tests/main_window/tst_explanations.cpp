@@ -1,7 +1,6 @@
 // What the main window says of itself beyond its captions: the Properties items' hints, and
 // lamps that say when a device reports no modem lines.
 
-#include "fake_clock.h"
 #include "fake_prompts.h"
 #include "form_harness.h"
 #include "main_window/shape.h"
@@ -69,7 +68,7 @@ private slots:
         startPtyAsPort(1, locks, pty);
         qint16 echo = 0;
         Form1 form(std::make_unique<port::TermiosPort>(), std::make_unique<FakePrompts>(),
-                   std::make_unique<FakeClock>(), echo);
+                   base::monotonicMs, echo);
         form.findChild<QPushButton*>(u"cmdOPEN"_s)->click();
         QVERIFY(form.MSComm1().PortOpen());
         const QList<std::tuple<int, QString, int>> lamps{

@@ -1,7 +1,7 @@
 // 64 MiB at full speed through a pseudo-terminal into the main window: nothing lost, views
 // bounded, memory flat, and the window answers all along.
 
-#include "fake_clock.h"
+#include "base/clock.h"
 #include "fake_prompts.h"
 #include "main_window/form1.h"
 #include "port/port_control.h"
@@ -59,7 +59,7 @@ void TestFlood::sixtyFourMebibytes() {
     auto termios = std::make_unique<port::TermiosPort>();
     port::TermiosPort& port = *termios;
     qint16 echoEnabled = VbFalse;
-    Form1 form(std::move(termios), std::move(prompts), std::make_unique<FakeClock>(), echoEnabled);
+    Form1 form(std::move(termios), std::move(prompts), base::monotonicMs, echoEnabled);
     form.show();
     form.MOpen_Click();
     QVERIFY(form.MSComm1().PortOpen());

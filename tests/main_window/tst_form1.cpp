@@ -315,8 +315,8 @@ private slots:
         FormHarness h;
         h.port->forceOpen(open);
         h.port->setPendingOutput(pending);
-        h.clock->now = 1000.4; // the first deadline rounds to 1010
-        h.clock->stepPerReading = 0.5;
+        const qint64& now = h.clock->standAt(1'000'400); // the first deadline rounds to 1010 s
+        h.clock->stepPerReadingMs = 500;
         for (QChar answer : answers)
             h.prompts->answers.push_back(answer == 'R'   ? ui::Prompts::Answer::Retry
                                          : answer == 'A' ? ui::Prompts::Answer::Abort
@@ -324,8 +324,8 @@ private slots:
         h.form->show();
         // Something happens two seconds into the wait.
         bool happened = false;
-        h.clock->atReading = [&](double now) {
-            if (happened || now < 1002)
+        h.clock->atReading = [&](qint64 readMs) {
+            if (happened || readMs < 1'002'000)
                 return;
             happened = true;
             if (meanwhile == "close")
@@ -353,7 +353,7 @@ private slots:
             QCOMPARE(message.title, QStringLiteral("Linnet-Test"));
         }
         if (asks == 2) // each deadline lies 10 s (rounded) after it was set
-            QVERIFY(h.clock->now > 1020.0 && h.clock->now < 1023.0);
+            QVERIFY(now > 1'020'000 && now < 1'023'000);
     }
 };
 

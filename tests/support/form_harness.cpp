@@ -9,12 +9,10 @@ using namespace ui;
 FormHarness::FormHarness() {
     auto fakePort = std::make_unique<FakePort>();
     auto fakePrompts = std::make_unique<FakePrompts>();
-    auto fakeClock = std::make_unique<FakeClock>();
     port = fakePort.get();
     prompts = fakePrompts.get();
-    clock = fakeClock.get();
-    form = std::make_unique<Form1>(std::move(fakePort), std::move(fakePrompts),
-                                   std::move(fakeClock), EchoEnabled);
+    form = std::make_unique<Form1>(std::move(fakePort), std::move(fakePrompts), clock->clock(),
+                                   EchoEnabled);
 }
 
 FormHarness::~FormHarness() = default;

@@ -14,7 +14,8 @@ struct FormHarness {
     qint16 EchoEnabled = ui::VbFalse;
     FakePort* port;
     FakePrompts* prompts;
-    FakeClock* clock;
+    // The window's clock; it outlives the window.
+    std::unique_ptr<FakeClock> clock = std::make_unique<FakeClock>();
     std::unique_ptr<main_window::Form1> form;
 
     FormHarness();

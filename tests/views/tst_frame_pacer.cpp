@@ -1,23 +1,54 @@
-// When the view's screen catches up with changes, on a clock the test moves by hand.
+// What the pacing of the view's refreshes costs and what it delays: changes arrive on a clock the
+// test moves, a refresh happens when the pacer asks for it, and the test counts refreshes and
+// measures how long each change waited to be shown.
 #include "views/frame_pacer.h"
 
 #include <QTest>
+
+#include <algorithm>
+#include <optional>
 
 using namespace views;
 
 namespace {
 
-// A stream: a refresh, then a change 1 ms later, in every frame. The first ten busy frames last
-// 16 ms, the later ones 33 ms.
-QString stream(int frames) {
-    QStringList steps;
-    int t = 0;
-    for (int i = 0; i < frames; ++i) {
-        const bool stretched = i >= 10;
-        steps << QStringLiteral("r%1 c%2=%3").arg(t).arg(t + 1).arg(stretched ? 32 : 15);
-        t += stretched ? 33 : 16;
+struct Run {
+    int refreshes = 0;
+    int refreshesInLastSecond = 0;
+    qint64 longestWaitMs = 0; // from a change to the refresh that shows it
+    qint64 longestWaitInFirst100Ms = 0;
+};
+
+// Changes every `everyMs` from 0 to `untilMs`, a refresh done when the pacer said.
+Run stream(qint64 everyMs, qint64 untilMs) {
+    qint64 now = 0;
+    FramePacer pacer([&now] { return now; });
+    Run run;
+    std::optional<qint64> due;        // the refresh asked for
+    std::optional<qint64> oldestWait; // the first change not yet shown
+    // Each millisecond: the change that arrives in it, then the refresh due in it (one asked for
+    // at once happens in the same pass of the event loop).
+    for (now = 0; now <= untilMs + 200; ++now) {
+        if (now <= untilMs && now % everyMs == 0) {
+            if (!oldestWait)
+                oldestWait = now;
+            if (!due)
+                due = now + pacer.delayForChange();
+        }
+        if (due && now >= *due) {
+            pacer.refreshed();
+            ++run.refreshes;
+            if (now > untilMs - 1000 && now <= untilMs)
+                ++run.refreshesInLastSecond;
+            const qint64 wait = now - *oldestWait;
+            run.longestWaitMs = std::max(run.longestWaitMs, wait);
+            if (*oldestWait < 100)
+                run.longestWaitInFirst100Ms = std::max(run.longestWaitInFirst100Ms, wait);
+            due.reset();
+            oldestWait.reset();
+        }
     }
-    return steps.join(u' ');
+    return run;
 }
 
 } // namespace
@@ -26,39 +57,58 @@ class TestFramePacer : public QObject {
     Q_OBJECT
 
 private slots:
-    // Steps at times in ms: "r<t>" the screen caught up, "c<t>=<d>" a change arrives and the
-    // pacer asks for a refresh d ms later. Times may carry a fraction of a millisecond.
-    void decisions_data() {
-        QTest::addColumn<QString>("steps");
-        QTest::newRow("the first change shows at once") << "c0=0";
-        QTest::newRow("after a quiet spell of two frames, at once") << "r0 c32=0";
-        QTest::newRow("soon after a refresh, at the frame's end") << "r0 c5=11";
-        QTest::newRow("right after a refresh, a whole frame") << "r0 c0=16";
-        QTest::newRow("whole milliseconds elapsed count") << "r0 c4.9=12";
-        QTest::newRow("late in the frame, at once") << "r0 c20=0";
-        QTest::newRow("a frame that ends within 4 ms is not waited for") << "r0 c12=0 r12 c17=11";
-        QTest::newRow("a stream read every 30 ms shows at once")
-            << stream(11) + " r400 c430=0 r430 c460=0";
-        QTest::newRow("ten busy frames of 16 ms") << stream(10);
-        QTest::newRow("then frames stretch to 33 ms") << stream(13);
-        QTest::newRow("a quiet spell ends the stretch")
-            << stream(12) + " r1000 c1032=0 r1032 c1033=15";
-    }
-    void decisions() {
-        QFETCH(QString, steps);
-        std::chrono::nanoseconds now{};
-        views::FramePacer pacer([&] { return now; });
-        for (const QString& step : steps.split(u' ')) {
-            const QStringList parts = step.mid(1).split(u'=');
-            now = std::chrono::nanoseconds(qRound64(parts[0].toDouble() * 1e6));
-            if (step.startsWith(u'r')) {
+    // A change after a quiet spell shows at once, however the spell ended.
+    void aLoneChangeShowsAtOnce() {
+        for (const qint64 quietMs : {0, 40, 1000, 100000}) {
+            qint64 now = 0;
+            FramePacer pacer([&now] { return now; });
+            if (quietMs > 0) {
                 pacer.refreshed();
-            } else {
-                const int delay = pacer.delayForChange();
-                QVERIFY2(delay == parts[1].toInt(),
-                         qPrintable(QStringLiteral("%1 gave %2").arg(step).arg(delay)));
+                now = quietMs;
             }
+            QCOMPARE(pacer.delayForChange(), 0);
         }
+    }
+
+    // A change right after a refresh waits for the frame to end: never a refresh per change,
+    // never a wait past a frame.
+    void aChangeRightAfterARefreshWaitsForTheFrame() {
+        for (qint64 at = 0; at < 16; ++at) {
+            qint64 now = 0;
+            FramePacer pacer([&now] { return now; });
+            pacer.refreshed();
+            now = at;
+            const int delay = pacer.delayForChange();
+            QVERIFY2(at + delay <= 16,
+                     qPrintable(QStringLiteral("at %1 ms: %2").arg(at).arg(delay)));
+            QVERIFY2(delay == 0 || at + delay >= 12,
+                     qPrintable(QStringLiteral("at %1 ms: %2").arg(at).arg(delay)));
+        }
+    }
+
+    // Streams of changes: the screen keeps within a twentieth of a second of the text, starts
+    // out within a frame, and a stream that goes on costs at most 31 refreshes a second.
+    void streams_data() {
+        QTest::addColumn<qint64>("everyMs");
+        QTest::addColumn<int>("mostPerSecond");
+        QTest::addColumn<qint64>("longestWait");
+        QTest::newRow("a change every millisecond") << qint64(1) << 31 << qint64(33);
+        QTest::newRow("every 5 ms") << qint64(5) << 31 << qint64(33);
+        QTest::newRow("every 20 ms") << qint64(20) << 31 << qint64(33);
+        QTest::newRow("every 40 ms: each at once") << qint64(40) << 26 << qint64(0);
+    }
+    void streams() {
+        QFETCH(qint64, everyMs);
+        QFETCH(int, mostPerSecond);
+        QFETCH(qint64, longestWait);
+        const Run run = stream(everyMs, 3000);
+        QVERIFY2(run.refreshesInLastSecond <= mostPerSecond,
+                 qPrintable(QString::number(run.refreshesInLastSecond)));
+        QVERIFY2(run.refreshesInLastSecond >= 20,
+                 qPrintable(QString::number(run.refreshesInLastSecond)));
+        QVERIFY2(run.longestWaitMs <= longestWait, qPrintable(QString::number(run.longestWaitMs)));
+        QVERIFY2(run.longestWaitInFirst100Ms <= 16,
+                 qPrintable(QString::number(run.longestWaitInFirst100Ms)));
     }
 };
 

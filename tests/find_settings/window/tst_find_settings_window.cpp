@@ -35,14 +35,12 @@ namespace {
 
 const LineFormat Scanner{19200, 7, Parity::Even, 1};
 
-// Opens the port at `settings`, then the window from the Tools menu, on a clock the test moves.
-FindSettingsWindow* openWindow(FormHarness& h, qint64& now, const QString& settings) {
+// Opens the port at `settings`, then the window from the Tools menu.
+FindSettingsWindow* openWindow(FormHarness& h, const QString& settings) {
     h.port->setSettings(settings);
     h.port->setPortOpen(true);
     choose(h.child<QAction>(u"MFindSettings"_s));
-    auto* window = h.child<FindSettingsWindow>(u"FindSettings"_s);
-    window->setClock([&now] { return now; });
-    return window;
+    return h.child<FindSettingsWindow>(u"FindSettings"_s);
 }
 
 // Scans every 0.3 s and ticks every 10 ms until the search ends or `limitMs` have passed.
@@ -92,8 +90,8 @@ private slots:
         FormHarness h;
         h.port->setDTREnable(true);
         h.port->setRTSEnable(false);
-        qint64 now = 0;
-        FindSettingsWindow* window = openWindow(h, now, u"9600,N,8,1"_s);
+        qint64& now = h.clock->standAt(0); // the window's clock, moved by the test
+        FindSettingsWindow* window = openWindow(h, u"9600,N,8,1"_s);
         h.port->writes.clear();
         ScannerOnLine scanner(*h.port, Scanner);
 
@@ -129,8 +127,8 @@ private slots:
     // Log does, a line each.
     void oneCountAndOneVisibleForm() {
         FormHarness h;
-        qint64 now = 0;
-        FindSettingsWindow* window = openWindow(h, now, u"9600,N,8,1"_s);
+        qint64& now = h.clock->standAt(0); // the window's clock, moved by the test
+        FindSettingsWindow* window = openWindow(h, u"9600,N,8,1"_s);
         auto* bar = window->findChild<QProgressBar*>(u"FindProgress"_s);
         auto* status = window->findChild<QLabel*>(u"FindStatus"_s);
         QCOMPARE(bar->text(), u"48 settings to try"_s);
@@ -161,8 +159,8 @@ private slots:
     // saying so; Cancel afterwards puts nothing back.
     void aChangeByThePersonEndsTheSearch() {
         FormHarness h;
-        qint64 now = 0;
-        FindSettingsWindow* window = openWindow(h, now, u"9600,N,8,1"_s);
+        qint64& now = h.clock->standAt(0); // the window's clock, moved by the test
+        FindSettingsWindow* window = openWindow(h, u"9600,N,8,1"_s);
         ScannerOnLine scanner(*h.port, Scanner);
         window->findChild<QPushButton*>(u"FindStart"_s)->click();
         scanUntilDone(window, scanner, now, 1000);
@@ -182,8 +180,8 @@ private slots:
     // With a code from Test Codes chosen, one scan at the right setting finds it.
     void aKnownCodeNeedsOneScan() {
         FormHarness h;
-        qint64 now = 0;
-        FindSettingsWindow* window = openWindow(h, now, u"9600,N,8,1"_s);
+        qint64& now = h.clock->standAt(0); // the window's clock, moved by the test
+        FindSettingsWindow* window = openWindow(h, u"9600,N,8,1"_s);
         ScannerOnLine scanner(*h.port, Scanner);
         window->findChild<QComboBox*>(u"FindScanChoice"_s)->setCurrentIndex(1); // EAN-13
         window->findChild<QPushButton*>(u"FindStart"_s)->click();
@@ -196,8 +194,8 @@ private slots:
     // refuses the search in words, with the port's settings as they were.
     void endsInWords() {
         FormHarness h;
-        qint64 now = 0;
-        FindSettingsWindow* window = openWindow(h, now, u"4800,O,8,1"_s);
+        qint64& now = h.clock->standAt(0); // the window's clock, moved by the test
+        FindSettingsWindow* window = openWindow(h, u"4800,O,8,1"_s);
         ScannerOnLine scanner(*h.port, Scanner);
         auto* start = window->findChild<QPushButton*>(u"FindStart"_s);
         auto* status = window->findChild<QLabel*>(u"FindStatus"_s);
@@ -278,7 +276,7 @@ private slots:
         port::TermiosPort port;
         port.setSettings(u"9600,N,8,1"_s);
         port.setPortOpen(true);
-        FindSettingsWindow window(port);
+        FindSettingsWindow window(port, base::monotonicMs);
         window.findChild<QPushButton*>(u"FindStart"_s)->click();
         QTRY_VERIFY_WITH_TIMEOUT(!window.searching(), 40000);
         sim.kill();

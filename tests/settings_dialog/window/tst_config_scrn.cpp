@@ -368,8 +368,7 @@ private slots:
         auto ownedPrompts = std::make_unique<FakePrompts>();
         FakePrompts& prompts = *ownedPrompts;
         qint16 echoEnabled = VbFalse;
-        Form1 form(std::move(owned), std::move(ownedPrompts), std::make_unique<FakeClock>(),
-                   echoEnabled);
+        Form1 form(std::move(owned), std::move(ownedPrompts), base::monotonicMs, echoEnabled);
         port.setPortOpen(true);
 
         settings_dialog::ConfigScrn* dialog = openDialog(form);

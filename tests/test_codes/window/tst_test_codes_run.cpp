@@ -1,7 +1,7 @@
 // The scanner simulator sending the test codes as a scanner set up in a certain way would, through
 // a pseudo-terminal and the real serial layer, into the Test Codes window.
 
-#include "fake_clock.h"
+#include "base/clock.h"
 #include "fake_file_chooser.h"
 #include "fake_prompts.h"
 #include "main_window/form1.h"
@@ -42,7 +42,7 @@ private slots:
 
         qint16 echo = VbFalse;
         Form1 form(std::make_unique<port::TermiosPort>(), std::make_unique<FakePrompts>(),
-                   std::make_unique<FakeClock>(), echo);
+                   base::monotonicMs, echo);
         form.setFileChooser(std::make_unique<FakeFileChooser>());
         form.show();
         form.findChild<QAction*>(u"MTestCodes"_s)->trigger();
@@ -126,7 +126,7 @@ private slots:
         qputenv("LINNET_COM1", sim.readLine().trimmed());
         qint16 echo = VbFalse;
         Form1 form(std::make_unique<port::TermiosPort>(), std::make_unique<FakePrompts>(),
-                   std::make_unique<FakeClock>(), echo);
+                   base::monotonicMs, echo);
         form.setFileChooser(std::make_unique<FakeFileChooser>());
         form.show();
         form.findChild<QAction*>(u"MTestCodes"_s)->trigger();
