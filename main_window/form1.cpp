@@ -1,4 +1,5 @@
 #include "main_window/form1.h"
+#include "main_window/main_window_texts.h"
 
 #include "diagnose/window/diagnose_window.h"
 #include "find_settings/window/find_settings_window.h"
@@ -136,9 +137,9 @@ void Form1::buildForm() {
     };
     term_ = makeView("Term");
     term_->setGeometry(ui::twipsRect(840, 1920, 2175, 1575));
-    term_->setAccessibleName(QStringLiteral("Received text"));
+    term_->setAccessibleName(receivedTextName());
     termHex_ = makeView("TermHex");
-    termHex_->setAccessibleName(QStringLiteral("Received hexadecimal codes"));
+    termHex_->setAccessibleName(receivedHexName());
     termHex_->setGeometry(ui::twipsRect(840, 4680, 2175, 1575));
 
     buildStatusLine(client);
@@ -208,11 +209,9 @@ void Form1::buildLinesAndLamps(QWidget* client) {
     // keep their look for the whole run and say that they show nothing.
     const char* const lampNames[10] = {"", "CD", "RX", "TX", "DTR", "", "DSR", "RTS", "CTS", "RI"};
     for (int index : {1, 6, 8})
-        lamps_[index]->setStateText(
-            QStringLiteral("%1: unknown").arg(QLatin1String(lampNames[index])));
+        lamps_[index]->setStateText(lampUnknownText(QLatin1String(lampNames[index])));
     for (int index : {2, 3, 4, 7, 9})
-        lamps_[index]->setStateText(
-            QStringLiteral("%1: not monitored").arg(QLatin1String(lampNames[index])));
+        lamps_[index]->setStateText(lampNotMonitoredText(QLatin1String(lampNames[index])));
     lamps_[2]->setBackColor(White);
     lamps_[7]->setBackColor(White);
     lamps_[5]->setBackStyle(0);

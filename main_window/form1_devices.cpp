@@ -7,6 +7,7 @@
 #include "diagnose/window/diagnose_window.h"
 #include "find_settings/window/find_settings_texts.h"
 #include "main_window/form1.h"
+#include "main_window/main_window_texts.h"
 #include "port/device_map.h"
 #include "port/port_control.h"
 #include "port/port_error.h"
@@ -74,8 +75,7 @@ void Form1::onDeviceLost(QString message) {
     // The device the port had open is the one to wait for; showPortState forgets it.
     if (const std::optional<FollowedDevice> lost = std::exchange(openDevice_, std::nullopt)) {
         awaited_ = lost;
-        message =
-            ui::withSentence(message, QStringLiteral("It opens again when the device is back."));
+        message = ui::withSentence(message, reopensWhenBackSentence());
     }
     SerialPinLamps();
     showPortState();

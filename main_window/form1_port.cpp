@@ -7,6 +7,7 @@
 #include "base/com_ports.h"
 #include "base/number_text.h"
 #include "main_window/form1.h"
+#include "main_window/main_window_texts.h"
 #include "main_window/receive_rules.h"
 #include "main_window/shape.h"
 #include "main_window/status_label.h"
@@ -55,10 +56,7 @@ void Form1::SerialPinLamps() {
 void Form1::showLamp(int index, const QString& line, bool held, int colour) {
     lamps_[index]->setBackColor(colour);
     // The colours stay as they are; the words say when "not held" is only for want of lines.
-    lamps_[index]->setStateText(line + (!port_->modemLinesReported()
-                                            ? QStringLiteral(": not reported by this device")
-                                        : held ? QStringLiteral(": held")
-                                               : QStringLiteral(": not held")));
+    lamps_[index]->setStateText(lampStateText(line, held, port_->modemLinesReported()));
 }
 
 void Form1::showLineState(bool held, const QString& prefix) {

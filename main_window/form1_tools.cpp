@@ -6,6 +6,7 @@
 #include "diagnose/window/diagnose_window.h"
 #include "find_settings/window/find_settings_window.h"
 #include "main_window/form1.h"
+#include "main_window/main_window_texts.h"
 #include "main_window/menu_item_accessible.h"
 #include "port/port_control.h"
 #include "scan_log/window/recorder.h"
@@ -28,13 +29,6 @@
 #include <QStandardPaths>
 
 namespace main_window {
-
-namespace {
-
-const QString TranscriptFilter = QStringLiteral("Transcript (*.log)");
-const QString RawFilter = QStringLiteral("Raw received bytes (*.bin)");
-
-} // namespace
 
 void Form1::buildToolsMenu() {
     files_ = std::make_unique<ui::QtFileChooser>();
@@ -67,24 +61,18 @@ void Form1::buildToolsMenu() {
     installMenuItemAccessibility();
     mScanLog_ = addItem("MScanLog", "Scan &Log...");
     mScanLog_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    mScanLog_->setToolTip(
-        QStringLiteral("Every scan as a row, decoded: symbology, check digits and "
-                       "GS1 fields"));
+    mScanLog_->setToolTip(toolsItemTip(ToolTip::ScanLog));
     mTestCodes_ = addItem("MTestCodes", "Test &Codes...");
-    mTestCodes_->setToolTip(QStringLiteral("Codes to scan from the screen or a printed sheet: each "
-                                           "scan is checked against what it should be"));
+    mTestCodes_->setToolTip(toolsItemTip(ToolTip::TestCodes));
     mDiagnose_ = addItem("MDiagnose", "&Diagnose...");
-    mDiagnose_->setToolTip(QStringLiteral("Why nothing arrives: the serial devices and the "
-                                          "scanners in keyboard mode, and what to do"));
+    mDiagnose_->setToolTip(toolsItemTip(ToolTip::Diagnose));
     mFindSettings_ = addItem("MFindSettings", "&Find Settings...");
-    mFindSettings_->setToolTip(QStringLiteral("Finds the baud rate, data bits and parity of a "
-                                              "serial scanner while you scan"));
+    mFindSettings_->setToolTip(toolsItemTip(ToolTip::FindSettings));
     mRecord_ = addItem("MRecord", "&Record to File...");
     mRecord_->setCheckable(true);
-    mRecord_->setToolTip(QStringLiteral("Records what is received and sent to a file until chosen "
-                                        "again"));
+    mRecord_->setToolTip(toolsItemTip(ToolTip::Record));
     mBreak_ = addItem("MBreak", "Send &Break");
-    mBreak_->setToolTip(QStringLiteral("Holds the line at space for a quarter of a second"));
+    mBreak_->setToolTip(toolsItemTip(ToolTip::Break));
     mRtsEnable_ = addItem("MRTSEnable", "R&TS");
     mRtsEnable_->setCheckable(true);
     showRtsState();
@@ -131,10 +119,7 @@ void Form1::showRtsState() {
     const qint32 flow = port_->Handshaking();
     const bool byHand = flow != 2 && flow != 3;
     mRtsEnable_->setEnabled(byHand);
-    mRtsEnable_->setToolTip(
-        byHand ? QStringLiteral("Raises or drops the RTS line")
-               : QStringLiteral("RTS is driven by the RTS/CTS flow control chosen in the port "
-                                "settings; choose no flow control or Xon/Xoff to set it here"));
+    mRtsEnable_->setToolTip(rtsTip(byHand));
     mRtsEnable_->setChecked(port_->RTSEnable());
 }
 
@@ -219,17 +204,18 @@ void Form1::MRecord_Click() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString proposed =
         QDir(folder).filePath(scan_log::Recorder::defaultFileName(QDateTime::currentDateTime()));
-    QString filter = TranscriptFilter;
-    const QString path =
-        files_->saveFileName(this, QStringLiteral("Record to File"), proposed,
-                             TranscriptFilter + QStringLiteral(";;") + RawFilter, &filter);
+    const QString transcript = transcriptFilter();
+    const QString raw = rawFilter();
+    QString filter = transcript;
+    const QString path = files_->saveFileName(this, recordDialogTitle(), proposed,
+                                              transcript + QStringLiteral(";;") + raw, &filter);
     if (path.isEmpty())
         return;
     const QString suffix = QFileInfo(path).suffix().toLower();
-    const bool raw =
-        suffix == QStringLiteral("bin") || (suffix != QStringLiteral("log") && filter == RawFilter);
-    if (const auto started = recorder_->start(path, raw ? scan_log::Recorder::Kind::Raw
-                                                        : scan_log::Recorder::Kind::Transcript);
+    const bool asRaw =
+        suffix == QStringLiteral("bin") || (suffix != QStringLiteral("log") && filter == raw);
+    if (const auto started = recorder_->start(path, asRaw ? scan_log::Recorder::Kind::Raw
+                                                          : scan_log::Recorder::Kind::Transcript);
         !started)
         prompts_->warn(scan_log::recordNotStartedText(started.error()));
     mRecord_->setChecked(recorder_->recording());

@@ -59,6 +59,50 @@ std::optional<LineFormat> formatOfSettings(const QString& settings) {
                       .stopBits = read->stopBits};
 }
 
+QString introText() {
+    return QStringLiteral("Finds the baud rate, data bits, parity and stop bits of a serial "
+                          "scanner: choose Start and scan a code again and again. Each setting "
+                          "is tried on the open port; DTR and RTS stay as they are, and the "
+                          "port's settings come back when the search ends.");
+}
+
+QString scanChoiceLabel() {
+    return QStringLiteral("&What you scan:");
+}
+
+QString anyCodeChoice() {
+    return QStringLiteral("Any code, again and again");
+}
+
+QString testCodeChoice(const QString& codeName) {
+    return QStringLiteral("%1 from Test Codes (one scan is enough)").arg(codeName);
+}
+
+QString scanChoiceTip() {
+    return QStringLiteral("With a code from the Test Codes window the search knows what must "
+                          "arrive, and one scan at the right setting finds it");
+}
+
+QString progressName() {
+    return QStringLiteral("Settings tried");
+}
+
+QString progressBeforeText() {
+    return QStringLiteral("%m settings to try");
+}
+
+QString progressDuringText() {
+    return QStringLiteral("Setting %v of %m");
+}
+
+QString reportName() {
+    return QStringLiteral("Search report");
+}
+
+QString applyTip() {
+    return QStringLiteral("Puts the found settings into the port and the settings dialog");
+}
+
 QString formatDescription(const LineFormat& format) {
     const QString parity = format.parity == Parity::Even  ? QStringLiteral("even parity")
                            : format.parity == Parity::Odd ? QStringLiteral("odd parity")
@@ -125,7 +169,10 @@ QString nothingYetText(qint64 quietSeconds) {
         .arg(quietSeconds);
 }
 
-QString outcomeText(const SearchOutcome& outcome) {
+namespace {
+
+// What was found, or "not found" and why.
+QString verdictText(const SearchOutcome& outcome) {
     if (outcome.kind == SearchOutcome::Kind::Found) {
         const TriedSetting& found = *outcome.found;
         QString text = QStringLiteral("Found: ") + formatDescription(found.format) +
@@ -171,6 +218,8 @@ QString outcomeText(const SearchOutcome& outcome) {
                           "manual says how to set it.");
 }
 
+} // namespace
+
 QString cancelledText(const QString& restored) {
     return QStringLiteral("Stopped. The port is back at %1.").arg(restored);
 }
@@ -205,6 +254,16 @@ QString noSerialLineText(const QString& portName, const QString& device) {
                           "no serial line, so baud rate, data bits and parity change nothing and "
                           "there is nothing to find. If nothing arrives, see Diagnose.")
         .arg(portName, base::outside_text::visible(device));
+}
+
+QString outcomeText(const SearchOutcome& outcome) {
+    QString text = verdictText(outcome);
+    if (!outcome.tried.empty()) {
+        text += QStringLiteral("\n\nSettings tried, in order:");
+        for (const TriedSetting& setting : outcome.tried)
+            text += QLatin1Char('\n') + triedLine(setting);
+    }
+    return text;
 }
 
 } // namespace find_settings

@@ -17,6 +17,18 @@ QString settingsText(const LineFormat& format);
 std::optional<LineFormat> formatOfSettings(const QString& settings);
 
 // The sentences of the Find Settings window.
+QString introText();
+QString scanChoiceLabel();
+QString anyCodeChoice();
+// "EAN-13 from Test Codes (one scan is enough)".
+QString testCodeChoice(const QString& codeName);
+QString scanChoiceTip();
+QString progressName();
+// The progress bar's text (Qt's %v and %m) before a search and during one.
+QString progressBeforeText();
+QString progressDuringText();
+QString reportName();
+QString applyTip();
 // "19200 baud, 7 data bits, even parity, 1 stop bit".
 QString formatDescription(const LineFormat& format);
 // "2 scans, no line error, all printable, ends with CR LF".
@@ -26,7 +38,8 @@ QString triedLine(const TriedSetting& setting);
 // `number`: the setting's place in the order of trying, as the progress bar shows it.
 QString listeningText(const LineFormat& format, int number, int total, int scansHeard);
 QString nothingYetText(qint64 quietSeconds);
-// The report of a finished search: what was found, or "not found" and why.
+// The report of a finished search: what was found, or "not found" and why, then the settings
+// tried in order.
 QString outcomeText(const SearchOutcome& outcome);
 QString cancelledText(const QString& restored);
 QString portClosedText();

@@ -39,25 +39,17 @@ FindSettingsWindow::FindSettingsWindow(port::PortControl& port, base::MonotonicC
     setObjectName(QStringLiteral("FindSettings"));
     setWindowTitle(QStringLiteral("Find Settings"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(plainLabel(
-        QStringLiteral("Finds the baud rate, data bits, parity and stop bits of a serial scanner: "
-                       "choose Start and scan a code again and again. Each setting is tried on "
-                       "the open port; DTR and RTS stay as they are, and the port's settings come "
-                       "back when the search ends."),
-        QStringLiteral("FindIntro"), this));
+    layout->addWidget(plainLabel(introText(), QStringLiteral("FindIntro"), this));
 
     auto* choiceRow = new QHBoxLayout;
-    auto* choiceLabel = new QLabel(QStringLiteral("&What you scan:"), this);
+    auto* choiceLabel = new QLabel(scanChoiceLabel(), this);
     scanChoice_ = new QComboBox(this);
     scanChoice_->setObjectName(QStringLiteral("FindScanChoice"));
-    scanChoice_->addItem(QStringLiteral("Any code, again and again"));
+    scanChoice_->addItem(anyCodeChoice());
     for (const test_codes::TestCode& code : test_codes::testCodes())
         scanChoice_->addItem(
-            QStringLiteral("%1 from Test Codes (one scan is enough)")
-                .arg(QString::fromLatin1(code.name.data(), qsizetype(code.name.size()))));
-    scanChoice_->setToolTip(QStringLiteral("With a code from the Test Codes window the search "
-                                           "knows what must arrive, and one scan at the right "
-                                           "setting finds it"));
+            testCodeChoice(QString::fromLatin1(code.name.data(), qsizetype(code.name.size()))));
+    scanChoice_->setToolTip(scanChoiceTip());
     choiceLabel->setBuddy(scanChoice_);
     choiceRow->addWidget(choiceLabel);
     choiceRow->addWidget(scanChoice_, 1);
@@ -65,10 +57,10 @@ FindSettingsWindow::FindSettingsWindow(port::PortControl& port, base::MonotonicC
 
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("FindProgress"));
-    progress_->setAccessibleName(QStringLiteral("Settings tried"));
+    progress_->setAccessibleName(progressName());
     progress_->setRange(0, int(candidateFormats().size()));
     progress_->setValue(0);
-    progress_->setFormat(QStringLiteral("%m settings to try"));
+    progress_->setFormat(progressBeforeText());
     layout->addWidget(progress_);
     status_ = plainLabel(QString(), QStringLiteral("FindStatus"), this);
     layout->addWidget(status_);
@@ -76,7 +68,7 @@ FindSettingsWindow::FindSettingsWindow(port::PortControl& port, base::MonotonicC
     report_ = new QPlainTextEdit(this);
     report_->setObjectName(QStringLiteral("FindReport"));
     report_->setReadOnly(true);
-    report_->setAccessibleName(QStringLiteral("Search report"));
+    report_->setAccessibleName(reportName());
     layout->addWidget(report_, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -88,8 +80,7 @@ FindSettingsWindow::FindSettingsWindow(port::PortControl& port, base::MonotonicC
     applyButton_ = new QPushButton(QStringLiteral("&Apply"), this);
     applyButton_->setObjectName(QStringLiteral("FindApply"));
     applyButton_->setEnabled(false);
-    applyButton_->setToolTip(QStringLiteral("Puts the found settings into the port and the "
-                                            "settings dialog"));
+    applyButton_->setToolTip(applyTip());
     buttons->addStretch(1);
     buttons->addWidget(start_);
     buttons->addWidget(cancel_);
@@ -183,13 +174,7 @@ void FindSettingsWindow::tick() {
     if (const auto& outcome = search_->outcome()) {
         if (outcome->kind == SearchOutcome::Kind::Found)
             found_ = outcome->found->format;
-        QString text = outcomeText(*outcome);
-        if (!outcome->tried.empty()) {
-            text += QStringLiteral("\n\nSettings tried, in order:");
-            for (const TriedSetting& setting : outcome->tried)
-                text += QLatin1Char('\n') + triedLine(setting);
-        }
-        stop(text);
+        stop(outcomeText(*outcome));
         return;
     }
     QString failure;
@@ -202,7 +187,7 @@ void FindSettingsWindow::tick() {
 
 void FindSettingsWindow::showProgress() {
     // One count: the setting listened to, the same in the bar and in the status.
-    progress_->setFormat(QStringLiteral("Setting %v of %m"));
+    progress_->setFormat(progressDuringText());
     progress_->setValue(search_->currentNumber());
     const qint64 quiet = search_->quietForMs(clock_());
     if (quiet >= NothingYetMs)

@@ -2,6 +2,10 @@
 
 #include "base/outside_text.h"
 #include "scan_log/window/recorder.h"
+#include "scan_log/window/scan_collector.h"
+#include "scan_log/window/scan_log_model.h"
+
+#include <QLocale>
 
 namespace scan_log {
 
@@ -35,6 +39,101 @@ QString recordStoppedText(const RecordFailure& failure) {
 QString csvNotSavedText(const QString& path, const QString& reason) {
     return QStringLiteral("Could not save the Scan Log to %1: %2.")
         .arg(base::outside_text::visible(path), reason);
+}
+
+namespace {
+
+QString gapText(const std::optional<qint64>& ms) {
+    return ms ? QStringLiteral("%1 ms").arg(*ms) : QStringLiteral("-");
+}
+
+QString figureCaption(Figure figure) {
+    switch (figure) {
+    case Figure::Scans:
+        return QStringLiteral("Scans: %1");
+    case Figure::PerMinute:
+        return QStringLiteral("Per minute: %1");
+    case Figure::ShortestGap:
+        return QStringLiteral("Shortest gap: %1");
+    case Figure::LongestGap:
+        return QStringLiteral("Longest gap: %1");
+    case Figure::Problems:
+        return QStringLiteral("Problems: %1");
+    case Figure::Dropped:
+        return QStringLiteral("Dropped: %1");
+    }
+    return {};
+}
+
+} // namespace
+
+QString figureText(Figure figure, const ScanStats& stats, quint64 dropped) {
+    const QString caption = figureCaption(figure);
+    switch (figure) {
+    case Figure::Scans:
+        return caption.arg(stats.count);
+    case Figure::PerMinute: {
+        const std::optional<double> perMinute = stats.perMinute();
+        return caption.arg(perMinute ? QString::number(*perMinute, 'f', 1) : QStringLiteral("-"));
+    }
+    case Figure::ShortestGap:
+        return caption.arg(gapText(stats.shortestGapMs));
+    case Figure::LongestGap:
+        return caption.arg(gapText(stats.longestGapMs));
+    case Figure::Problems:
+        return caption.arg(stats.problems);
+    case Figure::Dropped:
+        return caption.arg(dropped);
+    }
+    return {};
+}
+
+QString widestFigureText(Figure figure) {
+    switch (figure) {
+    case Figure::PerMinute:
+        return figureCaption(figure).arg(QStringLiteral("0000000.0"));
+    case Figure::ShortestGap:
+    case Figure::LongestGap:
+        return figureCaption(figure).arg(QStringLiteral("0000000 ms"));
+    default:
+        return figureCaption(figure).arg(QStringLiteral("0000000000"));
+    }
+}
+
+QString figureTip(Figure figure) {
+    switch (figure) {
+    case Figure::Scans:
+        return QStringLiteral("Scans since the log was last cleared");
+    case Figure::PerMinute:
+        return QStringLiteral("Average from the first scan to the latest, since the log was "
+                              "last cleared");
+    case Figure::ShortestGap:
+        return QStringLiteral("Shortest time between the end of a scan and the start of the next");
+    case Figure::LongestGap:
+        return QStringLiteral("Longest time between the end of a scan and the start of the next");
+    case Figure::Problems:
+        return QStringLiteral("Scans whose verdict is problem: a wrong check digit, a GS1 field "
+                              "or its order, GS1's syntax rules, line errors or garbage");
+    case Figure::Dropped:
+        return QStringLiteral("The oldest scans leave the log to keep it within %1 scans and %2 "
+                              "MiB of scanned bytes")
+            .arg(QLocale(QLocale::English).toString(qulonglong(ScanLogModel::MaxRows)))
+            .arg(ScanLogModel::MaxBytes / (1024 * 1024));
+    }
+    return {};
+}
+
+QString silenceTip() {
+    return QStringLiteral("Bytes followed by this much silence form a scan even without CR, LF "
+                          "or TAB at their end");
+}
+
+QString copyTip() {
+    return QStringLiteral("Copies the selected rows as tab-separated text");
+}
+
+QString keyboardFieldLabel() {
+    return QStringLiteral("Click here, then scan with a keyboard-mode scanner");
 }
 
 } // namespace scan_log

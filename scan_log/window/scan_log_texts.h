@@ -5,6 +5,7 @@
 namespace scan_log {
 
 struct RecordFailure;
+struct ScanStats;
 
 // The sentences of the Scan Log and of recording, in one place: the windows show them.
 
@@ -16,5 +17,20 @@ QString recordStoppedText(const RecordFailure& failure);
 
 // "Could not save the Scan Log to /tmp/x.csv: Permission denied."
 QString csvNotSavedText(const QString& path, const QString& reason);
+
+// The figures above the table.
+enum class Figure { Scans, PerMinute, ShortestGap, LongestGap, Problems, Dropped };
+inline constexpr Figure Figures[] = {Figure::Scans,      Figure::PerMinute, Figure::ShortestGap,
+                                     Figure::LongestGap, Figure::Problems,  Figure::Dropped};
+// "Scans: 12", "Shortest gap: 40 ms"; a figure not known yet reads "-".
+QString figureText(Figure figure, const ScanStats& stats, quint64 dropped);
+// The widest text the figure shows, which sets its size.
+QString widestFigureText(Figure figure);
+// What the figure counts.
+QString figureTip(Figure figure);
+
+QString silenceTip();
+QString copyTip();
+QString keyboardFieldLabel();
 
 } // namespace scan_log

@@ -42,10 +42,6 @@ QAccessibleInterface* windowFactory(const QString& className, QObject* object) {
     return nullptr;
 }
 
-QString gapText(const std::optional<qint64>& ms) {
-    return ms ? QStringLiteral("%1 ms").arg(*ms) : QStringLiteral("-");
-}
-
 } // namespace
 
 ScanLogWindow::ScanLogWindow(ScanCollector& log, ui::FileChooser& files, ui::Prompts& prompts,
@@ -90,35 +86,22 @@ QLayout* ScanLogWindow::buildFigures() {
     // Each figure has a fixed size, wide enough for its longest text: a new text then changes
     // no size, and the window lays nothing out again when the figures change. Three a row.
     int placed = 0;
-    auto addFigure = [this, figures, &placed](const char* name, const QString& widest,
-                                              const QString& tip) {
-        auto* label = new QLabel(widest, this);
+    auto addFigure = [this, figures, &placed](const char* name, Figure figure) {
+        auto* label = new QLabel(widestFigureText(figure), this);
         label->setObjectName(QString::fromLatin1(name));
-        label->setToolTip(tip);
+        label->setToolTip(figureTip(figure));
         label->setFixedSize(label->sizeHint().width() + label->fontMetrics().averageCharWidth(),
                             label->sizeHint().height());
         figures->addWidget(label, placed / 3, placed % 3);
         ++placed;
         return label;
     };
-    count_ = addFigure("scanCount", QStringLiteral("Scans: 0000000000"),
-                       QStringLiteral("Scans since the log was last cleared"));
-    rate_ = addFigure("scanRate", QStringLiteral("Per minute: 0000000.0"),
-                      QStringLiteral("Average from the first scan to the latest, since the log "
-                                     "was last cleared"));
-    shortest_ = addFigure("shortestGap", QStringLiteral("Shortest gap: 0000000 ms"),
-                          QStringLiteral("Shortest time between the end of a scan and the start "
-                                         "of the next"));
-    longest_ = addFigure("longestGap", QStringLiteral("Longest gap: 0000000 ms"),
-                         QStringLiteral("Longest time between the end of a scan and the start of "
-                                        "the next"));
-    problems_ = addFigure("problemCount", QStringLiteral("Problems: 0000000000"),
-                          QStringLiteral("Scans whose verdict is problem: a wrong check digit, a "
-                                         "GS1 field or its order, GS1's syntax rules, line errors "
-                                         "or garbage"));
-    dropped_ = addFigure("droppedCount", QStringLiteral("Dropped: 0000000000"),
-                         QStringLiteral("The oldest scans leave the log to keep it within 100,000 "
-                                        "scans and 64 MiB of scanned bytes"));
+    count_ = addFigure("scanCount", Figure::Scans);
+    rate_ = addFigure("scanRate", Figure::PerMinute);
+    shortest_ = addFigure("shortestGap", Figure::ShortestGap);
+    longest_ = addFigure("longestGap", Figure::LongestGap);
+    problems_ = addFigure("problemCount", Figure::Problems);
+    dropped_ = addFigure("droppedCount", Figure::Dropped);
     figures->setColumnStretch(3, 1);
     silenceLabel_ = new QLabel(QStringLiteral("&Silence ends a scan after"), this);
     QLabel* silenceLabel = silenceLabel_;
@@ -127,8 +110,7 @@ QLayout* ScanLogWindow::buildFigures() {
     silence_->setRange(5, 2000);
     silence_->setSuffix(QStringLiteral(" ms"));
     silence_->setValue(log_.silenceMs());
-    silence_->setToolTip(QStringLiteral("Bytes followed by this much silence form a scan even "
-                                        "without CR, LF or TAB at their end"));
+    silence_->setToolTip(silenceTip());
     silenceLabel->setBuddy(silence_);
     return figures;
 }
@@ -175,8 +157,7 @@ QLayout* ScanLogWindow::buildButtons() {
     buttons->addWidget(silence_);
     // Scans from a scanner in keyboard mode, typed into a field of their own.
     auto* keyboardRow = new QHBoxLayout;
-    auto* keyboardLabel =
-        new QLabel(QStringLiteral("Click here, then scan with a keyboard-mode scanner"), this);
+    auto* keyboardLabel = new QLabel(keyboardFieldLabel(), this);
     auto* keyboard = new KeyboardScanField(this);
     keyboard->setMinimumWidth(220);
     keyboardLabel->setBuddy(keyboard);
@@ -187,7 +168,7 @@ QLayout* ScanLogWindow::buildButtons() {
     rows->addLayout(keyboardRow);
     connect(keyboard, &KeyboardScanField::keyTyped, &log_, &ScanCollector::receiveKeys);
     connect(&log_, &ScanCollector::keyboardScanEnded, keyboard, &KeyboardScanField::clearScan);
-    copy->setToolTip(QStringLiteral("Copies the selected rows as tab-separated text"));
+    copy->setToolTip(copyTip());
 
     auto* copyAction = new QAction(this);
     copyAction->setShortcut(QKeySequence::Copy);
@@ -208,14 +189,13 @@ void ScanLogWindow::showEvent(QShowEvent* event) {
 
 void ScanLogWindow::showFigures() {
     const ScanStats& stats = log_.stats();
-    count_->setText(QStringLiteral("Scans: %1").arg(stats.count));
-    const std::optional<double> perMinute = stats.perMinute();
-    rate_->setText(QStringLiteral("Per minute: %1")
-                       .arg(perMinute ? QString::number(*perMinute, 'f', 1) : QStringLiteral("-")));
-    shortest_->setText(QStringLiteral("Shortest gap: %1").arg(gapText(stats.shortestGapMs)));
-    longest_->setText(QStringLiteral("Longest gap: %1").arg(gapText(stats.longestGapMs)));
-    problems_->setText(QStringLiteral("Problems: %1").arg(stats.problems));
-    dropped_->setText(QStringLiteral("Dropped: %1").arg(log_.model().dropped()));
+    const quint64 dropped = log_.model().dropped();
+    count_->setText(figureText(Figure::Scans, stats, dropped));
+    rate_->setText(figureText(Figure::PerMinute, stats, dropped));
+    shortest_->setText(figureText(Figure::ShortestGap, stats, dropped));
+    longest_->setText(figureText(Figure::LongestGap, stats, dropped));
+    problems_->setText(figureText(Figure::Problems, stats, dropped));
+    dropped_->setText(figureText(Figure::Dropped, stats, dropped));
 }
 
 void ScanLogWindow::rowsAboutToArrive() {
