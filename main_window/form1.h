@@ -75,7 +75,6 @@ public:
     QPushButton& cmdConfig() const { return *cmdConfig_; }
     QAction& MOpen() const { return *mOpen_; }
     Shape& shapeMSCommPins(int index) const { return *lamps_.at(index); }
-    LineControl& Line(int number) const { return *lines_.at(number - 1); }
 
     // The settings dialog, once it has been shown (null before).
     settings_dialog::ConfigScrn* configScrn() const { return config_.get(); }
@@ -84,7 +83,6 @@ public:
     // for opening the port again when its device comes back. Optional; it must outlive the window
     // and be given before the settings dialog is first shown.
     void setDeviceRegistry(devices::DeviceRegistry* registry);
-    devices::DeviceRegistry* deviceRegistry() const { return registry_; }
 
     // Tools: the Scan Log fed from the port since start-up, its window once shown (null before),
     // the recorder, and the file dialog they ask (tests hand in a double).

@@ -3,8 +3,10 @@
 #include "port/device_map.h"
 #include "port/line_events.h"
 #include "port/line_settings.h"
+#include "port/lock_file.h"
 #include "port/port_control.h"
 #include "port/stream_decoder.h"
+#include "port/unique_fd.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -15,27 +17,6 @@
 #include <optional>
 
 namespace port {
-
-// Owns one open file descriptor. Closing it also releases a flock taken through it, so every early
-// return of an open that fails half-way leaves nothing behind.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    ~UniqueFd() { reset(); }
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    int release() noexcept;
-    void reset(int fd = -1) noexcept;
-
-private:
-    int fd_ = -1;
-};
 
 // The serial port on a POSIX terminal device: termios for the line; flock, the traditional lock
 // file, TIOCEXCL and a look at which processes have the device open, so that one program at a
@@ -112,11 +93,8 @@ private:
     struct OpenDevice;
 
     void openDevice();
-    port::PortError openFailure(port::FailureKind kind, port::FailureCause cause,
-                                const QString& path) const;
+    PortError openFailure(FailureKind kind, FailureCause cause, const QString& path) const;
     [[noreturn]] void refuseOpen(int systemError, const QString& path) const;
-    std::unique_ptr<port::DeviceLockFile> takeLockFile(const QByteArray& file,
-                                                       const QString& path) const;
     // Restoring the attributes is pointless (and fails) on a device that has gone away.
     void beginSession();
     void closeDevice(bool restoreAttributes);

@@ -10,8 +10,6 @@ class Prompts;
 // its own text, any other failure its message. Call only inside a catch block.
 QString currentFailureText();
 
-// Runs one step of a handler that records failures and goes on: a failure replaces the recorded
-// text and the next step runs. Returns whether the step succeeded.
 // Shows the text of a failure that escaped a handler in a warning box. A failure of the box itself
 // is swallowed: nothing is left to report it with.
 void reportEscapedFailure(Prompts& prompts, const QString& text);
@@ -25,6 +23,8 @@ template <typename Handler> void guarded(Prompts& prompts, Handler&& handler) {
     }
 }
 
+// Runs one step of a handler that records failures and goes on: a failure replaces the recorded
+// text and the next step runs. Returns whether the step succeeded.
 template <typename Step> bool trapStep(QString& failure, Step&& step) {
     try {
         step();

@@ -1,12 +1,12 @@
 #include "views/rich_text_box.h"
 
 #include "views/caret_moves.h"
+#include "views/view_scroll_bar.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCursor>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
@@ -94,138 +94,6 @@ bool isViewKey(const QKeyEvent& event) {
         return event.matches(key.move) || event.matches(key.extend);
     });
 }
-
-// A scroll bar that is repainted only when it looks different. Data arriving changes a view's
-// scroll range at every frame, and a slider repaints itself at every change, yet the handle of a
-// long text rarely moves by a whole pixel. A repaint costs more than the bar: a bar that is not
-// opaque has the scroll area, the window's client area and their other children repainted
-// beneath it. So the bar is opaque, keeps what the style drew in an image, and a repaint copies
-// that, in bands a few rows high (the style's tall fills would wake the raster engine's helper
-// threads). A change from arriving data asks for no repaint while the bar looks the same, and a
-// handle it moves is shown at most every PaceMs (the user reads the text, not the handle, and the
-// bar is up to date a quarter of a second later); what the user does (a hover, a press, a new
-// size) shows at once.
-class ViewScrollBar : public QScrollBar {
-public:
-    static constexpr int PaceMs = 250;
-
-    ViewScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {
-        // paintEvent covers every pixel from the image, which starts as a solid fill.
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-
-    // Changes made while this is set come from arriving data; they are shown when it is cleared,
-    // if the bar then looks different, and at the bar's own pace.
-    void setPaced(bool paced) {
-        if (paced_ && !paced && changed_) {
-            changed_ = false;
-            showChange();
-        }
-        paced_ = paced;
-    }
-
-protected:
-    void sliderChange(SliderChange change) override {
-        if (paced_ && change != SliderOrientationChange && !drawn_.isNull())
-            changed_ = true;
-        else
-            QScrollBar::sliderChange(change);
-    }
-
-    void paintEvent(QPaintEvent*) override {
-        const Look now = look();
-        const qreal ratio = devicePixelRatioF();
-        if (drawn_.size() != size() * ratio || now != shown_)
-            draw(now, ratio);
-        QPainter painter(this);
-        for (int top = 0; top < height(); top += BackgroundBand) {
-            const QRect band(0, top, width(), std::min(BackgroundBand, height() - top));
-            painter.drawImage(band, drawn_,
-                              QRectF(band.left() * ratio, band.top() * ratio, band.width() * ratio,
-                                     band.height() * ratio));
-        }
-    }
-
-    void timerEvent(QTimerEvent* event) override {
-        if (event->timerId() != pending_.timerId()) {
-            QScrollBar::timerEvent(event);
-            return;
-        }
-        pending_.stop();
-        if (look() != shown_)
-            update();
-    }
-
-private:
-    void showChange() {
-        if (look() == shown_)
-            return;
-        if (lastDrawn_.isValid() && lastDrawn_.elapsed() < pace()) {
-            if (!pending_.isActive())
-                pending_.start(int(pace() - lastDrawn_.elapsed()), this);
-            return;
-        }
-        update();
-    }
-
-    // A view that follows the end of rows of different lengths moves its horizontal handle at
-    // almost every refresh, which nobody watches; the style paints that bar in full.
-    qint64 pace() const { return orientation() == Qt::Horizontal ? 4 * PaceMs : PaceMs; }
-
-    struct Look {
-        QRect handle;
-        bool atMinimum = false;
-        bool atMaximum = false;
-        QStyle::State state;
-        QStyle::SubControls active;
-        bool operator==(const Look&) const = default;
-    };
-
-    QStyleOptionSlider option() const {
-        QStyleOptionSlider option;
-        initStyleOption(&option);
-        option.subControls = QStyle::SC_All;
-        if (isSliderDown()) {
-            option.activeSubControls = QStyle::SC_ScrollBarSlider;
-            option.state |= QStyle::State_Sunken;
-        } else if (underMouse()) {
-            option.activeSubControls = style()->hitTestComplexControl(
-                QStyle::CC_ScrollBar, &option, mapFromGlobal(QCursor::pos()), this);
-        }
-        return option;
-    }
-
-    Look look() const {
-        const QStyleOptionSlider now = option();
-        return {
-            style()->subControlRect(QStyle::CC_ScrollBar, &now, QStyle::SC_ScrollBarSlider, this),
-            value() == minimum(), value() == maximum(), now.state, now.activeSubControls};
-    }
-
-    // The style draws the bar into the image, in bands: its fills and lines along a tall bar
-    // would otherwise each wake the raster engine's helper threads.
-    void draw(const Look& now, qreal ratio) {
-        drawn_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
-        drawn_.setDevicePixelRatio(ratio);
-        drawn_.fill(palette().color(QPalette::Window));
-        QPainter painter(&drawn_);
-        const QStyleOptionSlider bar = option();
-        for (int top = 0; top < height(); top += BackgroundBand) {
-            painter.setClipRect(QRect(0, top, width(), BackgroundBand));
-            style()->drawComplexControl(QStyle::CC_ScrollBar, &bar, &painter, this);
-        }
-        shown_ = now;
-        lastDrawn_.start();
-        pending_.stop();
-    }
-
-    QImage drawn_;
-    Look shown_;
-    bool paced_ = false;
-    bool changed_ = false;
-    QElapsedTimer lastDrawn_;
-    QBasicTimer pending_;
-};
 
 } // namespace
 

@@ -102,18 +102,12 @@ base::Result<Symbol, EncodeFailure> Symbol::encode(const TestCode& code) {
     Symbol symbol;
     const zint_vector& vector = *made->vector;
     symbol.size_ = QSizeF(vector.width, vector.height);
-    double smallest = 0;
-    for (const zint_vector_rect* r = vector.rectangles; r != nullptr; r = r->next) {
+    for (const zint_vector_rect* r = vector.rectangles; r != nullptr; r = r->next)
         symbol.bars_.emplace_back(r->x, r->y, r->width, r->height);
-        smallest = smallest == 0 ? r->width : std::min<double>(smallest, r->width);
-    }
-    for (const zint_vector_hexagon* h = vector.hexagons; h != nullptr; h = h->next) {
+    for (const zint_vector_hexagon* h = vector.hexagons; h != nullptr; h = h->next)
         symbol.hexagons_.push_back({QPointF(h->x, h->y), h->diameter});
-        smallest = smallest == 0 ? h->diameter : std::min<double>(smallest, h->diameter);
-    }
     for (const zint_vector_circle* c = vector.circles; c != nullptr; c = c->next)
         symbol.rings_.push_back({QPointF(c->x, c->y), c->diameter, c->width, c->colour != 0});
-    symbol.smallestModule_ = smallest > 0 ? smallest : 1;
     return symbol;
 }
 

@@ -29,8 +29,6 @@ public:
     static base::Result<Symbol, EncodeFailure> encode(const TestCode& code);
 
     QSizeF size() const { return size_; }
-    // The narrowest bar or square, in modules (1 for every symbology but MaxiCode's hexagons).
-    double smallestModule() const { return smallestModule_; }
 
     // Paints the symbol with its top left at `origin`, `moduleSize` painter units a module.
     void paint(QPainter& painter, QPointF origin, double moduleSize,
@@ -49,7 +47,6 @@ private:
     };
 
     QSizeF size_;
-    double smallestModule_ = 1;
     std::vector<QRectF> bars_;
     std::vector<Hexagon> hexagons_;
     std::vector<Ring> rings_;

@@ -1,4 +1,5 @@
 #include "port/device_map.h"
+#include "port/lock_file.h"
 #include "port_environment.h"
 
 #include <QDir>
