@@ -1,5 +1,7 @@
 #include "devices/com_table_file.h"
 
+#include "base/unique_fd.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,21 +20,12 @@ namespace devices {
 
 namespace {
 
-// A descriptor closed when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+// A problem that names nothing but its kind (and the table's path, which noteOnce adds).
+DevicesProblem problemOfKind(DevicesProblem::Kind kind) {
+    DevicesProblem problem;
+    problem.kind = kind;
+    return problem;
+}
 
 QString errnoText() {
     return QString::fromLocal8Bit(std::strerror(errno));
@@ -61,7 +54,7 @@ public:
     }
 
 private:
-    Fd fd_;
+    base::UniqueFd fd_;
     bool held_ = false;
 };
 
@@ -90,7 +83,7 @@ void ComTableFile::noteOnce(bool& noted, DevicesProblem problem) {
 
 void ComTableFile::refuse() {
     refused_ = true;
-    noteOnce(notedRead_, {DevicesProblem::Kind::TableNotRegular});
+    noteOnce(notedRead_, problemOfKind(DevicesProblem::Kind::TableNotRegular));
 }
 
 QList<DevicesProblem> ComTableFile::takeProblems() {
@@ -99,7 +92,7 @@ QList<DevicesProblem> ComTableFile::takeProblems() {
 
 QList<ComEntry> ComTableFile::load() {
     const QByteArray name = QFile::encodeName(path());
-    const Fd file(
+    const base::UniqueFd file(
         ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat status {};
     if (file.get() < 0) {
@@ -128,7 +121,7 @@ QList<ComEntry> ComTableFile::load() {
         size += got;
     }
     if (size > MaxBytes) {
-        noteOnce(notedRead_, {DevicesProblem::Kind::TableTooLarge});
+        noteOnce(notedRead_, problemOfKind(DevicesProblem::Kind::TableTooLarge));
         return {};
     }
     text.truncate(size);
@@ -154,7 +147,7 @@ bool ComTableFile::save(const QList<ComEntry>& entries) {
     } else {
         // A new file renamed into place: the rename replaces a name, never what a link points to.
         QByteArray temporary = name + ".XXXXXX";
-        const Fd file(::mkostemp(temporary.data(), O_CLOEXEC));
+        const base::UniqueFd file(::mkostemp(temporary.data(), O_CLOEXEC));
         if (file.get() < 0) {
             reason = errnoText();
         } else {

@@ -26,7 +26,7 @@ base::Result<ClaimedDevice, ClaimRefusal> claimDevice(const PortDevice& target) 
     // must open all the same.
     ClaimedDevice device;
     device.fd =
-        UniqueFd(::open(target.file.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        base::UniqueFd(::open(target.file.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     // errno is taken at once, before anything else can overwrite it.
     if (!device.fd)
         return refused(errno);

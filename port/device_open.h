@@ -1,9 +1,9 @@
 #pragma once
 
 #include "base/result.h"
+#include "base/unique_fd.h"
 #include "port/device_map.h"
 #include "port/lock_file.h"
-#include "port/unique_fd.h"
 
 #include <QByteArray>
 #include <QList>
@@ -19,7 +19,7 @@ namespace port {
 struct ClaimedDevice {
     // Before `fd`: removed only after the descriptor is closed.
     std::unique_ptr<DeviceLockFile> lock;
-    UniqueFd fd;
+    base::UniqueFd fd;
     termios original{}; // the attributes found, to be restored on close
     // Either side of a pseudo-terminal, which forces 8 data bits without parity.
     bool pseudoTerminal = false;

@@ -1,5 +1,6 @@
 #include "port/lock_file.h"
 
+#include "base/unique_fd.h"
 #include "port/device_map.h"
 
 #include <array>
@@ -44,22 +45,22 @@ std::optional<qint64> lockOwner(const QByteArray& content) {
 // `regular` to false when something else is there.
 std::optional<QByteArray> readLockFile(const QByteArray& path, bool& regular) {
     regular = true;
-    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    const base::UniqueFd fd(
+        ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) {
         regular = errno != ELOOP;
         return std::nullopt;
     }
     struct stat status {};
     QByteArray content;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         regular = false;
     } else {
         std::array<char, 64> buffer;
-        const ssize_t count = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t count = ::read(fd.get(), buffer.data(), buffer.size());
         if (count > 0)
             content = QByteArray(buffer.data(), count);
     }
-    ::close(fd);
     if (!regular)
         return std::nullopt;
     return content;
@@ -110,11 +111,12 @@ DeviceLockFile::Outcome DeviceLockFile::take(const QByteArray& directory,
         QByteArray::number(::getpid()).rightJustified(10, ' ') + QByteArray("\n");
     // Two tries: the second after removing a stale lock.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const int fd =
-            ::open(path_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            const bool written = ::write(fd, content.constData(), content.size()) == content.size();
-            ::close(fd);
+        base::UniqueFd fd(
+            ::open(path_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (fd) {
+            const bool written =
+                ::write(fd.get(), content.constData(), content.size()) == content.size();
+            fd.reset();
             if (!written) {
                 ::unlink(path_.constData());
                 return Outcome::Skipped;

@@ -55,7 +55,7 @@ struct TermiosPort::OpenDevice {
     std::unique_ptr<DeviceLockFile> lock;
     QByteArray file;
     QString path; // the file, for messages
-    UniqueFd fd;
+    base::UniqueFd fd;
     termios original{}; // restored on close
     termios applied{};  // as read back after the last change taken; put back when one is refused
     // Restores `original` if the process exits with the device open; after `fd`, so that it is

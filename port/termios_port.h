@@ -1,12 +1,12 @@
 #pragma once
 
+#include "base/unique_fd.h"
 #include "port/device_map.h"
 #include "port/line_events.h"
 #include "port/line_settings.h"
 #include "port/lock_file.h"
 #include "port/port_control.h"
 #include "port/stream_decoder.h"
-#include "port/unique_fd.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

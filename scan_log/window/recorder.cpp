@@ -1,5 +1,7 @@
 #include "scan_log/window/recorder.h"
 
+#include "base/unique_fd.h"
+
 #include "scan_log/model/visible_bytes.h"
 
 #include <QMetaObject>
@@ -37,28 +39,24 @@ QString systemReason() {
 // The user's file, opened without ever waiting: a FIFO or a device would block open() or the
 // writes on the user-interface thread, so only a regular file is taken, and emptied only once it
 // is known to be one.
-base::Result<int, RecordFailure> openRegularFile(const QString& path) {
+base::Result<base::UniqueFd, RecordFailure> openRegularFile(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
-    const int fd =
-        ::open(name.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    base::UniqueFd fd(
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
     struct stat status {};
-    if (fd < 0) {
+    if (!fd) {
         // A FIFO without a reader (ENXIO) or a folder (EISDIR) is refused by open() itself.
         const QString reason = systemReason();
         if (::stat(name.constData(), &status) == 0 && !S_ISREG(status.st_mode))
             return base::Failed{RecordFailure{RecordFailure::Kind::NotRegular, path, {}}};
         return base::Failed{RecordFailure{RecordFailure::Kind::System, path, reason}};
     }
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
         return base::Failed{RecordFailure{RecordFailure::Kind::NotRegular, path, {}}};
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || ::ftruncate(fd, 0) != 0) {
-        const QString reason = systemReason();
-        ::close(fd);
-        return base::Failed{RecordFailure{RecordFailure::Kind::System, path, reason}};
-    }
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+        ::ftruncate(fd.get(), 0) != 0)
+        return base::Failed{RecordFailure{RecordFailure::Kind::System, path, systemReason()}};
     return fd;
 }
 
@@ -66,17 +64,16 @@ base::Result<int, RecordFailure> openRegularFile(const QString& path) {
 
 base::Status<RecordFailure> Recorder::start(const QString& path, Kind kind) {
     stop();
-    const base::Result<int, RecordFailure> opened = openRegularFile(path);
+    base::Result<base::UniqueFd, RecordFailure> opened = openRegularFile(path);
     if (!opened)
         return base::Failed{opened.error()};
     auto file = std::make_unique<QFile>();
     // Unbuffered: every write goes to the file system when flush() makes it, so a failure is
-    // seen there and not at some later close.
-    if (!file->open(*opened, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                    QFileDevice::AutoCloseHandle)) {
-        ::close(*opened);
+    // seen there and not at some later close. Once open, the file closes the descriptor.
+    if (!file->open(opened.value().get(), QIODevice::WriteOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle))
         return base::Failed{RecordFailure{RecordFailure::Kind::System, path, file->errorString()}};
-    }
+    opened.value().release();
     file_ = std::move(file);
     path_ = path;
     kind_ = kind;

@@ -1,8 +1,8 @@
-#include "port/unique_fd.h"
+#include "base/unique_fd.h"
 
 #include <unistd.h>
 
-namespace port {
+namespace base {
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     if (this != &other)
@@ -23,4 +23,4 @@ void UniqueFd::reset(int fd) noexcept {
     fd_ = fd;
 }
 
-} // namespace port
+} // namespace base

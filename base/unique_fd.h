@@ -1,6 +1,6 @@
 #pragma once
 
-namespace port {
+namespace base {
 
 // Owns one open file descriptor. Closing it also releases a flock taken through it, so every early
 // return of an open that fails half-way leaves nothing behind.
@@ -23,4 +23,4 @@ private:
     int fd_ = -1;
 };
 
-} // namespace port
+} // namespace base
