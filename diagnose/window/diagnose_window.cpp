@@ -70,6 +70,8 @@ DiagnoseWindow::DiagnoseWindow(const devices::DeviceRegistry* registry, QWidget*
     connect(&settle_, &QTimer::timeout, this, &DiagnoseWindow::startLook);
     connect(&watcher_, &QFutureWatcher<Diagnosis>::finished, this, &DiagnoseWindow::lookDone);
     // While shown, the quiet port is looked at again every few seconds; the devices are not.
+    look_.setParent(this);
+    look_.setObjectName(QStringLiteral("quietLook"));
     look_.setInterval(QuietLookMs);
     connect(&look_, &QTimer::timeout, this, [this] {
         if (last_)

@@ -37,26 +37,39 @@ class TestExplanations : public QObject {
 private slots:
     void initTestCase() { clearPortVariables(); }
 
-    // Each of the seven items has a one-sentence hint as its tooltip (shown in the menu) and as
-    // its accessible description; the captions stay as they are.
+    // Each of the seven items has a one-sentence hint about its own property as its tooltip
+    // (shown in the menu) and as its accessible description; the captions stay as they are, and
+    // the DTR item, which says what it does by its check mark, has none.
     void propertiesExplainThemselves() {
         FormHarness h;
         QVERIFY(h.child<QMenu>(u"MProp"_s)->toolTipsVisible());
-        const QList<std::pair<QString, QString>> items{
-            {u"MInputLen"_s, u"&InputLen..."_s},     {u"MRThreshold"_s, u"&RThreshold..."_s},
-            {u"MSThreshold"_s, u"&SThreshold..."_s}, {u"MParRep"_s, u"P&arityReplace..."_s},
-            {u"MHCD"_s, u"&CDHolding..."_s},         {u"MHCTS"_s, u"CTSH&olding..."_s},
-            {u"MHDSR"_s, u"DSRHo&lding..."_s}};
-        for (const auto& [name, caption] : items) {
-            QAction* item = h.child<QAction>(name);
-            QCOMPARE(item->text(), caption);
-            const QString hint = ui::propertyHint(name);
+        struct Item {
+            QString name;
+            QString caption;
+            QString about; // what the hint of this item, and of no other, must speak of
+        };
+        const QList<Item> items{
+            {u"MInputLen"_s, u"&InputLen..."_s, u"at a time"_s},
+            {u"MRThreshold"_s, u"&RThreshold..."_s, u"waiting before they are shown"_s},
+            {u"MSThreshold"_s, u"&SThreshold..."_s, u"left to send"_s},
+            {u"MParRep"_s, u"P&arityReplace..."_s, u"parity error"_s},
+            {u"MHCD"_s, u"&CDHolding..."_s, u"Carrier Detect"_s},
+            {u"MHCTS"_s, u"CTSH&olding..."_s, u"Clear To Send"_s},
+            {u"MHDSR"_s, u"DSRHo&lding..."_s, u"Data Set Ready"_s}};
+        for (const Item& item : items) {
+            QAction* action = h.child<QAction>(item.name);
+            QCOMPARE(action->text(), item.caption);
+            const QString hint = action->toolTip();
             QVERIFY2(hint.endsWith(u'.') && !hint.chopped(1).contains(u". "_s), qPrintable(hint));
-            QCOMPARE(item->toolTip(), hint);
-            QCOMPARE(QAccessible::queryAccessibleInterface(item)->text(QAccessible::Description),
+            for (const Item& other : items)
+                QVERIFY2(hint.contains(other.about) == (other.name == item.name),
+                         qPrintable(item.name + u": "_s + hint));
+            QCOMPARE(QAccessible::queryAccessibleInterface(action)->text(QAccessible::Description),
                      hint);
         }
-        QVERIFY(ui::propertyHint(u"MDTREnable"_s).isEmpty());
+        QAction* dtr = h.child<QAction>(u"MDTREnable"_s);
+        QVERIFY(
+            QAccessible::queryAccessibleInterface(dtr)->text(QAccessible::Description).isEmpty());
     }
 
     // On a pseudo-terminal, which has no modem lines, the lamps keep the colours of "not held"

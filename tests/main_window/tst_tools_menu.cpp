@@ -1,12 +1,14 @@
 #include "data_columns.h"
+#include "diagnose/window/diagnose_window.h"
 #include "form_harness.h"
-#include "main_window/shape.h"
 #include "port/port_messages.h"
 #include "settings_dialog/window/config_scrn.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 
 using namespace main_window;
 using namespace port;
@@ -53,8 +55,39 @@ private slots:
         QVERIFY(item->isChecked());
         QCOMPARE(h.prompts->messages().size(), 1);
         QCOMPARE(h.prompts->messages()[0].text, port::failureText(refused));
-        // The lamp under "RTS" keeps its look whatever the line does.
-        QCOMPARE(h.form->shapeMSCommPins(7).stateText(), u"RTS: not monitored"_s);
+    }
+
+    // Diagnose, opened from the Tools menu, says how long the open port has received nothing,
+    // counted on the main window's clock from the opening or the last byte; bytes arriving start
+    // the count again, and a port quiet for less than ten seconds is not worth a word.
+    void diagnoseCountsTheOpenPortsQuiet() {
+        FormHarness h;
+        qint64& now = h.clock->standAt(1'000'000);
+        choose(h.child<QAction>(u"MOpen"_s));
+        QVERIFY(h.port->PortOpen());
+        now += 61'000;
+        choose(h.child<QAction>(u"MDiagnose"_s));
+        diagnose::DiagnoseWindow* window = h.form->diagnoseWindow();
+        QVERIFY(window);
+        auto* findings = window->findChild<QPlainTextEdit*>(u"findings"_s);
+        const auto said = [findings] { return findings->toPlainText(); };
+        QTRY_VERIFY2(said().contains(u"COM1 is open and has received nothing for 61 s."_s),
+                     qPrintable(said()));
+        // The window looks again every few seconds; the test's look comes at once.
+        auto* look = window->findChild<QTimer*>(u"quietLook"_s);
+        QVERIFY(look && look->isActive());
+        look->setInterval(10);
+
+        h.port->tapMs = now;
+        h.port->receive(u"4006381333931\r"_s);
+        now += 9'000;
+        QTRY_VERIFY2(!said().contains(u"has received nothing"_s), qPrintable(said()));
+        now += 15'000;
+        QTRY_VERIFY2(said().contains(u"COM1 is open and has received nothing for 24 s."_s),
+                     qPrintable(said()));
+        choose(h.child<QAction>(u"MOpen"_s));
+        QVERIFY(!h.port->PortOpen());
+        QTRY_VERIFY2(!said().contains(u"has received nothing"_s), qPrintable(said()));
     }
 
     // While RTS/CTS flow control drives the line the item is off, and says why; the state is

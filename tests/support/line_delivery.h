@@ -2,6 +2,7 @@
 
 #include "find_settings/model/settings_search.h"
 #include "find_settings/model/uart_model.h"
+#include "uart_oracle.h"
 
 #include <optional>
 #include <string>
@@ -14,16 +15,16 @@ struct PortDelivery {
 };
 
 // What a port at `receiver` hands on when a scanner at `sender` sends `scan`: each character a
-// UART at the receiver's settings takes from the line, a line error first where it found one
-// (a break brings no character), as the real port's taps give them.
+// UART at the receiver's settings takes from the line (as the test's own account of the line
+// has it, not the program's model), a line error first where it found one (a break brings no
+// character), as the real port's taps give them.
 inline std::vector<PortDelivery> deliverScan(const find_settings::LineFormat& sender,
                                              const find_settings::LineFormat& receiver,
                                              const std::string& scan) {
     using find_settings::LineError;
     std::vector<PortDelivery> steps;
     const std::vector<std::string> scans{scan};
-    for (const find_settings::ReceivedChar& c :
-         find_settings::receiveLine(sender, receiver, scans)) {
+    for (const find_settings::ReceivedChar& c : uart_oracle::receive(sender, receiver, scans)) {
         if (c.lineBreak) {
             steps.push_back({LineError::Break, std::nullopt});
             continue;

@@ -105,6 +105,12 @@ private slots:
 
         using Devices = QList<NumberedDevice>;
         using Overrides = QList<OverriddenPort>;
+        // What a person with nothing serial plugged in needs to hear: the cable, the power, and
+        // that a keyboard-mode scanner is no serial device.
+        const QString nothing = QStringLiteral(
+            "No serial device is connected now. Check the cable and that the scanner is switched "
+            "on. A scanner in keyboard (HID) mode is no serial device: switch it to its serial "
+            "(USB COM) mode first, usually by scanning a set-up code from its manual.");
         QTest::newRow("the scanner")
             << Overrides{} << Devices{{3, scanner()}}
             << "Connected now: COM3 = Area-Imaging Scanner (/dev/ttyACM0). Choose Com3 in Port "
@@ -118,9 +124,8 @@ private slots:
         console.console = true;
         QTest::newRow("the system console is named, never a choice")
             << Overrides{} << Devices{{1, console}}
-            << ui::noSerialDeviceText() +
-                   " On-board serial ports present (nothing is known to be attached): COM1 = "
-                   "on-board serial port (/dev/ttyS0), the system console.";
+            << nothing + " On-board serial ports present (nothing is known to be attached): COM1 = "
+                         "on-board serial port (/dev/ttyS0), the system console.";
         SerialDevice other = scanner();
         other.node = QStringLiteral("/dev/ttyUSB0");
         other.product = QStringLiteral("FT232R USB UART");
@@ -134,9 +139,8 @@ private slots:
                "(/dev/ttyUSB0). Choose the scanner's number in Port Setting.";
         QTest::newRow("only an on-board port: nothing is connected")
             << Overrides{} << Devices{{1, onBoard(0)}}
-            << ui::noSerialDeviceText() +
-                   " On-board serial ports present (nothing is known to be attached): COM1 = "
-                   "on-board serial port (/dev/ttyS0).";
+            << nothing + " On-board serial ports present (nothing is known to be attached): COM1 = "
+                         "on-board serial port (/dev/ttyS0).";
         // COM1 opens the simulator of LINNET_COM1, not the on-board port that has the number.
         QTest::newRow("a variable leads COM1 elsewhere")
             << Overrides{{1, "/dev/pts/3", true}, {5, "/dev/gone", false}}
@@ -147,7 +151,7 @@ private slots:
         // A scanner whose number a variable takes is named, but never as a choice.
         QTest::newRow("a variable takes the scanner's number")
             << Overrides{{3, "/dev/pts/3", false}} << Devices{{3, scanner()}}
-            << ui::noSerialDeviceText() +
+            << nothing +
                    " No COM number opens Area-Imaging Scanner (/dev/ttyACM0), while LINNET_COM3 "
                    "is set.";
         SerialDevice hostile = scanner();
@@ -155,7 +159,7 @@ private slots:
         QTest::newRow("a name that would reverse the line")
             << Overrides{} << Devices{{3, hostile}}
             << "Connected now: COM3 = \\u202Eevil (/dev/ttyACM0). Choose Com3 in Port Setting.";
-        QTest::newRow("none") << Overrides{} << Devices{} << ui::noSerialDeviceText();
+        QTest::newRow("none") << Overrides{} << Devices{} << nothing;
     }
 
     void connectedNow() {
@@ -163,10 +167,6 @@ private slots:
         QFETCH(QList<NumberedDevice>, present);
         QFETCH(QString, text);
         QCOMPARE(ui::connectedNowText(overrides, present), text);
-        if (present.isEmpty()) {
-            QVERIFY(text.contains(QLatin1String("cable")));
-            QVERIFY(text.contains(QLatin1String("keyboard")));
-        }
     }
 
     // The one advice on groups, also for a user who is in the group already (who must not be

@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <numeric>
+
 using namespace scan_log;
 using Ms = std::chrono::milliseconds;
 
@@ -58,25 +60,46 @@ private slots:
         QCOMPARE(got.join(u'/'), scans);
     }
 
-    // Keys with no Enter end a scan at the port's length limit, marked cut; the next key starts
-    // the next scan.
-    void aScanEndsAtTheLengthLimit() {
+    // Typed without an end, keys are cut where the same bytes from a serial scanner would be:
+    // the two sources of the log agree on what one scan is. The largest QR code (7089 digits)
+    // still comes whole.
+    void aScanEndsWhereASerialOneWould() {
+        const std::string stream(200'000, 'x');
+        std::vector<std::size_t> serialCuts;
+        ScanSplitter serial;
+        serial.feed(stream, Ms(0), [&](const ScanView& scan) {
+            QVERIFY(scan.cut);
+            serialCuts.push_back(scan.bytes.size());
+        });
+        QVERIFY(serialCuts.size() >= 2);
+
         KeyboardScans typed;
         std::vector<TypedScan> got;
         const auto sink = [&got](const TypedScan& scan) { got.push_back(scan); };
-        const std::size_t keys = 2 * KeyboardScans::MaxScanBytes + 10;
-        for (std::size_t i = 0; i < keys; ++i)
+        for (std::size_t i = 0; i < stream.size(); ++i)
             typed.key("x", Ms(qint64(i)), sink);
-        QCOMPARE(got.size(), std::size_t(2));
-        for (const TypedScan& scan : got) {
-            QCOMPARE(scan.bytes.size(), KeyboardScans::MaxScanBytes);
-            QVERIFY(scan.cut);
-            QCOMPARE(scan.medianKeyGap, std::optional(Ms(1)));
+        QCOMPARE(got.size(), serialCuts.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            QCOMPARE(got[i].bytes.size(), serialCuts[i]);
+            QVERIFY(got[i].cut);
+            QCOMPARE(got[i].medianKeyGap, std::optional(Ms(1)));
         }
-        typed.tick(Ms(qint64(keys) + 100), sink);
-        QCOMPARE(got.size(), std::size_t(3));
-        QCOMPARE(got.back().bytes.size(), std::size_t(10));
+        // The rest ends with the silence, whole and not cut.
+        typed.tick(Ms(qint64(stream.size()) + 100), sink);
+        QCOMPARE(got.back().bytes.size(),
+                 stream.size() -
+                     std::accumulate(serialCuts.begin(), serialCuts.end(), std::size_t(0)));
         QVERIFY(!got.back().cut);
+
+        KeyboardScans qr;
+        std::vector<TypedScan> whole;
+        for (int i = 0; i < 7089; ++i)
+            qr.key(std::string(1, char('0' + i % 10)), Ms(i),
+                   [&](const TypedScan& scan) { whole.push_back(scan); });
+        qr.key("\r", Ms(7089), [&](const TypedScan& scan) { whole.push_back(scan); });
+        QCOMPARE(whole.size(), std::size_t(1));
+        QCOMPARE(whole[0].bytes.size(), std::size_t(7090));
+        QVERIFY(!whole[0].cut);
     }
 };
 
