@@ -220,7 +220,7 @@ void Form1::buildLinesAndLamps(QWidget* client) {
 }
 
 void Form1::buildMenus() {
-    auto addItem = [this](QMenu* menu, const char* name, const char* caption) {
+    auto addItem = [](QMenu* menu, const char* name, const char* caption) {
         QAction* action = menu->addAction(QString::fromLatin1(caption));
         action->setObjectName(QString::fromLatin1(name));
         return action;
