@@ -1,5 +1,7 @@
 #include "views/caret_moves.h"
 
+#include "views/view_rows.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -7,9 +9,6 @@
 namespace views {
 
 namespace {
-
-constexpr QChar Cr = u'\r';
-constexpr QChar Lf = u'\n';
 
 // True where a position would split what the user sees as one character. The caret never stops
 // there.

@@ -29,8 +29,6 @@ constexpr int BackgroundBand = 64;
 // How often a drag outside the viewport scrolls on.
 constexpr int DragScrollMs = 50;
 
-constexpr QChar Lf = u'\n';
-
 int floorDiv(int value, int divisor) {
     return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
 }

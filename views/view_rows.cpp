@@ -4,13 +4,6 @@
 
 namespace views {
 
-namespace {
-
-constexpr char16_t Cr = u'\r';
-constexpr char16_t Lf = u'\n';
-
-} // namespace
-
 ViewRows::ViewRows() : starts_{0}, ends_{0}, firstRows_{0}, widestBefore_{0} {}
 
 void ViewRows::update(QStringView text, int unchangedBefore) {

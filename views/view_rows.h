@@ -6,6 +6,10 @@
 
 namespace views {
 
+// The two characters that break a line in the views.
+inline constexpr char16_t Cr = u'\r';
+inline constexpr char16_t Lf = u'\n';
+
 // Where the rows of a fixed-pitch view fall in its text. A line ends at a line break (a CR LF
 // pair, a lone CR or a lone LF; the break itself is not shown) and wraps into rows of a fixed
 // number of columns, one character per column; an empty line is still one row.

@@ -10,7 +10,7 @@ using enum AimContent;
 
 // ISO/IEC 15424 code characters and the modifiers that change how the data reads. Where
 // sources disagree, every form they list is here.
-constexpr std::array Table = {
+constexpr std::array Symbologies = {
     AimSymbology{'A', '0', "Code 39", Plain},
     AimSymbology{'A', '1', "Code 39, check character verified", Plain},
     AimSymbology{'A', '2', "Code 39, check character removed", Plain},
@@ -132,20 +132,22 @@ constexpr bool isModifier(char c) {
 
 // The table is typed by hand: no row twice, and every code character has a row for the
 // modifiers it does not list.
-constexpr bool tableIsConsistent() {
-    for (std::size_t i = 0; i < Table.size(); ++i) {
+constexpr bool symbologiesAreConsistent() {
+    for (std::size_t i = 0; i < Symbologies.size(); ++i) {
         bool family = false;
-        for (std::size_t j = 0; j < Table.size(); ++j) {
-            if (i != j && Table[i].code == Table[j].code && Table[i].modifier == Table[j].modifier)
+        for (std::size_t j = 0; j < Symbologies.size(); ++j) {
+            if (i != j && Symbologies[i].code == Symbologies[j].code &&
+                Symbologies[i].modifier == Symbologies[j].modifier)
                 return false;
-            family = family || (Table[j].code == Table[i].code && Table[j].modifier == '*');
+            family = family ||
+                     (Symbologies[j].code == Symbologies[i].code && Symbologies[j].modifier == '*');
         }
         if (!family)
             return false;
     }
     return true;
 }
-static_assert(tableIsConsistent());
+static_assert(symbologiesAreConsistent());
 
 } // namespace
 
@@ -155,7 +157,7 @@ std::optional<AimIdentifier> readAimIdentifier(std::string_view data) {
     const char code = data[1];
     const char modifier = data[2];
     const AimSymbology* family = nullptr;
-    for (const AimSymbology& row : Table) {
+    for (const AimSymbology& row : Symbologies) {
         if (row.code != code)
             continue;
         if (row.modifier == modifier)

@@ -85,7 +85,7 @@ constexpr AiDefinition measure(std::string_view ai, std::string_view title) {
 
 // The GS1 application identifiers in common use. Titles are short names for the log; the
 // format follows GS1 notation.
-constexpr std::array Table = {
+constexpr std::array Definitions = {
     def("00", "SSCC", "N18", Key, Whole),
     def("01", "GTIN", "N14", Key, Whole),
     def("02", "content GTIN", "N14", Attribute, Whole),
@@ -250,7 +250,7 @@ constexpr std::array Table = {
 
 // Every identifier has the length its first two digits give it.
 constexpr bool lengthsAgree() {
-    for (const AiDefinition& row : Table)
+    for (const AiDefinition& row : Definitions)
         if (static_cast<int>(row.ai.size()) != lengthOfAi(row.ai))
             return false;
     return true;
@@ -273,11 +273,11 @@ constexpr std::array QualifierOrders = {
 
 // The table is typed by hand: no identifier twice, every format readable, keys with check
 // digits numeric, and the predefined lengths those of the identifiers' first two digits.
-constexpr bool tableIsConsistent() {
-    for (std::size_t i = 0; i < Table.size(); ++i) {
-        const AiDefinition& row = Table[i];
-        for (std::size_t j = i + 1; j < Table.size(); ++j)
-            if (Table[j].ai == row.ai)
+constexpr bool definitionsAreConsistent() {
+    for (std::size_t i = 0; i < Definitions.size(); ++i) {
+        const AiDefinition& row = Definitions[i];
+        for (std::size_t j = i + 1; j < Definitions.size(); ++j)
+            if (Definitions[j].ai == row.ai)
                 return false;
         if (row.title.empty() || row.format.empty() ||
             std::string_view("NXY[").find(row.format[0]) == std::string_view::npos)
@@ -289,7 +289,7 @@ constexpr bool tableIsConsistent() {
     }
     return true;
 }
-static_assert(tableIsConsistent());
+static_assert(definitionsAreConsistent());
 
 } // namespace
 
@@ -306,7 +306,7 @@ int predefinedDataLength(std::string_view firstTwoDigits) {
 }
 
 const AiDefinition* findAi(std::string_view ai) {
-    for (const AiDefinition& row : Table) {
+    for (const AiDefinition& row : Definitions) {
         if (row.ai.size() != ai.size())
             continue;
         if (row.ai.back() == 'n') {

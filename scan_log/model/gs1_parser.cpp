@@ -13,8 +13,6 @@ namespace scan_log {
 
 namespace {
 
-constexpr char GS = '\x1D';
-
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }

@@ -7,6 +7,9 @@
 
 namespace scan_log {
 
+// The group separator (1Dh) that ends a GS1 field whose length is not pre-defined.
+inline constexpr char GS = '\x1D';
+
 // One GS1 element: an application identifier with its value, as the log shows it.
 struct Gs1Field {
     std::string ai;    // the identifier's digits

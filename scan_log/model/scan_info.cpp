@@ -16,7 +16,6 @@ namespace scan_log {
 
 namespace {
 
-constexpr char GS = '\x1D';
 constexpr char STX = '\x02';
 constexpr char ETX = '\x03';
 // A format 05 envelope (GS1 data) from ISO/IEC 15434, and its trailer.
