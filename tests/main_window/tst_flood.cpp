@@ -1,7 +1,10 @@
 // 64 MiB at full speed through a pseudo-terminal into the main window: nothing lost, views
-// bounded, memory flat, and the window answers all along.
+// bounded, memory flat, and the window answers all along. Under the sanitizers, whose shadow
+// memory and slower steps say nothing of the program's, 8 MiB with nothing lost and the views
+// bounded.
 
 #include "base/clock.h"
+#include "checked_build.h"
 #include "fake_prompts.h"
 #include "main_window/form1.h"
 #include "port/port_control.h"
@@ -49,7 +52,7 @@ qint64 residentKiB() {
 } // namespace
 
 void TestFlood::sixtyFourMebibytes() {
-    constexpr qint64 Total = 64ll << 20;
+    constexpr qint64 Total = scaledForChecks(64ll << 20, 8ll << 20);
     constexpr int ViewBound = 16384;
 
     PtyPair pty;
@@ -139,12 +142,15 @@ void TestFlood::sixtyFourMebibytes() {
         qPrintable(
             QStringLiteral("a view kept %1 characters before its last block").arg(largestView)));
     const qint64 growthMiB = (peakKiB - idleKiB) / 1024;
-    QVERIFY2(growthMiB <= 50, qPrintable(QStringLiteral("memory grew by %1 MiB").arg(growthMiB)));
-    QVERIFY2(worstReplyMs <= 100,
-             qPrintable(QStringLiteral("a queued call waited %1 ms").arg(worstReplyMs.load())));
+    if (!SanitizedBuild) {
+        QVERIFY2(growthMiB <= 50,
+                 qPrintable(QStringLiteral("memory grew by %1 MiB").arg(growthMiB)));
+        QVERIFY2(worstReplyMs <= 100,
+                 qPrintable(QStringLiteral("a queued call waited %1 ms").arg(worstReplyMs.load())));
+    }
     QVERIFY(promptsSeen->messages().size() == 1); // only the "opened" message
-    qInfo("flood: 64 MiB in %.2f s (%.1f MB/s), memory +%lld MiB, worst reply %lld ms", seconds,
-          Total / seconds / 1e6, growthMiB, worstReplyMs.load());
+    qInfo("flood: %lld MiB in %.2f s (%.1f MB/s), memory +%lld MiB, worst reply %lld ms",
+          Total >> 20, seconds, Total / seconds / 1e6, growthMiB, worstReplyMs.load());
     qunsetenv("LINNET_COM1");
 }
 

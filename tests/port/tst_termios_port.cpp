@@ -1,3 +1,4 @@
+#include "checked_build.h"
 #include "data_columns.h"
 #include "port/termios_port.h"
 #include "port_environment.h"
@@ -683,12 +684,13 @@ private slots:
         QFETCH(int, handshaking);
         QFETCH(tcflag_t, inputFlow);
         QFETCH(tcflag_t, controlFlow);
-        // Twice what the port buffers, read one character per notification. The far end writes
-        // as fast as the device takes it; a pseudo-terminal makes it wait while full.
+        // Twice what the port buffers, read one character per notification (sixteen under the
+        // sanitizers, where each is slower still). The far end writes as fast as the device takes
+        // it; a pseudo-terminal makes it wait while full.
         constexpr qint64 Total = 2 * port::TermiosPort::InputBufferSize;
         const auto byteAt = [](qint64 i) { return char(0x20 + i % 95); }; // no XON, XOFF or 0xFF
         port_->setHandshaking(handshaking);
-        port_->setInputLen(1);
+        port_->setInputLen(scaledForChecks<qint16>(1, 16));
         port_->setPortOpen(true);
         QCOMPARE(attributes().c_iflag & IXOFF, inputFlow);
         QCOMPARE(attributes().c_cflag & CRTSCTS, controlFlow);

@@ -1,3 +1,4 @@
+#include "checked_build.h"
 #include "fake_file_chooser.h"
 #include "file_size_limit.h"
 #include "form_harness.h"
@@ -258,7 +259,7 @@ private slots:
     void aFloodOfScansIsJudgedInSlices() {
         CodesHarness h;
         QString flood;
-        for (int i = 0; i < 20000; ++i)
+        for (int i = 0; i < scaledForChecks(20000, 2000); ++i)
             flood += u"12\r\n"_s;
         h.scan(QByteArray()); // the port is open; nothing waits yet
         QTRY_COMPARE(h.window->waiting(), std::size_t(0));
