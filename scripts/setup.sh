@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-private-dev fonts-liberation xvfb xauth
           dpkg-dev file desktop-file-utils appstream librsvg2-bin clang libclang-rt-14-dev
           libudev-dev umockdev libumockdev-dev libzint-dev libzxing-dev poppler-utils
-          libxkbcommon-dev
+          libxkbcommon-dev lld
           lintian)
 
 missing=()
