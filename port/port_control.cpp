@@ -19,10 +19,10 @@ PortControl::PortControl(QObject* parent) : QObject(parent) {}
 
 PortControl::~PortControl() = default;
 
-void PortControl::raiseEvent(qint16 code) {
+void PortControl::raiseEvent(qint16 code, std::optional<qint64> arrivedMs) {
     if (code == CommEventCode::Break || code == CommEventCode::Framing ||
         code == CommEventCode::RxParity)
-        emit lineErrorArrived(code);
+        emit lineErrorArrived(code, arrivedMs.value_or(monotonicMs()));
     if (code == CommEventCode::Receive && receiveWaiting())
         return;
     pending_.push_back(code);

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <deque>
+#include <optional>
 #include <stdexcept>
 
 namespace port {
@@ -200,21 +201,24 @@ signals:
     void deviceLost(const QString& message);
 
     // Taps for the Scan Log and recording. bytesArrived gives every received byte once, in
-    // arrival order, as it enters the input buffer (after line-error marks are decoded, so a
-    // parity replacement appears as it will in Input), whatever InputLen and RThreshold are and
-    // whether or not the buffer had room for it; it changes nothing Input returns. bytesSent gives
-    // the characters an Output accepted. Both are emitted directly from inside the port's work,
-    // with monotonicMs() of that moment: a receiver must not call back into the port.
+    // arrival order, with the time it arrived at the port, as it enters the input buffer (after
+    // line-error marks are decoded, so a parity replacement appears as it will in Input), whatever
+    // InputLen and RThreshold are and whether or not the buffer had room for it; it changes nothing
+    // Input returns. bytesSent gives the characters an Output accepted, with the time of the
+    // Output. Both are emitted directly from inside the port's work: a receiver must not call back
+    // into the port.
     void bytesArrived(const QByteArray& bytes, qint64 msecs);
     void bytesSent(const QByteArray& bytes, qint64 msecs);
     // A tap for line errors as they are found: Break, Framing or RxParity, emitted directly
-    // before the character received in error reaches bytesArrived (a break brings none). Like
-    // the other taps, a receiver must not call back into the port.
-    void lineErrorArrived(qint16 code);
+    // before the character received in error reaches bytesArrived (a break brings none), with
+    // the time the error arrived. Like the other taps, a receiver must not call back into the
+    // port.
+    void lineErrorArrived(qint16 code, qint64 msecs);
 
 protected:
-    // Queues a notification. A Receive is dropped when one is waiting already.
-    void raiseEvent(qint16 code);
+    // Queues a notification. A Receive is dropped when one is waiting already. A line error
+    // reaches lineErrorArrived with `arrivedMs`, or the clock's time now when it has none.
+    void raiseEvent(qint16 code, std::optional<qint64> arrivedMs = std::nullopt);
     // Drops every waiting notification (the port closed).
     void dropEvents();
 

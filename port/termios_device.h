@@ -5,6 +5,7 @@
 // (termios_port_lines.cpp), and receiving and sending (termios_port_transfer.cpp).
 
 #include "port/exit_restore.h"
+#include "port/line_reader.h"
 #include "port/termios_port.h"
 
 #include <QSocketNotifier>
@@ -15,20 +16,19 @@
 
 namespace port {
 
-// One wake-up of the read notifier takes at most this much, so a device that sends faster than
-// we read cannot starve the event loop, and the block a Receive handler renders (four hex
-// characters a byte) stays small enough to keep the window answering within a frame; the
-// notifier fires again for the rest.
+// One wake-up of the read notifier takes at most this much from the reading thread's queue, so a
+// device that sends faster than the window takes it cannot starve the event loop, and the block a
+// Receive handler renders (four hex characters a byte) stays small enough to keep the window
+// answering within a frame; the notifier fires again for the rest.
 inline constexpr qsizetype kMaxReadPerWake = 64 << 10;
 
 // A device that sends small pieces close together (a 115,200-baud stream of short lines: 720 a
-// second) would wake the program for each. Once a read of less than kPaceBelowBytes follows the
-// last within kReadPaceMs, the notifier rests and the port reads every kReadPaceMs instead, until
-// a read finds nothing. A piece after a quiet spell is still read at once. Each paced read is one
-// wake-up that reads, and the views show what it brought at once, so the pace sets how often a
-// stream costs a refresh (25 a second) and how long a byte of it may wait to be seen (the pace
-// and a refresh: within a twentieth of a second); the kernel's buffer holds far more than a
-// pause's worth. Larger reads (a flood) are never paced.
+// second) would wake the window for each. Once a take of less than kPaceBelowBytes follows the
+// last within kReadPaceMs, the notifier rests and the port takes what the reading thread queued
+// every kReadPaceMs instead, until a take finds nothing. A piece after a quiet spell is still taken
+// at once. The reading thread reads and stamps every piece as it arrives whatever the pace, so the
+// pace sets only how often a stream costs the window a wake-up and how long a byte of it may wait
+// to be seen. Larger takes (a flood) are never paced.
 inline constexpr int kReadPaceMs = 40;
 inline constexpr qsizetype kPaceBelowBytes = 4096;
 
@@ -72,6 +72,9 @@ struct TermiosPort::OpenDevice {
     bool lossPending = false;
     // Clears a break still on when the device closes; after `fd`, so it runs before the close.
     BreakGuard breakGuard;
+    // Reads the device in a thread of its own; last, so that the thread is joined before
+    // anything else of the device goes (the port stops it first in any case).
+    std::unique_ptr<LineReader> lineReader;
 };
 
 } // namespace port

@@ -29,8 +29,9 @@ void stopNotifier(QSocketNotifier* notifier) {
 
 } // namespace
 
-TermiosPort::TermiosPort(QObject* parent)
-    : PortControl(parent), settings_(*parseLineSettings(DefaultSettings)) {
+TermiosPort::TermiosPort(QObject* parent, base::MonotonicClock clock)
+    : PortControl(parent), clock_(std::move(clock)),
+      settings_(*parseLineSettings(DefaultSettings)) {
     watch_.setParent(this);
     watch_.setObjectName(QStringLiteral("lineWatch"));
     watch_.setInterval(LinePollMs);
@@ -180,7 +181,10 @@ void TermiosPort::beginSession() {
     updateWatch();
 
     const int descriptor = device_->fd.get();
-    device_->reader = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+    device_->lineReader = std::make_unique<LineReader>(descriptor, clock_);
+    device_->lineReader->setHandshaking(flow_ != FlowControl::None);
+    device_->reader =
+        new QSocketNotifier(device_->lineReader->readyFd(), QSocketNotifier::Read, this);
     connect(device_->reader, &QSocketNotifier::activated, this, &TermiosPort::readAvailable);
     device_->writer = new QSocketNotifier(descriptor, QSocketNotifier::Write, this);
     device_->writer->setEnabled(false);
@@ -191,6 +195,8 @@ void TermiosPort::closeDevice(bool restoreAttributes) {
     const std::unique_ptr<OpenDevice> device = std::move(device_);
     stopNotifier(device->reader);
     stopNotifier(device->writer);
+    // The reading thread ends before anything is done to the descriptor: no read after close.
+    device->lineReader.reset();
     watch_.stop();
     readPace_.stop();
     lastRead_.invalidate();
@@ -293,6 +299,8 @@ void TermiosPort::setHandshaking(qint32 mode) {
     if (device_)
         applyLine(PortOperation::SetHandshaking, settings_, *flow);
     flow_ = *flow;
+    if (device_)
+        device_->lineReader->setHandshaking(flow_ != FlowControl::None);
     updateReader();
     // Leaving RTS/CTS flow control hands RTS back to the setting.
     if (device_)

@@ -20,9 +20,11 @@ namespace port {
 
 // The serial port on a POSIX terminal device: termios for the line; flock, the traditional lock
 // file, TIOCEXCL and a look at which processes have the device open, so that one program at a
-// time has the port; and socket notifiers on the user-interface thread for reading and for the
-// output that the device could not take at once. With handshaking on, reading pauses while the
-// input buffer is nearly full, so that the driver's flow control holds the sender back.
+// time has the port; a thread of its own that reads the device as bytes arrive and stamps them
+// (LineReader), with a notifier on the user-interface thread that takes what it read; and a
+// notifier for the output that the device could not take at once. With handshaking on, reading
+// pauses while the input buffer is nearly full, so that the driver's flow control holds the sender
+// back.
 //
 // Events: the driver marks line errors in the received stream (PARMRK), so break, framing and
 // parity errors are raised where they occur among the data. Modem lines and the overrun counter
@@ -48,7 +50,8 @@ public:
     // within 50 ms.
     static constexpr int LinePollMs = 20;
 
-    explicit TermiosPort(QObject* parent = nullptr);
+    // `clock` stamps received and sent bytes; it is read from the reading thread too.
+    explicit TermiosPort(QObject* parent = nullptr, base::MonotonicClock clock = base::monotonicMs);
     ~TermiosPort() override;
 
     // Where each port number leads from now on (the next open); empty: deviceFileForPort.
@@ -126,9 +129,13 @@ private:
     void readAvailable();
     // Stops or resumes reading from the device as the input buffer passes the flow marks.
     void updateReader();
-    // Every received byte passes here, between the I/O and the input buffer.
-    void acceptReceived(QByteArrayView bytes);
-    void appendInput(QByteArrayView bytes);
+    // Every received byte passes here, between the reading thread and the input buffer, with the
+    // time it arrived.
+    void acceptReceived(QByteArrayView bytes, qint64 arrivedMs);
+    void appendInput(QByteArrayView bytes, qint64 arrivedMs);
+    // Bytes lost before the input buffer (the reading thread's queue was full): counted, and
+    // RxOver raised once per episode.
+    void countDropped(quint64 bytes);
     void raiseReceiveIfDue();
     // The error counts not yet matched with a mark, brought up to date with the driver's.
     port::UnmatchedErrors& unmatchedErrors();
@@ -153,6 +160,7 @@ private:
     // The count itself, or the out-of-range failure for a negative one.
     qint16 checkedCount(port::PortOperation operation, qint16 count) const;
 
+    base::MonotonicClock clock_;
     port::DeviceResolver resolver_;
     qint16 port_ = DefaultCommPort;
     port::LineSettings settings_;

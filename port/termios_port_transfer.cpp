@@ -3,61 +3,38 @@
 #include "port/port_messages.h"
 
 #include <cerrno>
+#include <climits>
 
-#include <poll.h>
 #include <unistd.h>
 
 namespace port {
-
-namespace {
-
-// With VMIN and VTIME 0 a read of an idle device returns 0 just as a hung-up one does; only poll
-// tells them apart.
-bool hungUp(int fd) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 0) < 0)
-        return false;
-    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-}
-
-} // namespace
 
 // --- receiving ---
 
 void TermiosPort::readAvailable() {
     if (!device_)
         return;
-    // Called by the pace timer: pacing goes on while its reads find something.
+    // Called by the pace timer: pacing goes on while its takes find something.
     const bool paced = sender() == &readPace_;
-    const int fd = device_->fd.get();
-    std::array<char, 16384> chunk;
-    qsizetype taken = 0;
-    bool lost = false;
-    const bool holding = flow_ != FlowControl::None;
-    while (taken < kMaxReadPerWake && !(holding && input_.size() >= FlowHoldMark)) {
-        const ssize_t count = ::read(fd, chunk.data(), chunk.size());
-        if (count > 0) {
-            acceptReceived(QByteArrayView(chunk.data(), count));
-            taken += count;
-            continue;
-        }
-        const int error = count < 0 ? errno : 0;
-        if (error == EINTR)
-            continue;
-        if (count == 0)
-            lost = hungUp(fd);
-        else if (error != EAGAIN)
-            lost = isHangUpError(error) || hungUp(fd);
-        break;
+    // With handshaking, what waits in the reading thread stays there while the input buffer is
+    // nearly full (updateReader holds the thread and rests the notifier).
+    LineReader::Taken taken = device_->lineReader->take(kMaxReadPerWake);
+    qsizetype count = 0;
+    for (const StampedBytes& read : taken.reads) {
+        acceptReceived(read.bytes, read.ms);
+        count += read.bytes.size();
     }
-    if (lost) {
+    if (taken.dropped > 0)
+        countDropped(taken.dropped);
+    if (taken.ended) {
+        raiseReceiveIfDue();
         loseDevice();
         return;
     }
     const bool close = lastRead_.isValid() && lastRead_.elapsed() < kReadPaceMs;
-    if (taken > 0 && taken < kPaceBelowBytes && (close || readPace_.isActive() || paced))
+    if (count > 0 && count < kPaceBelowBytes && (close || readPace_.isActive() || paced))
         readPace_.start();
-    if (taken > 0)
+    if (count > 0)
         lastRead_.start();
     updateReader();
     raiseReceiveIfDue();
@@ -68,8 +45,13 @@ void TermiosPort::updateReader() {
         return;
     QSocketNotifier& reader = *device_->reader;
     // Without handshaking nothing would hold the sender: the port reads eagerly, and what does
-    // not fit is dropped and reported (RxOver).
+    // not fit is dropped and reported (RxOver). With it, the reading thread stops reading while
+    // the input buffer is nearly full, so that the driver holds the sender back.
     const bool handshaking = flow_ != FlowControl::None;
+    if (handshaking && input_.size() >= FlowHoldMark)
+        device_->lineReader->setHeld(true);
+    else if (!handshaking || input_.size() <= FlowResumeMark)
+        device_->lineReader->setHeld(false);
     if (reader.isEnabled() &&
         (readPace_.isActive() || (handshaking && input_.size() >= FlowHoldMark)))
         reader.setEnabled(false);
@@ -78,7 +60,7 @@ void TermiosPort::updateReader() {
         reader.setEnabled(true);
 }
 
-void TermiosPort::acceptReceived(QByteArrayView bytes) {
+void TermiosPort::acceptReceived(QByteArrayView bytes, qint64 arrivedMs) {
     // With 7 data bits the eighth is no data: a real 7-bit UART hands on seven, but a
     // pseudo-terminal (always 8 bits) and some USB-serial adapters pass the parity bit along.
     const bool sevenBits = settings_.dataBits == 7;
@@ -86,33 +68,36 @@ void TermiosPort::acceptReceived(QByteArrayView bytes) {
         if (sevenBits)
             stripEighthBits(piece.bytes);
         if (piece.kind == StreamPiece::Kind::Data) {
-            appendInput(piece.bytes);
+            appendInput(piece.bytes, arrivedMs);
             continue;
         }
         // The characters before the error are announced before it, as they came.
         raiseReceiveIfDue();
         const qint16 code = classifyMark(piece.kind, unmatchedErrors(), settings_.parity != 'N');
-        raiseEvent(code);
+        raiseEvent(code, arrivedMs);
         if (code == CommEventCode::Break)
             continue;
         const char received = piece.kind == StreamPiece::Kind::ErrorByte ? piece.bytes.at(0) : '\0';
         if (code == CommEventCode::RxParity && !parityReplace_.isEmpty())
-            appendInput(parityReplace_.toLatin1());
+            appendInput(parityReplace_.toLatin1(), arrivedMs);
         else
-            appendInput(QByteArrayView(&received, 1));
+            appendInput(QByteArrayView(&received, 1), arrivedMs);
     }
 }
 
-void TermiosPort::appendInput(QByteArrayView bytes) {
-    emit bytesArrived(bytes.toByteArray(), base::monotonicMs());
+void TermiosPort::appendInput(QByteArrayView bytes, qint64 arrivedMs) {
+    emit bytesArrived(bytes.toByteArray(), arrivedMs);
     const qsizetype kept = std::min(bytes.size(), InputBufferSize - input_.size());
     if (kept > 0) {
         input_.append(bytes.first(kept));
         freshInput_ = true;
     }
-    if (kept == bytes.size())
-        return;
-    droppedInput_ += static_cast<quint64>(bytes.size() - kept);
+    if (kept < bytes.size())
+        countDropped(static_cast<quint64>(bytes.size() - kept));
+}
+
+void TermiosPort::countDropped(quint64 bytes) {
+    droppedInput_ += bytes;
     // One report per episode: a device that keeps sending into a full buffer would otherwise
     // bury the window in prompts.
     if (overflowing_)
@@ -161,10 +146,14 @@ int TermiosPort::InBufferCount() const {
 }
 
 int TermiosPort::WaitingInDevice() const {
-    int count = 0;
-    if (!device_ || ::ioctl(device_->fd.get(), FIONREAD, &count) != 0)
+    if (!device_)
         return 0;
-    return count;
+    // What the reading thread holds has arrived but not reached the input buffer yet.
+    int count = 0;
+    if (::ioctl(device_->fd.get(), FIONREAD, &count) != 0)
+        count = 0;
+    return count +
+           static_cast<int>(std::min<qsizetype>(device_->lineReader->queued(), INT_MAX / 2));
 }
 
 // --- sending ---
@@ -191,7 +180,7 @@ void TermiosPort::setOutput(const QString& text) {
     // takes the count past SThreshold and back.
     observeOutputCount();
     writeQueued();
-    emit bytesSent(text.toLatin1(), base::monotonicMs());
+    emit bytesSent(text.toLatin1(), clock_());
     enableWriter();
     observeOutputCount();
     updateWatch();

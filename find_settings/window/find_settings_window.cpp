@@ -94,20 +94,21 @@ FindSettingsWindow::FindSettingsWindow(port::PortControl& port, base::MonotonicC
     timer_.setInterval(TickMs);
     connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
 
-    // Both taps come from inside the port's work: they only hand the news to the search.
+    // Both taps come from inside the port's work: they only hand the news to the search, with the
+    // time it arrived at the port (the window's thread may have been busy meanwhile).
     connect(&port_, &port::PortControl::bytesArrived, this,
-            [this](const QByteArray& bytes, qint64) {
+            [this](const QByteArray& bytes, qint64 msecs) {
                 if (searching())
                     search_->received(
-                        std::string_view(bytes.constData(), std::size_t(bytes.size())), clock_());
+                        std::string_view(bytes.constData(), std::size_t(bytes.size())), msecs);
             });
-    connect(&port_, &port::PortControl::lineErrorArrived, this, [this](qint16 code) {
+    connect(&port_, &port::PortControl::lineErrorArrived, this, [this](qint16 code, qint64 msecs) {
         if (!searching())
             return;
         search_->lineError(code == port::CommEventCode::Break      ? LineError::Break
                            : code == port::CommEventCode::RxParity ? LineError::Parity
                                                                    : LineError::Framing,
-                           clock_());
+                           msecs);
     });
 }
 
@@ -170,6 +171,10 @@ void FindSettingsWindow::tick() {
         stop(changedByHandText(port_.CommPort() != searchedPort_ ? QString() : now));
         return;
     }
+    // A quiet seen while bytes that arrived meanwhile wait to be handed over (the window's thread
+    // was busy) is no quiet: the next tick looks again, once they have come with their times.
+    if (search_->quietForMs(clock_()) >= SearchPace{}.scanQuietMs && port_.WaitingInDevice() > 0)
+        return showProgress();
     const bool moved = search_->tick(clock_());
     if (const auto& outcome = search_->outcome()) {
         if (outcome->kind == SearchOutcome::Kind::Found)

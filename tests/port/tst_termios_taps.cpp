@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <functional>
+#include <thread>
 
 #include <dlfcn.h>
 #include <linux/serial.h>
@@ -113,6 +114,28 @@ private slots:
         QCOMPARE(notified.count(), 0);
         QCOMPARE(port_->InBufferCount(), bytes.size());
         QCOMPARE(port_->Input(), u"]"_s);
+    }
+
+    // The times are those of arrival: bytes that came while the window's thread was held keep
+    // them, and while they wait, the port counts them as waiting.
+    void timesAreThoseOfArrivalWhileTheWindowIsHeld() {
+        port_->setPortOpen(true);
+        QSignalSpy arrived(port_.get(), &port::PortControl::bytesArrived);
+        const qint64 start = port::PortControl::monotonicMs();
+        // The event loop does not run from here to the wait below.
+        pty_->writeMaster("12\r");
+        std::this_thread::sleep_for(300ms);
+        pty_->writeMaster("34\r");
+        std::this_thread::sleep_for(300ms);
+        QVERIFY(port_->WaitingInDevice() >= 6);
+        QTRY_COMPARE(arrived.count(), 2);
+        QCOMPARE(arrived.at(0).at(0).toByteArray(), QByteArray("12\r"));
+        QCOMPARE(arrived.at(1).at(0).toByteArray(), QByteArray("34\r"));
+        const qint64 first = arrived.at(0).at(1).toLongLong();
+        const qint64 gap = arrived.at(1).at(1).toLongLong() - first;
+        QVERIFY2(first - start < 100, qPrintable(QString::number(first - start)));
+        QVERIFY2(gap >= 280 && gap < 450, qPrintable(QString::number(gap)));
+        QCOMPARE(port_->WaitingInDevice(), 0);
     }
 
     void tapSeesWhatOutputAccepted() {

@@ -38,11 +38,16 @@ public:
     // Adds received characters, passes them to bytesArrived and raises Receive as the real port
     // would.
     void receive(const QString& characters);
-    // Arrival time bytesArrived and bytesSent report; the monotonic clock when negative.
+    // Arrival time bytesArrived and bytesSent report; the clock's reading when negative.
     qint64 tapMs = -1;
+    // The clock that stamps what arrives and what is sent, as the real port's reading thread
+    // does: the harness hands in the window's.
+    base::MonotonicClock clock = base::monotonicMs;
     // What WaitingInDevice answers: bytes the device holds that the port has not read yet.
     int waitingInDevice = 0;
-    void raise(qint16 code) { raiseEvent(code); }
+    void raise(qint16 code, std::optional<qint64> arrivedMs = std::nullopt) {
+        raiseEvent(code, arrivedMs);
+    }
     void setPendingOutput(int count) { pendingOutput_ = count; }
     // Opens or closes without any check, as another part of the program may have done.
     void forceOpen(bool open) { open_ = open; }
@@ -108,7 +113,7 @@ private:
     void checkRead(const char* property) const;
     void checkWrite(const char* property, const QString& value);
     void requireOpen() const;
-    qint64 tapTime() const { return tapMs >= 0 ? tapMs : base::monotonicMs(); }
+    qint64 tapTime() const { return tapMs >= 0 ? tapMs : clock(); }
 
     QHash<QString, port::PortError> readFailures_;
     QHash<QString, port::PortError> writeFailures_;

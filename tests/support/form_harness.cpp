@@ -10,6 +10,7 @@ FormHarness::FormHarness() {
     auto fakePort = std::make_unique<FakePort>();
     auto fakePrompts = std::make_unique<FakePrompts>();
     port = fakePort.get();
+    port->clock = clock->clock();
     prompts = fakePrompts.get();
     form = std::make_unique<Form1>(std::move(fakePort), std::move(fakePrompts), clock->clock(),
                                    EchoEnabled);
