@@ -20,7 +20,15 @@ constexpr int SlackMs = 4;
 FramePacer::FramePacer(base::MonotonicClock clock) : clock_(std::move(clock)) {}
 
 int FramePacer::delayForChange() {
-    const qint64 since = lastRefresh_ ? clock_() - *lastRefresh_ : QuietMs;
+    const qint64 now = clock_();
+    if (!lastChange_ || now - *lastChange_ >= StreamGapMs)
+        streamStart_ = now;
+    lastChange_ = now;
+    const qint64 since = lastRefresh_ ? now - *lastRefresh_ : QuietMs;
+    if (now - streamStart_ >= SustainedAfterMs) {
+        const qint64 delay = SustainedFrameMs - since;
+        return delay <= SlackMs ? 0 : static_cast<int>(delay);
+    }
     if (since >= QuietMs) {
         busyFrames_ = 0;
         return 0;
