@@ -21,8 +21,11 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <random>
+#include <thread>
 #include <vector>
 
 using namespace main_window;
@@ -547,6 +550,75 @@ void runToolFloods(const Workload& workload, RunReport& report) {
                  .arg(keysSeconds, 0, 'f', 2)
                  .arg(before.rssMiB, 0, 'f', 1)
                  .arg(after.rssMiB, 0, 'f', 1));
+}
+
+} // namespace bench
+
+namespace bench {
+
+void runHeld(const Workload& workload, RunReport& report) {
+    (void)workload;
+    // Six scans 500 ms apart while the window's thread is held for 3 s: the gaps the Scan Log
+    // shows are those of the line.
+    {
+        OpenWindow window;
+        scan_log::ScanCollector& log = window.form().scanLog();
+        runFor(300);
+        std::vector<PtyDevice::Item> items;
+        for (int i = 0; i < 6; ++i)
+            items.push_back({qint64(i) * 500'000'000, ScanSize});
+        window.device().startSchedule(std::move(items));
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        pollUntil([&] { return log.stats().count >= 6; }, 10'000, 20);
+        window.device().join();
+        const scan_log::ScanStats& stats = log.stats();
+        const double shortest = double(stats.shortestGapMs.value_or(0));
+        const double longest = double(stats.longestGapMs.value_or(0));
+        report.value("held-gaps", std::max(std::abs(500 - shortest), std::abs(longest - 500)));
+        report.figure(QStringLiteral("held: scans logged"), double(stats.count));
+        report.figure(QStringLiteral("held: shortest gap (ms)"), shortest);
+        report.figure(QStringLiteral("held: longest gap (ms)"), longest);
+        progress(QStringLiteral("held: %1 scans, gaps %2 to %3 ms")
+                     .arg(stats.count)
+                     .arg(shortest)
+                     .arg(longest));
+    }
+    // A 115,200-baud stream for 8 s with the window's thread held for 5 s in the middle: how
+    // long the far end was kept from writing, and whether every byte arrived.
+    {
+        OpenWindow window;
+        scan_log::ScanCollector& log = window.form().scanLog();
+        DisplayTracker tracker(window.form(), false);
+        runFor(300);
+        std::vector<PtyDevice::Item> items = streamItems(8);
+        const qint64 total = totalSize(items);
+        const size_t count = items.size();
+        std::vector<qint64> due;
+        for (const PtyDevice::Item& item : items)
+            due.push_back(item.atNs);
+        window.device().startSchedule(std::move(items));
+        runFor(1500);
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+        pollUntil([&] { return tracker.counted() >= total && log.stats().count >= count; }, 30'000,
+                  20);
+        window.device().join();
+        qint64 heldNs = 0;
+        const qint64 start = window.device().itemWriteNs(0) - due[0];
+        for (size_t i = 0; i < window.device().itemsStarted(); ++i)
+            heldNs = std::max(heldNs, window.device().itemWriteNs(i) - (start + due[i]));
+        report.value("held-writer", double(heldNs) / 1e6);
+        report.value("held-lost", double(total - tracker.counted()));
+        report.figure(QStringLiteral("held stream: scans logged of %1").arg(count),
+                      double(log.stats().count));
+        progress(QStringLiteral("held stream: writer held %1 ms at most, %2 of %3 bytes shown, "
+                                "%4 of %5 scans logged")
+                     .arg(double(heldNs) / 1e6, 0, 'f', 1)
+                     .arg(tracker.counted())
+                     .arg(total)
+                     .arg(log.stats().count)
+                     .arg(count));
+        notePrompts(QStringLiteral("held"), window, report);
+    }
 }
 
 } // namespace bench

@@ -55,5 +55,9 @@ void runSearchNoise(const Workload& workload, RunReport& report);
 // into the Scan Log's keyboard field at once (Test Codes open too). The longest time the
 // window's thread was kept from its event loop, and the memory they leave.
 void runToolFloods(const Workload& workload, RunReport& report);
+// The window's thread held: six scans 500 ms apart during 3 s of it (the gaps the Scan Log
+// shows), and a 115,200-baud stream during 5 s of it (how long the far end was kept from
+// writing, and whether every byte arrived).
+void runHeld(const Workload& workload, RunReport& report);
 
 } // namespace bench
