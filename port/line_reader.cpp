@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -106,7 +107,19 @@ bool LineReader::holdingLocked() const {
 
 void LineReader::run(std::stop_token stop) {
     std::array<char, ReadSize> chunk;
+    std::optional<qint64> lastReadMs;
+    bool resting = false;
     while (!stop.stop_requested()) {
+        // In a stream, the device is left alone until PaceMs after the last read.
+        if (resting) {
+            resting = false;
+            const qint64 left = *lastReadMs + PaceMs - clock_();
+            if (left > 0) {
+                pollfd pause{wakeFd_.get(), POLLIN, 0};
+                ::poll(&pause, 1, static_cast<int>(left));
+                continue;
+            }
+        }
         bool holding;
         {
             std::lock_guard lock(mutex_);
@@ -133,6 +146,10 @@ void LineReader::run(std::stop_token stop) {
         const ssize_t count = ::read(fd_, chunk.data(), chunk.size());
         const qint64 ms = clock_();
         if (count > 0) {
+            // Within two paces of the last read: the stream goes on (a read after a rest comes one
+            // pace after the one before it).
+            resting = count < PaceBelowBytes && lastReadMs && ms - *lastReadMs <= 2 * PaceMs;
+            lastReadMs = ms;
             std::lock_guard lock(mutex_);
             const bool wasEmpty = queue_.empty();
             // With handshaking the thread holds at half the bound, so every read fits.

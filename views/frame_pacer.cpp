@@ -21,13 +21,14 @@ FramePacer::FramePacer(base::MonotonicClock clock) : clock_(std::move(clock)) {}
 
 int FramePacer::delayForChange() {
     const qint64 now = clock_();
-    if (!lastChange_ || now - *lastChange_ >= StreamGapMs)
+    const bool sustained = lastChange_ && *lastChange_ - streamStart_ >= SustainedAfterMs;
+    if (!lastChange_ || now - *lastChange_ > (sustained ? SustainedGapMs : StreamGapMs))
         streamStart_ = now;
     lastChange_ = now;
     const qint64 since = lastRefresh_ ? now - *lastRefresh_ : QuietMs;
     if (now - streamStart_ >= SustainedAfterMs) {
         const qint64 delay = SustainedFrameMs - since;
-        return delay <= SlackMs ? 0 : static_cast<int>(delay);
+        return delay <= SustainedFrameMs / 5 ? 0 : static_cast<int>(delay);
     }
     if (since >= QuietMs) {
         busyFrames_ = 0;

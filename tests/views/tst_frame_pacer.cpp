@@ -98,6 +98,7 @@ private slots:
         QTest::newRow("every 5 ms") << qint64(5) << 9 << 11 << qint64(100);
         QTest::newRow("every 20 ms") << qint64(20) << 9 << 11 << qint64(100);
         QTest::newRow("every 40 ms") << qint64(40) << 9 << 11 << qint64(100);
+        QTest::newRow("scans every 60 ms: each at once") << qint64(60) << 16 << 17 << qint64(0);
         QTest::newRow("scans every 200 ms: each at once") << qint64(200) << 5 << 5 << qint64(0);
     }
     void streams() {
