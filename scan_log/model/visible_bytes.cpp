@@ -22,6 +22,14 @@ std::string_view controlName(unsigned char byte) {
     return {};
 }
 
+std::string controlNameWithCode(unsigned char byte) {
+    const std::string_view name = controlName(byte);
+    if (name.empty())
+        return {};
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    return std::string(name) + " (" + Hex[byte >> 4] + Hex[byte & 15] + "h)";
+}
+
 namespace {
 
 // The visible form of every byte, made once: a recorded flood turns megabytes a second into it.

@@ -11,6 +11,10 @@ namespace scan_log {
 // other byte.
 std::string_view controlName(unsigned char byte);
 
+// A control character by its name and code, as the advice writes it: "STX (02h)"; empty for any
+// other byte.
+std::string controlNameWithCode(unsigned char byte);
+
 // `bytes` with every byte visible: control characters by name in angle brackets (<CR>, <GS>,
 // <DEL>), bytes 80h-FFh as two lower-case hex digits in angle brackets (<e9>), "<" doubled
 // ("<<"), the other printable ASCII characters and space as they are. Lower case keeps byte FFh

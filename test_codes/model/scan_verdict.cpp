@@ -59,14 +59,10 @@ std::string quoted(std::string_view bytes) {
 // "STX (02h)", "\"#\"", "\"AB\"": a single control character by its name and code, anything
 // else in quotes.
 std::string named(std::string_view bytes) {
-    if (bytes.size() == 1) {
-        const auto c = static_cast<unsigned char>(bytes[0]);
-        const std::string_view name = scan_log::controlName(c);
-        if (!name.empty()) {
-            static constexpr char Hex[] = "0123456789ABCDEF";
-            return std::string(name) + " (" + Hex[c >> 4] + Hex[c & 15] + "h)";
-        }
-    }
+    if (bytes.size() == 1)
+        if (std::string name = scan_log::controlNameWithCode(static_cast<unsigned char>(bytes[0]));
+            !name.empty())
+            return name;
     return quoted(bytes);
 }
 

@@ -33,14 +33,10 @@ std::string terminatorText(scan_log::Terminator terminator) {
 std::string framingText(std::string_view bytes) {
     if (bytes.empty())
         return "none";
-    if (bytes.size() == 1) {
-        const auto c = static_cast<unsigned char>(bytes[0]);
-        const std::string_view name = scan_log::controlName(c);
-        if (!name.empty()) {
-            static constexpr char Hex[] = "0123456789ABCDEF";
-            return std::string(name) + " (" + Hex[c >> 4] + Hex[c & 15] + "h)";
-        }
-    }
+    if (bytes.size() == 1)
+        if (std::string name = scan_log::controlNameWithCode(static_cast<unsigned char>(bytes[0]));
+            !name.empty())
+            return name;
     return "\"" + scan_log::visibleForm(bytes) + "\"";
 }
 
