@@ -112,6 +112,11 @@ void LineReader::run(std::stop_token stop) {
     std::array<char, ReadSize> chunk;
     std::optional<qint64> lastReadMs;
     bool resting = false;
+    // After a large read the device is read again before waiting in poll: a poll of a terminal
+    // waits for the kernel to finish passing on what it received, which in a flood would cost a
+    // switch to the kernel's worker and back for every 4 KiB.
+    bool readAgain = false;
+    qsizetype lastCount = 0;
     while (!stop.stop_requested()) {
         // In a stream, the device is left alone until PaceMs after the last read.
         if (resting) {
@@ -129,30 +134,37 @@ void LineReader::run(std::stop_token stop) {
             holding = holdingLocked();
             parked_ = holding;
         }
-        std::array<pollfd, 2> watched{pollfd{wakeFd_.get(), POLLIN, 0}, pollfd{fd_, POLLIN, 0}};
-        if (::poll(watched.data(), holding ? 1 : 2, -1) < 0) {
-            if (errno == EINTR)
+        const bool again = !holding && std::exchange(readAgain, false);
+        if (!again) {
+            std::array<pollfd, 2> watched{pollfd{wakeFd_.get(), POLLIN, 0}, pollfd{fd_, POLLIN, 0}};
+            if (::poll(watched.data(), holding ? 1 : 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                // Nothing more can be read: said as the end, as a hang-up is.
+                std::lock_guard lock(mutex_);
+                ended_ = true;
+                signalReady();
+                return;
+            }
+            if (watched[0].revents != 0)
+                drainEventFd(wakeFd_.get());
+            if (stop.stop_requested())
+                break;
+            if (holding || watched[1].revents == 0)
                 continue;
-            // Nothing more can be read: said as the end, as a hang-up is.
-            std::lock_guard lock(mutex_);
-            ended_ = true;
-            signalReady();
-            return;
         }
-        if (watched[0].revents != 0)
-            drainEventFd(wakeFd_.get());
-        if (stop.stop_requested())
-            break;
-        if (holding || watched[1].revents == 0)
-            continue;
 
         const ssize_t count = ::read(fd_, chunk.data(), chunk.size());
         const qint64 ms = clock_();
         if (count > 0) {
-            // Within two paces of the last read: the stream goes on (a read after a rest comes one
-            // pace after the one before it).
-            resting = count < PaceBelowBytes && lastReadMs && ms - *lastReadMs <= 2 * PaceMs;
+            // Two small reads within two paces of each other: a stream goes on (a read after a
+            // rest comes one pace after the one before it). A small read that ends a large one is
+            // a flood catching up, and the device is watched at once.
+            resting = count < PaceBelowBytes && lastCount < PaceBelowBytes && lastReadMs &&
+                      ms - *lastReadMs <= 2 * PaceMs;
+            readAgain = count >= PaceBelowBytes;
             lastReadMs = ms;
+            lastCount = count;
             std::lock_guard lock(mutex_);
             const bool wasEmpty = queue_.empty();
             // With handshaking the thread holds at half the bound, so every read fits.
@@ -161,6 +173,9 @@ void LineReader::run(std::stop_token stop) {
                 signalReady();
             continue;
         }
+        // Nothing more for now after a large read: back to poll, which also tells a hang-up.
+        if (again && count == 0)
+            continue;
         const int error = count < 0 ? errno : 0;
         if (error == EINTR || error == EAGAIN)
             continue;

@@ -53,7 +53,9 @@ private:
 // Small pieces that follow each other within PaceMs (a stream) are read at most every PaceMs:
 // each then carries the time of the read that took it, at most PaceMs after its arrival, and a
 // stream of 720 short lines a second costs a hundred wake-ups instead of 720. A piece after a
-// quiet spell is read, and stamped, at once.
+// quiet spell is read, and stamped, at once, and so is a small read that follows a large one (a
+// flood catching up: a rest would leave the device's buffer full and, on a pseudo-terminal, hold
+// the writer). After a large read the device is read again before poll is asked.
 //
 // Without handshaking the queue is bounded (QueueBound): what does not fit is dropped and counted,
 // and take() reports it. With handshaking the thread stops reading once half the bound waits, or
