@@ -68,6 +68,10 @@ constexpr const char* usageText =
     "  --line BAUD,FORMAT     the scanner's own line settings (e.g. 19200,7E1): each code goes\n"
     "                         out as a receiver at the port's speed with 8N1 would take it\n"
     "                         (a pseudo-terminal carries neither parity nor 7-bit characters)\n"
+    "  --trigger TEXT         scan only when TEXT arrives (as the Scan Log shows bytes, such as\n"
+    "                         <SYN>T<CR>): one code for each time it comes\n"
+    "  --ack                  packet mode: after each code wait 500 ms for ACK (06h); without\n"
+    "                         one send the code again, up to three times, and say what came\n"
     "  --quiet                do not print the codes sent\n"
     "SIGINT and SIGTERM stop it.\n";
 
@@ -88,6 +92,8 @@ struct Options {
     std::optional<find_settings::LineFormat> line;
     std::string prefix;
     std::string suffix;
+    std::string trigger;
+    bool ack = false;
 };
 
 // A termios speed as baud; 9600 for one not listed.
@@ -143,6 +149,10 @@ Options parseOptions(int argc, char** argv) {
             std::fputs(usageText, stdout);
             std::exit(0);
         }
+        if (option == "--ack") {
+            options.ack = true;
+            continue;
+        }
         if (option == "--quiet" || option == "--aim" || option == "--gs1" ||
             option == "--test-codes" || option == "--no-check-digit" || option == "--no-gs") {
             (option == "--quiet"            ? options.quiet
@@ -195,12 +205,19 @@ Options parseOptions(int argc, char** argv) {
                 usageError(std::string(option) + " is text as the Scan Log shows it, such as "
                                                  "<STX> or ABC (a single \"<\" is written <<)");
             (option == "--prefix" ? options.prefix : options.suffix) = *bytes;
+        } else if (option == "--trigger") {
+            const std::optional<std::string> bytes = scan_log::bytesOfVisibleForm(value);
+            if (!bytes || bytes->empty())
+                usageError("--trigger is text as the Scan Log shows it, such as <SYN>T<CR>");
+            options.trigger = *bytes;
         } else if (option == "--bad-check-every") {
             options.badCheckEvery = number<std::uint64_t>(option, value);
         } else {
             usageError("unknown option " + std::string(option));
         }
     }
+    if (options.stream && (!options.trigger.empty() || options.ack))
+        usageError("--trigger and --ack do not go with --stream");
     if (options.stream && options.count)
         usageError("--count and --stream do not go together");
     if (options.rate > 0 && !options.stream)
@@ -504,7 +521,63 @@ private:
         return received;
     }
 
+    // Packet mode: the code waits for ACK; without one in time it goes again, at most
+    // AckRetries times.
+    static constexpr auto AckWait = std::chrono::milliseconds(500);
+    static constexpr int AckRetries = 3;
+    struct AwaitedAck {
+        std::string code;
+        Clock::time_point sentAt;
+        Clock::time_point deadline;
+        int retries = 0;
+    };
+
+    void checkAck(Clock::time_point now) {
+        if (!awaited_ || now < awaited_->deadline || !pending_.empty())
+            return;
+        if (awaited_->retries == AckRetries) {
+            say("ack: no ACK after " + std::to_string(AckRetries) + " retries; giving up on " +
+                escaped(awaited_->code));
+            awaited_.reset();
+            return;
+        }
+        ++awaited_->retries;
+        say("ack: no ACK within 500 ms; sending again (" + std::to_string(awaited_->retries) +
+            " of " + std::to_string(AckRetries) + "): " + escaped(awaited_->code));
+        pending_ = awaited_->code;
+        awaited_->deadline = now + AckWait;
+    }
+
+    void heard(std::string_view bytes, Clock::time_point now) {
+        if (awaited_ && bytes.find('\x06') != std::string_view::npos) {
+            const auto ms =
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - awaited_->sentAt);
+            say("ack: ACK after " + std::to_string(ms.count()) + " ms");
+            awaited_.reset();
+        }
+        if (options_.trigger.empty())
+            return;
+        heard_.append(bytes);
+        for (std::size_t at; (at = heard_.find(options_.trigger)) != std::string::npos;) {
+            heard_.erase(0, at + options_.trigger.size());
+            ++triggers_;
+            say("trigger: " + escaped(options_.trigger));
+        }
+        // Only the end of what came can begin the next trigger.
+        if (heard_.size() > options_.trigger.size())
+            heard_.erase(0, heard_.size() - options_.trigger.size());
+    }
+
     void sendCodeIfDue(Clock::time_point now) {
+        checkAck(now);
+        if (awaited_)
+            return;
+        if (!options_.trigger.empty()) {
+            if (triggers_ == 0 || (options_.count && sent_ >= *options_.count))
+                return;
+            --triggers_;
+            nextCode_ = now;
+        }
         if (now < nextCode_ || (options_.count && sent_ >= *options_.count))
             return;
         // After a long stall (a suspended process) the next code comes one interval from now,
@@ -521,6 +594,8 @@ private:
         if (queuedOnDeviceSide(pty_) > staleInputLimit)
             ::tcflush(pty_.deviceSide(), TCIFLUSH);
         pending_ = throughLine(code + options_.terminator);
+        if (options_.ack)
+            awaited_ = AwaitedAck{pending_, now, now + AckWait, 0};
         if (!options_.quiet)
             say("sent: " + escaped(pending_) +
                 (codes_.lastWasWrong() ? " (check digit wrong on purpose)" : ""));
@@ -577,7 +652,7 @@ private:
     // After its last code a --count run waits until the code has been read (closing the master
     // would make the kernel discard it), but not forever.
     bool finished() const {
-        if (!lastCode_)
+        if (!lastCode_ || awaited_)
             return false;
         const Clock::duration waited = Clock::now() - *lastCode_;
         if (waited > std::max<Clock::duration>(interval(), std::chrono::seconds(2)))
@@ -593,6 +668,10 @@ private:
         };
         if (lastCode_)
             return 10;
+        if (awaited_)
+            return until(awaited_->deadline);
+        if (!options_.trigger.empty())
+            return triggers_ > 0 ? 0 : -1;
         if (!options_.stream)
             return until(nextCode_);
         if (!streamStarted_ || queued_ >= *options_.stream || options_.rate <= 0)
@@ -613,8 +692,11 @@ private:
         }
         // In packet mode the first byte says whether data follows or what happened on the line.
         if (buffer[0] == TIOCPKT_DATA) {
-            if (size > 1)
-                say("received: " + escaped(std::string_view(buffer + 1, size - 1)));
+            if (size > 1) {
+                const std::string_view bytes(buffer + 1, static_cast<std::size_t>(size - 1));
+                say("received: " + escaped(bytes));
+                heard(bytes, Clock::now());
+            }
             return;
         }
         if ((buffer[0] & TIOCPKT_FLUSHREAD) && options_.stream && !streamStarted_) {
@@ -639,6 +721,9 @@ private:
     std::string streamLine_;
     std::uint64_t queued_ = 0;
     std::uint64_t delivered_ = 0;
+    std::optional<AwaitedAck> awaited_;
+    std::string heard_;
+    std::uint64_t triggers_ = 0;
 };
 
 void installSignalHandlers() {
