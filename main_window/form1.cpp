@@ -11,6 +11,7 @@
 #include "scan_log/window/recorder.h"
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_window.h"
+#include "sending/window/send_window.h"
 #include "settings_dialog/window/config_scrn.h"
 #include "test_codes/window/test_codes_window.h"
 #include "ui/file_chooser.h"

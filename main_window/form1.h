@@ -21,6 +21,9 @@ class DeviceRegistry;
 namespace diagnose {
 class DiagnoseWindow;
 }
+namespace sending {
+class SendWindow;
+}
 namespace find_settings {
 class FindSettingsWindow;
 }
@@ -90,6 +93,7 @@ public:
     scan_log::ScanLogWindow* scanLogWindow() const { return scanLogWindow_.get(); }
     test_codes::TestCodesWindow* testCodesWindow() const { return testCodesWindow_.get(); }
     diagnose::DiagnoseWindow* diagnoseWindow() const { return diagnoseWindow_.get(); }
+    sending::SendWindow* sendWindow() const { return sendWindow_.get(); }
     scan_log::Recorder& recorder() const { return *recorder_; }
     // The Tools windows made so far, shown or not.
     QList<QWidget*> toolWindows() const;
@@ -128,6 +132,7 @@ public:
     void MTestCodes_Click();
     void MDiagnose_Click();
     void MFindSettings_Click();
+    void MSend_Click();
     void MRecord_Click();
     void MBreak_Click();
     void MRTSEnable_Click();
@@ -206,6 +211,7 @@ private:
     std::unique_ptr<test_codes::TestCodesWindow> testCodesWindow_;
     std::unique_ptr<diagnose::DiagnoseWindow> diagnoseWindow_;
     std::unique_ptr<find_settings::FindSettingsWindow> findSettingsWindow_;
+    std::unique_ptr<sending::SendWindow> sendWindow_;
     // Where the windows above open, and their places kept between runs.
     std::unique_ptr<ui::WindowPlaces> places_;
     // Since when the open port has received nothing (its opening, or its last bytes).
@@ -241,6 +247,7 @@ private:
     QAction* mTestCodes_ = nullptr;
     QAction* mDiagnose_ = nullptr;
     QAction* mFindSettings_ = nullptr;
+    QAction* mSend_ = nullptr;
     QAction* mRecord_ = nullptr;
     QAction* mBreak_ = nullptr;
     QAction* mRtsEnable_ = nullptr;

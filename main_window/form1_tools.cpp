@@ -13,12 +13,15 @@
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_texts.h"
 #include "scan_log/window/scan_log_window.h"
+#include "sending/window/send_window.h"
 #include "settings_dialog/window/config_scrn.h"
 #include "test_codes/window/test_codes_window.h"
+#include "ui/echo.h"
 #include "ui/failure_text.h"
 #include "ui/file_chooser.h"
 #include "ui/prompts.h"
 #include "ui/window_places.h"
+#include "views/rich_text_box.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -68,6 +71,8 @@ void Form1::buildToolsMenu() {
     mDiagnose_->setToolTip(toolsItemTip(ToolTip::Diagnose));
     mFindSettings_ = addItem("MFindSettings", "&Find Settings...");
     mFindSettings_->setToolTip(toolsItemTip(ToolTip::FindSettings));
+    mSend_ = addItem("MSend", "&Send...");
+    mSend_->setToolTip(toolsItemTip(ToolTip::Send));
     mRecord_ = addItem("MRecord", "&Record to File...");
     mRecord_->setCheckable(true);
     mRecord_->setToolTip(toolsItemTip(ToolTip::Record));
@@ -81,6 +86,7 @@ void Form1::buildToolsMenu() {
     onCommand(mTestCodes_, &Form1::MTestCodes_Click);
     onCommand(mDiagnose_, &Form1::MDiagnose_Click);
     onCommand(mFindSettings_, &Form1::MFindSettings_Click);
+    onCommand(mSend_, &Form1::MSend_Click);
     onCommand(mRecord_, &Form1::MRecord_Click);
     onCommand(mBreak_, &Form1::MBreak_Click);
     onCommand(mRtsEnable_, &Form1::MRTSEnable_Click);
@@ -102,14 +108,17 @@ void Form1::setFileChooser(std::unique_ptr<ui::FileChooser> files) {
     if (scanLog_)
         scanLog_->setScanListener({});
     testCodesWindow_.reset();
+    if (scanLog_)
+        scanLog_->setReplyHook({});
+    sendWindow_.reset();
     files_ = std::move(files);
 }
 
 QList<QWidget*> Form1::toolWindows() const {
     QList<QWidget*> windows;
-    for (QWidget* window :
-         std::initializer_list<QWidget*>{scanLogWindow_.get(), testCodesWindow_.get(),
-                                         diagnoseWindow_.get(), findSettingsWindow_.get()})
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             scanLogWindow_.get(), testCodesWindow_.get(), diagnoseWindow_.get(),
+             findSettingsWindow_.get(), sendWindow_.get()})
         if (window != nullptr)
             windows << window;
     return windows;
@@ -193,6 +202,28 @@ void Form1::MFindSettings_Click() {
     findSettingsWindow_->show();
     findSettingsWindow_->raise();
     findSettingsWindow_->activateWindow();
+}
+
+void Form1::MSend_Click() {
+    if (!sendWindow_) {
+        sendWindow_ = std::make_unique<sending::SendWindow>(
+            *port_, *files_, *prompts_,
+            QDir(devices::ComTableFile::defaultFolder()).filePath(QStringLiteral("commands.ini")),
+            this);
+        places_->place(sendWindow_.get(), this, toolWindows());
+        // What is sent shows in the text view as typed keys do, with local echo on.
+        sendWindow_->setEcho([this](const QString& text) {
+            if (EchoEnabled == ui::VbTrue)
+                term_->setSelText(text);
+        });
+        // A scan from the port that ends gets its reply at once.
+        scanLog_->setReplyHook([window = sendWindow_.get()](const scan_log::ScanTimes& times) {
+            return !times.keyboard && window->scanEnded();
+        });
+    }
+    sendWindow_->show();
+    sendWindow_->raise();
+    sendWindow_->activateWindow();
 }
 
 void Form1::MRecord_Click() {

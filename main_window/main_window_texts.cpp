@@ -16,6 +16,9 @@ QString toolsItemTip(ToolTip item) {
     case ToolTip::FindSettings:
         return QStringLiteral("Finds the baud rate, data bits and parity of a serial scanner "
                               "while you scan");
+    case ToolTip::Send:
+        return QStringLiteral("Sends commands, hexadecimal bytes or a file to the scanner, and a "
+                              "reply after each scan");
     case ToolTip::Record:
         return QStringLiteral("Records what is received and sent to a file until chosen again");
     case ToolTip::Break:

@@ -7,7 +7,7 @@ namespace main_window {
 // The sentences the main window adds to its own: the Tools menu's tips, the lamps' states as a
 // screen reader says them, the record dialog, and what follows a lost device.
 
-enum class ToolTip { ScanLog, TestCodes, Diagnose, FindSettings, Record, Break };
+enum class ToolTip { ScanLog, TestCodes, Diagnose, FindSettings, Send, Record, Break };
 QString toolsItemTip(ToolTip item);
 // The RTS item's tip: whether the person or the RTS/CTS flow control drives the line.
 QString rtsTip(bool byHand);

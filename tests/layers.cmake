@@ -12,6 +12,7 @@ set(linnet_layers
     test_codes/model test_codes/symbols test_codes/window
     find_settings/model find_settings/window
     diagnose/model diagnose/window
+    sending/model sending/window
     settings_dialog/model settings_dialog/window
     main_window app)
 
@@ -31,13 +32,16 @@ set(linnet_uses_find_settings/window base ui port find_settings/model test_codes
                                      scan_log/model)
 set(linnet_uses_diagnose/model base port devices)
 set(linnet_uses_diagnose/window base ui port devices diagnose/model)
+set(linnet_uses_sending/model base scan_log/model)
+set(linnet_uses_sending/window base ui port scan_log/model sending/model)
 set(linnet_uses_settings_dialog/model base)
 set(linnet_uses_settings_dialog/window base ui port devices settings_dialog/model)
 # The main window puts the windows together; the settings dialog never includes it.
 set(linnet_uses_main_window base port devices views ui scan_log/model scan_log/window
                             test_codes/model test_codes/symbols test_codes/window
                             find_settings/model find_settings/window diagnose/model
-                            diagnose/window settings_dialog/model settings_dialog/window)
+                            diagnose/window sending/model sending/window settings_dialog/model
+                            settings_dialog/window)
 set(linnet_uses_app ${linnet_uses_main_window} main_window)
 
 # The library a folder makes.

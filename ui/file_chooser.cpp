@@ -10,4 +10,9 @@ QString QtFileChooser::saveFileName(QWidget* parent, const QString& caption,
     return QFileDialog::getSaveFileName(parent, caption, proposedPath, filters, selectedFilter);
 }
 
+QString QtFileChooser::openFileName(QWidget* parent, const QString& caption,
+                                    const QString& folder) {
+    return QFileDialog::getOpenFileName(parent, caption, folder);
+}
+
 } // namespace ui

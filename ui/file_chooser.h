@@ -18,12 +18,16 @@ public:
     virtual QString saveFileName(QWidget* parent, const QString& caption,
                                  const QString& proposedPath, const QString& filters,
                                  QString* selectedFilter) = 0;
+    // The file chosen to be read, or an empty text when the user cancelled.
+    virtual QString openFileName(QWidget* parent, const QString& caption,
+                                 const QString& folder) = 0;
 };
 
 class QtFileChooser final : public FileChooser {
 public:
     QString saveFileName(QWidget* parent, const QString& caption, const QString& proposedPath,
                          const QString& filters, QString* selectedFilter) override;
+    QString openFileName(QWidget* parent, const QString& caption, const QString& folder) override;
 };
 
 } // namespace ui

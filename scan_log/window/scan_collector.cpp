@@ -149,6 +149,8 @@ void ScanCollector::takeWith(const ScanView& scan, ScanTimes times) {
     if (listener_)
         listener_(scan, times);
     model_.stage(scan.bytes, scan.cut, times);
+    if (replyHook_ && replyHook_(times))
+        model_.markLatestReplied();
     // A flood: the oldest rows leave with the next publication, so it comes now, before what
     // waits for it outgrows a quarter of the log, in rows or in bytes.
     if ((model_.staged() >= ScanLogModel::MaxRows / 4 &&

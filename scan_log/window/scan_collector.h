@@ -66,6 +66,11 @@ public:
     using ScanListener = std::function<void(const ScanView&, const ScanTimes&)>;
     void setScanListener(ScanListener listener) { listener_ = std::move(listener); }
 
+    // Called as each scan ends, once the log has it; answers whether a reply went out to it,
+    // which the log then marks. Empty: none.
+    using ReplyHook = std::function<bool(const ScanTimes&)>;
+    void setReplyHook(ReplyHook hook) { replyHook_ = std::move(hook); }
+
     // The silence after which a scan without terminator ends, 5 to 2000 ms.
     void setSilenceMs(int ms);
     int silenceMs() const;
@@ -96,6 +101,7 @@ private:
     base::MonotonicClock clock_;
     std::function<bool()> bytesWaiting_;
     ScanListener listener_;
+    ReplyHook replyHook_;
     ScanSplitter splitter_;
     ScanLogModel model_;
     ScanStats stats_;

@@ -42,10 +42,15 @@ ScanInfo boundedDecode(std::string_view bytes, int lineErrors) {
     return info;
 }
 
-// "COM3"; "keyboard, 8 ms a key"; "keyboard, 180 ms a key (typed by hand?)".
-QString sourceText(quint8 source, quint16 keyGapMs) {
-    if (source != ScanLogModel::KeyboardSource)
-        return source == 0 ? QString() : QStringLiteral("COM%1").arg(source);
+// "COM3"; "COM3, replied" when the Send window answered the scan; "keyboard, 8 ms a key";
+// "keyboard, 180 ms a key (typed by hand?)".
+QString sourceText(quint8 source, quint16 keyGapMs, bool replied) {
+    if (source != ScanLogModel::KeyboardSource) {
+        const QString port = source == 0 ? QString() : QStringLiteral("COM%1").arg(source);
+        if (!replied)
+            return port;
+        return port.isEmpty() ? QStringLiteral("replied") : port + QStringLiteral(", replied");
+    }
     if (keyGapMs == ScanLogModel::NoKeyGap)
         return QStringLiteral("keyboard");
     return QStringLiteral("keyboard, %1 ms a key%2")
@@ -160,7 +165,7 @@ QString ScanLogModel::cellText(int row, int column, const ScanInfo& decoded) con
     case Time:
         return QDateTime::fromMSecsSinceEpoch(r.wallMs).toString(QStringLiteral("hh:mm:ss.zzz"));
     case Source:
-        return sourceText(r.source, r.keyGapMs);
+        return sourceText(r.source, r.keyGapMs, r.replied);
     case Gap:
         return r.gapMs == NoGap ? QString() : QString::number(r.gapMs);
     case Duration:
@@ -222,14 +227,25 @@ void ScanLogModel::stage(std::string_view scan, bool cut, const ScanTimes& times
     const quint16 keyGap =
         times.keyGapMs ? static_cast<quint16>(std::clamp<qint64>(*times.keyGapMs, 0, NoKeyGap - 1))
                        : NoKeyGap;
-    records_.push_back(Record{
-        times.wallMs, firstChunk_ + static_cast<quint32>(chunks_.size() - 1),
-        static_cast<quint32>(chunkUsed_), static_cast<quint32>(scan.size()),
-        times.gapMs ? clamp32(*times.gapMs) : NoGap, clamp32(times.durationMs), cut,
-        static_cast<quint8>(std::clamp(times.lineErrors, 0, MaxLineErrors)), source, keyGap});
+    records_.push_back(Record{times.wallMs, firstChunk_ + static_cast<quint32>(chunks_.size() - 1),
+                              static_cast<quint32>(chunkUsed_), static_cast<quint32>(scan.size()),
+                              times.gapMs ? clamp32(*times.gapMs) : NoGap,
+                              clamp32(times.durationMs), cut,
+                              static_cast<quint8>(std::clamp(times.lineErrors, 0, MaxLineErrors)),
+                              false, source, keyGap});
     chunkUsed_ += scan.size();
     keptBytes_ += scan.size();
     stagedBytes_ += scan.size();
+}
+
+void ScanLogModel::markLatestReplied() {
+    if (records_.empty())
+        return;
+    records_.back().replied = true;
+    if (staged() == 0) {
+        const int row = static_cast<int>(records_.size()) - 1;
+        emit dataChanged(index(row, Source), index(row, Source));
+    }
 }
 
 void ScanLogModel::dropOldest(std::size_t count) {

@@ -70,6 +70,8 @@ public:
 
     // Keeps a scan to be shown with the next publish(); `bytes` include the terminator.
     void stage(std::string_view bytes, bool cut, const ScanTimes& times);
+    // A reply went out to the latest scan: its source says so.
+    void markLatestReplied();
     // Scans kept since the last publish(), and their bytes.
     std::size_t staged() const { return records_.size() - shown_; }
     std::size_t stagedBytes() const { return stagedBytes_; }
@@ -105,13 +107,14 @@ private:
         quint32 gapMs; // NoGap for none
         quint32 durationMs;
         bool cut : 1;
-        quint8 lineErrors : 7; // up to MaxLineErrors
+        quint8 lineErrors : 6; // up to MaxLineErrors
+        bool replied : 1;      // a reply went out when it ended
         quint8 source;         // the COM number; 0: not known; KeyboardSource: the keyboard field
         quint16 keyGapMs;      // NoKeyGap for none
     };
     static_assert(sizeof(Record) == 32);
     static constexpr quint32 NoGap = 0xFFFF'FFFF;
-    static constexpr int MaxLineErrors = 127;
+    static constexpr int MaxLineErrors = 63;
 
     // Bytes of scans, one chunk after another; a scan never spans two. Chunks leave with the
     // last row whose bytes they hold.

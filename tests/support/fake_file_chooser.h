@@ -19,4 +19,8 @@ public:
             *selectedFilter = filter;
         return answer;
     }
+    QString openFileName(QWidget*, const QString&, const QString& folder) override {
+        proposed << folder;
+        return answer;
+    }
 };
