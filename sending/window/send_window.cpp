@@ -114,6 +114,8 @@ void SendWindow::buildWidgets() {
     repeatEvery_->setSingleStep(50);
     repeatEvery_->setSuffix(QStringLiteral(" ms"));
     repeatEvery_->setSpecialValueText(QStringLiteral("off"));
+    // Taken when the person has finished typing it: 1 to 49 ms become the shortest, 50.
+    repeatEvery_->setKeyboardTracking(false);
     repeatEvery_->setToolTip(QStringLiteral(
         "Sends the entry again at this interval (50 to 60,000 ms) from the next Send on, until "
         "it is set to off or the port closes."));
@@ -233,11 +235,15 @@ void SendWindow::sendNowClicked() {
 
 void SendWindow::updateRepeat() {
     const int every = repeatEvery_->value();
+    if (every > 0 && every < MinRepeatMs) {
+        repeatEvery_->setValue(MinRepeatMs); // comes back here
+        return;
+    }
     if (every == 0 || repeatBytes_.isEmpty()) {
         repeat_.stop();
         return;
     }
-    repeat_.start(std::max(every, MinRepeatMs));
+    repeat_.start(every);
 }
 
 void SendWindow::repeatTick() {
