@@ -112,16 +112,19 @@ void LineReader::run(std::stop_token stop) {
     std::array<char, ReadSize> chunk;
     std::optional<qint64> lastReadMs;
     bool resting = false;
+    // The pace of the stream now, and when its rests began.
+    int pace = PaceMs;
+    qint64 streamSinceMs = 0;
     // After a large read the device is read again before waiting in poll: a poll of a terminal
     // waits for the kernel to finish passing on what it received, which in a flood would cost a
     // switch to the kernel's worker and back for every 4 KiB.
     bool readAgain = false;
     qsizetype lastCount = 0;
     while (!stop.stop_requested()) {
-        // In a stream, the device is left alone until PaceMs after the last read.
+        // In a stream, the device is left alone until a pace after the last read.
         if (resting) {
             resting = false;
-            const qint64 left = *lastReadMs + PaceMs - clock_();
+            const qint64 left = *lastReadMs + pace - clock_();
             if (left > 0) {
                 pollfd pause{wakeFd_.get(), POLLIN, 0};
                 ::poll(&pause, 1, static_cast<int>(left));
@@ -160,8 +163,13 @@ void LineReader::run(std::stop_token stop) {
             // Two small reads within two paces of each other: a stream goes on (a read after a
             // rest comes one pace after the one before it). A small read that ends a large one is
             // a flood catching up, and the device is watched at once.
-            resting = count < PaceBelowBytes && lastCount < PaceBelowBytes && lastReadMs &&
-                      ms - *lastReadMs <= 2 * PaceMs;
+            const bool wasResting = lastReadMs && ms - *lastReadMs <= 2 * pace;
+            resting = count < PaceBelowBytes && lastCount < PaceBelowBytes && wasResting;
+            // A stream that has gone on for a while is read at the slower pace.
+            if (!resting || !wasResting)
+                streamSinceMs = ms;
+            pace = resting && ms - streamSinceMs >= SustainedAfterMs ? SustainedPaceMs : PaceMs;
+            sustained_.store(pace == SustainedPaceMs, std::memory_order_relaxed);
             readAgain = count >= PaceBelowBytes;
             lastReadMs = ms;
             lastCount = count;

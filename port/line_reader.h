@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -69,6 +70,13 @@ public:
     static constexpr qsizetype QueueBound = 16 << 20;
     static constexpr qsizetype ReadSize = 16 << 10;
     static constexpr int PaceMs = 10;
+    // Once small reads have followed each other at that pace for SustainedAfterMs, they are read
+    // at most every SustainedPaceMs: a long stream (nobody reads text that fast) then costs a
+    // quarter of the wake-ups, and its times are at most SustainedPaceMs late.
+    static constexpr int SustainedPaceMs = 50;
+    // Later than the window's own second of a stream, so that its views have slowed their
+    // refresh before the pieces come further apart.
+    static constexpr int SustainedAfterMs = 1500;
     // Reads at least this large are never paced: a flood, or a fast line whose pace would fill
     // the driver's buffer (a pseudo-terminal hands over at most 4 KiB a read).
     static constexpr qsizetype PaceBelowBytes = 1024;
@@ -94,6 +102,8 @@ public:
     Taken take(qsizetype most);
     // Bytes read and not taken yet.
     qsizetype queued() const;
+    // Whether the thread reads a long stream at its slower pace now.
+    bool sustained() const { return sustained_.load(std::memory_order_relaxed); }
 
     // Handshaking: the thread holds rather than drops.
     void setHandshaking(bool on);
@@ -120,6 +130,7 @@ private:
     bool held_ = false;
     // The thread waits for a release rather than for the device.
     bool parked_ = false;
+    std::atomic<bool> sustained_{false};
     // Last, so that it starts after everything it uses and is joined before any of it goes.
     std::jthread thread_;
 };

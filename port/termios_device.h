@@ -31,15 +31,9 @@ inline constexpr qsizetype kMaxReadPerWake = 64 << 10;
 // to be seen. Larger takes (a flood) are never paced.
 inline constexpr int kReadPaceMs = 40;
 inline constexpr qsizetype kPaceBelowBytes = 4096;
-// Once takes have kept coming for kSustainedAfterMs, none further apart than kStreamGapMs (scans
-// that come and go are further apart), the pace is kSustainedReadPaceMs: the views then show a
-// stream ten times a second, and a take costs a wake-up, so they come half as often as those
-// refreshes (a byte waits at most a take and a refresh, within 150 ms). The stream then goes on
-// while takes are no further apart than kSustainedGapMs.
-inline constexpr int kSustainedReadPaceMs = 50;
-inline constexpr int kSustainedAfterMs = 1000;
-inline constexpr int kStreamGapMs = 50;
-inline constexpr int kSustainedGapMs = 150;
+// Once the reading thread reads a long stream at its slower pace (LineReader::sustained), the port
+// takes each piece it hands over at once, without a pace of its own: two paces would add up to a
+// byte's wait.
 
 // Modem-line ioctls on a device without lines (a pseudo-terminal, some USB adapters) answer
 // ENOTTY or EINVAL; that means "cannot tell", not failure.

@@ -200,7 +200,6 @@ void TermiosPort::closeDevice(bool restoreAttributes) {
     watch_.stop();
     readPace_.stop();
     lastRead_.invalidate();
-    streamStart_.invalidate();
     input_.clear();
     output_.clear();
     dropEvents();

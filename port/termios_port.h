@@ -192,8 +192,6 @@ private:
     // this timer reads what came meanwhile (see readAvailable).
     QTimer readPace_;
     QElapsedTimer lastRead_;
-    // When the takes of the current stream began.
-    QElapsedTimer streamStart_;
     port::LineSnapshot lastLook_;
     // Counter values the unmatched error counts were last brought up to.
     std::optional<port::LineCounters> errorsCounted_;

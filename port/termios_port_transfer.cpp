@@ -32,17 +32,13 @@ void TermiosPort::readAvailable() {
         return;
     }
     const bool close = lastRead_.isValid() && lastRead_.elapsed() < kReadPaceMs;
-    if (count > 0) {
-        const bool wasSustained = streamStart_.isValid() && lastRead_.isValid() &&
-                                  streamStart_.elapsed() - lastRead_.elapsed() >= kSustainedAfterMs;
-        if (!lastRead_.isValid() ||
-            lastRead_.elapsed() > (wasSustained ? kSustainedGapMs : kStreamGapMs))
-            streamStart_.start();
+    if (count > 0)
         lastRead_.start();
-    }
-    const bool sustained = count > 0 && streamStart_.elapsed() >= kSustainedAfterMs;
-    readPace_.setInterval(sustained ? kSustainedReadPaceMs : kReadPaceMs);
-    if (count > 0 && count < kPaceBelowBytes && (close || readPace_.isActive() || paced))
+    // A stream that has gone on for a while is paced by the reading thread, which then hands it
+    // over every LineReader::SustainedPaceMs: each hand-over is taken at once.
+    if (device_->lineReader->sustained())
+        readPace_.stop();
+    else if (count > 0 && count < kPaceBelowBytes && (close || readPace_.isActive() || paced))
         readPace_.start();
     updateReader();
     raiseReceiveIfDue();

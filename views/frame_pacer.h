@@ -15,7 +15,8 @@ namespace views {
 // StreamGapMs between them, the screen is brought up to date every 100 ms: nobody reads a stream
 // of text faster, and it then costs a fraction of the processor time; a frame of that pace that
 // would end within a fifth of it is taken as ended, so that the screen follows the port's own
-// pace (it hands a stream over every 100 ms too) rather than lagging it by a few milliseconds.
+// pace (it hands a stream over every 50 ms, every other hand-over shown at once) rather than
+// lagging it by a few milliseconds.
 // Scans that come and go (a gap between them) are each shown at once. A frame that would end within
 // a few milliseconds is taken as ended rather than waited for.
 class FramePacer {
