@@ -133,7 +133,7 @@ QString sendFileCaption() {
     return QStringLiteral("Send File");
 }
 
-QString windowTitle() {
+QString sendWindowTitle() {
     return QStringLiteral("Send");
 }
 

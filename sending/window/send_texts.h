@@ -25,6 +25,6 @@ QString commandsFileText(const QString& path, const base::FileProblem& problem, 
 QString commandNamePrompt();
 QString commandNameTitle();
 QString sendFileCaption();
-QString windowTitle();
+QString sendWindowTitle();
 
 } // namespace sending

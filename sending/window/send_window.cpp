@@ -43,7 +43,7 @@ SendWindow::SendWindow(port::PortControl& port, ui::FileChooser& files, ui::Prom
     : QWidget(parent, Qt::Window), port_(port), files_(files), prompts_(prompts),
       commandsPath_(std::move(commandsPath)) {
     setObjectName(QStringLiteral("Send"));
-    setWindowTitle(windowTitle());
+    setWindowTitle(sendWindowTitle());
     buildWidgets();
     repeat_.setParent(this);
     connect(&repeat_, &QTimer::timeout, this, &SendWindow::repeatTick);

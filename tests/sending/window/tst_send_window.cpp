@@ -8,6 +8,7 @@
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_model.h"
 #include "sending/window/send_window.h"
+#include "views/rich_text_box.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -199,6 +200,26 @@ private slots:
                  u"Sent 100,000 bytes from every byte.bin."_s);
     }
 
+    // What is sent shows in the text view as typed keys do: only with local echo on.
+    void echoShowsWhatIsSent_data() {
+        QTest::addColumn<bool>("echo");
+        QTest::newRow("echo on") << true;
+        QTest::newRow("echo off") << false;
+    }
+    void echoShowsWhatIsSent() {
+        QFETCH(bool, echo);
+        FormHarness h;
+        h.EchoEnabled = echo ? ui::VbTrue : ui::VbFalse;
+        h.form->setFileChooser(std::make_unique<FakeFileChooser>());
+        h.port->setPortOpen(true);
+        choose(h.child<QAction>(u"MSend"_s));
+        SendWindow* window = h.form->sendWindow();
+        window->findChild<QComboBox*>(u"SendText"_s)->setEditText(u"AB\\r"_s);
+        QVERIFY(window->sendEntry());
+        QCOMPARE(h.port->sent, u"AB\r"_s);
+        QCOMPARE(h.form->Term().Text().contains(u"AB"_s), echo);
+    }
+
     // A scanner in packet mode (the simulator) gets ACK after its scan, at once, and the Scan
     // Log marks the scan answered; without the reply it sends the scan again.
     void aPacketModeScannerGetsItsReply_data() {
@@ -223,6 +244,7 @@ private slots:
         choose(form.findChild<QAction*>(u"MSend"_s));
         SendWindow* window = form.sendWindow();
         QVERIFY(window);
+        QCOMPARE(window->windowTitle(), u"Send"_s);
         window->findChild<QCheckBox*>(u"ReplyToScans"_s)->setChecked(reply);
         form.findChild<QPushButton*>(u"cmdOPEN"_s)->click();
         QVERIFY(form.MSComm1().PortOpen());
@@ -230,6 +252,8 @@ private slots:
         const QString awaited = reply ? u"ack: ACK after"_s : u"sending again (1 of 3)"_s;
         QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(sim.readAll())).contains(awaited),
                                  5000);
+        // What the scanner said, for the record of the run.
+        qInfo().noquote() << said.trimmed();
         if (reply) {
             const int ms = said.section(u"ack: ACK after "_s, 1).section(u' ', 0, 0).toInt();
             QVERIFY2(ms < 100, qPrintable(said));
