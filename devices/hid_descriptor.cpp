@@ -32,6 +32,30 @@ bool HidDescriptorFacts::isBarcodeScanner() const {
                        [](const HidApplication& a) { return a.usagePage == BarcodeScannerPage; });
 }
 
+bool forEachHidItem(std::span<const std::uint8_t> bytes,
+                    const std::function<void(const HidItem&)>& item) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const std::uint8_t prefix = bytes[at];
+        if (prefix == LongItemPrefix) {
+            // Prefix, data size, long tag, then the data: all of it must be there.
+            if (at + 2 >= bytes.size() || at + 3 + std::size_t(bytes[at + 1]) > bytes.size())
+                return false;
+            at += 3 + std::size_t(bytes[at + 1]);
+            continue;
+        }
+        const std::size_t size = (prefix & 3) == 3 ? 4 : (prefix & 3);
+        if (at + 1 + size > bytes.size())
+            return false;
+        std::uint32_t data = 0;
+        for (std::size_t i = 0; i < size; ++i)
+            data |= std::uint32_t(bytes[at + 1 + i]) << (8 * i);
+        item({std::uint8_t((prefix >> 2) & 3), std::uint8_t(prefix >> 4), data, size});
+        at += 1 + size;
+    }
+    return true;
+}
+
 HidDescriptorFacts readHidDescriptor(std::span<const std::uint8_t> bytes) {
     HidDescriptorFacts facts;
     std::uint32_t usagePage = 0;
@@ -40,30 +64,10 @@ HidDescriptorFacts readHidDescriptor(std::span<const std::uint8_t> bytes) {
     std::uint32_t usage = 0;
     bool hasUsage = false;
     int depth = 0;
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        const std::uint8_t prefix = bytes[at];
-        if (prefix == LongItemPrefix) {
-            // Prefix, data size, long tag, then the data: all of it must be there.
-            if (at + 2 >= bytes.size() || at + 3 + std::size_t(bytes[at + 1]) > bytes.size()) {
-                facts.truncated = true;
-                break;
-            }
-            at += 3 + std::size_t(bytes[at + 1]);
-            continue;
-        }
-        const std::size_t size = (prefix & 3) == 3 ? 4 : (prefix & 3);
-        if (at + 1 + size > bytes.size()) {
-            facts.truncated = true;
-            break;
-        }
-        std::uint32_t data = 0;
-        for (std::size_t i = 0; i < size; ++i)
-            data |= std::uint32_t(bytes[at + 1 + i]) << (8 * i);
-        const auto type = ItemType((prefix >> 2) & 3);
-        const std::uint8_t tag = prefix >> 4;
-        at += 1 + size;
-
+    facts.truncated = !forEachHidItem(bytes, [&](const HidItem& item) {
+        const auto type = ItemType(item.type);
+        const std::uint8_t tag = item.tag;
+        const std::uint32_t data = item.data;
         if (type == Global && tag == UsagePageTag) {
             usagePage = data;
         } else if (type == Global && tag == PushTag && pushed.size() < MaxPushes) {
@@ -73,7 +77,7 @@ HidDescriptorFacts readHidDescriptor(std::span<const std::uint8_t> bytes) {
             pushed.pop_back();
         } else if (type == Local && tag == UsageTag && !hasUsage) {
             // A four-byte usage names its page in its upper half.
-            usage = size == 4 ? data : (usagePage << 16) | (data & 0xFFFF);
+            usage = item.size == 4 ? data : (usagePage << 16) | (data & 0xFFFF);
             hasUsage = true;
         } else if (type == Main) {
             if (tag == CollectionTag) {
@@ -86,7 +90,7 @@ HidDescriptorFacts readHidDescriptor(std::span<const std::uint8_t> bytes) {
             }
             hasUsage = false;
         }
-    }
+    });
     return facts;
 }
 

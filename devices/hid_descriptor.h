@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -34,5 +35,22 @@ inline constexpr std::uint16_t BarcodeScannerPage = 0x8C;
 // (global, with push and pop) and usages (local, an extended usage carrying its page), long items
 // stepped over. Never reads past the bytes given, whatever they hold.
 HidDescriptorFacts readHidDescriptor(std::span<const std::uint8_t> bytes);
+
+// One short item of a report descriptor: its type (0 main, 1 global, 2 local), tag, data (little
+// endian) and data size in bytes.
+struct HidItem {
+    std::uint8_t type = 0;
+    std::uint8_t tag = 0;
+    std::uint32_t data = 0;
+    std::size_t size = 0;
+};
+inline constexpr std::uint8_t HidMainItem = 0;
+inline constexpr std::uint8_t HidGlobalItem = 1;
+inline constexpr std::uint8_t HidLocalItem = 2;
+
+// Calls `item` for every short item in order, long items stepped over. Returns false when the
+// descriptor ends inside an item (what came before was handed on). Never reads past the bytes.
+bool forEachHidItem(std::span<const std::uint8_t> bytes,
+                    const std::function<void(const HidItem&)>& item);
 
 } // namespace devices
