@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
     main_window::Form1 form(std::move(port), std::move(prompts), base::monotonicMs, echoEnabled);
     dialogs.setParent(&form);
     form.setDeviceRegistry(&devices);
+    form.readHidScanners();
     // SIGTERM, SIGINT and SIGHUP close the port at once and end the program.
     app::SignalQuit signalQuit(form.MSComm1());
     app::FirstPaintReporter firstPaint(form);

@@ -13,14 +13,35 @@ namespace {
 // A HID report descriptor is at most 4 KiB (HID_MAX_DESCRIPTOR_SIZE).
 constexpr qint64 MaxDescriptorBytes = 4096;
 
-HidDescriptorFacts descriptorOf(udev_device* hid) {
+QByteArray descriptorBytesOf(udev_device* hid) {
     QFile file(QString::fromUtf8(udev_device_get_syspath(hid)) +
                QStringLiteral("/report_descriptor"));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray bytes = file.read(MaxDescriptorBytes);
-    return readHidDescriptor(
-        {reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())});
+    return file.read(MaxDescriptorBytes);
+}
+
+std::span<const std::uint8_t> spanOf(const QByteArray& bytes) {
+    return {reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())};
+}
+
+// The device node of the hid device's hidraw child ("/dev/hidraw2"), or empty.
+QString rawNodeOf(udev* context, udev_device* hid) {
+    std::unique_ptr<udev_enumerate, decltype(&udev_enumerate_unref)> children(
+        udev_enumerate_new(context), &udev_enumerate_unref);
+    if (!children)
+        return {};
+    udev_enumerate_add_match_parent(children.get(), hid);
+    udev_enumerate_add_match_subsystem(children.get(), "hidraw");
+    udev_enumerate_scan_devices(children.get());
+    udev_list_entry* entry = nullptr;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(children.get())) {
+        const UdevDevicePtr raw(
+            udev_device_new_from_syspath(context, udev_list_entry_get_name(entry)));
+        if (raw && udev_device_get_devnode(raw.get()) != nullptr)
+            return QString::fromUtf8(udev_device_get_devnode(raw.get()));
+    }
+    return {};
 }
 
 // Whether udev calls one of the device's input devices a keyboard.
@@ -52,12 +73,15 @@ std::optional<HidInput> hidInputFrom(udev* context, udev_device* hid) {
     // Interface class 03h (HID), protocol 01h: a boot keyboard.
     const bool bootKeyboard = sysAttribute(interface, "bInterfaceClass") == QLatin1String("03") &&
                               sysAttribute(interface, "bInterfaceProtocol") == QLatin1String("01");
-    const std::optional<HidKind> kind =
-        classifyHid(descriptorOf(hid), bootKeyboard || inputIsKeyboard(context, hid),
-                    input.manufacturer, input.product);
+    const QByteArray descriptor = descriptorBytesOf(hid);
+    const std::optional<HidKind> kind = classifyHid(readHidDescriptor(spanOf(descriptor)),
+                                                    bootKeyboard || inputIsKeyboard(context, hid),
+                                                    input.manufacturer, input.product);
     if (!kind)
         return std::nullopt;
     input.kind = *kind;
+    input.descriptor = descriptor;
+    input.rawNode = rawNodeOf(context, hid);
     return input;
 }
 
@@ -68,6 +92,16 @@ QString HidInput::description() const {
     if (name.isEmpty())
         name = QStringLiteral("A USB device");
     return QStringLiteral("%1 (USB %2:%3)").arg(name, vendorId, productId);
+}
+
+QString HidInput::sourceName() const {
+    QString name = product.isEmpty() ? manufacturer : product;
+    if (name.isEmpty())
+        name = QStringLiteral("USB scanner");
+    return QStringLiteral("%1 (%2, %3:%4)")
+        .arg(name,
+             kind == HidKind::PointOfSaleScanner ? QStringLiteral("HID") : QStringLiteral("keys"),
+             vendorId, productId);
 }
 
 std::optional<HidKind> classifyHid(const HidDescriptorFacts& descriptor, bool typesKeys,

@@ -3,6 +3,7 @@
 #include "devices/hid_descriptor.h"
 #include "devices/udev_scan.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -27,10 +28,15 @@ struct HidInput {
     QString vendorId, productId;
     QString manufacturer, product;
     HidKind kind = HidKind::Keyboard;
+    QByteArray descriptor; // the report descriptor's bytes
+    QString rawNode;       // its hidraw node ("/dev/hidraw2"), empty when it has none
 
     bool isScanner() const { return kind != HidKind::Keyboard; }
     // "Handheld Scanner (USB 1209:0002)".
     QString description() const;
+    // The name a scan read from it carries in the Scan Log: "Counter Scanner (HID, 1209:0003)",
+    // "Handheld Scanner (keys, 1209:0002)".
+    QString sourceName() const;
 };
 
 // The kind from what is known of one HID device: its report descriptor, whether udev calls its

@@ -3,6 +3,7 @@
 // together from pieces never grows past its bound.
 #include "devices/hid_scan_report.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 

@@ -1,6 +1,8 @@
 #include "main_window/form1.h"
 #include "main_window/main_window_texts.h"
 
+#include "devices/hid_devices.h"
+#include "devices/hid_scan_reader.h"
 #include "diagnose/window/diagnose_window.h"
 #include "find_settings/window/find_settings_window.h"
 #include "main_window/app_icon.h"

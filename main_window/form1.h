@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -17,7 +18,9 @@ class QPushButton;
 
 namespace devices {
 class DeviceRegistry;
-}
+class HidMonitor;
+class HidScanReader;
+} // namespace devices
 namespace diagnose {
 class DiagnoseWindow;
 }
@@ -86,6 +89,9 @@ public:
     // for opening the port again when its device comes back. Optional; it must outlive the window
     // and be given before the settings dialog is first shown.
     void setDeviceRegistry(devices::DeviceRegistry* registry);
+    // Reads every point-of-sale scanner the person may open, from now on and as they are plugged
+    // in, into the Scan Log.
+    void readHidScanners();
 
     // Tools: the Scan Log fed from the port since start-up, its window once shown (null before),
     // the recorder, and the file dialog they ask (tests hand in a double).
@@ -164,6 +170,7 @@ private:
     void buildStatusLine(QWidget* client);
     void buildMenus();
     void buildToolsMenu();
+    void followHidScanners();
     // The RTS item: checked while RTS is enabled, disabled while RTS/CTS flow control drives it.
     void showRtsState();
     // Runs a menu command's handler from the event loop, after the item's trigger has returned.
@@ -253,6 +260,9 @@ private:
     QAction* mRtsEnable_ = nullptr;
 
     devices::DeviceRegistry* registry_ = nullptr;
+    // The point-of-sale scanners read directly, by their hidraw node.
+    std::unique_ptr<devices::HidMonitor> hidMonitor_;
+    std::map<QString, std::unique_ptr<devices::HidScanReader>> hidReaders_;
     // The device the open port has open, when the registry follows it.
     std::optional<FollowedDevice> openDevice_;
     // The device whose loss closed the port; it opens again when that device is back, unless

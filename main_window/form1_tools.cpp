@@ -216,9 +216,10 @@ void Form1::MSend_Click() {
             if (EchoEnabled == ui::VbTrue)
                 term_->setSelText(text);
         });
-        // A scan from the port that ends gets its reply at once.
+        // A scan from the port that ends gets its reply at once (not one typed or read from a
+        // scanner that is no serial port).
         scanLog_->setReplyHook([window = sendWindow_.get()](const scan_log::ScanTimes& times) {
-            return !times.keyboard && window->scanEnded();
+            return !times.keyboard && times.device.isEmpty() && window->scanEnded();
         });
     }
     sendWindow_->show();

@@ -104,6 +104,19 @@ void ScanCollector::receiveKeys(const QString& text, qint64 eventMs) {
     armKeySilence();
 }
 
+void ScanCollector::receiveDeviceScan(const QByteArray& bytes, qint64 firstMs, qint64 lastMs,
+                                      const QString& device, bool cut) {
+    if (bytes.isEmpty())
+        return;
+    readClocks();
+    ScanTimes times;
+    times.device = device;
+    takeWith(ScanView{std::string_view(bytes.constData(), std::size_t(bytes.size())),
+                      std::chrono::milliseconds(firstMs), std::chrono::milliseconds(lastMs),
+                      Terminator::None, cut},
+             times);
+}
+
 void ScanCollector::armKeySilence() {
     // A timer that is running already fires no later than the deadline moved by a new key: it
     // looks again then (tick ends nothing early). A scanner's burst of keys so costs no timer

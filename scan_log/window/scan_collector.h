@@ -57,6 +57,12 @@ public:
     // silence, or at the length limit.
     void receiveKeys(const QString& text, qint64 eventMs = 0);
 
+    // A whole scan from a scanner that is no serial port (a point-of-sale scanner read through
+    // its HID node), with the monotonic times of its first and last report and the name its
+    // Source column gives.
+    void receiveDeviceScan(const QByteArray& bytes, qint64 firstMs, qint64 lastMs,
+                           const QString& device, bool cut = false);
+
     // Answers whether the device holds bytes not read yet. A silence ends a scan only when it
     // answers false: a program late in reading (a busy machine) is no pause of the line.
     void setBytesWaiting(std::function<bool()> waiting) { bytesWaiting_ = std::move(waiting); }

@@ -165,6 +165,9 @@ QString ScanLogModel::cellText(int row, int column, const ScanInfo& decoded) con
     case Time:
         return QDateTime::fromMSecsSinceEpoch(r.wallMs).toString(QStringLiteral("hh:mm:ss.zzz"));
     case Source:
+        if (r.source >= FirstDeviceSource && r.source != KeyboardSource &&
+            std::size_t(r.source - FirstDeviceSource) < deviceNames_.size())
+            return deviceNames_[r.source - FirstDeviceSource];
         return sourceText(r.source, r.keyGapMs, r.replied);
     case Gap:
         return r.gapMs == NoGap ? QString() : QString::number(r.gapMs);
@@ -222,8 +225,21 @@ void ScanLogModel::stage(std::string_view scan, bool cut, const ScanTimes& times
     const auto clamp32 = [](qint64 ms) {
         return static_cast<quint32>(std::clamp<qint64>(ms, 0, NoGap - 1));
     };
-    const quint8 source =
-        times.keyboard ? KeyboardSource : static_cast<quint8>(std::clamp(times.port, 0, 254));
+    quint8 source = times.keyboard
+                        ? KeyboardSource
+                        : static_cast<quint8>(std::clamp(times.port, 0, FirstDeviceSource - 1));
+    if (!times.device.isEmpty()) {
+        auto known = std::find(deviceNames_.begin(), deviceNames_.end(), times.device);
+        if (known == deviceNames_.end() &&
+            deviceNames_.size() < std::size_t(KeyboardSource - FirstDeviceSource)) {
+            deviceNames_.push_back(times.device);
+            known = deviceNames_.end() - 1;
+        }
+        // Beyond the names the log can tell apart (more scanners than anyone plugs in), the
+        // last one stands for the rest.
+        source = static_cast<quint8>(FirstDeviceSource + (known - deviceNames_.begin()) -
+                                     (known == deviceNames_.end() ? 1 : 0));
+    }
     const quint16 keyGap =
         times.keyGapMs ? static_cast<quint16>(std::clamp<qint64>(*times.keyGapMs, 0, NoKeyGap - 1))
                        : NoKeyGap;

@@ -4,6 +4,7 @@
 #include "scan_log/model/scan_splitter.h"
 
 #include <QAbstractTableModel>
+#include <QString>
 
 #include <deque>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace scan_log {
 
@@ -22,6 +24,7 @@ struct ScanTimes {
     int port = 0;                   // the COM number it came from; 0: not known
     bool keyboard = false;          // typed into the keyboard field instead
     std::optional<qint64> keyGapMs; // keyboard scans: the median time between keys
+    QString device;                 // a scanner read directly: its name; empty for the port
     int lineErrors = 0;             // breaks, framing and parity errors among its bytes
 };
 
@@ -48,6 +51,8 @@ public:
     static constexpr std::size_t MaxRows = 100'000;
     // A record's source for a scan typed into the keyboard field, and its key gap when unknown.
     static constexpr quint8 KeyboardSource = 0xFF;
+    // Sources from here on are scanners read directly, by name (see ScanTimes::device).
+    static constexpr quint8 FirstDeviceSource = 0xC0;
     static constexpr quint16 NoKeyGap = 0xFFFF;
     // The scans' own bytes kept at most; the oldest scans leave first to stay within it.
     static constexpr std::size_t MaxBytes = 64 * 1024 * 1024;
@@ -128,6 +133,8 @@ private:
 
     // Rows first (shown_ of them), then the scans staged for the next publish().
     std::deque<Record> records_;
+    // The names of the scanners read directly, FirstDeviceSource on; a name keeps its number.
+    std::vector<QString> deviceNames_;
     std::size_t shown_ = 0;
     std::size_t keptBytes_ = 0;   // of all records
     std::size_t stagedBytes_ = 0; // of the staged ones

@@ -93,7 +93,8 @@ private slots:
         });
         row("Diagnose: a HID device's name", [](const QString& text) {
             return diagnose::hidFindingText(
-                {u"/sys/x"_s, u"1209"_s, u"0002"_s, {}, text, devices::HidKind::KeyboardScanner});
+                {u"/sys/x"_s, u"1209"_s, u"0002"_s, {}, text, devices::HidKind::KeyboardScanner,
+                 {}, {}});
         });
         row("Port tooltip", [](const QString& text) {
             return ui::portTooltipText({3, {}, usbDevice(text), {}, true});

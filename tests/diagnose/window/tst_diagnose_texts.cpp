@@ -33,7 +33,8 @@ devices::SerialDevice cdcScanner() {
 }
 
 devices::HidInput hid(devices::HidKind kind) {
-    return {u"/sys/x"_s, u"1209"_s, u"0002"_s, u"Scanner Maker"_s, u"Handheld Scanner"_s, kind};
+    return {u"/sys/x"_s,           u"1209"_s, u"0002"_s, u"Scanner Maker"_s,
+            u"Handheld Scanner"_s, kind,      {},        {}};
 }
 
 } // namespace

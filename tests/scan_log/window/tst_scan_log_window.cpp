@@ -146,6 +146,14 @@ private slots:
         h.port->receive(u"X\r"_s);
         QTRY_COMPARE(h.model().rowCount(), 4);
         QCOMPARE(h.cell(3, ScanLogModel::Source), u"COM1"_s);
+        // Read from a point-of-sale scanner: its name, and the symbology its identifier gives.
+        h.form->scanLog().receiveDeviceScan("]E04006381333931"_ba, 100, 112,
+                                            u"Counter Scanner (HID, 1209:0003)"_s);
+        QTRY_COMPARE(h.model().rowCount(), 5);
+        QCOMPARE(h.cell(4, ScanLogModel::Source), u"Counter Scanner (HID, 1209:0003)"_s);
+        QCOMPARE(h.cell(4, ScanLogModel::Data), u"]E04006381333931"_s);
+        QCOMPARE(h.cell(4, ScanLogModel::Symbology), u"EAN-13 or UPC-A"_s);
+        QCOMPARE(h.cell(4, ScanLogModel::Duration), u"12"_s);
     }
 
     // Key times are the window system's, not when the program got to the keys: keys that
