@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 
 #include <libudev.h>
+#include <unistd.h>
 
 namespace devices {
 
@@ -82,6 +83,8 @@ std::optional<HidInput> hidInputFrom(udev* context, udev_device* hid) {
     input.kind = *kind;
     input.descriptor = descriptor;
     input.rawNode = rawNodeOf(context, hid);
+    input.rawReadable = !input.rawNode.isEmpty() &&
+                        ::access(QFile::encodeName(input.rawNode).constData(), R_OK) == 0;
     return input;
 }
 

@@ -30,6 +30,7 @@ struct HidInput {
     HidKind kind = HidKind::Keyboard;
     QByteArray descriptor; // the report descriptor's bytes
     QString rawNode;       // its hidraw node ("/dev/hidraw2"), empty when it has none
+    bool rawReadable = false; // the person may open rawNode to read
 
     bool isScanner() const { return kind != HidKind::Keyboard; }
     // "Handheld Scanner (USB 1209:0002)".

@@ -5,6 +5,7 @@
 #include "ui/window_texts.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -99,6 +100,21 @@ QString serialFindingText(const SerialFinding& finding) {
     return text;
 }
 
+QString udevRuleFor(const devices::HidInput& input) {
+    // Only hexadecimal ids reach the rule: anything else could change what it matches.
+    const auto hex = [](const QString& id) {
+        static const QRegularExpression four(QStringLiteral("^[0-9a-fA-F]{4}$"));
+        return four.match(id).hasMatch() ? id.toLower() : QStringLiteral("0000");
+    };
+    return QStringLiteral("SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"%1\", "
+                          "ATTRS{idProduct}==\"%2\", TAG+=\"uaccess\"")
+        .arg(hex(input.vendorId), hex(input.productId));
+}
+
+QString udevRuleFile() {
+    return QStringLiteral("/etc/udev/rules.d/70-linnet-scanner.rules");
+}
+
 QString hidFindingText(const devices::HidInput& input) {
     const QString name = base::outside_text::visible(input.description());
     switch (input.kind) {
@@ -110,12 +126,28 @@ QString hidFindingText(const devices::HidInput& input) {
                               "code in its manual.")
             .arg(name);
     case devices::HidKind::PointOfSaleScanner:
+        if (input.rawReadable)
+            return QStringLiteral("%1 is connected as a HID point-of-sale scanner: Linnet-Test "
+                                  "reads it directly, and every code it scans is a row of the "
+                                  "Scan Log named after it.")
+                .arg(name);
+        if (!input.rawNode.isEmpty())
+            return QStringLiteral(
+                       "%1 is connected as a HID point-of-sale scanner, which Linnet-Test "
+                       "reads directly, but you may not read its node %2. To allow it "
+                       "for the person at this computer and for this scanner only, put "
+                       "this line in %3 (as root, with Copy Rule):\n%4\nthen run "
+                       "'sudo udevadm control --reload' and plug the scanner in again. "
+                       "Joining the 'input' group is not needed, and would let every "
+                       "program read every keyboard.")
+                .arg(name, base::outside_text::visible(input.rawNode), udevRuleFile(),
+                     udevRuleFor(input));
         return QStringLiteral("%1 is connected as a HID point-of-sale scanner: it sends its codes "
                               "as HID reports that neither a serial port nor the keyboard "
-                              "receives. It needs a program that reads that mode, or a mode "
-                              "change: scan the 'USB serial' (or 'USB COM') configuration code "
-                              "in its manual, or 'USB keyboard' to test it in the Scan Log's "
-                              "keyboard field.")
+                              "receives, and the system gives it no node to read them from. "
+                              "Scan the 'USB serial' (or 'USB COM') configuration code in its "
+                              "manual, or 'USB keyboard' to test it in the Scan Log's keyboard "
+                              "field.")
             .arg(name);
     case devices::HidKind::Keyboard:
         break;

@@ -17,6 +17,10 @@ inline constexpr qint64 QuietPortMs = 10'000;
 // serial device, and for one HID device.
 QString quietPortText(const PortQuiet& quiet, bool keyboardScanner);
 QString serialFindingText(const SerialFinding& finding);
+// The udev rule that lets the person at the seat read this one scanner's hidraw node, and the
+// file it goes in.
+QString udevRuleFor(const devices::HidInput& input);
+QString udevRuleFile();
 QString hidFindingText(const devices::HidInput& input);
 
 } // namespace diagnose

@@ -6,6 +6,8 @@
 #include "diagnose/model/diagnosis.h"
 #include "diagnose/window/diagnose_texts.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -31,8 +33,18 @@ DiagnoseWindow::DiagnoseWindow(const devices::DeviceRegistry* registry, QWidget*
     again->setObjectName(QStringLiteral("refreshButton"));
     again->setToolTip(QStringLiteral("Lists the devices afresh (it happens by itself when one "
                                      "is plugged in or out)"));
+    // The udev rules that let the person read the scanners they may not: copied as they stand.
+    copyRule_ = new QPushButton(QStringLiteral("Copy &Rule"), this);
+    copyRule_->setObjectName(QStringLiteral("CopyRule"));
+    copyRule_->setToolTip(QStringLiteral("Puts the udev rule that lets you read the scanner on the "
+                                         "clipboard, to paste into %1")
+                              .arg(udevRuleFile()));
+    copyRule_->hide();
+    connect(copyRule_, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(rules_.join(u'\n') + u'\n'); });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
+    buttons->addWidget(copyRule_);
     buttons->addWidget(again);
     // Keyboards whose names do not say scanner: the person can say which one is.
     auto* keyboardsLabel = new QLabel(
@@ -165,6 +177,12 @@ void DiagnoseWindow::lookDone() {
 }
 
 void DiagnoseWindow::showFindings(const Diagnosis& diagnosis) {
+    rules_.clear();
+    for (const devices::HidInput& input : diagnosis.hid)
+        if (input.kind == devices::HidKind::PointOfSaleScanner && !input.rawReadable &&
+            !input.rawNode.isEmpty() && !rules_.contains(udevRuleFor(input)))
+            rules_ << udevRuleFor(input);
+    copyRule_->setVisible(!rules_.isEmpty());
     Diagnosis shown = diagnosis;
     if (portWatch_)
         shown.quietPort = portWatch_();

@@ -17,6 +17,8 @@ class QPlainTextEdit;
 class DeviceRegistry;
 class HidMonitor;
 
+class QPushButton;
+
 namespace diagnose {
 
 // What the system has that could be a scanner, and what to do about each; kept current as
@@ -51,6 +53,9 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // The udev rules Copy Rule puts on the clipboard, one a scanner the person may not read.
+    QStringList rules_;
+    QPushButton* copyRule_ = nullptr;
     void startLook();
     void lookDone();
     // Shows the last look with the quiet port as it is now.

@@ -159,6 +159,32 @@ private slots:
         QVERIFY(diagnosisText({}).startsWith(u"No serial device and no scanner is connected."_s));
     }
 
+    // A point-of-sale scanner: read when the person may, else the one rule that grants this
+    // scanner to the person at the seat, where it goes and how to load it; never the input group.
+    void pointOfSaleScannerRights() {
+        devices::HidInput pos = hid(devices::HidKind::PointOfSaleScanner);
+        pos.productId = u"0003"_s;
+        pos.rawNode = u"/dev/hidraw2"_s;
+        pos.rawReadable = true;
+        QVERIFY(hidFindingText(pos).contains(u"Linnet-Test reads it directly"_s));
+        pos.rawReadable = false;
+        const QString rule = u"SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"1209\", "
+                             "ATTRS{idProduct}==\"0003\", TAG+=\"uaccess\""_s;
+        QCOMPARE(udevRuleFor(pos), rule);
+        const QString text = hidFindingText(pos);
+        for (const QString& part :
+             {u"you may not read its node /dev/hidraw2"_s, rule,
+              u"/etc/udev/rules.d/70-linnet-scanner.rules"_s,
+              u"'sudo udevadm control --reload' and plug the scanner in again"_s})
+            QVERIFY2(text.contains(part), qPrintable(part));
+        QVERIFY(!text.contains(u"usermod"_s) && !text.contains(u"adduser"_s));
+        // Ids that are not four hexadecimal digits never reach a rule.
+        pos.vendorId = u"12\", RUN+=\"x"_s;
+        QVERIFY(udevRuleFor(pos).startsWith(u"SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"0000\""_s));
+        pos.rawNode.clear();
+        QVERIFY(hidFindingText(pos).contains(u"gives it no node"_s));
+    }
+
     // An open port that stays quiet: why, when a keyboard-mode scanner is there, else what to
     // check; nothing before ten seconds.
     void quietPort() {
