@@ -26,6 +26,26 @@ std::span<const std::uint8_t> spanOf(const QByteArray& bytes) {
     return {reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())};
 }
 
+// The device node of the hid device's keyboard event node ("/dev/input/event5"), or empty.
+QString eventNodeOf(udev* context, udev_device* hid) {
+    std::unique_ptr<udev_enumerate, decltype(&udev_enumerate_unref)> children(
+        udev_enumerate_new(context), &udev_enumerate_unref);
+    if (!children)
+        return {};
+    udev_enumerate_add_match_parent(children.get(), hid);
+    udev_enumerate_add_match_subsystem(children.get(), "input");
+    udev_enumerate_scan_devices(children.get());
+    udev_list_entry* entry = nullptr;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(children.get())) {
+        const UdevDevicePtr input(
+            udev_device_new_from_syspath(context, udev_list_entry_get_name(entry)));
+        const char* node = input ? udev_device_get_devnode(input.get()) : nullptr;
+        if (node != nullptr && QByteArray(node).startsWith("/dev/input/event"))
+            return QString::fromUtf8(node);
+    }
+    return {};
+}
+
 // The device node of the hid device's hidraw child ("/dev/hidraw2"), or empty.
 QString rawNodeOf(udev* context, udev_device* hid) {
     std::unique_ptr<udev_enumerate, decltype(&udev_enumerate_unref)> children(
@@ -85,6 +105,9 @@ std::optional<HidInput> hidInputFrom(udev* context, udev_device* hid) {
     input.rawNode = rawNodeOf(context, hid);
     input.rawReadable = !input.rawNode.isEmpty() &&
                         ::access(QFile::encodeName(input.rawNode).constData(), R_OK) == 0;
+    input.eventNode = eventNodeOf(context, hid);
+    input.eventReadable = !input.eventNode.isEmpty() &&
+                          ::access(QFile::encodeName(input.eventNode).constData(), R_OK) == 0;
     return input;
 }
 

@@ -28,9 +28,11 @@ struct HidInput {
     QString vendorId, productId;
     QString manufacturer, product;
     HidKind kind = HidKind::Keyboard;
-    QByteArray descriptor; // the report descriptor's bytes
-    QString rawNode;       // its hidraw node ("/dev/hidraw2"), empty when it has none
-    bool rawReadable = false; // the person may open rawNode to read
+    QByteArray descriptor;      // the report descriptor's bytes
+    QString rawNode;            // its hidraw node ("/dev/hidraw2"), empty when it has none
+    bool rawReadable = false;   // the person may open rawNode to read
+    QString eventNode;          // its keyboard's input event node ("/dev/input/event5"), or empty
+    bool eventReadable = false; // the person may open eventNode to read
 
     bool isScanner() const { return kind != HidKind::Keyboard; }
     // "Handheld Scanner (USB 1209:0002)".

@@ -3,6 +3,7 @@
 
 #include "devices/hid_devices.h"
 #include "devices/hid_scan_reader.h"
+#include "devices/key_scanner_reader.h"
 #include "diagnose/window/diagnose_window.h"
 #include "find_settings/window/find_settings_window.h"
 #include "main_window/app_icon.h"

@@ -20,6 +20,7 @@ namespace devices {
 class DeviceRegistry;
 class HidMonitor;
 class HidScanReader;
+class KeyScannerReader;
 } // namespace devices
 namespace diagnose {
 class DiagnoseWindow;
@@ -89,9 +90,13 @@ public:
     // for opening the port again when its device comes back. Optional; it must outlive the window
     // and be given before the settings dialog is first shown.
     void setDeviceRegistry(devices::DeviceRegistry* registry);
-    // Reads every point-of-sale scanner the person may open, from now on and as they are plugged
-    // in, into the Scan Log.
+    // Reads every point-of-sale scanner and every scanner in keyboard mode the person may open,
+    // from now on and as they are plugged in, into the Scan Log.
     void readHidScanners();
+    // The scanners in keyboard mode read now, by event node.
+    const std::map<QString, std::unique_ptr<devices::KeyScannerReader>>& keyScannerReaders() const {
+        return keyReaders_;
+    }
 
     // Tools: the Scan Log fed from the port since start-up, its window once shown (null before),
     // the recorder, and the file dialog they ask (tests hand in a double).
@@ -263,6 +268,8 @@ private:
     // The point-of-sale scanners read directly, by their hidraw node.
     std::unique_ptr<devices::HidMonitor> hidMonitor_;
     std::map<QString, std::unique_ptr<devices::HidScanReader>> hidReaders_;
+    // The scanners in keyboard mode read directly, by their input event node.
+    std::map<QString, std::unique_ptr<devices::KeyScannerReader>> keyReaders_;
     // The device the open port has open, when the registry follows it.
     std::optional<FollowedDevice> openDevice_;
     // The device whose loss closed the port; it opens again when that device is back, unless

@@ -1,8 +1,11 @@
-// Point-of-sale scanners read directly: every such scanner the person may open is read from its
-// hidraw node into the Scan Log, and followed as scanners are plugged in and out.
+// Scanners that are no serial port, read directly: every point-of-sale scanner the person may
+// open is read from its hidraw node, and every scanner in keyboard mode (a keyboard whose names
+// say scanner; never an ordinary keyboard) from its input event node, into the Scan Log; they
+// are followed as they are plugged in and out.
 
 #include "devices/hid_devices.h"
 #include "devices/hid_scan_reader.h"
+#include "devices/key_scanner_reader.h"
 #include "main_window/form1.h"
 #include "scan_log/window/scan_collector.h"
 
@@ -22,6 +25,22 @@ void Form1::readHidScanners() {
 void Form1::followHidScanners() {
     QSet<QString> present;
     for (const devices::HidInput& input : devices::listHidInputs()) {
+        if (input.kind == devices::HidKind::KeyboardScanner && !input.eventNode.isEmpty()) {
+            present.insert(input.eventNode);
+            if (keyReaders_.contains(input.eventNode))
+                continue;
+            int error = 0;
+            std::unique_ptr<devices::KeyScannerReader> reader =
+                devices::KeyScannerReader::open(input.eventNode, "us", error);
+            if (!reader)
+                continue;
+            connect(reader.get(), &devices::KeyScannerReader::keyTyped, this,
+                    [this, name = input.sourceName()](const QString& text, qint64 ms) {
+                        scanLog_->receiveDeviceKey(name, text, ms);
+                    });
+            keyReaders_.emplace(input.eventNode, std::move(reader));
+            continue;
+        }
         // Only a scanner by its descriptor: an ordinary keyboard's node is never opened.
         if (input.kind != devices::HidKind::PointOfSaleScanner || input.rawNode.isEmpty())
             continue;
@@ -47,6 +66,8 @@ void Form1::followHidScanners() {
         hidReaders_.emplace(input.rawNode, std::move(reader));
     }
     // Unplugged scanners: their readers go.
+    std::erase_if(keyReaders_,
+                  [&present](const auto& entry) { return !present.contains(entry.first); });
     std::erase_if(hidReaders_,
                   [&present](const auto& entry) { return !present.contains(entry.first); });
 }

@@ -28,6 +28,15 @@ ScanCollector::ScanCollector(base::MonotonicClock clock, QObject* parent)
         keys_.tick(std::chrono::milliseconds(nowMs_), takeTyped_);
         armKeySilence();
     });
+    deviceKeySilence_.setSingleShot(true);
+    deviceKeySilence_.setTimerType(Qt::PreciseTimer);
+    connect(&deviceKeySilence_, &QTimer::timeout, this, [this] {
+        readClocks();
+        for (auto& [device, keys] : deviceKeys_)
+            keys.tick(std::chrono::milliseconds(nowMs_),
+                      [this, &device](const TypedScan& typed) { takeDeviceTyped(device, typed); });
+        armDeviceKeySilence();
+    });
 }
 
 void ScanCollector::receive(const QByteArray& bytes, qint64 msecs) {
@@ -115,6 +124,39 @@ void ScanCollector::receiveDeviceScan(const QByteArray& bytes, qint64 firstMs, q
                       std::chrono::milliseconds(firstMs), std::chrono::milliseconds(lastMs),
                       Terminator::None, cut},
              times);
+}
+
+void ScanCollector::receiveDeviceKey(const QString& device, const QString& text,
+                                     qint64 monotonicMs) {
+    readClocks();
+    KeyboardScans& keys = deviceKeys_[device];
+    keys.setSilence(splitter_.silence());
+    // A key time from the future (another clock) is taken as now.
+    keys.key(text.toStdString(), std::chrono::milliseconds(std::min(monotonicMs, nowMs_)),
+             [this, &device](const TypedScan& typed) { takeDeviceTyped(device, typed); });
+    armDeviceKeySilence();
+}
+
+void ScanCollector::armDeviceKeySilence() {
+    std::optional<qint64> earliest;
+    for (const auto& [device, keys] : deviceKeys_)
+        if (const auto deadline = keys.deadline())
+            earliest = std::min<qint64>(earliest.value_or(deadline->count()), deadline->count());
+    if (!earliest) {
+        deviceKeySilence_.stop();
+        return;
+    }
+    const int due = static_cast<int>(std::clamp<qint64>(*earliest - clock_(), 0, 60000));
+    if (!deviceKeySilence_.isActive() || deviceKeySilence_.remainingTime() > due)
+        deviceKeySilence_.start(due);
+}
+
+void ScanCollector::takeDeviceTyped(const QString& device, const TypedScan& typed) {
+    ScanTimes times;
+    times.device = device;
+    if (typed.medianKeyGap)
+        times.keyGapMs = typed.medianKeyGap->count();
+    takeWith(ScanView{typed.bytes, typed.first, typed.last, typed.terminator, typed.cut}, times);
 }
 
 void ScanCollector::armKeySilence() {

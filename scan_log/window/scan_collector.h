@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <map>
 
 #include <functional>
 #include <optional>
@@ -63,6 +64,11 @@ public:
     void receiveDeviceScan(const QByteArray& bytes, qint64 firstMs, qint64 lastMs,
                            const QString& device, bool cut = false);
 
+    // One key from a scanner in keyboard mode read directly (not through the keyboard field), by
+    // the name its Source column gives, with the kernel's time of it on the monotonic clock. Its
+    // scans end as the keyboard field's do: at Enter or Tab, after the silence, at the limit.
+    void receiveDeviceKey(const QString& device, const QString& text, qint64 monotonicMs);
+
     // Answers whether the device holds bytes not read yet. A silence ends a scan only when it
     // answers false: a program late in reading (a busy machine) is no pause of the line.
     void setBytesWaiting(std::function<bool()> waiting) { bytesWaiting_ = std::move(waiting); }
@@ -100,6 +106,8 @@ private:
     void takeTyped(const TypedScan& typed);
     void takeWith(const ScanView& scan, ScanTimes times);
     void armKeySilence();
+    void armDeviceKeySilence();
+    void takeDeviceTyped(const QString& device, const TypedScan& typed);
     void armSilence();
     void silenceElapsed();
     void publish();
@@ -128,6 +136,10 @@ private:
     base::EventTimes keyTimes_;
     int port_ = 0;
     QTimer keySilence_;
+    // Scanners in keyboard mode read directly, each its own scans, and the one timer that ends
+    // their scans by silence.
+    std::map<QString, KeyboardScans> deviceKeys_;
+    QTimer deviceKeySilence_;
     // One single-shot timer at the splitter's deadline: no polling while the line is quiet.
     QTimer silence_;
     QTimer frame_;

@@ -167,7 +167,10 @@ QString ScanLogModel::cellText(int row, int column, const ScanInfo& decoded) con
     case Source:
         if (r.source >= FirstDeviceSource && r.source != KeyboardSource &&
             std::size_t(r.source - FirstDeviceSource) < deviceNames_.size())
-            return deviceNames_[r.source - FirstDeviceSource];
+            return r.keyGapMs == NoKeyGap ? deviceNames_[r.source - FirstDeviceSource]
+                                          : QStringLiteral("%1, %2 ms a key")
+                                                .arg(deviceNames_[r.source - FirstDeviceSource])
+                                                .arg(r.keyGapMs);
         return sourceText(r.source, r.keyGapMs, r.replied);
     case Gap:
         return r.gapMs == NoGap ? QString() : QString::number(r.gapMs);

@@ -92,9 +92,12 @@ private slots:
             return diagnose::serialFindingText(finding);
         });
         row("Diagnose: a HID device's name", [](const QString& text) {
-            return diagnose::hidFindingText(
-                {u"/sys/x"_s, u"1209"_s, u"0002"_s, {}, text, devices::HidKind::KeyboardScanner,
-                 {}, {}});
+            devices::HidInput input;
+            input.vendorId = u"1209"_s;
+            input.productId = u"0002"_s;
+            input.product = text;
+            input.kind = devices::HidKind::KeyboardScanner;
+            return diagnose::hidFindingText(input);
         });
         row("Port tooltip", [](const QString& text) {
             return ui::portTooltipText({3, {}, usbDevice(text), {}, true});

@@ -33,8 +33,14 @@ devices::SerialDevice cdcScanner() {
 }
 
 devices::HidInput hid(devices::HidKind kind) {
-    return {u"/sys/x"_s,           u"1209"_s, u"0002"_s, u"Scanner Maker"_s,
-            u"Handheld Scanner"_s, kind,      {},        {}};
+    devices::HidInput input;
+    input.sysPath = u"/sys/x"_s;
+    input.vendorId = u"1209"_s;
+    input.productId = u"0002"_s;
+    input.manufacturer = u"Scanner Maker"_s;
+    input.product = u"Handheld Scanner"_s;
+    input.kind = kind;
+    return input;
 }
 
 } // namespace

@@ -156,6 +156,31 @@ private slots:
         QCOMPARE(h.cell(4, ScanLogModel::Duration), u"12"_s);
     }
 
+    // A scanner in keyboard mode read from its event node: its keys make scans of their own,
+    // with no widget focused, named after the scanner with the time between its keys; two
+    // scanners typing at once keep their scans apart.
+    void keysOfScannersReadDirectly() {
+        LogHarness h;
+        qint64& now = h.clock->standAt(10'000);
+        const QString handheld = u"Handheld Scanner (keys, 1209:0002)"_s;
+        const QString other = u"Other Scanner (keys, 1209:0005)"_s;
+        qint64 at = 9'888;
+        for (const QChar c : u"4006381333931\r"_s) {
+            h.form->scanLog().receiveDeviceKey(handheld, QString(c), at);
+            h.form->scanLog().receiveDeviceKey(other, u"X"_s, at + 1);
+            at += 8;
+        }
+        QTRY_COMPARE(h.model().rowCount(), 1);
+        QCOMPARE(h.cell(0, ScanLogModel::Source), handheld + u", 8 ms a key"_s);
+        QCOMPARE(h.cell(0, ScanLogModel::Data), u"4006381333931"_s);
+        QCOMPARE(h.cell(0, ScanLogModel::Terminator), u"CR"_s);
+        // The other scanner's keys end by its silence.
+        now += 5'000;
+        QTRY_COMPARE(h.model().rowCount(), 2);
+        QCOMPARE(h.cell(1, ScanLogModel::Data), u"XXXXXXXXXXXXXX"_s);
+        QVERIFY(h.cell(1, ScanLogModel::Source).startsWith(other));
+    }
+
     // Key times are the window system's, not when the program got to the keys: keys that
     // waited together keep the 8 ms between them. A character composed with a dead key arrives
     // as committed text and is part of the scan. A flood of keys without Enter ends scans at the

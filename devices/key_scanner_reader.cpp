@@ -1,0 +1,96 @@
+#include "devices/key_scanner_reader.h"
+
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <array>
+#include <cerrno>
+#include <ctime>
+
+#include <fcntl.h>
+#include <linux/input.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace devices {
+
+namespace {
+
+// Events read in one go; the rest come with the next wake-up.
+constexpr std::size_t EventsPerRead = 64;
+constexpr int PressValue = 1;
+constexpr int ReleaseValue = 0;
+
+} // namespace
+
+KeyScannerReader::KeyScannerReader(base::UniqueFd fd, std::string_view layout, QObject* parent)
+    : QObject(parent), fd_(std::move(fd)), translator_(layout),
+      notifier_(std::make_unique<QSocketNotifier>(fd_.get(), QSocketNotifier::Read)) {
+    if (const int flags = ::fcntl(fd_.get(), F_GETFL); flags >= 0 && (flags & O_NONBLOCK) == 0)
+        ::fcntl(fd_.get(), F_SETFL, flags | O_NONBLOCK);
+    // Event times on the monotonic clock, as the program measures time (an event node only;
+    // a descriptor that is none keeps what it sends).
+    int clock = CLOCK_MONOTONIC;
+    ::ioctl(fd_.get(), EVIOCSCLOCKID, &clock);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &KeyScannerReader::readEvents);
+}
+
+KeyScannerReader::~KeyScannerReader() {
+    if (caught_)
+        setCaught(false);
+}
+
+std::unique_ptr<KeyScannerReader> KeyScannerReader::open(const QString& node,
+                                                         std::string_view layout, int& error) {
+    base::UniqueFd fd(
+        ::open(QFile::encodeName(node).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) {
+        error = errno;
+        return nullptr;
+    }
+    error = 0;
+    return std::make_unique<KeyScannerReader>(std::move(fd), layout);
+}
+
+bool KeyScannerReader::setCaught(bool caught) {
+    if (::ioctl(fd_.get(), EVIOCGRAB, caught ? 1 : 0) != 0)
+        return false;
+    caught_ = caught;
+    return true;
+}
+
+void KeyScannerReader::readEvents() {
+    std::array<input_event, EventsPerRead> events;
+    const ssize_t size = ::read(fd_.get(), events.data(), sizeof events);
+    if (size < 0 && (errno == EAGAIN || errno == EINTR))
+        return;
+    if (size <= 0) {
+        notifier_->setEnabled(false);
+        emit ended();
+        return;
+    }
+    const std::size_t count = std::size_t(size) / sizeof(input_event);
+    for (std::size_t i = 0; i < count; ++i) {
+        const input_event& event = events[i];
+        if (event.type == EV_SYN && event.code == SYN_DROPPED) {
+            // The kernel dropped events up to the next report: those keys are lost.
+            dropping_ = true;
+            emit keysLost();
+            continue;
+        }
+        if (event.type == EV_SYN && event.code == SYN_REPORT) {
+            dropping_ = false;
+            continue;
+        }
+        if (dropping_ || event.type != EV_KEY ||
+            (event.value != PressValue && event.value != ReleaseValue))
+            continue;
+        const std::string text = translator_.key(event.code, event.value == PressValue);
+        if (text.empty())
+            continue;
+        const qint64 ms = qint64(event.input_event_sec) * 1000 + event.input_event_usec / 1000;
+        emit keyTyped(QString::fromStdString(text), ms);
+    }
+}
+
+} // namespace devices
