@@ -3,6 +3,7 @@
 
 #include "base/clock.h"
 #include "devices/com_table_file.h"
+#include "devices/key_scanner_reader.h"
 #include "diagnose/window/diagnose_window.h"
 #include "find_settings/window/find_settings_window.h"
 #include "main_window/form1.h"
@@ -176,6 +177,10 @@ void Form1::MDiagnose_Click() {
                 quiet = diagnose::PortQuiet{port_->CommPort(), now - quietSinceMs_.value_or(now)};
             });
             return quiet;
+        });
+        diagnoseWindow_->setKeyCatcher([this](const QString& node, bool catchKeys) {
+            const auto reader = keyReaders_.find(node);
+            return reader != keyReaders_.end() && reader->second->setCaught(catchKeys);
         });
     } else
         diagnoseWindow_->refresh();

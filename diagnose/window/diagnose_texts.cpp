@@ -101,14 +101,20 @@ QString serialFindingText(const SerialFinding& finding) {
 }
 
 QString udevRuleFor(const devices::HidInput& input) {
+    return udevRuleFor(input, input.kind == devices::HidKind::PointOfSaleScanner
+                                  ? QStringLiteral("hidraw")
+                                  : QStringLiteral("input"));
+}
+
+QString udevRuleFor(const devices::HidInput& input, const QString& subsystem) {
     // Only hexadecimal ids reach the rule: anything else could change what it matches.
     const auto hex = [](const QString& id) {
         static const QRegularExpression four(QStringLiteral("^[0-9a-fA-F]{4}$"));
         return four.match(id).hasMatch() ? id.toLower() : QStringLiteral("0000");
     };
-    return QStringLiteral("SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"%1\", "
-                          "ATTRS{idProduct}==\"%2\", TAG+=\"uaccess\"")
-        .arg(hex(input.vendorId), hex(input.productId));
+    return QStringLiteral("SUBSYSTEM==\"%1\", ATTRS{idVendor}==\"%2\", "
+                          "ATTRS{idProduct}==\"%3\", TAG+=\"uaccess\"")
+        .arg(subsystem, hex(input.vendorId), hex(input.productId));
 }
 
 QString udevRuleFile() {
@@ -119,6 +125,26 @@ QString hidFindingText(const devices::HidInput& input) {
     const QString name = base::outside_text::visible(input.description());
     switch (input.kind) {
     case devices::HidKind::KeyboardScanner:
+        if (input.eventReadable)
+            return QStringLiteral("%1 is connected as a keyboard. Linnet-Test reads its keys "
+                                  "directly (as typed for US English): every code it scans is a "
+                                  "row of the Scan Log named after it. Its keys still reach the "
+                                  "window that has the focus, unless 'Catch its keys here' is "
+                                  "ticked below. To use it as a serial port, scan the 'USB "
+                                  "serial' or 'USB COM' configuration code in its manual.")
+                .arg(name);
+        if (!input.eventNode.isEmpty())
+            return QStringLiteral("%1 is connected as a keyboard: it types its codes into "
+                                  "whichever window has the focus, so no serial port receives "
+                                  "them. Linnet-Test can read its keys directly, but you may not "
+                                  "read its node %2. To allow it for the person at this computer "
+                                  "and for this scanner only, put this line in %3 (as root, with "
+                                  "Copy Rule):\n%4\nthen run 'sudo udevadm control --reload' and "
+                                  "plug the scanner in again. Joining the 'input' group is not "
+                                  "needed, and would let every program read every keyboard. "
+                                  "Meanwhile, test it in the Scan Log's keyboard field.")
+                .arg(name, base::outside_text::visible(input.eventNode), udevRuleFile(),
+                     udevRuleFor(input));
         return QStringLiteral("%1 is connected as a keyboard: it types its codes into whichever "
                               "window has the focus, so no serial port receives them. To test it "
                               "here, use the keyboard field of the Scan Log; to use it as a "

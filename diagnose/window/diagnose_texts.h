@@ -17,9 +17,10 @@ inline constexpr qint64 QuietPortMs = 10'000;
 // serial device, and for one HID device.
 QString quietPortText(const PortQuiet& quiet, bool keyboardScanner);
 QString serialFindingText(const SerialFinding& finding);
-// The udev rule that lets the person at the seat read this one scanner's hidraw node, and the
-// file it goes in.
+// The udev rule that lets the person at the seat read this one scanner's node (hidraw for a
+// point-of-sale scanner, input for one in keyboard mode), and the file it goes in.
 QString udevRuleFor(const devices::HidInput& input);
+QString udevRuleFor(const devices::HidInput& input, const QString& subsystem);
 QString udevRuleFile();
 QString hidFindingText(const devices::HidInput& input);
 

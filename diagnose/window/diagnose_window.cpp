@@ -56,8 +56,32 @@ DiagnoseWindow::DiagnoseWindow(const devices::DeviceRegistry* registry, QWidget*
     keyboards_->setAccessibleDescription(
         QStringLiteral("Check the keyboard that is your scanner in keyboard mode"));
     keyboardsLabel->setBuddy(keyboards_);
+    // Scanners in keyboard mode read directly: the person can have their keys come here only.
+    auto* catchLabel = new QLabel(
+        QStringLiteral("Catch its keys here (they then reach no other window while this one is "
+                       "open):"),
+        this);
+    catchKeys_ = new QListWidget(this);
+    catchKeys_->setObjectName(QStringLiteral("CatchKeys"));
+    catchKeys_->setMaximumHeight(60);
+    catchKeys_->setAccessibleName(QStringLiteral("Catch its keys here"));
+    catchLabel->setBuddy(catchKeys_);
+    catchLabel->hide();
+    catchKeys_->hide();
+    catchLabel_ = catchLabel;
+    connect(catchKeys_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        const QString node = item->data(Qt::UserRole).toString();
+        const bool wanted = item->checkState() == Qt::Checked;
+        if (!keyCatcher_ || !keyCatcher_(node, wanted)) {
+            // Refused (another program caught them first): the box says what is.
+            const QSignalBlocker quiet(catchKeys_);
+            item->setCheckState(wanted ? Qt::Unchecked : Qt::Checked);
+        }
+    });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(findings_, 1);
+    layout->addWidget(catchLabel);
+    layout->addWidget(catchKeys_);
     layout->addWidget(keyboardsLabel);
     layout->addWidget(keyboards_);
     layout->addLayout(buttons);
@@ -95,6 +119,7 @@ DiagnoseWindow::DiagnoseWindow(const devices::DeviceRegistry* registry, QWidget*
 }
 
 DiagnoseWindow::~DiagnoseWindow() {
+    releaseCaughtKeys();
     // A look under way reads only what it was given; it is waited for, not cut off.
     watcher_.waitForFinished();
 }
@@ -133,6 +158,50 @@ void DiagnoseWindow::showKeyboards(const QList<devices::HidInput>& hid) {
     }
 }
 
+void DiagnoseWindow::setKeyCatcher(KeyCatcher catcher) {
+    keyCatcher_ = std::move(catcher);
+    if (last_)
+        showCatchable(last_->hid);
+}
+
+void DiagnoseWindow::showCatchable(const QList<devices::HidInput>& hid) {
+    QStringList nodes;
+    for (const devices::HidInput& input : hid)
+        if (input.kind == devices::HidKind::KeyboardScanner && input.eventReadable)
+            nodes << input.eventNode;
+    const bool any = keyCatcher_ && !nodes.isEmpty();
+    catchLabel_->setVisible(any);
+    catchKeys_->setVisible(any);
+    QStringList listed;
+    for (int row = 0; row < catchKeys_->count(); ++row)
+        listed << catchKeys_->item(row)->data(Qt::UserRole).toString();
+    if (!any || listed == nodes)
+        return;
+    const QSignalBlocker quiet(catchKeys_);
+    catchKeys_->clear();
+    for (const devices::HidInput& input : hid) {
+        if (input.kind != devices::HidKind::KeyboardScanner || !input.eventReadable)
+            continue;
+        auto* item =
+            new QListWidgetItem(base::outside_text::visible(input.description()), catchKeys_);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setData(Qt::UserRole, input.eventNode);
+        item->setCheckState(Qt::Unchecked);
+    }
+}
+
+void DiagnoseWindow::releaseCaughtKeys() {
+    const QSignalBlocker quiet(catchKeys_);
+    for (int row = 0; row < catchKeys_->count(); ++row) {
+        QListWidgetItem* item = catchKeys_->item(row);
+        if (item->checkState() != Qt::Checked)
+            continue;
+        if (keyCatcher_)
+            keyCatcher_(item->data(Qt::UserRole).toString(), false);
+        item->setCheckState(Qt::Unchecked);
+    }
+}
+
 void DiagnoseWindow::setPortWatch(PortWatch watch) {
     portWatch_ = std::move(watch);
     if (last_)
@@ -146,6 +215,8 @@ void DiagnoseWindow::showEvent(QShowEvent* event) {
 
 void DiagnoseWindow::hideEvent(QHideEvent* event) {
     look_.stop();
+    // Caught keys are let go with the window: the person cannot see the box any more.
+    releaseCaughtKeys();
     QWidget::hideEvent(event);
 }
 
@@ -171,6 +242,7 @@ void DiagnoseWindow::lookDone() {
     ++looks_;
     last_ = watcher_.result();
     showKeyboards(last_->hid);
+    showCatchable(last_->hid);
     showFindings(*last_);
     if (again_)
         startLook();
@@ -178,10 +250,14 @@ void DiagnoseWindow::lookDone() {
 
 void DiagnoseWindow::showFindings(const Diagnosis& diagnosis) {
     rules_.clear();
-    for (const devices::HidInput& input : diagnosis.hid)
-        if (input.kind == devices::HidKind::PointOfSaleScanner && !input.rawReadable &&
-            !input.rawNode.isEmpty() && !rules_.contains(udevRuleFor(input)))
+    for (const devices::HidInput& input : diagnosis.hid) {
+        const bool pointOfSale = input.kind == devices::HidKind::PointOfSaleScanner;
+        const bool keys = input.kind == devices::HidKind::KeyboardScanner;
+        const bool unreadable = (pointOfSale && !input.rawNode.isEmpty() && !input.rawReadable) ||
+                                (keys && !input.eventNode.isEmpty() && !input.eventReadable);
+        if (unreadable && !rules_.contains(udevRuleFor(input)))
             rules_ << udevRuleFor(input);
+    }
     copyRule_->setVisible(!rules_.isEmpty());
     Diagnosis shown = diagnosis;
     if (portWatch_)

@@ -48,6 +48,11 @@ public:
     using PortWatch = std::function<std::optional<PortQuiet>()>;
     void setPortWatch(PortWatch watch);
 
+    // Catches the keys of the scanner in keyboard mode read from an event node, or lets them go;
+    // answers whether that was done. The window lets every caught scanner go when it closes.
+    using KeyCatcher = std::function<bool(const QString& eventNode, bool catchKeys)>;
+    void setKeyCatcher(KeyCatcher catcher);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -56,6 +61,11 @@ private:
     // The udev rules Copy Rule puts on the clipboard, one a scanner the person may not read.
     QStringList rules_;
     QPushButton* copyRule_ = nullptr;
+    KeyCatcher keyCatcher_;
+    QListWidget* catchKeys_ = nullptr;
+    QWidget* catchLabel_ = nullptr;
+    void showCatchable(const QList<devices::HidInput>& hid);
+    void releaseCaughtKeys();
     void startLook();
     void lookDone();
     // Shows the last look with the quiet port as it is now.

@@ -189,6 +189,18 @@ private slots:
         QVERIFY(udevRuleFor(pos).startsWith(u"SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"0000\""_s));
         pos.rawNode.clear();
         QVERIFY(hidFindingText(pos).contains(u"gives it no node"_s));
+
+        // In keyboard mode: read, or the rule for its input node.
+        devices::HidInput keys = hid(devices::HidKind::KeyboardScanner);
+        keys.eventNode = u"/dev/input/event5"_s;
+        keys.eventReadable = true;
+        QVERIFY(hidFindingText(keys).contains(u"Linnet-Test reads its keys directly"_s));
+        QVERIFY(hidFindingText(keys).contains(u"'Catch its keys here'"_s));
+        keys.eventReadable = false;
+        QCOMPARE(udevRuleFor(keys), u"SUBSYSTEM==\"input\", ATTRS{idVendor}==\"1209\", "
+                                    "ATTRS{idProduct}==\"0002\", TAG+=\"uaccess\""_s);
+        QVERIFY(hidFindingText(keys).contains(u"you may not read its node /dev/input/event5"_s));
+        QVERIFY(hidFindingText(keys).contains(udevRuleFor(keys)));
     }
 
     // An open port that stays quiet: why, when a keyboard-mode scanner is there, else what to

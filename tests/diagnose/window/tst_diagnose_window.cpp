@@ -52,6 +52,24 @@ private slots:
         QCOMPARE(keyboards->count(), 1);
         QCOMPARE(keyboards->item(0)->checkState(), Qt::Checked);
 
+        // The scanner in keyboard mode is read; its keys can be caught here, and are let go with
+        // the window.
+        QVERIFY(text().contains(u"Linnet-Test reads its keys directly"_s));
+        QList<std::pair<QString, bool>> catches;
+        window.setKeyCatcher([&catches](const QString& node, bool catchKeys) {
+            catches.append({node, catchKeys});
+            return true;
+        });
+        auto* catchKeys = window.findChild<QListWidget*>(u"CatchKeys"_s);
+        QCOMPARE(catchKeys->count(), 1);
+        QCOMPARE(catchKeys->item(0)->text(), u"Handheld Scanner (USB 1209:0002)"_s);
+        catchKeys->item(0)->setCheckState(Qt::Checked);
+        QCOMPARE(catches, (QList<std::pair<QString, bool>>{{u"/dev/input/event1"_s, true}}));
+        window.show();
+        window.hide();
+        QCOMPARE(catches.last(), (std::pair<QString, bool>{u"/dev/input/event1"_s, false}));
+        QCOMPARE(catchKeys->item(0)->checkState(), Qt::Unchecked);
+
         // Plugged in while the window is open: listed without asking.
         QVERIFY(bed.add(pointOfSaleScanner().description()));
         QTRY_VERIFY2(text().contains(u"Presentation Imager (USB 1209:0003) is connected as a HID "
