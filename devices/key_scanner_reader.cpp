@@ -23,15 +23,16 @@ constexpr int ReleaseValue = 0;
 
 } // namespace
 
-KeyScannerReader::KeyScannerReader(base::UniqueFd fd, std::string_view layout, QObject* parent)
-    : QObject(parent), fd_(std::move(fd)), translator_(layout),
+KeyScannerReader::KeyScannerReader(base::UniqueFd fd, std::string_view layout,
+                                   base::MonotonicClock clock, QObject* parent)
+    : QObject(parent), fd_(std::move(fd)), translator_(layout), clock_(std::move(clock)),
       notifier_(std::make_unique<QSocketNotifier>(fd_.get(), QSocketNotifier::Read)) {
     if (const int flags = ::fcntl(fd_.get(), F_GETFL); flags >= 0 && (flags & O_NONBLOCK) == 0)
         ::fcntl(fd_.get(), F_SETFL, flags | O_NONBLOCK);
     // Event times on the monotonic clock, as the program measures time (an event node only;
     // a descriptor that is none keeps what it sends).
-    int clock = CLOCK_MONOTONIC;
-    ::ioctl(fd_.get(), EVIOCSCLOCKID, &clock);
+    int clockId = CLOCK_MONOTONIC;
+    ::ioctl(fd_.get(), EVIOCSCLOCKID, &clockId);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &KeyScannerReader::readEvents);
 }
 
@@ -70,6 +71,7 @@ void KeyScannerReader::readEvents() {
         return;
     }
     const std::size_t count = std::size_t(size) / sizeof(input_event);
+    const qint64 now = clock_();
     for (std::size_t i = 0; i < count; ++i) {
         const input_event& event = events[i];
         if (event.type == EV_SYN && event.code == SYN_DROPPED) {
@@ -88,8 +90,10 @@ void KeyScannerReader::readEvents() {
         const std::string text = translator_.key(event.code, event.value == PressValue);
         if (text.empty())
             continue;
-        const qint64 ms = qint64(event.input_event_sec) * 1000 + event.input_event_usec / 1000;
-        emit keyTyped(QString::fromStdString(text), ms);
+        const qint64 kernelMs =
+            qint64(event.input_event_sec) * 1000 + event.input_event_usec / 1000;
+        const bool recent = kernelMs <= now && now - kernelMs <= LatestKeyAgeMs;
+        emit keyTyped(QString::fromStdString(text), recent ? kernelMs : now);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/clock.h"
 #include "base/unique_fd.h"
 #include "devices/key_translator.h"
 
@@ -23,8 +24,13 @@ class KeyScannerReader final : public QObject {
 
 public:
     // Reads `fd` from now on (an event node; in tests, a pipe the test writes input events to).
+    // A key time that is no recent reading of `clock` (a device that keeps another clock) is
+    // taken as the time the key was read.
     explicit KeyScannerReader(base::UniqueFd fd, std::string_view layout = "us",
+                              base::MonotonicClock clock = base::monotonicMs,
                               QObject* parent = nullptr);
+    // Kernel times older than this are another clock's.
+    static constexpr qint64 LatestKeyAgeMs = 10'000;
     ~KeyScannerReader() override;
 
     // Opens `node` to read, without waiting; null with the errno when it cannot (EACCES: the
@@ -50,6 +56,7 @@ private:
 
     base::UniqueFd fd_;
     KeyTranslator translator_;
+    base::MonotonicClock clock_;
     std::unique_ptr<QSocketNotifier> notifier_;
     bool caught_ = false;
     bool dropping_ = false;

@@ -99,7 +99,8 @@ private slots:
         int pipe[2];
         QCOMPARE(::pipe2(pipe, O_CLOEXEC), 0);
         base::UniqueFd kernel(pipe[1]);
-        KeyScannerReader reader{base::UniqueFd(pipe[0])};
+        qint64 now = 6'100;
+        KeyScannerReader reader{base::UniqueFd(pipe[0]), "us", [&now] { return now; }};
         QSignalSpy keys(&reader, &KeyScannerReader::keyTyped);
         QSignalSpy lost(&reader, &KeyScannerReader::keysLost);
         writeEvents(kernel.get(), typing("40\r", 5000, 8));
@@ -118,6 +119,11 @@ private slots:
         QTRY_COMPARE(keys.size(), 4);
         QCOMPARE(lost.size(), 1);
         QCOMPARE(keys.at(3).at(0).toString(), u"2"_s);
+        // A time from another clock (far from ours) is taken as the time it was read.
+        now = 100'000;
+        writeEvents(kernel.get(), typing("5", 6'020, 8));
+        QTRY_COMPARE(keys.size(), 5);
+        QCOMPARE(keys.at(4).at(1).toLongLong(), 100'000);
 
         QSignalSpy ended(&reader, &KeyScannerReader::ended);
         kernel = base::UniqueFd();
