@@ -4,6 +4,7 @@
 #include "ui/failure_text.h"
 
 #include <QMainWindow>
+#include <QSet>
 
 #include <array>
 #include <map>
@@ -270,6 +271,8 @@ private:
     std::map<QString, std::unique_ptr<devices::HidScanReader>> hidReaders_;
     // The scanners in keyboard mode read directly, by their input event node.
     std::map<QString, std::unique_ptr<devices::KeyScannerReader>> keyReaders_;
+    // Keyboards the person marked as scanners in Diagnose ("vendor:product"): read as well.
+    QSet<QString> markedKeyboards_;
     // The device the open port has open, when the registry follows it.
     std::optional<FollowedDevice> openDevice_;
     // The device whose loss closed the port; it opens again when that device is back, unless

@@ -1,7 +1,8 @@
 // Scanners that are no serial port, read directly: every point-of-sale scanner the person may
 // open is read from its hidraw node, and every scanner in keyboard mode (a keyboard whose names
-// say scanner; never an ordinary keyboard) from its input event node, into the Scan Log; they
-// are followed as they are plugged in and out.
+// say scanner, or one the person marked as their scanner in Diagnose; never another keyboard)
+// from its input event node, into the Scan Log; they are followed as they are plugged in and out
+// and as marks change.
 
 #include "devices/hid_devices.h"
 #include "devices/hid_scan_reader.h"
@@ -25,7 +26,10 @@ void Form1::readHidScanners() {
 void Form1::followHidScanners() {
     QSet<QString> present;
     for (const devices::HidInput& input : devices::listHidInputs()) {
-        if (input.kind == devices::HidKind::KeyboardScanner && !input.eventNode.isEmpty()) {
+        const bool marked = input.kind == devices::HidKind::Keyboard &&
+                            markedKeyboards_.contains(input.vendorId + u':' + input.productId);
+        if ((input.kind == devices::HidKind::KeyboardScanner || marked) &&
+            !input.eventNode.isEmpty()) {
             present.insert(input.eventNode);
             if (keyReaders_.contains(input.eventNode))
                 continue;

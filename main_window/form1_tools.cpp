@@ -178,6 +178,11 @@ void Form1::MDiagnose_Click() {
             });
             return quiet;
         });
+        diagnoseWindow_->setMarksListener([this](const QSet<QString>& marked) {
+            markedKeyboards_ = marked;
+            if (hidMonitor_)
+                guarded([this] { followHidScanners(); });
+        });
         diagnoseWindow_->setKeyCatcher([this](const QString& node, bool catchKeys) {
             const auto reader = keyReaders_.find(node);
             return reader != keyReaders_.end() && reader->second->setCaught(catchKeys);

@@ -53,13 +53,8 @@ Diagnosis gatherDiagnosis(const DiagnosisInput& input, const QList<devices::HidI
     diagnosis.hid = hid;
     for (devices::HidInput& device : diagnosis.hid)
         if (device.kind == devices::HidKind::Keyboard &&
-            input.markedScanners.contains(hidId(device))) {
+            input.markedScanners.contains(hidId(device)))
             device.kind = devices::HidKind::KeyboardScanner;
-            // The program reads directly only keyboards whose names say scanner; one the person
-            // marked is tested in the Scan Log's keyboard field, and its node is not offered.
-            device.eventNode.clear();
-            device.eventReadable = false;
-        }
     // A device is known by the node its links lead to: LINNET_COM3=/dev/serial/by-id/... reaches
     // the device at /dev/ttyACM0.
     QHash<QString, const devices::NumberedDevice*> byNode;

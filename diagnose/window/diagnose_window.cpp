@@ -91,6 +91,8 @@ DiagnoseWindow::DiagnoseWindow(const devices::DeviceRegistry* registry, QWidget*
             markedScanners_.insert(id);
         else
             markedScanners_.remove(id);
+        if (marksListener_)
+            marksListener_(markedScanners_);
         refresh();
     });
     connect(again, &QPushButton::clicked, this, &DiagnoseWindow::refresh);

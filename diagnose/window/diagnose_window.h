@@ -53,6 +53,10 @@ public:
     using KeyCatcher = std::function<bool(const QString& eventNode, bool catchKeys)>;
     void setKeyCatcher(KeyCatcher catcher);
 
+    // Told the keyboards the person marked as scanners ("vendor:product") whenever that changes.
+    using MarksListener = std::function<void(const QSet<QString>& marked)>;
+    void setMarksListener(MarksListener listener) { marksListener_ = std::move(listener); }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -62,6 +66,7 @@ private:
     QStringList rules_;
     QPushButton* copyRule_ = nullptr;
     KeyCatcher keyCatcher_;
+    MarksListener marksListener_;
     QListWidget* catchKeys_ = nullptr;
     QWidget* catchLabel_ = nullptr;
     void showCatchable(const QList<devices::HidInput>& hid);

@@ -1,6 +1,7 @@
 // Scanners that are no serial port, read directly by the main window over a umockdev testbed: a
 // scanner in keyboard mode plays an evemu recording into its event node, an ordinary keyboard
 // is never opened.
+#include "diagnose/window/diagnose_window.h"
 #include "form_harness.h"
 #include "hid_testbed.h"
 #include "scan_log/window/scan_collector.h"
@@ -9,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -76,6 +78,17 @@ private slots:
         QCOMPARE(model.cellText(0, ScanLogModel::Terminator), u"CR"_s);
         QTest::qWait(400);
         QCOMPARE(model.rowCount(), 1);
+
+        // An ordinary keyboard the person marks as their scanner in Diagnose is read as well,
+        // and no more once unmarked.
+        choose(h.child<QAction>(u"MDiagnose"_s));
+        auto* keyboards = h.form->diagnoseWindow()->findChild<QListWidget*>(u"keyboards"_s);
+        QTRY_VERIFY(keyboards->count() == 1 &&
+                    keyboards->item(0)->text() == u"USB Keyboard (USB 046d:c31c)"_s);
+        keyboards->item(0)->setCheckState(Qt::Checked);
+        QCOMPARE(h.form->keyScannerReaders().size(), std::size_t(2));
+        keyboards->item(0)->setCheckState(Qt::Unchecked);
+        QCOMPARE(h.form->keyScannerReaders().size(), std::size_t(1));
 
         // Unplugged: its reader goes with it; plugged in again, it is read again.
         const Hid scanner = keyboardModeScanner();
