@@ -25,7 +25,8 @@ constexpr int ReleaseValue = 0;
 
 KeyScannerReader::KeyScannerReader(base::UniqueFd fd, std::string_view layout,
                                    base::MonotonicClock clock, QObject* parent)
-    : QObject(parent), fd_(std::move(fd)), translator_(layout), clock_(std::move(clock)),
+    : QObject(parent), fd_(std::move(fd)), translator_(std::make_unique<KeyTranslator>(layout)),
+      clock_(std::move(clock)),
       notifier_(std::make_unique<QSocketNotifier>(fd_.get(), QSocketNotifier::Read)) {
     if (const int flags = ::fcntl(fd_.get(), F_GETFL); flags >= 0 && (flags & O_NONBLOCK) == 0)
         ::fcntl(fd_.get(), F_SETFL, flags | O_NONBLOCK);
@@ -51,6 +52,11 @@ std::unique_ptr<KeyScannerReader> KeyScannerReader::open(const QString& node,
     }
     error = 0;
     return std::make_unique<KeyScannerReader>(std::move(fd), layout);
+}
+
+void KeyScannerReader::setLayout(std::string_view layout) {
+    if (layout != translator_->layout())
+        translator_ = std::make_unique<KeyTranslator>(layout);
 }
 
 bool KeyScannerReader::setCaught(bool caught) {
@@ -87,7 +93,7 @@ void KeyScannerReader::readEvents() {
         if (dropping_ || event.type != EV_KEY ||
             (event.value != PressValue && event.value != ReleaseValue))
             continue;
-        const std::string text = translator_.key(event.code, event.value == PressValue);
+        const std::string text = translator_->key(event.code, event.value == PressValue);
         if (text.empty())
             continue;
         const qint64 kernelMs =

@@ -43,6 +43,10 @@ public:
     bool setCaught(bool caught);
     bool caught() const { return caught_; }
 
+    // Reads the keys by another layout from the next key on.
+    void setLayout(std::string_view layout);
+    const std::string& layout() const { return translator_->layout(); }
+
 signals:
     // One key's text ("\r" for Enter, "\t" for Tab) and the time it was pressed.
     void keyTyped(const QString& text, qint64 monotonicMs);
@@ -55,7 +59,7 @@ private:
     void readEvents();
 
     base::UniqueFd fd_;
-    KeyTranslator translator_;
+    std::unique_ptr<KeyTranslator> translator_;
     base::MonotonicClock clock_;
     std::unique_ptr<QSocketNotifier> notifier_;
     bool caught_ = false;

@@ -2,6 +2,8 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <array>
+
 namespace devices {
 
 namespace {
@@ -9,7 +11,19 @@ namespace {
 // evdev key codes are XKB key codes less 8.
 constexpr unsigned EvdevToXkb = 8;
 
+constexpr std::array Layouts = {
+    ScannerLayout{"us", "US English"}, ScannerLayout{"gb", "UK English"},
+    ScannerLayout{"de", "German"},     ScannerLayout{"fr", "French"},
+    ScannerLayout{"es", "Spanish"},    ScannerLayout{"it", "Italian"},
+    ScannerLayout{"ch", "Swiss"},      ScannerLayout{"be", "Belgian"},
+    ScannerLayout{"cz", "Czech"},      ScannerLayout{"pl", "Polish"},
+};
+
 } // namespace
+
+std::span<const ScannerLayout> scannerLayouts() {
+    return Layouts;
+}
 
 void KeyTranslator::Deleter::operator()(xkb_context* context) const {
     xkb_context_unref(context);

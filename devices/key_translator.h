@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,14 @@ struct xkb_keymap;
 struct xkb_state;
 
 namespace devices {
+
+// A keyboard layout a scanner in keyboard mode may type for, by its XKB name.
+struct ScannerLayout {
+    std::string_view xkbName; // "de"
+    std::string_view name;    // "German"
+};
+// The layouts offered for scanners read directly, US English first.
+std::span<const ScannerLayout> scannerLayouts();
 
 // What the keys of a keyboard type, by a keyboard layout (libxkbcommon, with the system's XKB
 // data): the evdev key codes of presses and releases in, the text each press types out, shift

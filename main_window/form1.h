@@ -273,6 +273,8 @@ private:
     std::map<QString, std::unique_ptr<devices::KeyScannerReader>> keyReaders_;
     // Keyboards the person marked as scanners in Diagnose ("vendor:product"): read as well.
     QSet<QString> markedKeyboards_;
+    // The layout (XKB name) they type for, as the person says in Diagnose.
+    QString keyLayout_ = QStringLiteral("us");
     // The device the open port has open, when the registry follows it.
     std::optional<FollowedDevice> openDevice_;
     // The device whose loss closed the port; it opens again when that device is back, unless

@@ -35,7 +35,7 @@ void Form1::followHidScanners() {
                 continue;
             int error = 0;
             std::unique_ptr<devices::KeyScannerReader> reader =
-                devices::KeyScannerReader::open(input.eventNode, "us", error);
+                devices::KeyScannerReader::open(input.eventNode, keyLayout_.toStdString(), error);
             if (!reader)
                 continue;
             connect(reader.get(), &devices::KeyScannerReader::keyTyped, this,

@@ -183,6 +183,11 @@ void Form1::MDiagnose_Click() {
             if (hidMonitor_)
                 guarded([this] { followHidScanners(); });
         });
+        diagnoseWindow_->setLayoutListener([this](const QString& xkbName) {
+            keyLayout_ = xkbName;
+            for (auto& [node, reader] : keyReaders_)
+                reader->setLayout(xkbName.toStdString());
+        });
         diagnoseWindow_->setKeyCatcher([this](const QString& node, bool catchKeys) {
             const auto reader = keyReaders_.find(node);
             return reader != keyReaders_.end() && reader->second->setCaught(catchKeys);

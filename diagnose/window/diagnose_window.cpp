@@ -3,10 +3,12 @@
 #include "base/outside_text.h"
 #include "devices/device_registry.h"
 #include "devices/hid_devices.h"
+#include "devices/key_translator.h"
 #include "diagnose/model/diagnosis.h"
 #include "diagnose/window/diagnose_texts.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -78,9 +80,30 @@ DiagnoseWindow::DiagnoseWindow(const devices::DeviceRegistry* registry, QWidget*
             item->setCheckState(wanted ? Qt::Unchecked : Qt::Checked);
         }
     });
+    // The layout the scanners in keyboard mode type for: their keys are read by it.
+    scannerLayout_ = new QComboBox(this);
+    scannerLayout_->setObjectName(QStringLiteral("ScannerLayout"));
+    for (const devices::ScannerLayout& known : devices::scannerLayouts())
+        scannerLayout_->addItem(
+            QString::fromUtf8(known.name.data(), qsizetype(known.name.size())),
+            QString::fromUtf8(known.xkbName.data(), qsizetype(known.xkbName.size())));
+    auto* layoutLabel = new QLabel(QStringLiteral("Scanners in keyboard mode type for:"), this);
+    layoutLabel->setBuddy(scannerLayout_);
+    scannerLayout_->setAccessibleName(QStringLiteral("Scanners in keyboard mode type for"));
+    connect(scannerLayout_, &QComboBox::currentIndexChanged, this, [this] {
+        if (layoutListener_)
+            layoutListener_(scannerLayout_->currentData().toString());
+    });
+    auto* layoutRow = new QHBoxLayout;
+    layoutRow->addWidget(catchLabel, 1);
+    layoutRow->addWidget(layoutLabel);
+    layoutRow->addWidget(scannerLayout_);
+    layoutLabel_ = layoutLabel;
+    layoutLabel->hide();
+    scannerLayout_->hide();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(findings_, 1);
-    layout->addWidget(catchLabel);
+    layout->addLayout(layoutRow);
     layout->addWidget(catchKeys_);
     layout->addWidget(keyboardsLabel);
     layout->addWidget(keyboards_);
@@ -174,6 +197,8 @@ void DiagnoseWindow::showCatchable(const QList<devices::HidInput>& hid) {
     const bool any = keyCatcher_ && !nodes.isEmpty();
     catchLabel_->setVisible(any);
     catchKeys_->setVisible(any);
+    layoutLabel_->setVisible(any && layoutListener_);
+    scannerLayout_->setVisible(any && layoutListener_);
     QStringList listed;
     for (int row = 0; row < catchKeys_->count(); ++row)
         listed << catchKeys_->item(row)->data(Qt::UserRole).toString();

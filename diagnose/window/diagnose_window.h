@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+class QComboBox;
 class QListWidget;
 class QPlainTextEdit;
 
@@ -57,6 +58,10 @@ public:
     using MarksListener = std::function<void(const QSet<QString>& marked)>;
     void setMarksListener(MarksListener listener) { marksListener_ = std::move(listener); }
 
+    // Told the keyboard layout (XKB name) the person says their scanners type for.
+    using LayoutListener = std::function<void(const QString& xkbName)>;
+    void setLayoutListener(LayoutListener listener) { layoutListener_ = std::move(listener); }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -67,8 +72,11 @@ private:
     QPushButton* copyRule_ = nullptr;
     KeyCatcher keyCatcher_;
     MarksListener marksListener_;
+    LayoutListener layoutListener_;
+    QComboBox* scannerLayout_ = nullptr;
     QListWidget* catchKeys_ = nullptr;
     QWidget* catchLabel_ = nullptr;
+    QWidget* layoutLabel_ = nullptr;
     void showCatchable(const QList<devices::HidInput>& hid);
     void releaseCaughtKeys();
     void startLook();

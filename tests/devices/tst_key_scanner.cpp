@@ -125,6 +125,13 @@ private slots:
         QTRY_COMPARE(keys.size(), 5);
         QCOMPARE(keys.at(4).at(1).toLongLong(), 100'000);
 
+        // Another layout from the next key on: the key left of U on a German keyboard is Z.
+        reader.setLayout("de");
+        QCOMPARE(reader.layout(), std::string("de"));
+        writeEvents(kernel.get(), {keyEvent(99'990, EV_KEY, KEY_Y, 1)});
+        QTRY_COMPARE(keys.size(), 6);
+        QCOMPARE(keys.at(5).at(0).toString(), u"z"_s);
+
         QSignalSpy ended(&reader, &KeyScannerReader::ended);
         kernel = base::UniqueFd();
         QTRY_COMPARE(ended.size(), 1);

@@ -1,6 +1,7 @@
 // Scanners that are no serial port, read directly by the main window over a umockdev testbed: a
 // scanner in keyboard mode plays an evemu recording into its event node, an ordinary keyboard
 // is never opened.
+#include "devices/key_scanner_reader.h"
 #include "diagnose/window/diagnose_window.h"
 #include "form_harness.h"
 #include "hid_testbed.h"
@@ -8,6 +9,7 @@
 #include "scan_log/window/scan_log_model.h"
 #include "usb_testbed.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
@@ -89,6 +91,10 @@ private slots:
         QCOMPARE(h.form->keyScannerReaders().size(), std::size_t(2));
         keyboards->item(0)->setCheckState(Qt::Unchecked);
         QCOMPARE(h.form->keyScannerReaders().size(), std::size_t(1));
+        // The person says the scanner types for German: its keys are read so.
+        auto* layout = h.form->diagnoseWindow()->findChild<QComboBox*>(u"ScannerLayout"_s);
+        layout->setCurrentIndex(layout->findData(u"de"_s));
+        QCOMPARE(h.form->keyScannerReaders().begin()->second->layout(), std::string("de"));
 
         // Unplugged: its reader goes with it; plugged in again, it is read again.
         const Hid scanner = keyboardModeScanner();
