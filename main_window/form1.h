@@ -94,6 +94,10 @@ public:
     // Reads every point-of-sale scanner and every scanner in keyboard mode the person may open,
     // from now on and as they are plugged in, into the Scan Log.
     void readHidScanners();
+    // The point-of-sale scanners read now, by hidraw node.
+    const std::map<QString, std::unique_ptr<devices::HidScanReader>>& hidScannerReaders() const {
+        return hidReaders_;
+    }
     // The scanners in keyboard mode read now, by event node.
     const std::map<QString, std::unique_ptr<devices::KeyScannerReader>>& keyScannerReaders() const {
         return keyReaders_;

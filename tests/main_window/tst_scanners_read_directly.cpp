@@ -16,7 +16,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <linux/input-event-codes.h>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace testbed;
 using namespace Qt::Literals::StringLiterals;
@@ -105,6 +108,42 @@ private slots:
         umockdev_testbed_uevent(bed.get(), hid.toUtf8().constData(), "remove");
         umockdev_testbed_remove_device(bed.get(), hid.toUtf8().constData());
         QTRY_VERIFY(h.form->keyScannerReaders().empty());
+    }
+
+    // A point-of-sale scanner's node plays a script of reads: a scan in two reports is one row.
+    void aPointOfSaleScannerSendsAScanInTwoReports() {
+        Testbed bed;
+        QVERIFY(bed.add(counterScanner().description()));
+        QTemporaryDir folder;
+        const QString script = QDir(folder.path()).filePath(u"reports.script"_s);
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        // Report 2: "]E0", eight data bytes, continued; then the rest, not continued (the
+        // script writes control bytes as ^A for 01h, ^@ for 00h).
+        file.write("r 50 ^B]E040063813^A\n"
+                   "r 50 ^B]E033931^@^@^@^@\n");
+        file.close();
+        // The testbed plays the node through a pseudo-terminal: made raw, it passes the reports'
+        // bytes as they are, as a hidraw node does.
+        const int node = ::open("/dev/hidraw5", O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(node >= 0);
+        termios raw{};
+        QCOMPARE(::tcgetattr(node, &raw), 0);
+        ::cfmakeraw(&raw);
+        QCOMPARE(::tcsetattr(node, TCSANOW, &raw), 0);
+        ::close(node);
+        GError* error = nullptr;
+        QVERIFY(umockdev_testbed_load_script(bed.get(), "/dev/hidraw5", script.toUtf8().constData(),
+                                             &error));
+        QVERIFY(error == nullptr);
+        FormHarness h;
+        h.form->readHidScanners();
+        QCOMPARE(h.form->hidScannerReaders().size(), std::size_t(1));
+        ScanLogModel& model = h.form->scanLog().model();
+        QTRY_COMPARE_WITH_TIMEOUT(model.rowCount(), 1, 5000);
+        QCOMPARE(model.cellText(0, ScanLogModel::Source), u"Counter Scanner (HID, 1209:0004)"_s);
+        QCOMPARE(model.cellText(0, ScanLogModel::Data), u"]E04006381333931"_s);
+        QCOMPARE(model.cellText(0, ScanLogModel::Symbology), u"EAN-13 or UPC-A"_s);
     }
 };
 

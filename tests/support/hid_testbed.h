@@ -92,6 +92,24 @@ inline Hid ordinaryKeyboard() {
             3};
 }
 
+// A counter scanner in point-of-sale mode whose reports carry the scan: report 2 with the three
+// symbology identifiers, eight bytes of decoded data and the "continued" bit.
+inline const QString CounterScannerDescriptor =
+    QStringLiteral("058C0902A1010912A1028502150026FF007508058C09FB09FC09FD95038102"
+                   "09FE950882020125017501950109FF8102750795018103C0C0");
+
+inline Hid counterScanner() {
+    return {QStringLiteral("1-9"),
+            QStringLiteral("1209"),
+            QStringLiteral("0004"),
+            QStringLiteral("Scanner Maker"),
+            QStringLiteral("Counter Scanner"),
+            CounterScannerDescriptor,
+            QStringLiteral("00"),
+            false,
+            5};
+}
+
 inline Hid mouse() {
     return {QStringLiteral("1-8"),
             QStringLiteral("046d"),
