@@ -3,6 +3,7 @@
 #include "scan_log/model/scan_info.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace scan_log {
 
@@ -152,6 +153,9 @@ void ScanCollector::armDeviceKeySilence() {
 }
 
 void ScanCollector::takeDeviceTyped(const QString& device, const TypedScan& typed) {
+    recentDeviceScans_.push_back({typed.bytes, typed.last.count()});
+    if (recentDeviceScans_.size() > 8)
+        recentDeviceScans_.pop_front();
     ScanTimes times;
     times.device = device;
     if (typed.medianKeyGap)
@@ -174,6 +178,17 @@ void ScanCollector::armKeySilence() {
 }
 
 void ScanCollector::takeTyped(const TypedScan& typed) {
+    // The same keys of a scanner read directly reach the field too when it has the focus: the
+    // scan is in the log already, under the scanner's name.
+    const bool twice = std::any_of(
+        recentDeviceScans_.begin(), recentDeviceScans_.end(), [&typed](const RecentScan& seen) {
+            return seen.bytes == typed.bytes &&
+                   std::abs(seen.lastMs - typed.last.count()) <= SameScanWithinMs;
+        });
+    if (twice) {
+        emit keyboardScanEnded();
+        return;
+    }
     ScanTimes times;
     times.keyboard = true;
     if (typed.medianKeyGap)

@@ -140,6 +140,13 @@ private:
     // their scans by silence.
     std::map<QString, KeyboardScans> deviceKeys_;
     QTimer deviceKeySilence_;
+    // The last scans of scanners read directly: the keyboard field's copy of one is not logged.
+    struct RecentScan {
+        std::string bytes;
+        qint64 lastMs = 0;
+    };
+    std::deque<RecentScan> recentDeviceScans_;
+    static constexpr qint64 SameScanWithinMs = 1000;
     // One single-shot timer at the splitter's deadline: no polling while the line is quiet.
     QTimer silence_;
     QTimer frame_;

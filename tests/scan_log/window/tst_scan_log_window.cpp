@@ -174,6 +174,14 @@ private slots:
         QCOMPARE(h.cell(0, ScanLogModel::Source), handheld + u", 8 ms a key"_s);
         QCOMPARE(h.cell(0, ScanLogModel::Data), u"4006381333931"_s);
         QCOMPARE(h.cell(0, ScanLogModel::Terminator), u"CR"_s);
+        // The same keys reaching the keyboard field (it had the focus) are not a second scan.
+        h.showLog();
+        auto* field = h.window->findChild<QLineEdit*>(u"KeyboardScan"_s);
+        field->setFocus();
+        QTest::keyClicks(field, u"4006381333931"_s);
+        QTest::keyClick(field, Qt::Key_Return);
+        QTRY_VERIFY(field->text().isEmpty());
+        QCOMPARE(h.model().rowCount(), 1);
         // The other scanner's keys end by its silence.
         now += 5'000;
         QTRY_COMPARE(h.model().rowCount(), 2);
