@@ -1,0 +1,120 @@
+#include "scan_log/model/chart_scales.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace scan_log {
+
+namespace {
+
+// The tick at or below `low` and the one at or above `high`, in steps; a value a rounding error
+// away from a tick is on it (0.3 / 0.1 is 2.9999999999999996).
+constexpr double Slack = 1e-9;
+double firstOf(double low, double step) {
+    return std::floor(low / step + Slack);
+}
+double lastOf(double high, double step) {
+    return std::ceil(high / step - Slack);
+}
+
+} // namespace
+
+Ticks niceTicks(double low, double high, int most) {
+    Ticks ticks;
+    if (!(high > low) || most < 2 || !std::isfinite(low) || !std::isfinite(high))
+        return ticks;
+    const double rough = (high - low) / (most - 1);
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
+        ticks.step = factor * power;
+        if (std::llround(lastOf(high, ticks.step) - firstOf(low, ticks.step)) + 1 <= most)
+            break;
+    }
+    const double first = firstOf(low, ticks.step) * ticks.step;
+    const double last = lastOf(high, ticks.step) * ticks.step;
+    const long long count = std::llround((last - first) / ticks.step) + 1;
+    for (long long i = 0; i < count; ++i)
+        ticks.values.push_back(first + double(i) * ticks.step);
+    return ticks;
+}
+
+std::optional<double> median(std::span<const std::int64_t> values) {
+    if (values.empty())
+        return std::nullopt;
+    std::vector<std::int64_t> sorted(values.begin(), values.end());
+    const std::size_t middle = sorted.size() / 2;
+    std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(middle), sorted.end());
+    const double upper = double(sorted[middle]);
+    if (sorted.size() % 2 == 1)
+        return upper;
+    const double lower =
+        double(*std::max_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(middle)));
+    return (lower + upper) / 2;
+}
+
+Histogram histogram(std::span<const std::int64_t> valuesMs, int most) {
+    Histogram result;
+    most = std::max(most, 1);
+    if (valuesMs.empty())
+        return result;
+    const auto [low, high] = std::minmax_element(valuesMs.begin(), valuesMs.end());
+    result.lowestMs = std::max<std::int64_t>(0, *low);
+    result.highestMs = std::max<std::int64_t>(0, *high);
+    // The smallest 1-2-5 width that covers the largest value in `most` bins.
+    std::int64_t width = 1;
+    for (std::int64_t power = 1;; power *= 10) {
+        bool found = false;
+        for (const std::int64_t factor : {1, 2, 5}) {
+            width = factor * power;
+            if (result.highestMs / width < most) {
+                found = true;
+                break;
+            }
+        }
+        if (found || power > (std::int64_t(1) << 50))
+            break;
+    }
+    result.binWidthMs = width;
+    result.counts.assign(std::size_t(std::min<std::int64_t>(result.highestMs / width + 1, most)),
+                         0);
+    for (const std::int64_t value : valuesMs) {
+        const std::int64_t bin = std::max<std::int64_t>(0, value) / width;
+        ++result.counts[std::size_t(
+            std::min<std::int64_t>(bin, std::int64_t(result.counts.size()) - 1))];
+    }
+    result.medianMs = median(valuesMs);
+    return result;
+}
+
+std::vector<TimelineColumn> timelineColumns(std::span<const std::int64_t> timesMs,
+                                            std::span<const Mark> marks, std::int64_t fromMs,
+                                            std::int64_t toMs, int columns) {
+    std::vector<TimelineColumn> result(std::size_t(std::max(columns, 0)));
+    // Spans beyond a few decades of milliseconds are no log's (and would overflow below).
+    if (columns <= 0 || toMs < fromMs || toMs - fromMs > (std::int64_t(1) << 40))
+        return result;
+    const std::int64_t span = toMs - fromMs + 1;
+    const std::size_t count = std::min(timesMs.size(), marks.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int64_t at = timesMs[i];
+        if (at < fromMs || at > toMs)
+            continue;
+        // In whole numbers: a scan on a column's first millisecond is in that column.
+        const auto column = std::size_t((at - fromMs) * columns / span);
+        TimelineColumn& c = result[column];
+        switch (marks[i]) {
+        case Mark::Good:
+            ++c.good;
+            break;
+        case Mark::Problem:
+            ++c.problem;
+            break;
+        case Mark::Unknown:
+            ++c.unknown;
+            break;
+        }
+    }
+    return result;
+}
+
+} // namespace scan_log
