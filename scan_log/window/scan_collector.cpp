@@ -33,9 +33,12 @@ ScanCollector::ScanCollector(base::MonotonicClock clock, QObject* parent)
     deviceKeySilence_.setTimerType(Qt::PreciseTimer);
     connect(&deviceKeySilence_, &QTimer::timeout, this, [this] {
         readClocks();
-        for (auto& [device, keys] : deviceKeys_)
-            keys.tick(std::chrono::milliseconds(nowMs_),
-                      [this, &device](const TypedScan& typed) { takeDeviceTyped(device, typed); });
+        for (auto& entry : deviceKeys_) {
+            const QString& device = entry.first;
+            entry.second.tick(
+                std::chrono::milliseconds(nowMs_),
+                [this, &device](const TypedScan& typed) { takeDeviceTyped(device, typed); });
+        }
         armDeviceKeySilence();
     });
 }
