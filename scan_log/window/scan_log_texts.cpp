@@ -136,4 +136,30 @@ QString keyboardFieldLabel() {
     return QStringLiteral("Click here, then scan with a keyboard-mode scanner");
 }
 
+QString timelineName() {
+    return QStringLiteral("Scans along time");
+}
+
+QString timelineDescription(std::size_t scans, std::int64_t spanMs) {
+    return QStringLiteral("%1 scan%2 in %3 s")
+        .arg(scans)
+        .arg(scans == 1 ? QString() : QStringLiteral("s"))
+        .arg(double(spanMs) / 1000.0, 0, 'f', 1);
+}
+
+QString histogramName() {
+    return QStringLiteral("Gaps between scans");
+}
+
+QString histogramDescription(const Histogram& histogram, std::size_t values, bool durations) {
+    const QString what = durations ? QStringLiteral("durations") : QStringLiteral("gaps");
+    if (values == 0 || !histogram.medianMs)
+        return QStringLiteral("no %1 yet").arg(what);
+    return QStringLiteral("%1 %2 to %3 ms, median %4 ms")
+        .arg(what)
+        .arg(histogram.lowestMs)
+        .arg(histogram.highestMs)
+        .arg(*histogram.medianMs, 0, 'f', 0);
+}
+
 } // namespace scan_log
