@@ -1,12 +1,12 @@
 #include "devices/hid_scan_reader.h"
 
-#include <QFile>
+#include "devices/device_node.h"
+
 #include <QSocketNotifier>
 
 #include <array>
 #include <cerrno>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace devices {
@@ -25,8 +25,7 @@ HidScanReader::HidScanReader(base::UniqueFd fd, std::vector<ScanReportLayout> la
     : QObject(parent), fd_(std::move(fd)), layouts_(std::move(layouts)), clock_(std::move(clock)),
       notifier_(std::make_unique<QSocketNotifier>(fd_.get(), QSocketNotifier::Read)) {
     // Read without waiting, whatever the descriptor was opened with: the window must not stop.
-    if (const int flags = ::fcntl(fd_.get(), F_GETFL); flags >= 0 && (flags & O_NONBLOCK) == 0)
-        ::fcntl(fd_.get(), F_SETFL, flags | O_NONBLOCK);
+    readWithoutWaiting(fd_.get());
     connect(notifier_.get(), &QSocketNotifier::activated, this, &HidScanReader::readReports);
 }
 
@@ -34,13 +33,9 @@ HidScanReader::~HidScanReader() = default;
 
 std::unique_ptr<HidScanReader>
 HidScanReader::open(const QString& node, std::vector<ScanReportLayout> layouts, int& error) {
-    base::UniqueFd fd(
-        ::open(QFile::encodeName(node).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (fd.get() < 0) {
-        error = errno;
+    base::UniqueFd fd = openNodeToRead(node, error);
+    if (fd.get() < 0)
         return nullptr;
-    }
-    error = 0;
     return std::make_unique<HidScanReader>(std::move(fd), std::move(layouts));
 }
 

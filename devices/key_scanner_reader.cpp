@@ -1,13 +1,13 @@
 #include "devices/key_scanner_reader.h"
 
-#include <QFile>
+#include "devices/device_node.h"
+
 #include <QSocketNotifier>
 
 #include <array>
 #include <cerrno>
 #include <ctime>
 
-#include <fcntl.h>
 #include <linux/input.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -28,8 +28,7 @@ KeyScannerReader::KeyScannerReader(base::UniqueFd fd, std::string_view layout,
     : QObject(parent), fd_(std::move(fd)), translator_(std::make_unique<KeyTranslator>(layout)),
       clock_(std::move(clock)),
       notifier_(std::make_unique<QSocketNotifier>(fd_.get(), QSocketNotifier::Read)) {
-    if (const int flags = ::fcntl(fd_.get(), F_GETFL); flags >= 0 && (flags & O_NONBLOCK) == 0)
-        ::fcntl(fd_.get(), F_SETFL, flags | O_NONBLOCK);
+    readWithoutWaiting(fd_.get());
     // Event times on the monotonic clock, as the program measures time (an event node only;
     // a descriptor that is none keeps what it sends).
     int clockId = CLOCK_MONOTONIC;
@@ -44,13 +43,9 @@ KeyScannerReader::~KeyScannerReader() {
 
 std::unique_ptr<KeyScannerReader> KeyScannerReader::open(const QString& node,
                                                          std::string_view layout, int& error) {
-    base::UniqueFd fd(
-        ::open(QFile::encodeName(node).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (fd.get() < 0) {
-        error = errno;
+    base::UniqueFd fd = openNodeToRead(node, error);
+    if (fd.get() < 0)
         return nullptr;
-    }
-    error = 0;
     return std::make_unique<KeyScannerReader>(std::move(fd), layout);
 }
 
