@@ -86,22 +86,26 @@ Histogram histogram(std::span<const std::int64_t> valuesMs, int most) {
     return result;
 }
 
+std::optional<int> timelineColumnOf(std::int64_t atMs, std::int64_t fromMs, std::int64_t toMs,
+                                    int columns) {
+    // Spans beyond a few decades of milliseconds are no log's (and would overflow below).
+    if (columns <= 0 || toMs < fromMs || toMs - fromMs > (std::int64_t(1) << 40) || atMs < fromMs ||
+        atMs > toMs)
+        return std::nullopt;
+    // In whole numbers: a scan on a column's first millisecond is in that column.
+    return int((atMs - fromMs) * columns / (toMs - fromMs + 1));
+}
+
 std::vector<TimelineColumn> timelineColumns(std::span<const std::int64_t> timesMs,
                                             std::span<const Mark> marks, std::int64_t fromMs,
                                             std::int64_t toMs, int columns) {
     std::vector<TimelineColumn> result(std::size_t(std::max(columns, 0)));
-    // Spans beyond a few decades of milliseconds are no log's (and would overflow below).
-    if (columns <= 0 || toMs < fromMs || toMs - fromMs > (std::int64_t(1) << 40))
-        return result;
-    const std::int64_t span = toMs - fromMs + 1;
     const std::size_t count = std::min(timesMs.size(), marks.size());
     for (std::size_t i = 0; i < count; ++i) {
-        const std::int64_t at = timesMs[i];
-        if (at < fromMs || at > toMs)
+        const std::optional<int> column = timelineColumnOf(timesMs[i], fromMs, toMs, columns);
+        if (!column)
             continue;
-        // In whole numbers: a scan on a column's first millisecond is in that column.
-        const auto column = std::size_t((at - fromMs) * columns / span);
-        TimelineColumn& c = result[column];
+        TimelineColumn& c = result[std::size_t(*column)];
         switch (marks[i]) {
         case Mark::Good:
             ++c.good;

@@ -41,6 +41,10 @@ struct TimelineColumn {
     std::uint32_t good = 0, problem = 0, unknown = 0;
     std::uint32_t total() const { return good + problem + unknown; }
 };
+// The column of `columns` between `fromMs` and `toMs` that a scan at `atMs` falls in; none
+// outside the span.
+std::optional<int> timelineColumnOf(std::int64_t atMs, std::int64_t fromMs, std::int64_t toMs,
+                                    int columns);
 std::vector<TimelineColumn> timelineColumns(std::span<const std::int64_t> timesMs,
                                             std::span<const Mark> marks, std::int64_t fromMs,
                                             std::int64_t toMs, int columns);

@@ -2,8 +2,11 @@
 
 #include "scan_log/window/scan_log_texts.h"
 
+#include <QHelpEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -15,6 +18,39 @@ const QColor GoodColour(0x2e, 0x7d, 0x32);
 const QColor ProblemColour(0xc6, 0x28, 0x28);
 const QColor UnknownColour(0x61, 0x61, 0x61);
 
+// A tick's label: whole numbers as they are, others with as many decimals as the step needs.
+QString tickText(double value, double step, const QString& unit) {
+    const int decimals = step >= 1 ? 0 : step >= 0.1 ? 1 : 2;
+    return QString::number(value, 'f', decimals) + unit;
+}
+
+// Ticks along the bottom `strip` for values from `low` to `high` across the strip's width, those
+// inside the range only, each labelled with its value.
+void drawAxis(QPainter& painter, const QRect& strip, double low, double high, const QString& unit,
+              const QPalette& palette) {
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int most = std::max(2, strip.width() / (metrics.averageCharWidth() * 8));
+    const Ticks ticks = niceTicks(low, high, most);
+    // Flat ends: a tick stays within the strip.
+    painter.setPen(QPen(palette.text().color(), 1, Qt::SolidLine, Qt::FlatCap));
+    for (const double value : ticks.values) {
+        if (value < low - ticks.step * 1e-9 || value > high + ticks.step * 1e-9)
+            continue;
+        const double x = strip.left() + (value - low) / (high - low) * strip.width();
+        painter.drawLine(QPointF(x, strip.top() + 1), QPointF(x, strip.top() + 4));
+        const QString label = tickText(value, ticks.step, unit);
+        const int labelWidth = metrics.horizontalAdvance(label);
+        const int left =
+            std::clamp(int(x) - labelWidth / 2, strip.left(), strip.right() - labelWidth);
+        painter.drawText(QRect(left, strip.top() + 4, labelWidth, metrics.height()),
+                         Qt::AlignLeft | Qt::AlignTop, label);
+    }
+}
+
+int axisHeight(const QWidget& widget) {
+    return widget.fontMetrics().height() + 5;
+}
+
 } // namespace
 
 ScanTimeline::ScanTimeline(QWidget* parent) : QWidget(parent) {
@@ -24,11 +60,71 @@ ScanTimeline::ScanTimeline(QWidget* parent) : QWidget(parent) {
 }
 
 QSize ScanTimeline::sizeHint() const {
-    return {480, 40};
+    return {480, 24 + axisHeight(*this)};
 }
 
 QSize ScanTimeline::minimumSizeHint() const {
-    return {120, 28};
+    return {120, 16 + axisHeight(*this)};
+}
+
+int ScanTimeline::columnCount() const {
+    return std::max(1, width() / ColumnWidth);
+}
+
+int ScanTimeline::marksHeight() const {
+    return std::max(8, height() - axisHeight(*this));
+}
+
+std::optional<std::size_t> ScanTimeline::scanAt(int x) const {
+    const int column = x / ColumnWidth;
+    if (x < 0 || std::size_t(column) >= columns_.size() ||
+        columns_[std::size_t(column)].total() == 0)
+        return std::nullopt;
+    // The times come in order: the column's scans are one run of them.
+    const int columns = columnCount();
+    const auto before = [&](std::int64_t at) {
+        return at < fromMs_ ||
+               timelineColumnOf(at, fromMs_, toMs_, columns).value_or(columns) < column;
+    };
+    const std::size_t count = std::min(times_.size(), marks_.size());
+    const auto first = std::size_t(
+        std::partition_point(times_.begin(), times_.begin() + std::ptrdiff_t(count), before) -
+        times_.begin());
+    std::optional<std::size_t> found;
+    for (std::size_t i = first;
+         i < count && timelineColumnOf(times_[i], fromMs_, toMs_, columns) == column; ++i) {
+        if (!found)
+            found = i;
+        if (marks_[i] == Mark::Problem)
+            return i;
+    }
+    return found;
+}
+
+void ScanTimeline::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        if (const std::optional<std::size_t> scan = scanAt(int(event->position().x())))
+            emit scanClicked(*scan);
+    QWidget::mousePressEvent(event);
+}
+
+bool ScanTimeline::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        // What a column's mark stands for, in words.
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const int column = help->pos().x() / ColumnWidth;
+        if (column >= 0 && std::size_t(column) < columns_.size() &&
+            columns_[std::size_t(column)].total() > 0) {
+            const TimelineColumn& c = columns_[std::size_t(column)];
+            QToolTip::showText(help->globalPos(), timelineColumnText(c.good, c.problem, c.unknown),
+                               this);
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void ScanTimeline::setScans(std::vector<std::int64_t> timesMs, std::vector<Mark> marks,
@@ -49,17 +145,20 @@ void ScanTimeline::resizeEvent(QResizeEvent* event) {
 }
 
 void ScanTimeline::recount() {
-    columns_ = timelineColumns(times_, marks_, fromMs_, toMs_, std::max(1, width() / ColumnWidth));
+    columns_ = timelineColumns(times_, marks_, fromMs_, toMs_, columnCount());
 }
 
 void ScanTimeline::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(rect(), palette().base());
-    const int middle = height() / 2;
+    const int middle = marksHeight() / 2;
     painter.setPen(palette().mid().color());
     painter.drawLine(0, middle, width(), middle);
-    const int size = std::min(ColumnWidth - 1, height() / 3);
+    if (toMs_ > fromMs_)
+        drawAxis(painter, QRect(0, marksHeight(), width(), axisHeight(*this)), 0,
+                 double(toMs_ - fromMs_) / 1000.0, QStringLiteral(" s"), palette());
+    const int size = std::min(ColumnWidth - 1, marksHeight() / 2);
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         const TimelineColumn& column = columns_[i];
         if (column.total() == 0)
@@ -89,11 +188,11 @@ GapHistogram::GapHistogram(QWidget* parent) : QWidget(parent) {
 }
 
 QSize GapHistogram::sizeHint() const {
-    return {240, 80};
+    return {240, 60 + axisHeight(*this)};
 }
 
 QSize GapHistogram::minimumSizeHint() const {
-    return {MostBins * 3, 40};
+    return {MostBins * 3, 30 + axisHeight(*this)};
 }
 
 void GapHistogram::setValues(std::vector<std::int64_t> valuesMs, bool durations) {
@@ -110,20 +209,24 @@ void GapHistogram::paintEvent(QPaintEvent*) {
         return;
     const std::uint32_t highest =
         *std::max_element(histogram_.counts.begin(), histogram_.counts.end());
+    const int barsHeight = std::max(8, height() - axisHeight(*this));
     const double binWidth = double(width()) / double(histogram_.counts.size());
+    drawAxis(painter, QRect(0, barsHeight, width(), axisHeight(*this)), 0,
+             double(histogram_.binWidthMs) * double(histogram_.counts.size()),
+             QStringLiteral(" ms"), palette());
     painter.setPen(Qt::NoPen);
     painter.setBrush(palette().highlight());
     for (std::size_t i = 0; i < histogram_.counts.size(); ++i) {
         if (histogram_.counts[i] == 0)
             continue;
-        const double barHeight = double(height() - 4) * histogram_.counts[i] / highest;
-        painter.drawRect(QRectF(double(i) * binWidth + 1, height() - barHeight,
+        const double barHeight = double(barsHeight - 4) * histogram_.counts[i] / highest;
+        painter.drawRect(QRectF(double(i) * binWidth + 1, barsHeight - barHeight,
                                 std::max(1.0, binWidth - 2), barHeight));
     }
     if (histogram_.medianMs) {
         const double x = *histogram_.medianMs / double(histogram_.binWidthMs) * binWidth;
         painter.setPen(QPen(palette().text().color(), 1, Qt::DashLine));
-        painter.drawLine(QPointF(x, 0), QPointF(x, height()));
+        painter.drawLine(QPointF(x, 0), QPointF(x, barsHeight));
     }
 }
 

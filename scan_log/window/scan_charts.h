@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace scan_log {
@@ -24,17 +25,29 @@ public:
     void setScans(std::vector<std::int64_t> timesMs, std::vector<Mark> marks, std::int64_t fromMs,
                   std::int64_t toMs);
     // Pixels a column takes.
-    static constexpr int ColumnWidth = 6;
+    static constexpr int ColumnWidth = 8;
+
+    // The scan a click at `x` stands for: the first problem of the column there, else its first
+    // scan; none for an empty column.
+    std::optional<std::size_t> scanAt(int x) const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+signals:
+    // A mark was clicked: the index of its scan in the times given to setScans().
+    void scanClicked(std::size_t scan);
+
 protected:
+    bool event(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void recount();
+    int columnCount() const;
+    int marksHeight() const;
 
     std::vector<std::int64_t> times_;
     std::vector<Mark> marks_;

@@ -246,8 +246,12 @@ void ScanLogModel::stage(std::string_view scan, bool cut, const ScanTimes& times
     const quint16 keyGap =
         times.keyGapMs ? static_cast<quint16>(std::clamp<qint64>(*times.keyGapMs, 0, NoKeyGap - 1))
                        : NoKeyGap;
+    // Judged once as it comes, so that the pictures never decode the rows they draw.
+    const ScanVerdict verdict =
+        times.verdict ? *times.verdict : decodeScan(scan, LineFacts{times.lineErrors}).verdict;
     records_.push_back(Record{times.wallMs, firstChunk_ + static_cast<quint32>(chunks_.size() - 1),
                               static_cast<quint32>(chunkUsed_), static_cast<quint32>(scan.size()),
+                              static_cast<quint32>(verdict),
                               times.gapMs ? clamp32(*times.gapMs) : NoGap,
                               clamp32(times.durationMs), cut,
                               static_cast<quint8>(std::clamp(times.lineErrors, 0, MaxLineErrors)),
@@ -255,6 +259,14 @@ void ScanLogModel::stage(std::string_view scan, bool cut, const ScanTimes& times
     chunkUsed_ += scan.size();
     keptBytes_ += scan.size();
     stagedBytes_ += scan.size();
+}
+
+int ScanLogModel::firstRowFrom(qint64 wallMs) const {
+    const auto rows = records_.begin() + static_cast<std::ptrdiff_t>(shown_);
+    return static_cast<int>(
+        std::partition_point(records_.begin(), rows,
+                             [wallMs](const Record& r) { return r.wallMs < wallMs; }) -
+        records_.begin());
 }
 
 void ScanLogModel::markLatestReplied() {

@@ -18,14 +18,15 @@ namespace scan_log {
 
 // What the log learns of a scan besides its bytes.
 struct ScanTimes {
-    qint64 wallMs = 0;              // wall-clock time of the first byte, ms since the epoch
-    std::optional<qint64> gapMs;    // from the previous scan's last byte to this one's first
-    qint64 durationMs = 0;          // from the first byte to the last
-    int port = 0;                   // the COM number it came from; 0: not known
-    bool keyboard = false;          // typed into the keyboard field instead
-    std::optional<qint64> keyGapMs; // keyboard scans: the median time between keys
-    QString device;                 // a scanner read directly: its name; empty for the port
-    int lineErrors = 0;             // breaks, framing and parity errors among its bytes
+    qint64 wallMs = 0;                  // wall-clock time of the first byte, ms since the epoch
+    std::optional<qint64> gapMs;        // from the previous scan's last byte to this one's first
+    qint64 durationMs = 0;              // from the first byte to the last
+    int port = 0;                       // the COM number it came from; 0: not known
+    bool keyboard = false;              // typed into the keyboard field instead
+    std::optional<qint64> keyGapMs;     // keyboard scans: the median time between keys
+    QString device;                     // a scanner read directly: its name; empty for the port
+    int lineErrors = 0;                 // breaks, framing and parity errors among its bytes
+    std::optional<ScanVerdict> verdict; // when the feeder has decoded it already
 };
 
 // The kept scans as a table, oldest first. Holds at most MaxRows; older ones leave first.
@@ -90,6 +91,15 @@ public:
     quint64 number(int row) const { return firstNumber_ + static_cast<quint64>(row); }
     // Its bytes, terminator included.
     std::string_view bytes(int row) const;
+    // What the pictures draw of a row, without decoding it: kept with the row when it came.
+    qint64 wallMs(int row) const { return record(row).wallMs; }
+    std::optional<qint64> gapMs(int row) const {
+        return record(row).gapMs == NoGap ? std::nullopt : std::optional<qint64>(record(row).gapMs);
+    }
+    qint64 durationMs(int row) const { return record(row).durationMs; }
+    ScanVerdict verdict(int row) const { return ScanVerdict(record(row).verdict); }
+    // The first row whose scan came at `wallMs` or later (rowCount() when none did).
+    int firstRowFrom(qint64 wallMs) const;
     // The whole text of a cell, as copied and saved.
     QString cellText(int row, int column) const;
 
@@ -106,10 +116,11 @@ private:
     // lines fills the log in a second), so they hold no allocation of their own.
     struct Record {
         qint64 wallMs;
-        quint32 chunk;  // sequence number of the chunk holding the bytes
-        quint32 offset; // of the first byte in the chunk
-        quint32 size;
-        quint32 gapMs; // NoGap for none
+        quint32 chunk;       // sequence number of the chunk holding the bytes
+        quint32 offset;      // of the first byte in the chunk
+        quint32 size : 30;   // a scan is far shorter than a gibibyte: the port's queue is 16 MiB
+        quint32 verdict : 2; // a ScanVerdict
+        quint32 gapMs;       // NoGap for none
         quint32 durationMs;
         bool cut : 1;
         quint8 lineErrors : 6; // up to MaxLineErrors

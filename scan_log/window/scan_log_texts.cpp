@@ -147,6 +147,43 @@ QString timelineDescription(std::size_t scans, std::int64_t spanMs) {
         .arg(double(spanMs) / 1000.0, 0, 'f', 1);
 }
 
+QString timelineColumnText(std::uint32_t good, std::uint32_t problem, std::uint32_t unknown) {
+    QStringList parts;
+    if (good > 0)
+        parts << QStringLiteral("%1 good").arg(good);
+    if (problem > 0)
+        parts << QStringLiteral("%1 with a problem").arg(problem);
+    if (unknown > 0)
+        parts << QStringLiteral("%1 unknown").arg(unknown);
+    return parts.join(QStringLiteral(", ")) + QStringLiteral("; click to show it in the table");
+}
+
+QString showPicturesTip() {
+    return QStringLiteral("Show the timeline of the scans and the histogram of their gaps above "
+                          "the table");
+}
+
+QString timelineTip() {
+    return QStringLiteral(
+        "Each mark stands for the scans at that time: a filled circle when all were good, a "
+        "square when one could not be checked, a cross when one had a problem. A stretch without "
+        "marks is a pause of the scanner. Click a mark to show its scan in the table.");
+}
+
+QString histogramOfTip() {
+    return QStringLiteral(
+        "The histogram counts the gaps between the scans shown (from the last byte of one to the "
+        "first of the next) or their durations; the dashed line is the median.");
+}
+
+QString picturesSpanText(const QDateTime& from, const QDateTime& to, bool lastMinute) {
+    const QString format = QStringLiteral("hh:mm:ss");
+    return QStringLiteral("%1 %2 to %3")
+        .arg(lastMinute ? QStringLiteral("The last minute's scans,")
+                        : QStringLiteral("Every scan,"),
+             from.toString(format), to.toString(format));
+}
+
 QString histogramName() {
     return QStringLiteral("Gaps between scans");
 }

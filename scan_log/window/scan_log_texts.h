@@ -2,6 +2,7 @@
 
 #include "scan_log/model/chart_scales.h"
 
+#include <QDateTime>
 #include <QString>
 
 namespace scan_log {
@@ -39,6 +40,13 @@ QString keyboardFieldLabel();
 // "gaps 150 to 450 ms, median 300 ms".
 QString timelineName();
 QString timelineDescription(std::size_t scans, std::int64_t spanMs);
+// A timeline mark's tip: how many scans of each verdict it stands for.
+QString timelineColumnText(std::uint32_t good, std::uint32_t problem, std::uint32_t unknown);
+QString showPicturesTip();
+QString timelineTip();
+QString histogramOfTip();
+// Above the pictures: the span they show.
+QString picturesSpanText(const QDateTime& from, const QDateTime& to, bool lastMinute);
 QString histogramName();
 QString histogramDescription(const Histogram& histogram, std::size_t values, bool durations);
 

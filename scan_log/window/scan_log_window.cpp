@@ -3,6 +3,7 @@
 #include "scan_log/window/keyboard_scan_field.h"
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_texts.h"
+#include "scan_log/window/scan_pictures.h"
 #include "scan_log/window/scan_row_delegate.h"
 #include "ui/file_chooser.h"
 #include "ui/prompts.h"
@@ -11,6 +12,7 @@
 #include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QGridLayout>
@@ -22,6 +24,7 @@
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -54,18 +57,31 @@ ScanLogWindow::ScanLogWindow(ScanCollector& log, ui::FileChooser& files, ui::Pro
     Q_UNUSED(accessible);
     setObjectName(QStringLiteral("ScanLog"));
     setWindowTitle(QStringLiteral("Scan Log"));
-    resize(900, 480);
+    resize(900, 560);
 
     // Everything in rows narrow enough for the window to sit beside the main window on a
     // common screen: the figures in two rows, the buttons and the silence in one, the keyboard
     // field in another.
     QLayout* figures = buildFigures();
     buildTable();
+    // The pictures above the table, in a splitter: dragged to nothing or unticked, they go.
+    pictures_ = new ScanPictures(log_.model(), this);
+    splitter_ = new QSplitter(Qt::Vertical, this);
+    splitter_->setObjectName(QStringLiteral("ScanLogSplitter"));
+    splitter_->setChildrenCollapsible(false);
+    splitter_->addWidget(pictures_);
+    splitter_->addWidget(table_);
+    splitter_->setCollapsible(0, true);
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
     QLayout* buttons = buildButtons();
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(figures);
-    layout->addWidget(table_, 1);
+    layout->addWidget(splitter_, 1);
     layout->addLayout(buttons);
+    connect(pictures_, &ScanPictures::rowClicked, this, &ScanLogWindow::showRow);
+    connect(splitter_, &QSplitter::splitterMoved, this,
+            [this] { showPictures_->setChecked(splitter_->sizes().value(0) > 0); });
 
     connect(silence_, &QSpinBox::valueChanged, &log_, &ScanCollector::setSilenceMs);
     connect(&log_, &ScanCollector::changed, this, [this] {
@@ -152,6 +168,16 @@ QLayout* ScanLogWindow::buildButtons() {
     QPushButton* clear = addButton("clearButton", QStringLiteral("C&lear"));
     QPushButton* copy = addButton("copyButton", QStringLiteral("&Copy"));
     QPushButton* save = addButton("saveCsvButton", QStringLiteral("Save &As CSV..."));
+    showPictures_ = new QCheckBox(QStringLiteral("&Pictures"), this);
+    showPictures_->setObjectName(QStringLiteral("ShowPictures"));
+    showPictures_->setToolTip(showPicturesTip());
+    showPictures_->setChecked(true);
+    connect(showPictures_, &QCheckBox::toggled, this, [this](bool shown) {
+        pictures_->setVisible(shown);
+        if (shown && splitter_->sizes().value(0) == 0)
+            splitter_->setSizes({pictures_->sizeHint().height(), table_->height()});
+    });
+    buttons->addWidget(showPictures_);
     buttons->addStretch();
     buttons->addWidget(silenceLabel_);
     buttons->addWidget(silence_);
@@ -218,6 +244,17 @@ void ScanLogWindow::tellRowsArrived(int first, int last) {
     event.setFirstColumn(0);
     event.setLastColumn(ScanLogModel::ColumnCount - 1);
     QAccessible::updateAccessibility(&event);
+}
+
+void ScanLogWindow::showRow(int row) {
+    if (row < 0 || row >= log_.model().rowCount())
+        return;
+    const QModelIndex index = log_.model().index(row, ScanLogModel::Number);
+    // Through the selection model: the view's selectRow() would read the click's modifiers.
+    table_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
+    table_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    table_->setFocus(Qt::MouseFocusReason);
 }
 
 void ScanLogWindow::clearLog() {

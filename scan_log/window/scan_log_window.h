@@ -4,10 +4,12 @@
 
 #include <functional>
 
+class QCheckBox;
 class QLabel;
 class QLayout;
 class QPushButton;
 class QSpinBox;
+class QSplitter;
 class QTableView;
 namespace ui {
 class FileChooser;
@@ -17,6 +19,7 @@ class Prompts;
 namespace scan_log {
 
 class ScanCollector;
+class ScanPictures;
 
 // The Scan Log: every scan as a row with what it means, the figures above, and Clear, Copy and
 // Save As CSV. A window of its own that does not block the main window; closing it only hides
@@ -30,6 +33,10 @@ public:
                   QWidget* parent = nullptr);
 
     QTableView& table() const { return *table_; }
+    ScanPictures& pictures() const { return *pictures_; }
+
+    // Selects `row` and brings it into sight (a timeline mark was clicked).
+    void showRow(int row);
 
     void clearLog();
     // The selected rows as tab-separated text, on the clipboard.
@@ -54,6 +61,9 @@ private:
     ui::FileChooser& files_;
     ui::Prompts& prompts_;
     QTableView* table_ = nullptr;
+    ScanPictures* pictures_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    QCheckBox* showPictures_ = nullptr;
     QLabel* count_ = nullptr;
     QLabel* rate_ = nullptr;
     QLabel* shortest_ = nullptr;

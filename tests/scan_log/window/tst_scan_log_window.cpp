@@ -2,8 +2,10 @@
 #include "fake_file_chooser.h"
 #include "form_harness.h"
 #include "scan_log/window/keyboard_scan_field.h"
+#include "scan_log/window/scan_charts.h"
 #include "scan_log/window/scan_collector.h"
 #include "scan_log/window/scan_log_window.h"
+#include "scan_log/window/scan_pictures.h"
 #include "views/rich_text_box.h"
 
 #include <QAction>
@@ -252,6 +254,13 @@ private slots:
         QVERIFY(colour(0).isValid() && colour(1).isValid() && colour(0) != colour(1));
         QVERIFY(!colour(2).isValid());
         QTRY_COMPARE(h.figure("problemCount"), u"Problems: 1"_s);
+        // The three came together: one mark, a problem's, and a click on it selects that row.
+        scan_log::ScanTimeline& timeline = h.window->pictures().timeline();
+        QTRY_COMPARE(timeline.accessibleDescription().left(7), u"3 scans"_s);
+        QTest::mouseClick(&timeline, Qt::LeftButton, {}, QPoint(1, 5));
+        const QModelIndexList selected = h.window->table().selectionModel()->selectedRows();
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(selected.front().row(), 1);
     }
 
     // Garbage from a line at the wrong settings counts among the problems, and so does a scan
