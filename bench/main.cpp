@@ -46,7 +46,8 @@ constexpr const char* UsageText =
     "              idle-unfocused, idle-focused, unterminated (memory under data that never\n"
     "              ends a scan), search-noise (Find Settings under 1 MB/s of noise),\n"
     "              tool-floods (20,000 scans into Test Codes, 100,000 keys into the Scan Log),\n"
-    "              held (scans and a stream while the window's thread is held)\n";
+    "              held (scans and a stream while the window's thread is held),\n"
+    "              pictures (the Scan Log's pictures with 100,000 scans)\n";
 
 // In the order they run.
 const QStringList Measurements = {
@@ -56,7 +57,7 @@ const QStringList Measurements = {
     QStringLiteral("inputlen1"),    QStringLiteral("idle-unfocused"),
     QStringLiteral("idle-focused"), QStringLiteral("unterminated"),
     QStringLiteral("search-noise"), QStringLiteral("tool-floods"),
-    QStringLiteral("held"),
+    QStringLiteral("held"),         QStringLiteral("pictures"),
 };
 
 // A measurement run that has not finished in this time is ended.
@@ -182,6 +183,8 @@ int runChild(int argc, char** argv, const Options& options) {
         runToolFloods(workload, report);
     else if (options.child == QLatin1String("held"))
         runHeld(workload, report);
+    else if (options.child == QLatin1String("pictures"))
+        runPictures(workload, report);
     else
         throw std::invalid_argument("unknown measurement " + options.child.toStdString());
     return 0;

@@ -7,8 +7,11 @@
 
 #include "main_window/form1.h"
 #include "port/port_control.h"
+#include "scan_log/window/scan_charts.h"
 #include "scan_log/window/scan_collector.h"
+#include "scan_log/window/scan_log_model.h"
 #include "scan_log/window/scan_log_window.h"
+#include "scan_log/window/scan_pictures.h"
 #include "test_codes/window/test_codes_window.h"
 
 #include <QApplication>
@@ -619,6 +622,59 @@ void runHeld(const Workload& workload, RunReport& report) {
                      .arg(count));
         notePrompts(QStringLiteral("held"), window, report);
     }
+}
+
+} // namespace bench
+
+namespace bench {
+
+void runPictures(const Workload& workload, RunReport& report) {
+    (void)workload;
+    // 100,000 scans 0.5 ms apart, so that all of them fall in the minute the pictures show; one
+    // in ten a problem, one in ten unknown.
+    scan_log::ScanLogModel model;
+    qint64 at = 1'000'000'000;
+    int made = 0;
+    const auto stageOne = [&] {
+        scan_log::ScanTimes times;
+        times.wallMs = at + made / 2;
+        times.gapMs = 1;
+        times.durationMs = 2;
+        times.verdict = made % 10 == 0   ? scan_log::ScanVerdict::Problem
+                        : made % 10 == 1 ? scan_log::ScanVerdict::Unknown
+                                         : scan_log::ScanVerdict::Good;
+        model.stage("4006381333931\r", false, times);
+        ++made;
+    };
+    for (std::size_t i = 0; i < scan_log::ScanLogModel::MaxRows; ++i)
+        stageOne();
+    model.publish();
+    scan_log::ScanPictures pictures(model);
+    pictures.resize(1400, 120);
+    pictures.show();
+    runFor(300);
+    std::vector<double> updates, repaints;
+    for (int i = 0; i < 40; ++i) {
+        stageOne();
+        const qint64 start = nowNs();
+        model.publish();
+        pictures.refresh();
+        pictures.timeline().repaint();
+        pictures.histogram().repaint();
+        updates.push_back(double(nowNs() - start) / 1e6);
+        const qint64 paintStart = nowNs();
+        pictures.timeline().repaint();
+        repaints.push_back(double(nowNs() - paintStart) / 1e6);
+    }
+    report.value("pictures-repaint", percentile(repaints, 0.95));
+    report.value("pictures-update", percentile(updates, 0.95));
+    progress(QStringLiteral("pictures: %1 scans in the minute; timeline repaint median %2 ms, "
+                            "p95 %3 ms; new scan to repainted pictures median %4 ms, p95 %5 ms")
+                 .arg(model.rowCount())
+                 .arg(median(repaints), 0, 'f', 2)
+                 .arg(percentile(repaints, 0.95), 0, 'f', 2)
+                 .arg(median(updates), 0, 'f', 2)
+                 .arg(percentile(updates, 0.95), 0, 'f', 2));
 }
 
 } // namespace bench

@@ -59,5 +59,8 @@ void runToolFloods(const Workload& workload, RunReport& report);
 // shows), and a 115,200-baud stream during 5 s of it (how long the far end was kept from
 // writing, and whether every byte arrived).
 void runHeld(const Workload& workload, RunReport& report);
+// The Scan Log's pictures with 100,000 scans in their minute: a new scan published, the pictures
+// refreshed and repainted, and the timeline's repaint alone.
+void runPictures(const Workload& workload, RunReport& report);
 
 } // namespace bench

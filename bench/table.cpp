@@ -61,6 +61,10 @@ Table::Table() {
     add("held-writer", "Window held 5 s in a stream: writer held up (ms)", "<= 20", Need::AtMost,
         20, 1);
     add("held-lost", "Window held 5 s in a stream: bytes not shown", "= 0", Need::AtMost, 0, 0);
+    add("pictures-repaint", "Timeline of 100,000 scans: repaint p95 (ms)", "< 10", Need::Below, 10,
+        2);
+    add("pictures-update", "Pictures of 100,000 scans: update p95 (ms)", "< 10", Need::Below, 10,
+        2);
     add("startup", "Start-up to first painted window (ms)", "<= 250", Need::AtMost, 250, 0);
 }
 
