@@ -108,6 +108,19 @@ bool SettingsSearch::tick(std::int64_t nowMs) {
     return !outcome_ && !(current() == before);
 }
 
+TriedResult triedResult(const TriedSetting& setting, const std::optional<LineFormat>& found) {
+    if (found && setting.format == *found)
+        return TriedResult::Found;
+    // Errors first: a setting at the wrong rate shows them whatever characters it made of them.
+    if (setting.lineErrors > 0)
+        return TriedResult::LineErrors;
+    if (setting.chars == 0)
+        return TriedResult::Silent;
+    if (setting.unprintable > 0)
+        return TriedResult::Garbage;
+    return TriedResult::Clean;
+}
+
 const TriedSetting* SettingsSearch::atCurrent() const {
     for (const TriedSetting& setting : tried_)
         if (setting.format == current())
@@ -139,6 +152,9 @@ void SettingsSearch::endScan() {
     setting.lineErrors += score.lineErrors;
     setting.unprintable += score.unprintable;
     setting.endedWithTerminator += score.endsWithTerminator ? 1 : 0;
+    if (setting.firstChars.size() < TriedSetting::FirstCharsKept)
+        setting.firstChars +=
+            text.substr(0, TriedSetting::FirstCharsKept - setting.firstChars.size());
     setting.lastScan = text;
 
     if (expected_) {

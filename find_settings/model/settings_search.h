@@ -38,7 +38,15 @@ struct TriedSetting {
     int endedWithTerminator = 0; // scans whose last character was CR or LF
     bool matchedExpected = false;
     std::string lastScan; // as received, at 7 data bits the low seven bits
+    // The first characters received at this setting, as lastScan, at most FirstCharsKept.
+    std::string firstChars;
+    static constexpr std::size_t FirstCharsKept = 32;
 };
+
+// A setting tried, in a word: the one found; clean (no line error, only what scanners send);
+// line errors; garbage (characters no scanner sends); silent (nothing arrived at it).
+enum class TriedResult { Found, Clean, LineErrors, Garbage, Silent };
+TriedResult triedResult(const TriedSetting& setting, const std::optional<LineFormat>& found);
 
 struct SearchOutcome {
     enum class Kind {
@@ -87,6 +95,8 @@ public:
 
     const std::optional<SearchOutcome>& outcome() const { return outcome_; }
     int settingsTried() const { return static_cast<int>(tried_.size()); }
+    // The settings scans were heard at so far, in the order tried.
+    const std::vector<TriedSetting>& tried() const { return tried_; }
     // The place of the setting listened to in the order of trying: 1 for the first. The one
     // count the window shows, in its progress and its status alike.
     int currentNumber() const { return static_cast<int>(position_) + 1; }

@@ -99,6 +99,10 @@ QString reportName() {
     return QStringLiteral("Search report");
 }
 
+QString triedSettingsName() {
+    return QStringLiteral("Settings tried");
+}
+
 QString applyTip() {
     return QStringLiteral("Puts the found settings into the port and the settings dialog");
 }
@@ -132,25 +136,31 @@ QString evidenceText(const TriedSetting& setting) {
     return parts.join(QStringLiteral(", "));
 }
 
-QString triedLine(const TriedSetting& setting) {
-    // In the form the Scan Log shows bytes in, and no longer than a line: what a wrong setting
-    // received is garbage, and its first characters say as much as all of them.
-    constexpr std::size_t MostShownChars = 64;
-    const std::string_view last = setting.lastScan;
-    std::string shown;
-    std::size_t taken = 0;
-    for (; taken < last.size(); ++taken) {
-        const std::string one = scan_log::visibleForm(last.substr(taken, 1));
-        if (shown.size() + one.size() > MostShownChars)
-            break;
-        shown += one;
+QString triedResultWord(TriedResult result) {
+    switch (result) {
+    case TriedResult::Found:
+        return QStringLiteral("found");
+    case TriedResult::Clean:
+        return QStringLiteral("clean");
+    case TriedResult::LineErrors:
+        return QStringLiteral("line errors");
+    case TriedResult::Garbage:
+        return QStringLiteral("garbage");
+    case TriedResult::Silent:
+        break;
     }
-    QString text = QString::fromStdString(shown);
-    if (taken < last.size())
-        text += QStringLiteral("... (%1 bytes)").arg(last.size());
-    return shortName(setting.format) + QStringLiteral(": ") +
-           count(setting.chars, "character", "characters") + QStringLiteral(" in ") +
-           evidenceText(setting) + QStringLiteral(". Last: ") + text;
+    return QStringLiteral("silent");
+}
+
+QString listeningWord() {
+    return QStringLiteral("listening");
+}
+
+QString firstCharactersText(const TriedSetting& setting) {
+    QString text = QString::fromStdString(scan_log::visibleForm(setting.firstChars));
+    if (std::size_t(setting.chars) > setting.firstChars.size())
+        text += QStringLiteral("...");
+    return text;
 }
 
 QString listeningText(const LineFormat& format, int number, int total, int scansHeard) {
@@ -212,10 +222,11 @@ QString verdictText(const SearchOutcome& outcome) {
                               "rate this program does not offer, or the line is disturbed; "
                               "check the scanner's manual for its rate and the cable for a "
                               "loose contact.");
-    return QStringLiteral("Not found: no setting gave clean scans (no line error, only "
-                          "printable characters, CR or LF at the end). What each setting "
-                          "received is listed below; if one reads almost right, the scanner's "
-                          "manual says how to set it.");
+    return QStringLiteral(
+        "Not found: no setting gave clean scans (no line error, only "
+        "printable characters, CR or LF at the end). What each setting "
+        "received is in the table below; if one reads almost right, the scanner's "
+        "manual says how to set it.");
 }
 
 } // namespace
@@ -257,13 +268,7 @@ QString noSerialLineText(const QString& portName, const QString& device) {
 }
 
 QString outcomeText(const SearchOutcome& outcome) {
-    QString text = verdictText(outcome);
-    if (!outcome.tried.empty()) {
-        text += QStringLiteral("\n\nSettings tried, in order:");
-        for (const TriedSetting& setting : outcome.tried)
-            text += QLatin1Char('\n') + triedLine(setting);
-    }
-    return text;
+    return verdictText(outcome);
 }
 
 } // namespace find_settings

@@ -28,14 +28,18 @@ QString progressName();
 QString progressBeforeText();
 QString progressDuringText();
 QString reportName();
+QString triedSettingsName();
 QString applyTip();
 // "19200 baud, 7 data bits, even parity, 1 stop bit".
 QString formatDescription(const LineFormat& format);
 // "2 scans, no line error, all printable, ends with CR LF".
 QString evidenceText(const TriedSetting& setting);
-// One line of the list of settings tried: "9600 8N1: 1 scan, 14 characters, 3 line errors, ...".
-QString triedLine(const TriedSetting& setting);
 // `number`: the setting's place in the order of trying, as the progress bar shows it.
+// A setting tried in a word, as the table of settings tried shows it.
+QString triedResultWord(TriedResult result);
+QString listeningWord();
+// The first characters received at a setting in the Scan Log's visible form, "..." when more came.
+QString firstCharactersText(const TriedSetting& setting);
 QString listeningText(const LineFormat& format, int number, int total, int scansHeard);
 QString nothingYetText(qint64 quietSeconds);
 // The report of a finished search: what was found, or "not found" and why, then the settings

@@ -1,17 +1,23 @@
 #include "find_settings/window/find_settings_window.h"
 
 #include "find_settings/window/find_settings_texts.h"
+#include "find_settings/window/tried_settings_model.h"
 #include "port/port_control.h"
 #include "test_codes/model/scan_verdict.h"
 #include "test_codes/model/test_code.h"
 #include "ui/failure_text.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace find_settings {
@@ -65,11 +71,41 @@ FindSettingsWindow::FindSettingsWindow(port::PortControl& port, base::MonotonicC
     status_ = plainLabel(QString(), QStringLiteral("FindStatus"), this);
     layout->addWidget(status_);
 
-    report_ = new QPlainTextEdit(this);
-    report_->setObjectName(QStringLiteral("FindReport"));
-    report_->setReadOnly(true);
+    // The finding in a sentence with its evidence, and every setting tried in the table below.
+    report_ = plainLabel(QString(), QStringLiteral("FindReport"), this);
     report_->setAccessibleName(reportName());
-    layout->addWidget(report_, 1);
+    report_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    layout->addWidget(report_);
+
+    triedModel_ = new TriedSettingsModel(this);
+    tried_ = new QTableView(this);
+    tried_->setObjectName(QStringLiteral("TriedSettings"));
+    tried_->setAccessibleName(triedSettingsName());
+    tried_->setModel(triedModel_);
+    tried_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tried_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tried_->setShowGrid(false);
+    tried_->setAlternatingRowColors(true);
+    tried_->setWordWrap(false);
+    tried_->verticalHeader()->hide();
+    tried_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    tried_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    tried_->horizontalHeader()->setStretchLastSection(true);
+    tried_->setColumnWidth(TriedSettingsModel::Setting,
+                           fontMetrics().horizontalAdvance(QStringLiteral("115200 8N1__")));
+    tried_->setColumnWidth(TriedSettingsModel::Result,
+                           fontMetrics().horizontalAdvance(QStringLiteral("line errors_____")) +
+                               20);
+    tried_->setColumnWidth(TriedSettingsModel::Scans,
+                           fontMetrics().horizontalAdvance(QStringLiteral("Scans___")));
+    tried_->setColumnWidth(TriedSettingsModel::Characters,
+                           fontMetrics().horizontalAdvance(QStringLiteral("Characters___")));
+    auto* copy = new QAction(tried_);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    tried_->addAction(copy);
+    connect(copy, &QAction::triggered, this, &FindSettingsWindow::copyTried);
+    layout->addWidget(tried_, 1);
 
     auto* buttons = new QHBoxLayout;
     start_ = new QPushButton(QStringLiteral("&Start"), this);
@@ -86,7 +122,7 @@ FindSettingsWindow::FindSettingsWindow(port::PortControl& port, base::MonotonicC
     buttons->addWidget(cancel_);
     buttons->addWidget(applyButton_);
     layout->addLayout(buttons);
-    resize(640, 420);
+    resize(640, 480);
 
     connect(start_, &QPushButton::clicked, this, [this] { start(); });
     connect(cancel_, &QPushButton::clicked, this, [this] { cancel(); });
@@ -120,6 +156,8 @@ void FindSettingsWindow::start() {
     found_.reset();
     applyButton_->setEnabled(false);
     report_->clear();
+    triedModel_->clear();
+    shownScans_ = shownNumber_ = -1;
     if (const QString noLine = lineCheck_ ? lineCheck_() : QString(); !noLine.isEmpty()) {
         status_->setText(noLine);
         return;
@@ -190,7 +228,31 @@ void FindSettingsWindow::tick() {
     showProgress();
 }
 
+void FindSettingsWindow::showTried(bool searching) {
+    const std::vector<TriedSetting>& tried =
+        search_->outcome() ? search_->outcome()->tried : search_->tried();
+    triedModel_->setRows(tried, found_, search_->current(), searching);
+    if (const std::optional<int> found = triedModel_->foundRow())
+        tried_->scrollTo(triedModel_->index(*found, 0));
+    else if (searching)
+        tried_->scrollToBottom();
+}
+
+void FindSettingsWindow::copyTried() {
+    QList<int> rows;
+    for (const QModelIndex& index : tried_->selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    if (!rows.isEmpty())
+        QApplication::clipboard()->setText(triedModel_->tabSeparated(rows));
+}
+
 void FindSettingsWindow::showProgress() {
+    if (search_->scansHeard() != shownScans_ || search_->currentNumber() != shownNumber_) {
+        shownScans_ = search_->scansHeard();
+        shownNumber_ = search_->currentNumber();
+        showTried(true);
+    }
     // One count: the setting listened to, the same in the bar and in the status.
     progress_->setFormat(progressDuringText());
     progress_->setValue(search_->currentNumber());
@@ -212,13 +274,14 @@ void FindSettingsWindow::stop(const QString& text) {
     if (search_) {
         progress_->setFormat(QStringLiteral("%v of %m settings tried"));
         progress_->setValue(search_->settingsTried());
+        showTried(false);
     }
     search_.reset();
     QString failure;
     QString report = text;
     if (!setPortTo(before_, failure))
         report += QStringLiteral("\n\n") + failure;
-    report_->setPlainText(report);
+    report_->setText(report);
     status_->setText(report.section(QLatin1Char('\n'), 0, 0));
     start_->setEnabled(true);
     cancel_->setEnabled(false);

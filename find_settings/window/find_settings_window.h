@@ -14,11 +14,13 @@ class PortControl;
 }
 class QComboBox;
 class QLabel;
-class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QTableView;
 
 namespace find_settings {
+
+class TriedSettingsModel;
 
 // Finds the line settings of a scanner on the open port while the person scans: it changes the
 // port's Settings alone (the descriptor stays open, so DTR and RTS stay as they are), one
@@ -61,6 +63,9 @@ private:
     void stop(const QString& text);
     bool setPortTo(const QString& settings, QString& failure);
     void showProgress();
+    // The table of settings tried, as the search has them now.
+    void showTried(bool searching);
+    void copyTried();
 
     port::PortControl& port_;
     base::MonotonicClock clock_;
@@ -78,7 +83,12 @@ private:
     QPushButton* applyButton_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel* status_ = nullptr;
-    QPlainTextEdit* report_ = nullptr;
+    QLabel* report_ = nullptr;
+    QTableView* tried_ = nullptr;
+    TriedSettingsModel* triedModel_ = nullptr;
+    // What the table shows, so that it changes only when the search has news.
+    int shownScans_ = -1;
+    int shownNumber_ = -1;
 };
 
 } // namespace find_settings

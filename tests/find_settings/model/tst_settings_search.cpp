@@ -161,6 +161,54 @@ private slots:
         QCOMPARE(int(odd.search.outcome()->tried.size()), 48);
     }
 
+    // Each setting tried in a word: errors outweigh characters, nothing at all is silent, and the
+    // one found is found whatever else it shows.
+    void triedInAWord_data() {
+        QTest::addColumn<int>("chars");
+        QTest::addColumn<int>("lineErrors");
+        QTest::addColumn<int>("unprintable");
+        QTest::addColumn<bool>("winner");
+        QTest::addColumn<TriedResult>("result");
+        QTest::newRow("clean") << 14 << 0 << 0 << false << TriedResult::Clean;
+        QTest::newRow("found") << 14 << 0 << 0 << true << TriedResult::Found;
+        QTest::newRow("garbage") << 14 << 0 << 3 << false << TriedResult::Garbage;
+        QTest::newRow("errors and garbage") << 14 << 2 << 3 << false << TriedResult::LineErrors;
+        QTest::newRow("only a break") << 0 << 1 << 0 << false << TriedResult::LineErrors;
+        QTest::newRow("nothing") << 0 << 0 << 0 << false << TriedResult::Silent;
+    }
+    void triedInAWord() {
+        QFETCH(int, chars);
+        QFETCH(int, lineErrors);
+        QFETCH(int, unprintable);
+        QFETCH(bool, winner);
+        QFETCH(TriedResult, result);
+        TriedSetting setting;
+        setting.format = Start;
+        setting.scans = 1;
+        setting.chars = chars;
+        setting.lineErrors = lineErrors;
+        setting.unprintable = unprintable;
+        const LineFormat other{19200, 8, Parity::None, 1};
+        QCOMPARE(triedResult(setting, winner ? Start : other), result);
+        if (!winner)
+            QCOMPARE(triedResult(setting, std::nullopt), result);
+    }
+
+    // What a setting received first is kept with it, bounded, across its scans; the search's
+    // own list of settings tried grows as it goes.
+    void firstCharactersAreKept() {
+        Bench bench(LineFormat{19200, 8, Parity::None, 1},
+                    {"4006381333931\r\n", "LINNET-TEST-0042\r\n"});
+        bench.run(3000);
+        QVERIFY(!bench.search.tried().empty());
+        QVERIFY(bench.search.tried().front().firstChars.size() <= TriedSetting::FirstCharsKept);
+        bench.run(60000);
+        const auto& outcome = bench.search.outcome();
+        QVERIFY(outcome && outcome->found);
+        QCOMPARE(outcome->found->firstChars,
+                 std::string("4006381333931\r\nLINNET-TEST-0042\r\n").substr(0, 32));
+    }
+
     // A scanner that ends its scans with nothing: the one setting with clean whole scans is
     // found, and said to be without a terminator (slower receivers take a clean character or
     // two by chance).

@@ -14,11 +14,11 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTest>
 
 using namespace port;
@@ -54,7 +54,20 @@ void scanUntilDone(FindSettingsWindow* window, ScannerOnLine& scanner, qint64& n
 }
 
 QString report(FindSettingsWindow* window) {
-    return window->findChild<QPlainTextEdit*>(u"FindReport"_s)->toPlainText();
+    return window->findChild<QLabel*>(u"FindReport"_s)->text();
+}
+
+// The table of settings tried, a row of its cells each.
+QList<QStringList> triedRows(FindSettingsWindow* window) {
+    const QAbstractItemModel* model = window->findChild<QTableView*>(u"TriedSettings"_s)->model();
+    QList<QStringList> rows;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < model->columnCount(); ++column)
+            cells << model->index(row, column).data().toString();
+        rows << cells;
+    }
+    return rows;
 }
 
 } // namespace
@@ -123,8 +136,8 @@ private slots:
 
     // One count everywhere: before Start the bar says how many settings there are; while a
     // setting is listened to (also while it is confirmed by a second clean scan), the bar and
-    // the status name the same number. The report shows what each setting received as the Scan
-    // Log does, a line each.
+    // the status name the same number. The table shows each setting tried in a word with an
+    // icon, and the first characters it received as the Scan Log does; the winner stands out.
     void oneCountAndOneVisibleForm() {
         FormHarness h;
         qint64& now = h.clock->standAt(0); // the window's clock, moved by the test
@@ -149,10 +162,30 @@ private slots:
         }
         QVERIFY(!window->searching());
         const QString text = report(window);
-        QVERIFY2(!text.contains(u"\\x"_s), qPrintable(text));
-        QVERIFY2(text.contains(u"<"_s) && text.contains(u">"_s), qPrintable(text));
-        for (const QString& line : text.split(u'\n'))
-            QVERIFY2(line.size() < 250, qPrintable(line));
+        QVERIFY2(!text.contains(u'\n') && text.size() < 250, qPrintable(text));
+        const QList<QStringList> rows = triedRows(window);
+        QVERIFY(rows.size() >= 2);
+        QCOMPARE(rows.front().front(), u"9600 8N1"_s);
+        QCOMPARE(rows.back().mid(0, 3), (QStringList{u"19200 7E1"_s, u"found"_s, u"2"_s}));
+        QCOMPARE(rows.back()[4], u"4006381333931<CR><LF>4006381333931<CR><LF>"_s);
+        const QStringList words{u"found"_s, u"clean"_s, u"line errors"_s, u"garbage"_s,
+                                u"silent"_s};
+        bool unprintableShown = false;
+        for (const QStringList& row : rows) {
+            QVERIFY2(words.contains(row[1]), qPrintable(row.join(u" | "_s)));
+            QVERIFY2(!row[4].contains(u"\\x"_s) && row[4].size() < 200,
+                     qPrintable(row.join(u" | "_s)));
+            unprintableShown = unprintableShown || row[4].contains(u'<');
+        }
+        QVERIFY(unprintableShown);
+        const QAbstractItemModel* model =
+            window->findChild<QTableView*>(u"TriedSettings"_s)->model();
+        const int last = model->rowCount() - 1;
+        QVERIFY(
+            model->index(last, 1).data(Qt::DecorationRole).value<QIcon>().availableSizes().size() >
+            0);
+        QVERIFY(model->index(last, 0).data(Qt::FontRole).value<QFont>().bold());
+        QVERIFY(!model->index(0, 0).data(Qt::FontRole).isValid());
     }
 
     // Port Setting's OK during a search: the person's settings are kept and the search ends
@@ -185,9 +218,11 @@ private slots:
         ScannerOnLine scanner(*h.port, Scanner);
         window->findChild<QComboBox*>(u"FindScanChoice"_s)->setCurrentIndex(1); // EAN-13
         window->findChild<QPushButton*>(u"FindStart"_s)->click();
-        scanUntilDone(window, scanner, now, 60000, "5901234123457\r\n");
+        scanUntilDone(window, scanner, now, 60000, "4006381333931\r\n");
         QCOMPARE(window->found(), std::optional(Scanner));
-        QVERIFY2(report(window).contains(u"1 scan, no line error"_s), qPrintable(report(window)));
+        QVERIFY2(report(window).contains(u": 1 scan, no line error"_s) &&
+                     report(window).contains(u"the test code read right"_s),
+                 qPrintable(report(window)));
     }
 
     // Cancel, a port that closes, silence, and a device without a serial line: each ends or
@@ -213,12 +248,17 @@ private slots:
         window->tick();
         QVERIFY2(status->text().startsWith(u"Nothing has arrived for 6 s."_s),
                  qPrintable(status->text()));
+        // The setting listened to is in the table before any scan, and silent once given up.
+        QCOMPARE(triedRows(window),
+                 (QList<QStringList>{{u"4800 8O1"_s, u"listening"_s, u"0"_s, u"0"_s, QString()}}));
         now += 25000;
         window->tick();
         QVERIFY(!window->searching());
         QVERIFY2(status->text().startsWith(u"Not found: nothing arrived for 30 s"_s),
                  qPrintable(status->text()));
         QVERIFY(!window->found());
+        QCOMPARE(triedRows(window),
+                 (QList<QStringList>{{u"4800 8O1"_s, u"silent"_s, u"0"_s, u"0"_s, QString()}}));
 
         start->click();
         h.port->setPortOpen(false);
