@@ -1,5 +1,7 @@
 #include "diagnose/window/diagnose_texts.h"
 
+#include "diagnose/window/diagnosis_rows.h"
+
 #include "base/com_ports.h"
 #include "base/outside_text.h"
 #include "ui/window_texts.h"
@@ -181,39 +183,84 @@ QString hidFindingText(const devices::HidInput& input) {
     return QStringLiteral("%1 is a keyboard.").arg(name);
 }
 
-QString diagnosisText(const Diagnosis& diagnosis) {
-    QStringList paragraphs;
-    if (diagnosis.quietPort) {
-        const bool keyboardScanner = std::any_of(
-            diagnosis.hid.begin(), diagnosis.hid.end(), [](const devices::HidInput& input) {
-                return input.kind == devices::HidKind::KeyboardScanner;
-            });
-        if (const QString quiet = quietPortText(*diagnosis.quietPort, keyboardScanner);
-            !quiet.isEmpty())
-            paragraphs << quiet;
+QString lookingText() {
+    return QStringLiteral("Looking at the devices...");
+}
+
+QString nothingConnectedText() {
+    return QStringLiteral(
+        "No serial device and no scanner is connected. Plug the scanner in; if it beeps but "
+        "shows up nowhere, it may be in a mode this computer does not see (Bluetooth, or a "
+        "cable for another interface).");
+}
+
+QString keyboardsNotListedText(int keyboards) {
+    return QStringLiteral("%1 keyboard%2 whose names do not say scanner %3 not listed; a scanner "
+                          "in keyboard mode may be among them: check it below.")
+        .arg(keyboards)
+        .arg(keyboards == 1 ? QString() : QStringLiteral("s"))
+        .arg(keyboards == 1 ? QStringLiteral("is") : QStringLiteral("are"));
+}
+
+QString keyboardsCountText(int keyboards) {
+    return keyboards == 1 ? QStringLiteral("1 keyboard")
+                          : QStringLiteral("%1 keyboards").arg(keyboards);
+}
+
+QString noComNumberWord() {
+    return QStringLiteral("no COM number");
+}
+
+QString openPortWord() {
+    return QStringLiteral("the open port");
+}
+
+QString hidKindWord(devices::HidKind kind) {
+    switch (kind) {
+    case devices::HidKind::KeyboardScanner:
+        return QStringLiteral("keyboard mode");
+    case devices::HidKind::PointOfSaleScanner:
+        return QStringLiteral("HID point-of-sale");
+    case devices::HidKind::Keyboard:
+        break;
     }
-    for (const SerialFinding& finding : diagnosis.serial)
-        paragraphs << serialFindingText(finding);
-    int keyboards = 0;
-    for (const devices::HidInput& input : diagnosis.hid) {
-        if (input.isScanner())
-            paragraphs << hidFindingText(input);
-        else
-            ++keyboards;
+    return QStringLiteral("keyboard");
+}
+
+QString rowStatusWord(RowStatus status) {
+    switch (status) {
+    case RowStatus::Ready:
+        return QStringLiteral("ready");
+    case RowStatus::NeedsAction:
+        return QStringLiteral("needs action");
+    case RowStatus::NotAScanner:
+        break;
     }
-    if (paragraphs.isEmpty())
-        paragraphs << QStringLiteral(
-            "No serial device and no scanner is connected. Plug the scanner in; if it beeps but "
-            "shows up nowhere, it may be in a mode this computer does not see (Bluetooth, or a "
-            "cable for another interface).");
-    if (keyboards > 0)
-        paragraphs << QStringLiteral("%1 keyboard%2 whose names do not say scanner %3 not "
-                                     "listed; a scanner in keyboard mode may be among them: check "
-                                     "it below.")
-                          .arg(keyboards)
-                          .arg(keyboards == 1 ? QString() : QStringLiteral("s"))
-                          .arg(keyboards == 1 ? QStringLiteral("is") : QStringLiteral("are"));
-    return paragraphs.join(QStringLiteral("\n\n"));
+    return QStringLiteral("not a scanner");
+}
+
+QString diagnosisColumnTitle(int column) {
+    switch (column) {
+    case 0:
+        return QStringLiteral("State");
+    case 1:
+        return QStringLiteral("Port or kind");
+    default:
+        return QStringLiteral("Device");
+    }
+}
+
+QString diagnosisRuleDescription() {
+    return QStringLiteral("A udev rule, as it goes in its file");
+}
+
+QString rowAccessibleText(const DiagnosisRow& row) {
+    QStringList parts{rowStatusWord(row.status)};
+    if (!row.where.isEmpty())
+        parts << row.where;
+    if (!row.device.isEmpty())
+        parts << row.device;
+    return parts.join(QStringLiteral(", ")) + QStringLiteral(": ") + row.paragraph;
 }
 
 } // namespace diagnose

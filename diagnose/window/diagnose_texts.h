@@ -6,10 +6,6 @@
 
 namespace diagnose {
 
-// The Diagnose window's text: each serial device and each HID scanner with what it is and what
-// to do, keyboards that are not scanners counted, or what to check when nothing is there.
-QString diagnosisText(const Diagnosis& diagnosis);
-
 // An open port that has received nothing for this long is worth a word.
 inline constexpr qint64 QuietPortMs = 10'000;
 
@@ -23,5 +19,21 @@ QString udevRuleFor(const devices::HidInput& input);
 QString udevRuleFor(const devices::HidInput& input, const QString& subsystem);
 QString udevRuleFile();
 QString hidFindingText(const devices::HidInput& input);
+QString lookingText();
+QString nothingConnectedText();
+QString keyboardsNotListedText(int keyboards);
+
+// The words of the list's rows: where a device is reached, its state, and a row as a screen
+// reader says it.
+struct DiagnosisRow;
+enum class RowStatus;
+QString keyboardsCountText(int keyboards);
+QString noComNumberWord();
+QString openPortWord();
+QString hidKindWord(devices::HidKind kind);
+QString rowStatusWord(RowStatus status);
+QString rowAccessibleText(const DiagnosisRow& row);
+QString diagnosisColumnTitle(int column);
+QString diagnosisRuleDescription();
 
 } // namespace diagnose

@@ -6,6 +6,7 @@
 #include "devices/key_translator.h"
 #include "diagnose/model/diagnosis.h"
 #include "diagnose/window/diagnose_texts.h"
+#include "diagnose/window/diagnosis_view.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -13,7 +14,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -21,16 +21,33 @@
 
 namespace diagnose {
 
+namespace {
+
+// The one row before the first look has ended.
+DiagnosisRow lookingRow() {
+    DiagnosisRow row;
+    row.status = RowStatus::NotAScanner;
+    row.before = row.paragraph = lookingText();
+    return row;
+}
+
+} // namespace
+
 DiagnoseWindow::DiagnoseWindow(const devices::DeviceRegistry* registry, QWidget* parent)
     : QWidget(parent, Qt::Window), registry_(registry) {
     setObjectName(QStringLiteral("Diagnose"));
     setWindowTitle(QStringLiteral("Diagnose"));
-    // Plain text, selectable and copyable: names from devices are never taken for markup, and
-    // the udev rule can be copied as it stands.
-    findings_ = new QPlainTextEdit(this);
+    // A row a device with its state; plain text (names from devices are never taken for markup),
+    // copied with Ctrl+C or Copy All, and the udev rule as a block of its own.
+    findings_ = new DiagnosisView(this);
     findings_->setObjectName(QStringLiteral("findings"));
-    findings_->setReadOnly(true);
     findings_->setAccessibleName(QStringLiteral("What could be a scanner, and what to do"));
+    auto* copyAll = new QPushButton(QStringLiteral("&Copy All"), this);
+    copyAll->setObjectName(QStringLiteral("CopyFindings"));
+    copyAll->setToolTip(QStringLiteral("Puts everything the list says on the clipboard, a "
+                                       "paragraph a device"));
+    connect(copyAll, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(findingsText_); });
     auto* again = new QPushButton(QStringLiteral("&Look Again"), this);
     again->setObjectName(QStringLiteral("refreshButton"));
     again->setToolTip(QStringLiteral("Lists the devices afresh (it happens by itself when one "
@@ -45,6 +62,7 @@ DiagnoseWindow::DiagnoseWindow(const devices::DeviceRegistry* registry, QWidget*
     connect(copyRule_, &QPushButton::clicked, this,
             [this] { QGuiApplication::clipboard()->setText(rules_.join(u'\n') + u'\n'); });
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(copyAll);
     buttons->addStretch();
     buttons->addWidget(copyRule_);
     buttons->addWidget(again);
@@ -138,8 +156,8 @@ DiagnoseWindow::DiagnoseWindow(const devices::DeviceRegistry* registry, QWidget*
         if (last_)
             showFindings(*last_);
     });
-    findings_->setPlainText(QStringLiteral("Looking at the devices..."));
-    resize(720, 420);
+    findings_->setRows({lookingRow()});
+    resize(720, 480);
     startLook();
 }
 
@@ -289,10 +307,9 @@ void DiagnoseWindow::showFindings(const Diagnosis& diagnosis) {
     Diagnosis shown = diagnosis;
     if (portWatch_)
         shown.quietPort = portWatch_();
-    const QString text = diagnosisText(shown);
-    // Unchanged text is not set again: the reader's selection and scroll position stay.
-    if (text != findings_->toPlainText())
-        findings_->setPlainText(text);
+    // Unchanged rows are not set again: the reader's selection and scroll position stay.
+    findingsText_ = diagnosisText(shown);
+    findings_->setRows(diagnosisRows(shown));
 }
 
 } // namespace diagnose

@@ -13,7 +13,6 @@
 
 class QComboBox;
 class QListWidget;
-class QPlainTextEdit;
 
 class DeviceRegistry;
 class HidMonitor;
@@ -21,6 +20,8 @@ class HidMonitor;
 class QPushButton;
 
 namespace diagnose {
+
+class DiagnosisView;
 
 // What the system has that could be a scanner, and what to do about each; kept current as
 // devices come and go. The look at the devices (their nodes, /proc, sysfs) runs off the window's
@@ -38,6 +39,10 @@ public:
 
     // Looks again soon (the window does so by itself when devices come and go).
     void refresh();
+
+    // Everything the list says, a paragraph a row, as Copy All copies it.
+    const QString& findingsText() const { return findingsText_; }
+    DiagnosisView& findings() const { return *findings_; }
 
     // Looks done since the window was made, for tests and the benchmark.
     int looks() const { return looks_; }
@@ -90,7 +95,8 @@ private:
     std::optional<QStringList> shownKeyboards_; // none before the first look
     QSet<QString> markedScanners_;
     devices::HidMonitor* hidMonitor_ = nullptr;
-    QPlainTextEdit* findings_ = nullptr;
+    DiagnosisView* findings_ = nullptr;
+    QString findingsText_;
     PortWatch portWatch_;
     QTimer look_;
     QTimer settle_;

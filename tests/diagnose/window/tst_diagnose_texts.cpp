@@ -2,6 +2,7 @@
 // ModemManager holds the device (a real pseudo-terminal held by a process of that name).
 #include "data_columns.h"
 #include "diagnose/window/diagnose_texts.h"
+#include "diagnose/window/diagnosis_rows.h"
 #include "pty_pair.h"
 #include "ui/device_advice.h"
 
@@ -163,6 +164,63 @@ private slots:
         QVERIFY(text.endsWith(u"1 keyboard whose names do not say scanner is not listed; a "
                               "scanner in keyboard mode may be among them: check it below."_s));
         QVERIFY(diagnosisText({}).startsWith(u"No serial device and no scanner is connected."_s));
+    }
+
+    // The list's rows: each device's state, where it is reached and its name, its paragraph cut
+    // around a rule to copy; keyboards that are not scanners one row; the whole text is the
+    // rows' paragraphs.
+    void rowsOfTheList() {
+        Diagnosis diagnosis;
+        SerialFinding ready;
+        ready.number = 3;
+        ready.device = cdcScanner();
+        ready.mayOpen = true;
+        SerialFinding refused = ready;
+        refused.number = 4;
+        refused.device.node = u"/dev/ttyACM1"_s;
+        refused.mayOpen = false;
+        SerialFinding console = ready;
+        console.number = 1;
+        console.device.console = true;
+        devices::HidInput keys = hid(devices::HidKind::KeyboardScanner);
+        keys.eventNode = u"/dev/input/event5"_s;
+        keys.eventReadable = true;
+        devices::HidInput pos = hid(devices::HidKind::PointOfSaleScanner);
+        pos.productId = u"0003"_s;
+        pos.rawNode = u"/dev/hidraw2"_s;
+        diagnosis.serial = {ready, refused, console};
+        diagnosis.hid = {keys, pos, hid(devices::HidKind::Keyboard),
+                         hid(devices::HidKind::Keyboard)};
+        const QList<DiagnosisRow> rows = diagnosisRows(diagnosis);
+        QCOMPARE(rows.size(), 6);
+        const QList<RowStatus> states{RowStatus::Ready,       RowStatus::NeedsAction,
+                                      RowStatus::NotAScanner, RowStatus::Ready,
+                                      RowStatus::NeedsAction, RowStatus::NotAScanner};
+        const QStringList where{
+            u"COM3"_s,    u"COM4"_s, u"COM1"_s, u"keyboard mode"_s, u"HID point-of-sale"_s,
+            u"keyboard"_s};
+        QStringList paragraphs;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            QCOMPARE(rows[i].status, states[i]);
+            QCOMPARE(rows[i].where, where[i]);
+            paragraphs << rows[i].paragraph;
+        }
+        QCOMPARE(rows[0].device,
+                 u"Area-Imaging Scanner by Scanner Maker (USB 1209:0001) on /dev/ttyACM0"_s);
+        QCOMPARE(rows[4].device, u"Handheld Scanner (USB 1209:0003)"_s);
+        QVERIFY(rows[4].before.endsWith(u"(as root, with Copy Rule):"_s));
+        QCOMPARE(rows[4].rule, udevRuleFor(pos));
+        QVERIFY(rows[4].after.startsWith(u"then run 'sudo udevadm control --reload'"_s));
+        QVERIFY(rows[3].rule.isEmpty() && rows[3].after.isEmpty());
+        QCOMPARE(rows[5].device, u"2 keyboards"_s);
+        QCOMPARE(diagnosisText(diagnosis), paragraphs.join(u"\n\n"_s));
+        QVERIFY(rowAccessibleText(rows[4]).startsWith(
+            u"needs action, HID point-of-sale, Handheld Scanner (USB 1209:0003): "_s));
+
+        const QList<DiagnosisRow> none = diagnosisRows({});
+        QCOMPARE(none.size(), 1);
+        QCOMPARE(none[0].status, RowStatus::NeedsAction);
+        QVERIFY(none[0].paragraph.startsWith(u"No serial device and no scanner"_s));
     }
 
     // A point-of-sale scanner: read when the person may, else the one rule that grants this

@@ -1,13 +1,17 @@
 // The Diagnose window over a umockdev testbed: a serial scanner and scanners in keyboard and
 // point-of-sale mode, listed as they come.
 #include "devices/device_registry.h"
+#include "diagnose/window/diagnose_texts.h"
 #include "diagnose/window/diagnose_window.h"
+#include "diagnose/window/diagnosis_view.h"
 #include "hid_testbed.h"
 #include "usb_testbed.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
+#include <QFontDatabase>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +24,62 @@ class TestDiagnoseWindow : public QObject {
     Q_OBJECT
 
 private slots:
+    // The list: a row a device with its icon and state, its paragraph under it (opened for the
+    // rows that need action), the rule a fixed-width block; looking again with the same findings
+    // keeps the reader's selection and what they closed; Ctrl+C copies the selected rows.
+    void rowsWithStateAndWhatToDo() {
+        diagnose::DiagnosisView view;
+        view.resize(400, 400);
+        view.show();
+        diagnose::DiagnosisRow ready;
+        ready.where = u"COM3"_s;
+        ready.device = u"Area-Imaging Scanner"_s;
+        ready.before = ready.paragraph = u"COM3: Area-Imaging Scanner. You may open it."_s;
+        diagnose::DiagnosisRow action;
+        action.status = diagnose::RowStatus::NeedsAction;
+        action.where = u"HID point-of-sale"_s;
+        action.device = u"Presentation Imager (USB 1209:0003)"_s;
+        action.before = u"Presentation Imager is connected, but you may not read its node "
+                        "/dev/hidraw2. Put this line in the rules (as root, with Copy Rule):"_s;
+        action.rule = u"SUBSYSTEM==\"hidraw\", TAG+=\"uaccess\""_s;
+        action.after = u"then run 'sudo udevadm control --reload'."_s;
+        action.paragraph = action.before + u'\n' + action.rule + u'\n' + action.after;
+        view.setRows({ready, action});
+        const QAbstractItemModel* model = view.model();
+        QCOMPARE(model->rowCount(), 2);
+        QCOMPARE(model->index(0, 0).data().toString(), u"ready"_s);
+        QCOMPARE(model->index(1, 0).data().toString(), u"needs action"_s);
+        QCOMPARE(model->index(1, 1).data().toString(), u"HID point-of-sale"_s);
+        QVERIFY(!model->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+        QVERIFY(
+            model->index(1, 0)
+                .data(Qt::AccessibleTextRole)
+                .toString()
+                .startsWith(
+                    u"needs action, HID point-of-sale, Presentation Imager (USB 1209:0003): "_s));
+        QVERIFY(!view.isExpanded(model->index(0, 0)));
+        QVERIFY(view.isExpanded(model->index(1, 0)));
+        const QModelIndex rule = model->index(1, 0, model->index(1, 0));
+        QCOMPARE(rule.data().toString(), action.rule);
+        QCOMPARE(rule.data(Qt::FontRole).value<QFont>().family(),
+                 QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+        QCOMPARE(model->rowCount(model->index(1, 0)), 3);
+        // A long line under a narrow list takes more than one line's height.
+        const QModelIndex first = model->index(0, 0, model->index(1, 0));
+        QTRY_VERIFY(view.visualRect(first).height() > 2 * view.fontMetrics().height());
+
+        view.collapse(model->index(1, 0));
+        view.selectionModel()->select(model->index(0, 0), QItemSelectionModel::ClearAndSelect |
+                                                              QItemSelectionModel::Rows);
+        view.setRows({ready, action});
+        QVERIFY(!view.isExpanded(model->index(1, 0)));
+        QCOMPARE(view.selectionModel()->selectedRows().size(), 1);
+        QTest::keySequence(&view, QKeySequence::Copy);
+        QCOMPARE(
+            QApplication::clipboard()->text(),
+            u"ready, COM3, Area-Imaging Scanner: COM3: Area-Imaging Scanner. You may open it."_s);
+    }
+
     void listsWhatCouldBeAScanner() {
         Testbed bed;
         QTemporaryDir config;
@@ -32,9 +92,7 @@ private slots:
         devices::DeviceRegistry registry(options);
         diagnose::DiagnoseWindow window(&registry);
         QCOMPARE(window.objectName(), u"Diagnose"_s);
-        const auto text = [&window] {
-            return window.findChild<QPlainTextEdit*>(u"findings"_s)->toPlainText();
-        };
+        const auto text = [&window] { return window.findingsText(); };
         QTRY_VERIFY2(text().startsWith(u"COM3: Area-Imaging Scanner by Scanner Maker"_s),
                      qPrintable(text()));
         QVERIFY(text().contains(u"Handheld Scanner (USB 1209:0002) is connected as a keyboard"_s));
@@ -94,7 +152,7 @@ private slots:
         diagnose::DiagnoseWindow window(&registry);
         QTRY_COMPARE(window.looks(), 1);
         qunsetenv("LINNET_COM1");
-        const QString text = window.findChild<QPlainTextEdit*>(u"findings"_s)->toPlainText();
+        const QString text = window.findingsText();
         QVERIFY2(text.startsWith(u"COM1 = %1 (set by LINNET_COM1)."_s.arg(simulator)),
                  qPrintable(text));
         QVERIFY2(text.contains(u"on-board serial port /dev/ttyS0: no COM number opens it while "
@@ -134,7 +192,7 @@ private slots:
         QTRY_VERIFY(registry.devices().isEmpty());
         QTRY_VERIFY(!window.looking());
         QVERIFY2(window.looks() <= 6, qPrintable(QString::number(window.looks())));
-        const QString text = window.findChild<QPlainTextEdit*>(u"findings"_s)->toPlainText();
+        const QString text = window.findingsText();
         QVERIFY2(!text.contains(u"ttyACM"_s), qPrintable(text));
     }
 };
