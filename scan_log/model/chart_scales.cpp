@@ -52,37 +52,50 @@ std::optional<double> median(std::span<const std::int64_t> values) {
     return (lower + upper) / 2;
 }
 
+namespace {
+
+// The smallest 1-2-5 width that covers 0 to `value` in `bins` bins.
+std::int64_t widthFor(std::int64_t value, int bins) {
+    for (std::int64_t power = 1; power <= (std::int64_t(1) << 50); power *= 10)
+        for (const std::int64_t factor : {1, 2, 5})
+            if (value / (factor * power) < bins)
+                return factor * power;
+    return std::int64_t(1) << 50;
+}
+
+} // namespace
+
 Histogram histogram(std::span<const std::int64_t> valuesMs, int most) {
     Histogram result;
     most = std::max(most, 1);
     if (valuesMs.empty())
         return result;
-    const auto [low, high] = std::minmax_element(valuesMs.begin(), valuesMs.end());
-    result.lowestMs = std::max<std::int64_t>(0, *low);
-    result.highestMs = std::max<std::int64_t>(0, *high);
-    // The smallest 1-2-5 width that covers the largest value in `most` bins.
-    std::int64_t width = 1;
-    for (std::int64_t power = 1;; power *= 10) {
-        bool found = false;
-        for (const std::int64_t factor : {1, 2, 5}) {
-            width = factor * power;
-            if (result.highestMs / width < most) {
-                found = true;
-                break;
-            }
-        }
-        if (found || power > (std::int64_t(1) << 50))
-            break;
-    }
+    std::vector<std::int64_t> sorted(valuesMs.begin(), valuesMs.end());
+    for (std::int64_t& value : sorted)
+        value = std::max<std::int64_t>(0, value);
+    std::sort(sorted.begin(), sorted.end());
+    result.lowestMs = sorted.front();
+    result.highestMs = sorted.back();
+    // A few far longer values (a pause of the scanner among quick scans) would squeeze the rest
+    // into the first bins: the bins then reach the 95th percentile, and the last one holds
+    // everything above. Among fewer than 20 values every one is shown where it is.
+    const std::int64_t reach = sorted[(sorted.size() - 1) * 95 / 100];
+    const bool overflow = most >= 2 && sorted.size() >= 20 && result.highestMs > 2 * reach;
+    const int bins = overflow ? most - 1 : most;
+    const std::int64_t width = widthFor(overflow ? reach : result.highestMs, bins);
     result.binWidthMs = width;
-    result.counts.assign(std::size_t(std::min<std::int64_t>(result.highestMs / width + 1, most)),
-                         0);
-    for (const std::int64_t value : valuesMs) {
-        const std::int64_t bin = std::max<std::int64_t>(0, value) / width;
+    const std::int64_t covered =
+        std::min<std::int64_t>((overflow ? reach : result.highestMs) / width + 1, bins);
+    if (overflow)
+        result.overflowFromMs = covered * width;
+    result.counts.assign(std::size_t(covered + (overflow ? 1 : 0)), 0);
+    for (const std::int64_t value : sorted)
         ++result.counts[std::size_t(
-            std::min<std::int64_t>(bin, std::int64_t(result.counts.size()) - 1))];
-    }
-    result.medianMs = median(valuesMs);
+            std::min<std::int64_t>(value / width, std::int64_t(result.counts.size()) - 1))];
+    const std::size_t middle = sorted.size() / 2;
+    result.medianMs = sorted.size() % 2 == 1
+                          ? double(sorted[middle])
+                          : (double(sorted[middle - 1]) + double(sorted[middle])) / 2;
     return result;
 }
 

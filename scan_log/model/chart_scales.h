@@ -23,12 +23,15 @@ Ticks niceTicks(double low, double high, int most);
 std::optional<double> median(std::span<const std::int64_t> values);
 
 // A histogram of milliseconds: bins of one width from zero, as many as the largest value needs but
-// at most `most` (the last one then takes everything above), with the median.
+// at most `most` (the last one then takes everything above), with the median. When the largest
+// values (of 20 or more) are more than twice the 95th percentile (a pause among quick scans), the
+// bins reach that percentile and the last one, from overflowFromMs, holds everything above it.
 struct Histogram {
     std::int64_t binWidthMs = 1;
     std::vector<std::uint32_t> counts;
     std::optional<double> medianMs;
     std::int64_t lowestMs = 0, highestMs = 0;
+    std::optional<std::int64_t> overflowFromMs;
 };
 Histogram histogram(std::span<const std::int64_t> valuesMs, int most);
 

@@ -25,25 +25,40 @@ QString tickText(double value, double step, const QString& unit) {
 }
 
 // Ticks along the bottom `strip` for values from `low` to `high` across the strip's width, those
-// inside the range only, each labelled with its value.
+// inside the range only, each labelled with its value; the unit follows the last label only, and
+// a label that would touch the one before it is left out.
 void drawAxis(QPainter& painter, const QRect& strip, double low, double high, const QString& unit,
               const QPalette& palette) {
     const QFontMetrics metrics = painter.fontMetrics();
-    const int most = std::max(2, strip.width() / (metrics.averageCharWidth() * 8));
+    const int gap = metrics.averageCharWidth() * 2;
+    const int most =
+        std::max(2, strip.width() / (metrics.horizontalAdvance(QStringLiteral("0000")) + gap));
     const Ticks ticks = niceTicks(low, high, most);
+    struct Label {
+        double x;
+        QString text;
+    };
+    std::vector<Label> labels;
+    for (const double value : ticks.values)
+        if (value >= low - ticks.step * 1e-9 && value <= high + ticks.step * 1e-9)
+            labels.push_back({strip.left() + (value - low) / (high - low) * strip.width(),
+                              tickText(value, ticks.step, QString())});
+    if (labels.empty())
+        return;
+    labels.back().text += unit;
     // Flat ends: a tick stays within the strip.
     painter.setPen(QPen(palette.text().color(), 1, Qt::SolidLine, Qt::FlatCap));
-    for (const double value : ticks.values) {
-        if (value < low - ticks.step * 1e-9 || value > high + ticks.step * 1e-9)
-            continue;
-        const double x = strip.left() + (value - low) / (high - low) * strip.width();
-        painter.drawLine(QPointF(x, strip.top() + 1), QPointF(x, strip.top() + 4));
-        const QString label = tickText(value, ticks.step, unit);
-        const int labelWidth = metrics.horizontalAdvance(label);
+    int freeFrom = strip.left();
+    for (const Label& label : labels) {
+        painter.drawLine(QPointF(label.x, strip.top() + 1), QPointF(label.x, strip.top() + 4));
+        const int labelWidth = metrics.horizontalAdvance(label.text);
         const int left =
-            std::clamp(int(x) - labelWidth / 2, strip.left(), strip.right() - labelWidth);
+            std::clamp(int(label.x) - labelWidth / 2, strip.left(), strip.right() - labelWidth);
+        if (left < freeFrom)
+            continue;
         painter.drawText(QRect(left, strip.top() + 4, labelWidth, metrics.height()),
-                         Qt::AlignLeft | Qt::AlignTop, label);
+                         Qt::AlignLeft | Qt::AlignTop, label.text);
+        freeFrom = left + labelWidth + gap;
     }
 }
 
@@ -80,23 +95,18 @@ std::optional<std::size_t> ScanTimeline::scanAt(int x) const {
     if (x < 0 || std::size_t(column) >= columns_.size() ||
         columns_[std::size_t(column)].total() == 0)
         return std::nullopt;
-    // The times come in order: the column's scans are one run of them.
+    // A look at every scan: a click is rare, and the times need not be in order (the wall
+    // clock's readings may differ by a millisecond from one batch to the next).
     const int columns = columnCount();
-    const auto before = [&](std::int64_t at) {
-        return at < fromMs_ ||
-               timelineColumnOf(at, fromMs_, toMs_, columns).value_or(columns) < column;
-    };
     const std::size_t count = std::min(times_.size(), marks_.size());
-    const auto first = std::size_t(
-        std::partition_point(times_.begin(), times_.begin() + std::ptrdiff_t(count), before) -
-        times_.begin());
     std::optional<std::size_t> found;
-    for (std::size_t i = first;
-         i < count && timelineColumnOf(times_[i], fromMs_, toMs_, columns) == column; ++i) {
-        if (!found)
-            found = i;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (timelineColumnOf(times_[i], fromMs_, toMs_, columns) != column)
+            continue;
         if (marks_[i] == Mark::Problem)
             return i;
+        if (!found)
+            found = i;
     }
     return found;
 }
@@ -211,15 +221,18 @@ void GapHistogram::paintEvent(QPaintEvent*) {
         *std::max_element(histogram_.counts.begin(), histogram_.counts.end());
     const int barsHeight = std::max(8, height() - axisHeight(*this));
     const double binWidth = double(width()) / double(histogram_.counts.size());
-    drawAxis(painter, QRect(0, barsHeight, width(), axisHeight(*this)), 0,
-             double(histogram_.binWidthMs) * double(histogram_.counts.size()),
-             QStringLiteral(" ms"), palette());
+    // The axis reaches the bins of one width; the overflow bin beyond it is hatched instead.
+    const std::size_t even = histogram_.counts.size() - (histogram_.overflowFromMs ? 1 : 0);
+    drawAxis(painter, QRect(0, barsHeight, int(binWidth * double(even)), axisHeight(*this)), 0,
+             double(histogram_.binWidthMs) * double(even), QStringLiteral(" ms"), palette());
     painter.setPen(Qt::NoPen);
     painter.setBrush(palette().highlight());
     for (std::size_t i = 0; i < histogram_.counts.size(); ++i) {
         if (histogram_.counts[i] == 0)
             continue;
         const double barHeight = double(barsHeight - 4) * histogram_.counts[i] / highest;
+        if (i == even)
+            painter.setBrush(QBrush(palette().highlight().color(), Qt::BDiagPattern));
         painter.drawRect(QRectF(double(i) * binWidth + 1, barsHeight - barHeight,
                                 std::max(1.0, binWidth - 2), barHeight));
     }

@@ -67,7 +67,12 @@ void ScanCollector::armSilence() {
 
 void ScanCollector::readClocks() {
     nowMs_ = clock_();
-    wallMinusMonotonicMs_ = base::wallMsFor(nowMs_, nowMs_) - nowMs_;
+    // The two clocks, read one after the other, differ by a millisecond more or less from one
+    // reading to the next: the distance is kept unless it moved further (the wall clock was set,
+    // or has drifted), so that scans that follow each other never go back in time.
+    const qint64 distance = base::wallMsFor(nowMs_, nowMs_) - nowMs_;
+    if (std::abs(distance - wallMinusMonotonicMs_) > ClockReadingSlackMs)
+        wallMinusMonotonicMs_ = distance;
 }
 
 void ScanCollector::silenceElapsed() {

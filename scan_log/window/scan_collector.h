@@ -125,6 +125,7 @@ private:
     // The clock's reading, and the wall-clock time less it, for the scans of one read.
     qint64 nowMs_ = 0;
     qint64 wallMinusMonotonicMs_ = 0;
+    static constexpr qint64 ClockReadingSlackMs = 2;
     ScanSink take_;
     // Bytes fed to the splitter, and those of the scans it has completed: the errors at
     // offsets below the second belong to completed scans.

@@ -173,7 +173,8 @@ QString timelineTip() {
 QString histogramOfTip() {
     return QStringLiteral(
         "The histogram counts the gaps between the scans shown (from the last byte of one to the "
-        "first of the next) or their durations; the dashed line is the median.");
+        "first of the next) or their durations; the dashed line is the median. When a few are far "
+        "longer than the rest (a pause), a hatched last bar holds them.");
 }
 
 QString picturesSpanText(const QDateTime& from, const QDateTime& to, bool lastMinute) {
@@ -192,11 +193,16 @@ QString histogramDescription(const Histogram& histogram, std::size_t values, boo
     const QString what = durations ? QStringLiteral("durations") : QStringLiteral("gaps");
     if (values == 0 || !histogram.medianMs)
         return QStringLiteral("no %1 yet").arg(what);
-    return QStringLiteral("%1 %2 to %3 ms, median %4 ms")
-        .arg(what)
-        .arg(histogram.lowestMs)
-        .arg(histogram.highestMs)
-        .arg(*histogram.medianMs, 0, 'f', 0);
+    QString text = QStringLiteral("%1 %2 to %3 ms, median %4 ms")
+                       .arg(what)
+                       .arg(histogram.lowestMs)
+                       .arg(histogram.highestMs)
+                       .arg(*histogram.medianMs, 0, 'f', 0);
+    if (histogram.overflowFromMs && !histogram.counts.empty())
+        text += QStringLiteral("; %1 of %2 ms or more in the last bar")
+                    .arg(histogram.counts.back())
+                    .arg(*histogram.overflowFromMs);
+    return text;
 }
 
 } // namespace scan_log

@@ -84,27 +84,34 @@ void ScanPictures::refresh() {
     qint64 from = 0, to = 0;
     firstRow_ = rows;
     if (rows > 0) {
-        to = model_.wallMs(rows - 1);
-        from = std::max(model_.wallMs(0), to - SpanMs);
-        firstRow_ = std::min(model_.firstRowFrom(from), rows - 1);
+        // The rows' wall times follow the clock's readings, which may differ by a millisecond
+        // from one batch to the next (or step when the clock is set): the span is taken from the
+        // times themselves, not from their order.
+        firstRow_ = std::min(model_.firstRowFrom(model_.wallMs(rows - 1) - SpanMs), rows - 1);
         const auto count = std::size_t(rows - firstRow_);
         times.reserve(count);
         marks.reserve(count);
         values.reserve(count);
         const bool durations = of_->currentIndex() == 1;
+        from = to = model_.wallMs(firstRow_);
         for (int row = firstRow_; row < rows; ++row) {
-            times.push_back(model_.wallMs(row));
+            const qint64 at = model_.wallMs(row);
+            from = std::min(from, at);
+            to = std::max(to, at);
+            times.push_back(at);
             marks.push_back(markOf(model_.verdict(row)));
             if (durations)
                 values.push_back(model_.durationMs(row));
             else if (const std::optional<qint64> gap = model_.gapMs(row); gap && row > firstRow_)
                 values.push_back(*gap);
         }
+        // A log longer than the span shows the whole span, up to its latest scan.
+        if (firstRow_ > 0)
+            from = to - SpanMs;
     }
     span_->setText(rows == 0 ? QStringLiteral("No scans yet")
                              : picturesSpanText(QDateTime::fromMSecsSinceEpoch(from),
-                                                QDateTime::fromMSecsSinceEpoch(to),
-                                                from > model_.wallMs(0)));
+                                                QDateTime::fromMSecsSinceEpoch(to), firstRow_ > 0));
     histogram_->setValues(std::move(values), of_->currentIndex() == 1);
     timeline_->setScans(std::move(times), std::move(marks), from, to);
 }

@@ -48,11 +48,26 @@ private slots:
             int most;
             std::int64_t width;
             std::vector<std::uint32_t> counts;
+            std::optional<std::int64_t> overflowFrom = std::nullopt;
         };
         const std::vector<Case> cases{
             // Gaps 150 to 450 ms in bins of 50 ms.
             {{150, 300, 300, 450}, 10, 50, {0, 0, 0, 1, 0, 0, 2, 0, 0, 1}},
-            // One outlier: the width grows to keep within the bins asked for.
+            // The largest within twice the 95th percentile: the width grows to keep within the
+            // bins asked for.
+            {{10,  20,  30,  40,  50,  60,  70,  80,  90,  100, 110,
+              120, 130, 140, 150, 160, 170, 180, 190, 200, 390},
+             10,
+             50,
+             {4, 5, 5, 5, 1, 0, 0, 1}},
+            // A pause among quick scans: bins up to the 95th percentile, the pause above them.
+            {{300, 310, 290, 305, 295, 300, 320, 280, 300, 310, 300,
+              290, 300, 305, 300, 295, 300, 310, 300, 300, 3815},
+             10,
+             50,
+             {0, 0, 0, 0, 0, 5, 15, 1},
+             350},
+            // Too few values for a percentile: one outlier widens the bins.
             {{10, 20, 5000}, 10, 1000, {2, 0, 0, 0, 0, 1}},
             {{0}, 4, 1, {1}},
             // A negative value (clocks that stepped) counts as zero.
@@ -63,6 +78,7 @@ private slots:
             const Histogram h = histogram(c.values, c.most);
             QCOMPARE(h.binWidthMs, c.width);
             QCOMPARE(h.counts, c.counts);
+            QCOMPARE(h.overflowFromMs, c.overflowFrom);
             QVERIFY(int(h.counts.size()) <= c.most);
         }
         const std::vector<std::int64_t> gaps{150, 300, 450};

@@ -109,6 +109,12 @@ private slots:
         // Bins of 50 ms across 200 pixels, ten of them: 150 ms in the fourth, none in the second.
         QVERIFY(drawnIn(image, 61, 79, background, bars));
         QVERIFY(!drawnIn(image, 21, 39, background, bars));
+        // A pause among twenty quick gaps: the hatched last bar holds it, and says so.
+        std::vector<std::int64_t> paused(20, 300);
+        paused.push_back(4000);
+        histogram.setValues(paused);
+        QCOMPARE(histogram.accessibleDescription(),
+                 u"gaps 300 to 4000 ms, median 300 ms; 1 of 320 ms or more in the last bar"_s);
         histogram.setValues({40, 60}, true);
         QCOMPARE(histogram.accessibleDescription(), u"durations 40 to 60 ms, median 50 ms"_s);
     }
@@ -156,6 +162,13 @@ private slots:
         QCOMPARE(clicked[1][0].toInt(), 4);
         QTest::mouseClick(&pictures.timeline(), Qt::LeftButton, {}, QPoint(1, 5));
         QCOMPARE(clicked.size(), 2);
+        // Times out of order by a millisecond (the wall clock read anew for a batch): the span
+        // is the times' own, every scan has its mark, and a click finds it.
+        scan("4006381333931\r", 0, scan_log::ScanVerdict::Good);
+        scan("4006381333931\r", -1, scan_log::ScanVerdict::Good);
+        model.publish();
+        QTRY_COMPARE(pictures.timeline().accessibleDescription(), u"9 scans in 60.0 s"_s);
+        QVERIFY(pictures.timeline().scanAt(lastColumn * ScanTimeline::ColumnWidth));
 
         pictures.findChild<QComboBox*>(u"HistogramOf"_s)->setCurrentIndex(1);
         QCOMPARE(pictures.histogram().accessibleDescription(),

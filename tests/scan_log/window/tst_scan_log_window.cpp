@@ -257,6 +257,9 @@ private slots:
         // The three came together: one mark, a problem's, and a click on it selects that row.
         scan_log::ScanTimeline& timeline = h.window->pictures().timeline();
         QTRY_COMPARE(timeline.accessibleDescription().left(7), u"3 scans"_s);
+        // Scans that follow each other never go back in time.
+        QVERIFY(h.model().wallMs(0) <= h.model().wallMs(1) &&
+                h.model().wallMs(1) <= h.model().wallMs(2));
         QTest::mouseClick(&timeline, Qt::LeftButton, {}, QPoint(1, 5));
         const QModelIndexList selected = h.window->table().selectionModel()->selectedRows();
         QCOMPARE(selected.size(), 1);
