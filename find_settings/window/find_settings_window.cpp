@@ -69,6 +69,7 @@ FindSettingsWindow::FindSettingsWindow(port::PortControl& port, base::MonotonicC
     progress_->setFormat(progressBeforeText());
     layout->addWidget(progress_);
     status_ = plainLabel(QString(), QStringLiteral("FindStatus"), this);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(status_);
 
     // The finding in a sentence with its evidence, and every setting tried in the table below.
@@ -76,6 +77,7 @@ FindSettingsWindow::FindSettingsWindow(port::PortControl& port, base::MonotonicC
     report_->setAccessibleName(reportName());
     report_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     layout->addWidget(report_);
+    report_->hide();
 
     triedModel_ = new TriedSettingsModel(this);
     tried_ = new QTableView(this);
@@ -156,6 +158,7 @@ void FindSettingsWindow::start() {
     found_.reset();
     applyButton_->setEnabled(false);
     report_->clear();
+    report_->hide();
     triedModel_->clear();
     shownScans_ = shownNumber_ = -1;
     if (const QString noLine = lineCheck_ ? lineCheck_() : QString(); !noLine.isEmpty()) {
@@ -283,6 +286,8 @@ void FindSettingsWindow::stop(const QString& text) {
         report += QStringLiteral("\n\n") + failure;
     report_->setText(report);
     status_->setText(report.section(QLatin1Char('\n'), 0, 0));
+    // The finding is said once: the report shows only when it says more than the status.
+    report_->setVisible(report != status_->text());
     start_->setEnabled(true);
     cancel_->setEnabled(false);
     scanChoice_->setEnabled(true);

@@ -78,9 +78,9 @@ Histogram histogram(std::span<const std::int64_t> valuesMs, int most) {
     result.highestMs = sorted.back();
     // A few far longer values (a pause of the scanner among quick scans) would squeeze the rest
     // into the first bins: the bins then reach the 95th percentile, and the last one holds
-    // everything above. Among fewer than 20 values every one is shown where it is.
+    // everything above. Among fewer than 10 values every one is shown where it is.
     const std::int64_t reach = sorted[(sorted.size() - 1) * 95 / 100];
-    const bool overflow = most >= 2 && sorted.size() >= 20 && result.highestMs > 2 * reach;
+    const bool overflow = most >= 2 && sorted.size() >= 10 && result.highestMs > 2 * reach;
     const int bins = overflow ? most - 1 : most;
     const std::int64_t width = widthFor(overflow ? reach : result.highestMs, bins);
     result.binWidthMs = width;

@@ -24,7 +24,7 @@ std::optional<double> median(std::span<const std::int64_t> values);
 
 // A histogram of milliseconds: bins of one width from zero, as many as the largest value needs but
 // at most `most` (the last one then takes everything above), with the median. When the largest
-// values (of 20 or more) are more than twice the 95th percentile (a pause among quick scans), the
+// values (of 10 or more) are more than twice the 95th percentile (a pause among quick scans), the
 // bins reach that percentile and the last one, from overflowFromMs, holds everything above it.
 struct Histogram {
     std::int64_t binWidthMs = 1;

@@ -48,13 +48,20 @@ void drawAxis(QPainter& painter, const QRect& strip, double low, double high, co
     labels.back().text += unit;
     // Flat ends: a tick stays within the strip.
     painter.setPen(QPen(palette.text().color(), 1, Qt::SolidLine, Qt::FlatCap));
+    const auto leftOf = [&](const Label& label) {
+        const int labelWidth = metrics.horizontalAdvance(label.text);
+        return std::clamp(int(label.x) - labelWidth / 2, strip.left(), strip.right() - labelWidth);
+    };
+    // The last label (with the unit) always; the others where they touch neither their left
+    // neighbour nor it.
+    const int lastLeft = leftOf(labels.back());
     int freeFrom = strip.left();
     for (const Label& label : labels) {
         painter.drawLine(QPointF(label.x, strip.top() + 1), QPointF(label.x, strip.top() + 4));
         const int labelWidth = metrics.horizontalAdvance(label.text);
-        const int left =
-            std::clamp(int(label.x) - labelWidth / 2, strip.left(), strip.right() - labelWidth);
-        if (left < freeFrom)
+        const int left = leftOf(label);
+        const bool last = &label == &labels.back();
+        if (left < freeFrom || (!last && left + labelWidth + gap > lastLeft))
             continue;
         painter.drawText(QRect(left, strip.top() + 4, labelWidth, metrics.height()),
                          Qt::AlignLeft | Qt::AlignTop, label.text);

@@ -67,6 +67,12 @@ private slots:
              50,
              {0, 0, 0, 0, 0, 5, 15, 1},
              350},
+            // Ten values, one a pause: it goes to the last bar.
+            {{300, 300, 300, 300, 300, 300, 300, 300, 300, 3817},
+             10,
+             50,
+             {0, 0, 0, 0, 0, 0, 9, 1},
+             350},
             // Too few values for a percentile: one outlier widens the bins.
             {{10, 20, 5000}, 10, 1000, {2, 0, 0, 0, 0, 1}},
             {{0}, 4, 1, {1}},
