@@ -57,10 +57,9 @@ public:
         QStyleOptionViewItem styled = option;
         initStyleOption(&styled, index);
         const int width = textWidth();
-        const QRect needed =
-            QFontMetrics(styled.font)
-                .boundingRect(QRect(0, 0, width, 1 << 20), Qt::TextWordWrap | Qt::TextWrapAnywhere,
-                              index.data().toString());
+        const QRect needed = QFontMetrics(styled.font)
+                                 .boundingRect(QRect(0, 0, width, 1 << 20), Qt::TextWordWrap,
+                                               index.data().toString());
         return {width + 2 * Margin, needed.height() + 2 * Margin};
     }
 
@@ -74,6 +73,7 @@ public:
         initStyleOption(&styled, index);
         const QString text = styled.text;
         styled.text.clear();
+
         QStyle* style = view_->style();
         style->drawControl(QStyle::CE_ItemViewItem, &styled, painter, view_);
         painter->save();
@@ -81,9 +81,10 @@ public:
         painter->setPen(styled.state & QStyle::State_Selected
                             ? styled.palette.color(QPalette::HighlightedText)
                             : styled.palette.color(QPalette::Text));
-        painter->drawText(styled.rect.adjusted(Margin, Margin, -Margin, -Margin),
-                          Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextWrapAnywhere,
-                          text);
+        // Within the visible width, as sizeHint() measured it.
+        QRect textRect = styled.rect.adjusted(Margin, Margin, -Margin, -Margin);
+        textRect.setWidth(std::min(textRect.width(), textWidth()));
+        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
         painter->restore();
     }
 
@@ -149,7 +150,9 @@ void DiagnosisView::setRows(const QList<DiagnosisRow>& rows) {
             item->setData(true, WrappedRole);
             item->setData(text, Qt::AccessibleTextRole);
             if (rule) {
+                // A block of its own: the fixed-width font on a tint.
                 item->setFont(fixed);
+                item->setBackground(palette().alternateBase());
                 item->setData(diagnosisRuleDescription(), Qt::AccessibleDescriptionRole);
             }
             state->appendRow(item);
@@ -194,11 +197,17 @@ void DiagnosisView::keyPressEvent(QKeyEvent* event) {
     QTreeView::keyPressEvent(event);
 }
 
-void DiagnosisView::resizeEvent(QResizeEvent* event) {
-    QTreeView::resizeEvent(event);
-    // The wrapped lines take another height at another width: laid out again once the resizing
-    // rests.
-    QTimer::singleShot(0, this, [this] { doItemsLayout(); });
+bool DiagnosisView::viewportEvent(QEvent* event) {
+    // The wrapped lines take another height at another width (the window resized, a scroll bar
+    // come or gone): laid out again once the resizing rests.
+    if (event->type() == QEvent::Resize && !relayout_) {
+        relayout_ = true;
+        QTimer::singleShot(0, this, [this] {
+            relayout_ = false;
+            doItemsLayout();
+        });
+    }
+    return QTreeView::viewportEvent(event);
 }
 
 } // namespace diagnose

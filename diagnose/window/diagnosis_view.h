@@ -31,11 +31,12 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     QStandardItemModel* model_;
     QList<DiagnosisRow> rows_;
+    bool relayout_ = false; // a layout is asked for
 };
 
 } // namespace diagnose

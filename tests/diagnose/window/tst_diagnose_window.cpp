@@ -67,6 +67,10 @@ private slots:
         // A long line under a narrow list takes more than one line's height.
         const QModelIndex first = model->index(0, 0, model->index(1, 0));
         QTRY_VERIFY(view.visualRect(first).height() > 2 * view.fontMetrics().height());
+        // Wider, the same line takes fewer lines' height.
+        const int narrow = view.visualRect(first).height();
+        view.resize(900, 400);
+        QTRY_VERIFY(view.visualRect(first).height() < narrow);
 
         view.collapse(model->index(1, 0));
         view.selectionModel()->select(model->index(0, 0), QItemSelectionModel::ClearAndSelect |
