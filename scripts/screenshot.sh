@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Makes the pictures in docs/ under Xvfb, with COM1 opened on the scanner simulator:
 #   scripts/screenshot.sh [main [OUT]]     docs/screenshot.png: the main window, a few codes in both views
-#   scripts/screenshot.sh scanlog [OUT]    docs/scanlog.png: the Scan Log, the simulator sending AIM
-#                                          identifiers and GS1 codes (as ./scripts/run.sh starts it)
+#   scripts/screenshot.sh scanlog [OUT]    docs/scanlog.png: the Scan Log with its pictures, the
+#                                          simulator sending AIM identifiers and GS1 codes (every
+#                                          third with a wrong check digit) when a typed T comes,
+#                                          in two runs with a pause between them
+#   scripts/screenshot.sh findsettings [OUT] docs/findsettings.png: Find Settings after it found
+#                                          the simulator's 19200 7E1 from the port's 9600 8N1
 #   scripts/screenshot.sh testcodes [OUT]  docs/testcodes.png: the Test Codes window after the
 #                                          simulator scanned every code, GS left out
 #   scripts/screenshot.sh lamps [OUT]      docs/lamp-tooltip.png: the CTS lamp's tooltip on a
@@ -24,8 +28,13 @@ main)
     ;;
 scanlog)
     out=${2:-$root/docs/scanlog.png}
-    sim_options=(--aim --gs1 --interval 0.3)
+    sim_options=(--aim --gs1 --bad-check-every 3 --trigger T)
     screen=1600x900x24
+    ;;
+findsettings)
+    out=${2:-$root/docs/findsettings.png}
+    sim_options=(--line 19200,7E1 --interval 0.4)
+    screen=1366x768x24
     ;;
 testcodes)
     out=${2:-$root/docs/testcodes.png}
@@ -48,7 +57,7 @@ beside)
     screen=1600x900x24
     ;;
 *)
-    echo "usage: $0 [main|scanlog|testcodes|lamps|properties|beside] [OUT]" >&2
+    echo "usage: $0 [main|scanlog|findsettings|testcodes|lamps|properties|beside] [OUT]" >&2
     exit 2
     ;;
 esac
@@ -102,12 +111,28 @@ xvfb-run -a -s "-screen 0 $screen -noreset" bash -c '
     sleep 0.8
     xdotool key --clearmodifiers Return
     if [ "$LINNET_PICTURE" = scanlog ]; then
-        # Open the Scan Log with its shortcut, wide enough for the symbology, check and GS1 columns.
+        # Open the Scan Log with its shortcut, wide enough for the symbology, check and GS1 columns;
+        # then a T typed into the main window (it goes out on the port) for each scan: two runs of
+        # scans a few tenths of a second apart, a pause of 3.5 s between them.
         sleep 0.3
         xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+l
         shown=$(xdotool search --sync --onlyvisible --name "^Scan Log$" | head -n 1)
-        xdotool windowmove "$shown" 0 0 windowsize --sync "$shown" 1580 560
-        sleep 6
+        xdotool windowmove "$shown" 0 0 windowsize --sync "$shown" 1580 640
+        xdotool windowfocus --sync "$window"
+        for pause in 0.3 0.35 0.3 0.4 0.3 0.5 0.3 0.3 3.5 0.6 0.25 0.3 0.7 0.3 0.35 0.3 0.9 0.3 \
+            0.3 0.4; do
+            xdotool key --clearmodifiers T
+            sleep "$pause"
+        done
+        sleep 1
+    elif [ "$LINNET_PICTURE" = findsettings ]; then
+        # Tools > Find Settings..., Start, and the simulator scanning every 0.4 s until found.
+        sleep 0.3
+        xdotool windowfocus --sync "$window" key --clearmodifiers alt+t f
+        shown=$(xdotool search --sync --onlyvisible --name "^Find Settings$" | head -n 1)
+        xdotool windowmove "$shown" 0 0 windowsize --sync "$shown" 640 460
+        xdotool windowfocus --sync "$shown" key --clearmodifiers alt+s
+        sleep 45
     elif [ "$LINNET_PICTURE" = testcodes ]; then
         # Tools > Test Codes..., then every code scanned once.
         sleep 0.3
