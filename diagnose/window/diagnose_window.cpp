@@ -8,6 +8,7 @@
 #include "diagnose/window/diagnose_texts.h"
 #include "diagnose/window/diagnosis_view.h"
 
+#include "ui/accessible_window.h"
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -35,6 +36,7 @@ DiagnosisRow lookingRow() {
 
 DiagnoseWindow::DiagnoseWindow(const devices::DeviceRegistry* registry, QWidget* parent)
     : QWidget(parent, Qt::Window), registry_(registry) {
+    ui::announceAsWindow(this);
     setObjectName(QStringLiteral("Diagnose"));
     setWindowTitle(QStringLiteral("Diagnose"));
     // A row a device with its state; plain text (names from devices are never taken for markup),

@@ -5,6 +5,7 @@
 #include "port/port_control.h"
 #include "test_codes/model/scan_verdict.h"
 #include "test_codes/model/test_code.h"
+#include "ui/accessible_window.h"
 #include "ui/failure_text.h"
 
 #include <QAction>
@@ -42,6 +43,7 @@ QLabel* plainLabel(const QString& text, const QString& name, QWidget* parent) {
 FindSettingsWindow::FindSettingsWindow(port::PortControl& port, base::MonotonicClock clock,
                                        QWidget* parent)
     : QWidget(parent, Qt::Window), port_(port), clock_(std::move(clock)) {
+    ui::announceAsWindow(this);
     setObjectName(QStringLiteral("FindSettings"));
     setWindowTitle(QStringLiteral("Find Settings"));
     auto* layout = new QVBoxLayout(this);

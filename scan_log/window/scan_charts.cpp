@@ -2,6 +2,8 @@
 
 #include "scan_log/window/scan_log_texts.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -69,6 +71,24 @@ void drawAxis(QPainter& painter, const QRect& strip, double low, double high, co
     }
 }
 
+// Both pictures are charts to a screen reader (a plain widget would be a "filler"), named and
+// described with their figures.
+QAccessibleInterface* chartFactory(const QString& className, QObject* object) {
+    if ((className == QLatin1String("scan_log::ScanTimeline") ||
+         className == QLatin1String("scan_log::GapHistogram")) &&
+        object != nullptr && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Chart);
+    return nullptr;
+}
+
+void announceAsChart() {
+    static const bool installed = [] {
+        QAccessible::installFactory(chartFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
 int axisHeight(const QWidget& widget) {
     return widget.fontMetrics().height() + 5;
 }
@@ -76,6 +96,7 @@ int axisHeight(const QWidget& widget) {
 } // namespace
 
 ScanTimeline::ScanTimeline(QWidget* parent) : QWidget(parent) {
+    announceAsChart();
     setObjectName(QStringLiteral("ScanTimeline"));
     setAccessibleName(timelineName());
     setAccessibleDescription(timelineDescription(0, 0));
@@ -199,6 +220,7 @@ void ScanTimeline::paintEvent(QPaintEvent*) {
 }
 
 GapHistogram::GapHistogram(QWidget* parent) : QWidget(parent) {
+    announceAsChart();
     setObjectName(QStringLiteral("GapHistogram"));
     setAccessibleName(histogramName());
     setAccessibleDescription(histogramDescription(histogram_, 0, false));

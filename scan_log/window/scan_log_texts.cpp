@@ -158,6 +158,10 @@ QString timelineColumnText(std::uint32_t good, std::uint32_t problem, std::uint3
     return parts.join(QStringLiteral(", ")) + QStringLiteral("; click to show it in the table");
 }
 
+QString picturesName() {
+    return QStringLiteral("Pictures of the scans");
+}
+
 QString showPicturesTip() {
     return QStringLiteral("Show the timeline of the scans and the histogram of their gaps above "
                           "the table");

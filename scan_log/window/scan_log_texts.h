@@ -42,6 +42,7 @@ QString timelineName();
 QString timelineDescription(std::size_t scans, std::int64_t spanMs);
 // A timeline mark's tip: how many scans of each verdict it stands for.
 QString timelineColumnText(std::uint32_t good, std::uint32_t problem, std::uint32_t unknown);
+QString picturesName();
 QString showPicturesTip();
 QString timelineTip();
 QString histogramOfTip();

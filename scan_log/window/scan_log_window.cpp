@@ -5,11 +5,12 @@
 #include "scan_log/window/scan_log_texts.h"
 #include "scan_log/window/scan_pictures.h"
 #include "scan_log/window/scan_row_delegate.h"
+#include "ui/accessible_splitter.h"
+#include "ui/accessible_window.h"
 #include "ui/file_chooser.h"
 #include "ui/prompts.h"
 
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -34,27 +35,10 @@
 
 namespace scan_log {
 
-namespace {
-
-// The window is a window to screen readers too (a plain widget would be a "filler"), named by
-// its title.
-QAccessibleInterface* windowFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String("scan_log::ScanLogWindow") && object != nullptr &&
-        object->isWidgetType())
-        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
-    return nullptr;
-}
-
-} // namespace
-
 ScanLogWindow::ScanLogWindow(ScanCollector& log, ui::FileChooser& files, ui::Prompts& prompts,
                              QWidget* parent)
     : QWidget(parent, Qt::Window), log_(log), files_(files), prompts_(prompts) {
-    static const bool accessible = [] {
-        QAccessible::installFactory(windowFactory);
-        return true;
-    }();
-    Q_UNUSED(accessible);
+    ui::announceAsWindow(this);
     setObjectName(QStringLiteral("ScanLog"));
     setWindowTitle(QStringLiteral("Scan Log"));
     resize(900, 560);
@@ -63,9 +47,9 @@ ScanLogWindow::ScanLogWindow(ScanCollector& log, ui::FileChooser& files, ui::Pro
     // common screen: the figures in two rows, the buttons and the silence in one, the keyboard
     // field in another.
     QLayout* figures = buildFigures();
-    buildTable();
     // The pictures above the table, in a splitter: dragged to nothing or unticked, they go.
     pictures_ = new ScanPictures(log_.model(), this);
+    buildTable();
     splitter_ = new QSplitter(Qt::Vertical, this);
     splitter_->setObjectName(QStringLiteral("ScanLogSplitter"));
     splitter_->setChildrenCollapsible(false);
@@ -74,6 +58,10 @@ ScanLogWindow::ScanLogWindow(ScanCollector& log, ui::FileChooser& files, ui::Pro
     splitter_->setCollapsible(0, true);
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);
+    ui::nameSplitterHandles(splitter_, QStringLiteral("Between the pictures and the table"));
+    // A screen reader meets the splitter's children in their stacking order: the pictures
+    // first, as they are shown.
+    pictures_->stackUnder(table_);
     QLayout* buttons = buildButtons();
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(figures);

@@ -32,8 +32,8 @@ Mark markOf(ScanVerdict verdict) {
 ScanPictures::ScanPictures(const ScanLogModel& model, QWidget* parent)
     : QWidget(parent), model_(model) {
     setObjectName(QStringLiteral("ScanPictures"));
-    timeline_ = new ScanTimeline(this);
-    histogram_ = new GapHistogram(this);
+    setAccessibleName(picturesName());
+    // Made in the order a screen reader should meet them: what the span is, then the pictures.
     span_ = new QLabel(this);
     span_->setObjectName(QStringLiteral("ScanPicturesSpan"));
     span_->setTextFormat(Qt::PlainText);
@@ -42,6 +42,8 @@ ScanPictures::ScanPictures(const ScanLogModel& model, QWidget* parent)
     of_->addItems({QStringLiteral("Gaps between scans"), QStringLiteral("Durations of scans")});
     of_->setAccessibleName(QStringLiteral("Histogram of"));
     of_->setToolTip(histogramOfTip());
+    timeline_ = new ScanTimeline(this);
+    histogram_ = new GapHistogram(this);
     timeline_->setToolTip(timelineTip());
 
     auto* layout = new QGridLayout(this);

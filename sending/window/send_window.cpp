@@ -4,6 +4,7 @@
 #include "base/regular_file.h"
 #include "port/port_control.h"
 #include "sending/window/send_texts.h"
+#include "ui/accessible_window.h"
 #include "ui/failure_text.h"
 #include "ui/file_chooser.h"
 #include "ui/prompts.h"
@@ -42,6 +43,7 @@ SendWindow::SendWindow(port::PortControl& port, ui::FileChooser& files, ui::Prom
                        QString commandsPath, QWidget* parent)
     : QWidget(parent, Qt::Window), port_(port), files_(files), prompts_(prompts),
       commandsPath_(std::move(commandsPath)) {
+    ui::announceAsWindow(this);
     setObjectName(QStringLiteral("Send"));
     setWindowTitle(sendWindowTitle());
     buildWidgets();

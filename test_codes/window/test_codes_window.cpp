@@ -10,6 +10,7 @@
 #include "test_codes/window/tally_view.h"
 #include "test_codes/window/test_codes_texts.h"
 #include "ui/accessible_splitter.h"
+#include "ui/accessible_window.h"
 #include "ui/elided_label.h"
 #include "ui/file_chooser.h"
 #include "ui/prompts.h"
@@ -81,6 +82,7 @@ QString documentsPath(const QString& name) {
 
 TestCodesWindow::TestCodesWindow(ui::FileChooser& files, ui::Prompts& prompts, QWidget* parent)
     : QWidget(parent, Qt::Window), files_(files), prompts_(prompts) {
+    ui::announceAsWindow(this);
     setObjectName(QStringLiteral("TestCodes"));
     setWindowTitle(QStringLiteral("Test Codes"));
     buildTable();

@@ -4,6 +4,7 @@
 #include "port/port_messages.h"
 #include "settings_dialog/window/config_scrn.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QMenu>
 #include <QTest>
@@ -90,6 +91,24 @@ private slots:
 
     // While RTS/CTS flow control drives the line the item is off, and says why; the state is
     // brought up to date when the menu opens and when the settings dialog closes.
+    // Each Tools window is a window to a screen reader, named by its title.
+    void toolWindowsAreWindowsToScreenReaders() {
+        FormHarness h;
+        const QList<std::pair<QString, QString>> windows{{u"MScanLog"_s, u"ScanLog"_s},
+                                                         {u"MTestCodes"_s, u"TestCodes"_s},
+                                                         {u"MDiagnose"_s, u"Diagnose"_s},
+                                                         {u"MFindSettings"_s, u"FindSettings"_s},
+                                                         {u"MSend"_s, u"Send"_s}};
+        for (const auto& [item, name] : windows) {
+            choose(h.child<QAction>(item));
+            auto* window = h.form->findChild<QWidget*>(name);
+            QVERIFY2(window && window->isVisible(), qPrintable(name));
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(window);
+            QCOMPARE(accessible->role(), QAccessible::Window);
+            QCOMPARE(accessible->text(QAccessible::Name), window->windowTitle());
+        }
+    }
+
     void rtsDisabledUnderRtsCtsFlowControl_data() {
         addColumns<int, bool>("handshaking", "enabled");
         QTest::newRow("none") << 0 << true;

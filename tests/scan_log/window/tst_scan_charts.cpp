@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 
+#include <QAccessible>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
@@ -50,6 +51,11 @@ private slots:
         std::vector<Mark> marks{Mark::Good, Mark::Good, Mark::Problem, Mark::Unknown, Mark::Good};
         timeline.setScans(times, marks, 0, 9'999);
         QCOMPARE(timeline.accessibleDescription(), u"5 scans in 10.0 s"_s);
+        // A chart to a screen reader, named and described.
+        QAccessibleInterface* chart = QAccessible::queryAccessibleInterface(&timeline);
+        QCOMPARE(chart->role(), QAccessible::Chart);
+        QCOMPARE(chart->text(QAccessible::Description), u"5 scans in 10.0 s"_s);
+        QCOMPARE(chart->text(QAccessible::Name), u"Scans along time"_s);
         const QImage image = timeline.grab().toImage();
         QVERIFY(timelineDrawnIn(timeline, image, 0, 60));
         QVERIFY(timelineDrawnIn(timeline, image, 540, 600));
