@@ -638,8 +638,8 @@ void runPictures(const Workload& workload, RunReport& report) {
     const auto stageOne = [&] {
         scan_log::ScanTimes times;
         times.wallMs = at + made / 2;
-        times.gapMs = 1;
-        times.durationMs = 2;
+        times.gapMs = 100 + (made * 7919) % 900; // spread, as a histogram meets them
+        times.durationMs = 2 + made % 30;
         times.verdict = made % 10 == 0   ? scan_log::ScanVerdict::Problem
                         : made % 10 == 1 ? scan_log::ScanVerdict::Unknown
                                          : scan_log::ScanVerdict::Good;
