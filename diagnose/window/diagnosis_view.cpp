@@ -1,5 +1,7 @@
 #include "diagnose/window/diagnosis_view.h"
 
+#include "base/outside_text.h"
+
 #include "diagnose/window/diagnose_texts.h"
 #include "ui/status_icons.h"
 
@@ -140,11 +142,13 @@ void DiagnosisView::setRows(const QList<DiagnosisRow>& rows) {
             new QStandardItem(ui::statusIcon(iconOf(row.status)), rowStatusWord(row.status));
         state->setData(keyOf(row), Qt::UserRole);
         state->setData(rowAccessibleText(row), Qt::AccessibleTextRole);
-        state->setToolTip(row.paragraph);
+        // Device names come from the devices: never taken for markup.
+        const QString tip = base::outside_text::toolTip(row.paragraph);
+        state->setToolTip(tip);
         auto* where = new QStandardItem(row.where);
         auto* device = new QStandardItem(row.device);
-        where->setToolTip(row.paragraph);
-        device->setToolTip(row.paragraph);
+        where->setToolTip(tip);
+        device->setToolTip(tip);
         const auto line = [&](const QString& text, bool rule) {
             auto* item = new QStandardItem(text);
             item->setData(true, WrappedRole);

@@ -57,6 +57,15 @@ private slots:
                 .toString()
                 .startsWith(
                     u"needs action, HID point-of-sale, Presentation Imager (USB 1209:0003): "_s));
+        // A device's name that looks like markup is shown as it is, in the tooltip too.
+        diagnose::DiagnosisRow marked = ready;
+        marked.device = u"<b>Scanner</b>"_s;
+        marked.before = marked.paragraph = u"COM3: <b>Scanner</b>."_s;
+        diagnose::DiagnosisView other;
+        other.setRows({marked});
+        const QString tip = other.model()->index(0, 2).data(Qt::ToolTipRole).toString();
+        QVERIFY2(!tip.contains(u"<b>"_s) && tip.contains(u"&lt;b&gt;"_s), qPrintable(tip));
+        QCOMPARE(other.model()->index(0, 2).data().toString(), u"<b>Scanner</b>"_s);
         QVERIFY(!view.isExpanded(model->index(0, 0)));
         QVERIFY(view.isExpanded(model->index(1, 0)));
         const QModelIndex rule = model->index(1, 0, model->index(1, 0));
